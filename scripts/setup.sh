@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the tools need (only the missing ones).
+# Usage: scripts/setup.sh [--extra PACKAGE...]
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libcairo2-dev libpng-dev libsndfile1-dev libcli11-dev
+  libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libxcursor-dev
+  xvfb xauth x11-utils xdotool
+  fonts-dejavu-core
+  valgrind clang libclang-rt-14-dev
+)
+if [ "${1:-}" = "--extra" ]; then
+  shift
+  packages+=("$@")
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}" >&2
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
