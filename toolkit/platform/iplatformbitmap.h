@@ -1,0 +1,26 @@
+#pragma once
+
+#include "../cbaseobject.h"
+#include "../cpoint.h"
+#include "../cresourceref.h"
+
+namespace Toolkit {
+
+class IPlatformBitmapPixelAccess;
+
+// The back-end's decoded image.
+class IPlatformBitmap : public CBaseObject {
+public:
+    // Finds and decodes the image; false leaves the bitmap without an image.
+    virtual bool load(const CResourceRef& resource) = 0;
+    // Width and height in pixels; (0, 0) without an image.
+    virtual CPoint size() const = 0;
+    // Direct pixel access is not offered by the back-ends of this toolkit.
+    virtual IPlatformBitmapPixelAccess* lockPixels(bool /*alphaPremultiplied*/) { return nullptr; }
+
+    bool isKindOf(const char* className) const override {
+        return nameIs(className, "IPlatformBitmap") || CBaseObject::isKindOf(className);
+    }
+};
+
+} // namespace Toolkit
