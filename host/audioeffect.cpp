@@ -81,6 +81,7 @@ void AudioEffect::processClass(AEffect* e, float** inputs, float** outputs, VstI
     }
 }
 
+// Any host thread, possibly concurrent with processing; no synchronisation added here.
 void AudioEffect::setParameterClass(AEffect* e, VstInt32 index, float value) {
     try {
         owner(e)->setParameter(index, value);

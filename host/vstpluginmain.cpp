@@ -7,9 +7,10 @@ extern "C" __attribute__((visibility("default"))) AEffect*
 VSTPluginMain(audioMasterCallback audioMaster);
 
 namespace {
-// Runs when the library is loaded; any address inside the library identifies it.
+// Runs when the library is loaded; any address inside the library identifies it. The hook's
+// own address is used because an exported name could be bound to another module's definition.
 __attribute__((constructor)) void onLibraryLoad() {
-    recordModuleHandle(reinterpret_cast<const void*>(&VSTPluginMain));
+    recordModuleHandle(reinterpret_cast<const void*>(&onLibraryLoad));
 }
 } // namespace
 
