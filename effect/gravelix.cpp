@@ -1,0 +1,485 @@
+#include "gravelix.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "coefficients.h"
+#include "flushdenormals.h"
+#include "signalchain.h"
+#include "valuetotext.h"
+
+namespace {
+
+constexpr const char* kEffectName = "Gravelix x64";
+constexpr const char* kVendor = "Keldwyn";
+constexpr VstInt32 kProgramNameChars = kVstMaxProgNameLen - 1;
+
+constexpr const char* kParameterNames[Gravelix::kNumParams] = {
+    "Output",   "Distortion", "Input",  "Opamp Clipping", "Diode Clipping",
+    "High Cut", "Low Cut",    "Pickup", "Stereo",         "Effect",
+};
+
+bool isParameter(VstInt32 index) {
+    return index >= 0 && index < Gravelix::kNumParams;
+}
+
+void setProgramValues(GravelixProgram& p, const char* name, float output, float distortion,
+                      float input, float opamp, float diode, float pickup, float highCut,
+                      float lowCut, float stereo, float effect) {
+    p.output = output;
+    p.distortion = distortion;
+    p.input = input;
+    p.opampClipping = opamp;
+    p.diodeClipping = diode;
+    p.pickup = pickup;
+    p.highCut = highCut;
+    p.lowCut = lowCut;
+    p.stereo = stereo;
+    p.effect = effect;
+    vst_strncpy(p.name, name, kProgramNameChars);
+}
+
+} // namespace
+
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
+    // The host gets null rather than an exception when memory runs out.
+    try {
+        return new Gravelix(audioMaster);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+Gravelix::Gravelix(audioMasterCallback audioMaster)
+    : AudioEffectX(audioMaster, kNumPrograms, kNumParams) {
+    processRate = getSampleRate();
+
+    programs = std::make_unique<GravelixProgram[]>(static_cast<std::size_t>(numPrograms));
+    initPrograms();
+
+    outputValue = distortionValue = inputValue = opampValue = diodeValue = 0.0f;
+    pickupValue = highCutValue = lowCutValue = stereoValue = 0.0f;
+    effectValue = 1.0f;
+    effectOn = false;
+    stereoOn = false;
+
+    setProgram(0);
+
+    setNumInputs(2);
+    setNumOutputs(2);
+    setUniqueID(kUniqueId);
+    canProcessReplacing(true);
+
+    startUp();
+
+    // The pedal editor is created and attached here (after start-up, before resume), once
+    // the editor exists; until then the effect runs without one.
+
+    resume();
+}
+
+Gravelix::~Gravelix() = default;
+
+void Gravelix::startUp() {
+    pickupCoeff = pickupCoeffRule(processRate);
+    const OnePolePair lowCut = startUpPair(kStartLowCutCorner, processRate);
+    lowCutB = lowCut.b;
+    lowCutA = lowCut.a;
+    const OnePolePair coupling = startUpPair(kCouplingCorner, processRate);
+    couplingB = coupling.b;
+    couplingA = coupling.a;
+    const OnePolePair smooth = startUpPair(kSmoothCorner, processRate);
+    smoothB = smooth.b;
+    smoothA = smooth.a;
+    const OnePolePair highCut = startUpPair(kStartHighCutCorner, processRate);
+    highCutB = highCut.b;
+    highCutA = highCut.a;
+    lowCutSet = false;
+    highCutSet = false;
+
+    lowCutStateL = lowCutStateR = gainHpStateL = gainHpStateR = 0.0f;
+    bandLpStateL = bandLpStateR = prevL = prevR = 0.0f;
+    couplingStateL = couplingStateR = smoothStateL = smoothStateR = 0.0f;
+    decimMidL = decimPrevL = decimMidR = decimPrevR = 0.0f;
+    highCutStateL = highCutStateR = 0.0f;
+    pickupLowL = pickupBandL = pickupLowR = pickupBandR = 0.0f;
+    outL = outR = 0.0f;
+
+    applyDistortion();
+}
+
+void Gravelix::applyDistortion() {
+    const DistortionValues d = distortionRule(distortionValue, processRate);
+    potResistance = d.potResistance;
+    opampGain = d.opampGain;
+    gainHpB = d.gainHpB;
+    gainHpA = d.gainHpA;
+    bandLpB = d.bandLpB;
+    bandLpA = d.bandLpA;
+}
+
+void Gravelix::applyRateDependent() {
+    pickupCoeff = pickupCoeffRule(processRate);
+    const OnePolePair coupling = startUpPair(kCouplingCorner, processRate);
+    couplingB = coupling.b;
+    couplingA = coupling.a;
+    const OnePolePair smooth = startUpPair(kSmoothCorner, processRate);
+    smoothB = smooth.b;
+    smoothA = smooth.a;
+    applyDistortion();
+    const OnePolePair lowCut = lowCutSet ? lowCutRule(lowCutValue, processRate)
+                                         : startUpPair(kStartLowCutCorner, processRate);
+    lowCutB = lowCut.b;
+    lowCutA = lowCut.a;
+    const OnePolePair highCut = highCutSet ? highCutRule(highCutValue, processRate)
+                                           : startUpPair(kStartHighCutCorner, processRate);
+    highCutB = highCut.b;
+    highCutA = highCut.a;
+}
+
+void Gravelix::setSampleRate(float newSampleRate) {
+    // Not a rate at all: keep everything as it is.
+    if (!std::isfinite(newSampleRate) || !(newSampleRate > 0.0f)) {
+        return;
+    }
+    AudioEffectX::setSampleRate(newSampleRate);
+    float rate = newSampleRate;
+    if (rate < kMinProcessRate) {
+        rate = kMinProcessRate;
+    } else if (rate > kMaxProcessRate) {
+        rate = kMaxProcessRate;
+    }
+    processRate = rate;
+    applyRateDependent();
+}
+
+void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    // Audio thread; real time: no allocation, locks, host calls or transcendental functions.
+    if (sampleFrames <= 0) {
+        return;
+    }
+    const float* inLeft = inputs[0];
+    const float* inRight = inputs[1];
+    float* outLeft = outputs[0];
+    float* outRight = outputs[1];
+
+    const ChannelState left{lowCutStateL,  pickupLowL,     pickupBandL,  gainHpStateL, bandLpStateL,
+                            prevL,         couplingStateL, smoothStateL, decimMidL,    decimPrevL,
+                            highCutStateL, workL,          midL,         outL};
+    const ChannelState right{
+        lowCutStateR, pickupLowR, pickupBandR, gainHpStateR,  bandLpStateR, prevR, couplingStateR,
+        smoothStateR, decimMidR,  decimPrevR,  highCutStateR, workR,        midR,  outR};
+
+    // Flush-to-zero only while the chain runs: the effect-off paths stay bit-exact.
+    FlushDenormals flush;
+    for (VstInt32 i = 0; i < sampleFrames; ++i) {
+        // Both inputs are read before either output is written (in-place buffers).
+        const float inL = inLeft[i];
+        const float inR = inRight[i];
+        const bool stereo = stereoOn;
+        if (!effectOn) {
+            flush.release();
+            if (stereo) {
+                outLeft[i] = inL;
+                outRight[i] = inR;
+            } else {
+                const float average = (inR + inL) * 0.5f;
+                outLeft[i] = average;
+                outRight[i] = average;
+            }
+            continue;
+        }
+
+        flush.engage();
+        const ChainCoefficients k{
+            lowCutA, lowCutB,   pickupValue > 0.5f, pickupCoeff, opampGain, gainHpA,   gainHpB,
+            bandLpA, bandLpB,   clipHigh,           clipLow,     couplingA, couplingB, smoothA,
+            smoothB, diodeKnee, highCutA,           highCutB,    outputGain};
+        const float gain = inputGain;
+        if (stereo) {
+            const float xL =
+                static_cast<float>(static_cast<double>(gain * boundedInput(inL)) * 0.6);
+            const float xR =
+                static_cast<float>(static_cast<double>(gain * boundedInput(inR)) * 0.6);
+            const float yL = channelChain(xL, k, left);
+            const float yR = channelChain(xR, k, right);
+            outLeft[i] = yL;
+            outRight[i] = yR;
+        } else {
+            const float x = static_cast<float>(
+                static_cast<double>((boundedInput(inR) + boundedInput(inL)) * gain) * 0.3);
+            const float y = channelChain(x, k, left);
+            outLeft[i] = y;
+            outRight[i] = y;
+        }
+    }
+}
+
+void Gravelix::setParameter(VstInt32 index, float value) {
+    // NaN would pass the clamp and poison the program record and every coefficient.
+    if (std::isnan(value)) {
+        return;
+    }
+    float v = value;
+    if (v > 1.0f) {
+        v = 1.0f;
+    }
+    if (v < 0.0f) {
+        v = 0.0f;
+    }
+    lastValue = v;
+    if (!isParameter(index)) {
+        return;
+    }
+
+    // The editor is shown the change here, before anything of the effect moves.
+
+    GravelixProgram& p = programs[static_cast<std::size_t>(curProgram)];
+    switch (index) {
+    case kOutput:
+        p.output = outputValue = v;
+        outputGain = outputGainRule(v);
+        break;
+    case kDistortion:
+        p.distortion = distortionValue = v;
+        applyDistortion();
+        break;
+    case kInput:
+        p.input = inputValue = v;
+        inputGain = inputGainRule(v);
+        break;
+    case kOpampClipping: {
+        p.opampClipping = opampValue = v;
+        const ClipBounds c = opampClippingRule(v);
+        clipLow = c.clipLow;
+        clipHigh = c.clipHigh;
+        break;
+    }
+    case kDiodeClipping:
+        p.diodeClipping = diodeValue = v;
+        diodeKnee = diodeKneeRule(v);
+        break;
+    case kHighCut: {
+        p.highCut = highCutValue = v;
+        const OnePolePair pair = highCutRule(v, processRate);
+        highCutB = pair.b;
+        highCutA = pair.a;
+        highCutSet = true;
+        break;
+    }
+    case kLowCut: {
+        p.lowCut = lowCutValue = v;
+        const OnePolePair pair = lowCutRule(v, processRate);
+        lowCutB = pair.b;
+        lowCutA = pair.a;
+        lowCutSet = true;
+        break;
+    }
+    case kPickup:
+        p.pickup = pickupValue = v;
+        break;
+    case kStereo:
+        p.stereo = stereoValue = v;
+        stereoOn = v > 0.5f;
+        break;
+    case kEffect:
+        p.effect = effectValue = v;
+        effectOn = v == 1.0f;
+        break;
+    default:
+        break;
+    }
+}
+
+float Gravelix::getParameter(VstInt32 index) {
+    switch (index) {
+    case kOutput:
+        return outputValue;
+    case kDistortion:
+        return distortionValue;
+    case kInput:
+        return inputValue;
+    case kOpampClipping:
+        return opampValue;
+    case kDiodeClipping:
+        return diodeValue;
+    case kHighCut:
+        return highCutValue;
+    case kLowCut:
+        return lowCutValue;
+    case kPickup:
+        return pickupValue > 0.5f ? 1.0f : 0.0f;
+    case kStereo:
+        return stereoOn ? 1.0f : 0.0f;
+    case kEffect:
+        return effectOn ? 1.0f : 0.0f;
+    default:
+        return 0.0f;
+    }
+}
+
+void Gravelix::setProgram(VstInt32 program) {
+    if (program < 0 || program >= kNumPrograms) {
+        return;
+    }
+    curProgram = program;
+    // Record order; each call stores its clamped value back into the same record.
+    const GravelixProgram& p = programs[static_cast<std::size_t>(program)];
+    setParameter(kOutput, p.output);
+    setParameter(kDistortion, p.distortion);
+    setParameter(kInput, p.input);
+    setParameter(kOpampClipping, p.opampClipping);
+    setParameter(kDiodeClipping, p.diodeClipping);
+    setParameter(kPickup, p.pickup);
+    setParameter(kHighCut, p.highCut);
+    setParameter(kLowCut, p.lowCut);
+    setParameter(kStereo, p.stereo);
+    setParameter(kEffect, p.effect);
+}
+
+void Gravelix::setProgramName(char* name) {
+    if (name == nullptr) {
+        return;
+    }
+    vst_strncpy(programs[static_cast<std::size_t>(curProgram)].name, name, kProgramNameChars);
+}
+
+void Gravelix::getProgramName(char* name) {
+    if (name == nullptr) {
+        return;
+    }
+    const char* current = programs[static_cast<std::size_t>(curProgram)].name;
+    if (std::strcmp(current, "Init") == 0) {
+        // "Init" followed by a blank and the program number counted from 1.
+        std::memcpy(name, "Init ", 5);
+        char* end = std::to_chars(name + 5, name + kVstMaxProgNameLen - 1, curProgram + 1).ptr;
+        *end = '\0';
+    } else {
+        std::strcpy(name, current);
+    }
+}
+
+void Gravelix::getParameterLabel(VstInt32 index, char* label) {
+    if (label == nullptr || !isParameter(index)) {
+        return;
+    }
+    std::strcpy(label, index == kOutput || index == kInput ? "dB" : "");
+}
+
+void Gravelix::getParameterDisplay(VstInt32 index, char* text) {
+    if (text == nullptr) {
+        return;
+    }
+    switch (index) {
+    case kOutput:
+        dB2string(outputGain, text, kVstMaxParamStrLen);
+        break;
+    case kDistortion:
+        float2string(distortionValue, text, kVstMaxParamStrLen);
+        break;
+    case kInput:
+        dB2string(inputGain, text, kVstMaxParamStrLen);
+        break;
+    case kOpampClipping:
+        float2string(opampValue, text, kVstMaxParamStrLen);
+        break;
+    case kDiodeClipping:
+        float2string(diodeValue, text, kVstMaxParamStrLen);
+        break;
+    case kHighCut:
+        float2string(highCutValue, text, kVstMaxParamStrLen);
+        break;
+    case kLowCut:
+        float2string(lowCutValue, text, kVstMaxParamStrLen);
+        break;
+    case kPickup:
+        onOff2string(pickupValue, text, kVstMaxParamStrLen);
+        break;
+    case kStereo:
+        stereo2string(stereoValue, text, kVstMaxParamStrLen);
+        break;
+    case kEffect:
+        onOff2string(effectValue, text, kVstMaxParamStrLen);
+        break;
+    default:
+        break;
+    }
+}
+
+void Gravelix::getParameterName(VstInt32 index, char* text) {
+    // Whole names: the two longest have 14 characters, beyond the usual 8.
+    if (text == nullptr || !isParameter(index)) {
+        return;
+    }
+    std::strcpy(text, kParameterNames[index]);
+}
+
+bool Gravelix::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char* text) {
+    if (text == nullptr || index < 0 || index >= kNumPrograms) {
+        return false;
+    }
+    std::strcpy(text, programs[static_cast<std::size_t>(index)].name);
+    return true;
+}
+
+bool Gravelix::getEffectName(char* name) {
+    if (name == nullptr) {
+        return false;
+    }
+    vst_strncpy(name, kEffectName, kVstMaxEffectNameLen);
+    return true;
+}
+
+bool Gravelix::getVendorString(char* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    std::strcpy(text, kVendor);
+    return true;
+}
+
+bool Gravelix::getProductString(char* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    std::strcpy(text, kEffectName);
+    return true;
+}
+
+VstInt32 Gravelix::getVendorVersion() {
+    return kVendorVersion;
+}
+
+void Gravelix::stereo2string(float value, char* text, VstInt32 maxLen) {
+    if (value < 0.0f) {
+        vst_strncpy(text, "-oo", maxLen);
+    } else if (value < 0.5f) {
+        vst_strncpy(text, "Mono", maxLen);
+    } else if (value <= 1.0f) {
+        vst_strncpy(text, "Stereo", maxLen);
+    } else {
+        float2string(value, text, maxLen);
+    }
+}
+
+void Gravelix::onOff2string(float value, char* text, VstInt32 maxLen) {
+    if (value < 0.0f) {
+        vst_strncpy(text, "-oo", maxLen);
+    } else if (value < 1.0f) {
+        vst_strncpy(text, "Off", maxLen);
+    } else if (value == 1.0f) {
+        vst_strncpy(text, "On", maxLen);
+    } else {
+        float2string(value, text, maxLen);
+    }
+}
+
+void Gravelix::initPrograms() {
+    setProgramValues(programs[1], "Hi-Gain", 0.5f, 0.8f, 0.8f, 1.0f, 1.0f, 1.0f, 0.6f, 0.4f, 0.0f,
+                     1.0f);
+    setProgramValues(programs[2], "TS", 0.65f, 0.4f, 0.5f, 0.0f, 0.5f, 1.0f, 0.8f, 0.5f, 0.0f,
+                     1.0f);
+    setProgramValues(programs[3], "Gritty", 0.8f, 0.8f, 0.5f, 1.0f, 0.0f, 0.0f, 0.0f, 0.4f, 0.0f,
+                     1.0f);
+}

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <memory>
+
+#include "audioeffectx.h"
+#include "gravelixprogram.h"
+
+// The distortion pedal: ten parameters, four in-memory programs, the coefficient rules and
+// the signal chain. Every parameter change, whoever makes it, goes through setParameter.
+class Gravelix : public AudioEffectX {
+public:
+    static constexpr VstInt32 kNumPrograms = 4;
+    static constexpr VstInt32 kNumParams = 10;
+    static constexpr VstInt32 kUniqueId = ('G' << 24) | ('r' << 16) | ('v' << 8) | 'x';
+    static constexpr VstInt32 kVendorVersion = 112;
+    // Outside this range some rules turn unstable (the pickup filter first, at low rates).
+    static constexpr float kMinProcessRate = 22050.0f;
+    static constexpr float kMaxProcessRate = 384000.0f;
+
+    enum Parameter : VstInt32 {
+        kOutput = 0,
+        kDistortion,
+        kInput,
+        kOpampClipping,
+        kDiodeClipping,
+        kHighCut,
+        kLowCut,
+        kPickup,
+        kStereo,
+        kEffect,
+    };
+
+    explicit Gravelix(audioMasterCallback audioMaster);
+    ~Gravelix() override;
+
+    // The host's rate reaches the coefficients, so the pedal sounds the same at every rate.
+    void setSampleRate(float newSampleRate) override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    void getParameterLabel(VstInt32 index, char* label) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override;
+
+    virtual void stereo2string(float value, char* text, VstInt32 maxLen);
+    virtual void onOff2string(float value, char* text, VstInt32 maxLen);
+    virtual void initPrograms();
+
+protected:
+    std::unique_ptr<GravelixProgram[]> programs;
+
+    float outputValue = 0.0f;
+    float distortionValue = 0.0f;
+    float inputValue = 0.0f;
+    float opampValue = 0.0f;
+    float diodeValue = 0.0f;
+    float pickupValue = 0.0f;
+    float highCutValue = 0.0f;
+    float lowCutValue = 0.0f;
+    float stereoValue = 0.0f;
+    float effectValue = 0.0f;
+
+    float inputGain = 0.0f;
+    float outputGain = 0.0f;
+    float lastValue = 0.0f;
+    bool effectOn = false;
+    bool stereoOn = false;
+
+    float pickupCoeff = 0.0f;
+    float potResistance = 0.0f;
+    float gainHpA = 0.0f;
+    float gainHpB = 0.0f;
+    float bandLpA = 0.0f;
+    float bandLpB = 0.0f;
+    float clipHigh = 0.0f;
+    float clipLow = 0.0f;
+    float diodeKnee = 0.0f;
+    float opampGain = 0.0f;
+
+    float workL = 0.0f;
+    float workR = 0.0f;
+    float midR = 0.0f;
+    float midL = 0.0f;
+    float pickupLowL = 0.0f;
+    float pickupBandL = 0.0f;
+    float pickupLowR = 0.0f;
+    float pickupBandR = 0.0f;
+    float outL = 0.0f;
+    float outR = 0.0f;
+
+    float lowCutA = 0.0f;
+    float lowCutB = 0.0f;
+    float couplingA = 0.0f;
+    float couplingB = 0.0f;
+    float smoothA = 0.0f;
+    float smoothB = 0.0f;
+    float highCutA = 0.0f;
+    float highCutB = 0.0f;
+
+    float processRate = 0.0f;
+
+    float lowCutStateL = 0.0f;
+    float lowCutStateR = 0.0f;
+    float gainHpStateL = 0.0f;
+    float gainHpStateR = 0.0f;
+    float bandLpStateL = 0.0f;
+    float bandLpStateR = 0.0f;
+    float prevL = 0.0f;
+    float prevR = 0.0f;
+    float couplingStateL = 0.0f;
+    float couplingStateR = 0.0f;
+    float smoothStateL = 0.0f;
+    float smoothStateR = 0.0f;
+    float decimMidL = 0.0f;
+    float decimPrevL = 0.0f;
+    float decimMidR = 0.0f;
+    float decimPrevR = 0.0f;
+    float highCutStateL = 0.0f;
+    float highCutStateR = 0.0f;
+
+    // Whether Low Cut / High Cut were set after start-up replaced their pairs; a new
+    // sample rate recomputes each pair by whichever rule produced it.
+    bool lowCutSet = false;
+    bool highCutSet = false;
+
+private:
+    void startUp();
+    void applyDistortion();
+    void applyRateDependent();
+};
