@@ -61,6 +61,25 @@ TEST(SignalChainPrimitives, StepsAndBounds) {
     }
 }
 
+TEST(SignalChainPrimitives, WideningWhereTheStepsSayDouble) {
+    // Each computed once more as written; the all-float variants differ in the last bit for
+    // many of these values.
+    const std::vector<float> xs = noise(2000, 60.0f, 17);
+    for (std::size_t i = 1; i < xs.size(); ++i) {
+        const float x = xs[i], y = xs[i - 1], k = 0.35f + static_cast<float>(i % 23);
+        float mid = 0.0f, prev = y;
+        midpointStep(mid, x, prev);
+        ASSERT_EQ(mid, static_cast<float>(0.5 * y + 0.5 * x));
+        float d = x;
+        diodeCurve(d, k);
+        const double den = (k + 1.4) * std::fabs(x) + 1.0 + static_cast<double>(x * x);
+        ASSERT_EQ(d, static_cast<float>(0.3 * static_cast<double>((k + std::fabs(x)) * x) / den));
+        float out = 0.0f, sMid = y, sPrev = k;
+        decimateStep(x, 0.0f, out, sMid, sPrev);
+        ASSERT_EQ(out, static_cast<float>(0.25 * x + 0.5 * static_cast<double>(k) + 0.25 * y));
+    }
+}
+
 TEST(SignalChain, ImpulseAndStepResponsesAfterConstruction) {
     {
         EffectProbe g;
