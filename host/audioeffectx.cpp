@@ -3,6 +3,7 @@
 #include "aeffeditor.h"
 #include "capabilities.h"
 #include "speakerarrangement.h"
+#include "valuetotext.h"
 
 #include <cmath>
 #include <cstring>
@@ -374,8 +375,7 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
         to->name[63] = 0;
         return true;
     }
-    std::strncpy(to->name, from->name, 63);
-    to->name[63] = 0;
+    vst_strncpy(to->name, from->name, 63);
     to->type = from->type;
     to->azimuth = from->azimuth;
     to->elevation = from->elevation;
