@@ -1,0 +1,17 @@
+// The subcommands of gravelix-host. Each registers itself on the app and stores its exit
+// status in the shared result when it runs; failures throw std::runtime_error.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace gravelix::host {
+
+void addInfoCommand(CLI::App& app, int& status);
+void addRenderCommand(CLI::App& app, int& status);
+void addRiffCommand(CLI::App& app, int& status);
+void addEditCommand(CLI::App& app, int& status);
+void addSnapshotCommand(CLI::App& app, int& status);
+// Present only when the validator library is built in (see CMakeLists.txt).
+void addValidateCommand(CLI::App& app, int& status);
+
+} // namespace gravelix::host

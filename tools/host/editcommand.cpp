@@ -1,0 +1,77 @@
+#include "commands.h"
+#include "editorsession.h"
+#include "pluginhost.h"
+
+#include <csignal>
+#include <cstdio>
+
+namespace gravelix::host {
+
+namespace {
+
+void onSignal(int) {
+    EditorSession::stop();
+}
+
+void catchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: the event wait must wake up
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Prints gestures and automation as they arrive, on whichever thread sends them.
+void printGestures(const PluginHost& plugin) {
+    std::vector<std::string> names;
+    for (VstInt32 i = 0; i < plugin.numParams(); ++i) {
+        names.push_back(plugin.parameterName(i));
+    }
+    plugin.state().setListener([names](const HostCall& call) {
+        const bool known = call.index >= 0 && call.index < static_cast<VstInt32>(names.size());
+        const char* name = known ? names[call.index].c_str() : "?";
+        switch (call.opcode) {
+        case audioMasterAutomate:
+            std::printf("automate   %2d %-16s %.6f\n", call.index, name,
+                        static_cast<double>(call.opt));
+            break;
+        case audioMasterBeginEdit:
+        case audioMasterEndEdit:
+            std::printf("%-10s %2d %s\n", hostOpcodeName(call.opcode), call.index, name);
+            break;
+        default:
+            return;
+        }
+        std::fflush(stdout);
+    });
+}
+
+} // namespace
+
+void addEditCommand(CLI::App& app, int& status) {
+    auto* cmd = app.add_subcommand("edit", "Open a plug-in's editor in a window of its own");
+    struct Args {
+        std::string plugin;
+        bool verbose = false;
+    };
+    auto args = std::make_shared<Args>();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
+    cmd->add_flag("-v,--verbose", args->verbose, "Print automation and edit gestures");
+    cmd->callback([args, &status] {
+        PluginHost plugin(args->plugin);
+        if (args->verbose) {
+            printGestures(plugin);
+        }
+        catchInterrupts();
+        {
+            EditorSession session(plugin);
+            while (session.run(1000)) {
+            }
+        }
+        plugin.state().setListener(nullptr);
+        status = 0;
+    });
+}
+
+} // namespace gravelix::host

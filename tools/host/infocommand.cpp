@@ -1,0 +1,55 @@
+#include "commands.h"
+#include "pluginhost.h"
+
+#include <cstdio>
+
+namespace gravelix::host {
+
+namespace {
+
+void printInfo(const PluginHost& plugin) {
+    const AEffect* e = plugin.effect();
+    std::printf("Plug-in:        %s\n", plugin.path().c_str());
+    std::printf("Name:           %s\n", plugin.effectName().c_str());
+    std::printf("Vendor:         %s\n", plugin.vendorString().c_str());
+    std::printf("Product:        %s\n", plugin.productString().c_str());
+    std::printf("Vendor version: %d\n", plugin.vendorVersion());
+    std::printf("Unique ID:      %d (0x%08X, '%s')\n", e->uniqueID,
+                static_cast<unsigned>(e->uniqueID), fourCharacters(e->uniqueID).c_str());
+    std::printf("VST version:    %ld\n", static_cast<long>(plugin.dispatch(effGetVstVersion)));
+    std::printf("Inputs:         %d\n", e->numInputs);
+    std::printf("Outputs:        %d\n", e->numOutputs);
+    std::printf("Initial delay:  %d\n", e->initialDelay);
+    std::printf("Flags:          0x%X (%s)\n", static_cast<unsigned>(e->flags),
+                describeFlags(e->flags).c_str());
+
+    std::printf("\nParameters (%d):\n", e->numParams);
+    std::printf("  %3s  %-18s %-6s %-12s %s\n", "#", "Name", "Label", "Display", "Value");
+    for (VstInt32 i = 0; i < e->numParams; ++i) {
+        std::printf("  %3d  %-18s %-6s %-12s %.6g\n", i, plugin.parameterName(i).c_str(),
+                    plugin.parameterLabel(i).c_str(), plugin.parameterDisplay(i).c_str(),
+                    static_cast<double>(plugin.getParameter(i)));
+    }
+
+    const VstInt32 current = plugin.currentProgram();
+    std::printf("\nPrograms (%d):\n", e->numPrograms);
+    for (VstInt32 i = 0; i < e->numPrograms; ++i) {
+        std::printf("  %3d  %s%s\n", i, plugin.programName(i).c_str(),
+                    i == current ? "  (current)" : "");
+    }
+}
+
+} // namespace
+
+void addInfoCommand(CLI::App& app, int& status) {
+    auto* cmd = app.add_subcommand("info", "Print a plug-in's identity, parameters and programs");
+    auto path = std::make_shared<std::string>();
+    cmd->add_option("PLUGIN", *path, "Plug-in library (.so)")->required();
+    cmd->callback([path, &status] {
+        PluginHost plugin(*path);
+        printInfo(plugin);
+        status = 0;
+    });
+}
+
+} // namespace gravelix::host

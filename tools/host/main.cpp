@@ -1,0 +1,28 @@
+#include "commands.h"
+
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char** argv) {
+    CLI::App app{"gravelix-host: loads a Linux VST 2.4 plug-in and inspects, renders through, "
+                 "checks or shows it"};
+    app.require_subcommand(1);
+    int status = 0;
+    gravelix::host::addInfoCommand(app, status);
+    gravelix::host::addRenderCommand(app, status);
+    gravelix::host::addRiffCommand(app, status);
+#ifdef GRAVELIX_HOST_WITH_VALIDATOR
+    gravelix::host::addValidateCommand(app, status);
+#endif
+    gravelix::host::addEditCommand(app, status);
+    gravelix::host::addSnapshotCommand(app, status);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "gravelix-host: %s\n", e.what());
+        return 1;
+    }
+    return status;
+}

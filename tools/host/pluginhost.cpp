@@ -1,0 +1,454 @@
+#include "pluginhost.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <filesystem>
+#include <unordered_map>
+#include <utility>
+
+namespace gravelix::host {
+
+namespace {
+
+constexpr std::size_t kMaxRecordedCalls = 100000;
+
+// Effects that are fully loaded, by record address. A plug-in calling back before the entry
+// point has returned (the version query, or calls from its constructor) cannot be looked up
+// yet; those calls belong to the load running on the same thread.
+std::mutex registryMutex;
+std::unordered_map<const AEffect*, HostState*> registry;
+thread_local HostState* loadingState = nullptr;
+
+HostState* stateFor(const AEffect* effect) {
+    if (effect) {
+        std::lock_guard lock(registryMutex);
+        auto it = registry.find(effect);
+        if (it != registry.end()) {
+            return it->second;
+        }
+    }
+    return loadingState;
+}
+
+void copyText(void* ptr, const char* text, std::size_t maxLen) {
+    if (ptr) {
+        std::snprintf(static_cast<char*>(ptr), maxLen + 1, "%s", text);
+    }
+}
+
+std::string lowerTrimmed(const std::string& text) {
+    auto begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos) {
+        return {};
+    }
+    auto end = text.find_last_not_of(" \t");
+    std::string out = text.substr(begin, end - begin + 1);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+// dlerror() text without the file name it usually starts with, on one line.
+std::string loaderReason(const std::string& path) {
+    const char* raw = dlerror();
+    std::string reason = raw ? raw : "unknown error";
+    if (reason.rfind(path + ": ", 0) == 0) {
+        reason.erase(0, path.size() + 2);
+    }
+    std::replace(reason.begin(), reason.end(), '\n', ' ');
+    return reason;
+}
+
+using EntryPoint = AEffect* (*)(audioMasterCallback);
+
+} // namespace
+
+VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                       float opt) {
+    if (HostState* state = stateFor(effect)) {
+        return state->answer(effect, opcode, index, value, ptr, opt);
+    }
+    // A call from an effect we do not know (e.g. a stray thread after close): answer
+    // the version so nothing misbehaves, record nothing.
+    return opcode == audioMasterVersion ? kVstVersion : 0;
+}
+
+// Called on any thread the plug-in uses; takes only the recording lock.
+VstIntPtr HostState::answer(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                            float opt) {
+    HostCall call{opcode, index, value, opt, std::this_thread::get_id()};
+    Listener listener;
+    SizeWindowHandler sizeWindow;
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(call);
+        if (calls_.size() > kMaxRecordedCalls) {
+            calls_.pop_front();
+        }
+        listener = listener_;
+        sizeWindow = sizeWindow_;
+    }
+    if (listener) {
+        listener(call);
+    }
+
+    switch (opcode) {
+    case audioMasterVersion:
+        return kVstVersion;
+    case audioMasterAutomate:
+    case audioMasterBeginEdit:
+    case audioMasterEndEdit:
+    case audioMasterUpdateDisplay:
+        return 1;
+    case audioMasterSizeWindow:
+        return sizeWindow && sizeWindow(index, static_cast<int>(value)) ? 1 : 0;
+    case audioMasterGetSampleRate:
+        return static_cast<VstIntPtr>(sampleRate_.load());
+    case audioMasterGetBlockSize:
+        return blockSize_.load();
+    case audioMasterGetVendorString:
+        copyText(ptr, "Gravelix", 63);
+        return 1;
+    case audioMasterGetProductString:
+        copyText(ptr, "gravelix-host", 63);
+        return 1;
+    case audioMasterGetVendorVersion:
+        return 1000;
+    case audioMasterGetLanguage:
+        return 1; // English
+    case audioMasterCanDo:
+        if (ptr && std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0) {
+            return sizeWindow ? 1 : 0;
+        }
+        return 0;
+    default:
+        // Pins connected (0), no time info, no MIDI, no latency: 0 is the right answer.
+        return 0;
+    }
+}
+
+std::vector<HostCall> HostState::calls() const {
+    std::lock_guard lock(mutex_);
+    return {calls_.begin(), calls_.end()};
+}
+
+void HostState::clearCalls() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
+}
+
+void HostState::setListener(Listener listener) {
+    std::lock_guard lock(mutex_);
+    listener_ = std::move(listener);
+}
+
+void HostState::setSizeWindowHandler(SizeWindowHandler handler) {
+    std::lock_guard lock(mutex_);
+    sizeWindow_ = std::move(handler);
+}
+
+PluginHost::PluginHost(const std::string& path)
+    : path_(path), state_(std::make_unique<HostState>()) {
+    std::error_code ec;
+    auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) {
+        throw LoadError(LoadError::Kind::MissingFile, "cannot load '" + path + "': no such file");
+    }
+    if (std::filesystem::is_directory(status)) {
+        throw LoadError(LoadError::Kind::NotSharedLibrary,
+                        "cannot load '" + path + "': it is a directory, not a shared library");
+    }
+    // Without a slash dlopen would search the library path instead of opening this file.
+    std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
+    library_ = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library_) {
+        throw LoadError(LoadError::Kind::NotSharedLibrary,
+                        "cannot load '" + path +
+                            "' as a shared library: " + loaderReason(openPath));
+    }
+
+    auto entry = reinterpret_cast<EntryPoint>(dlsym(library_, "VSTPluginMain"));
+    if (!entry) {
+        entry = reinterpret_cast<EntryPoint>(dlsym(library_, "main"));
+    }
+    if (!entry) {
+        dlclose(library_);
+        throw LoadError(LoadError::Kind::NoEntryPoint,
+                        "'" + path +
+                            "' is not a plug-in: it exports neither VSTPluginMain nor main");
+    }
+
+    loadingState = state_.get();
+    AEffect* effect = nullptr;
+    bool threw = false;
+    try {
+        effect = entry(hostCallback);
+    } catch (...) {
+        threw = true;
+    }
+    loadingState = nullptr;
+
+    if (!effect) {
+        dlclose(library_);
+        throw LoadError(LoadError::Kind::NullEffect,
+                        threw ? "the entry point of '" + path + "' threw an exception"
+                              : "the entry point of '" + path + "' returned no effect");
+    }
+    if (effect->magic != kEffectMagic) {
+        // The record cannot be trusted, so nothing is called through it; the library goes.
+        char text[96];
+        std::snprintf(text, sizeof text,
+                      "wrong magic 0x%08X in its effect record (expected 0x%08X)",
+                      static_cast<unsigned>(effect->magic), static_cast<unsigned>(kEffectMagic));
+        dlclose(library_);
+        throw LoadError(LoadError::Kind::BadMagic, "'" + path + "' returned " + text);
+    }
+
+    effect_ = effect;
+    {
+        std::lock_guard lock(registryMutex);
+        registry[effect_] = state_.get();
+    }
+    dispatch(effOpen);
+}
+
+PluginHost::~PluginHost() {
+    release();
+}
+
+PluginHost::PluginHost(PluginHost&& other) noexcept
+    : path_(std::move(other.path_)), library_(std::exchange(other.library_, nullptr)),
+      effect_(std::exchange(other.effect_, nullptr)), state_(std::move(other.state_)),
+      resumed_(std::exchange(other.resumed_, false)) {}
+
+PluginHost& PluginHost::operator=(PluginHost&& other) noexcept {
+    if (this != &other) {
+        release();
+        path_ = std::move(other.path_);
+        library_ = std::exchange(other.library_, nullptr);
+        effect_ = std::exchange(other.effect_, nullptr);
+        state_ = std::move(other.state_);
+        resumed_ = std::exchange(other.resumed_, false);
+    }
+    return *this;
+}
+
+void PluginHost::close() {
+    release();
+}
+
+void PluginHost::release() noexcept {
+    if (effect_) {
+        if (resumed_) {
+            suspend();
+        }
+        effect_->dispatcher(effect_, effClose, 0, 0, nullptr, 0.0f);
+        std::lock_guard lock(registryMutex);
+        registry.erase(effect_);
+        effect_ = nullptr;
+    }
+    if (library_) {
+        dlclose(library_);
+        library_ = nullptr;
+    }
+}
+
+VstIntPtr PluginHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                               float opt) const {
+    return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
+}
+
+std::string PluginHost::readText(VstInt32 opcode, VstInt32 index) const {
+    // Far larger than any conventional length: plug-ins often write past the nominal limit.
+    std::array<char, 1024> buffer{};
+    dispatch(opcode, index, 0, buffer.data(), 0.0f);
+    buffer.back() = '\0';
+    return buffer.data();
+}
+
+std::string PluginHost::effectName() const {
+    return readText(effGetEffectName, 0);
+}
+std::string PluginHost::vendorString() const {
+    return readText(effGetVendorString, 0);
+}
+std::string PluginHost::productString() const {
+    return readText(effGetProductString, 0);
+}
+VstInt32 PluginHost::vendorVersion() const {
+    return static_cast<VstInt32>(dispatch(effGetVendorVersion));
+}
+
+std::string PluginHost::parameterName(VstInt32 index) const {
+    return readText(effGetParamName, index);
+}
+std::string PluginHost::parameterLabel(VstInt32 index) const {
+    return readText(effGetParamLabel, index);
+}
+std::string PluginHost::parameterDisplay(VstInt32 index) const {
+    return readText(effGetParamDisplay, index);
+}
+float PluginHost::getParameter(VstInt32 index) const {
+    return effect_->getParameter(effect_, index);
+}
+void PluginHost::setParameter(VstInt32 index, float value) const {
+    effect_->setParameter(effect_, index, value);
+}
+
+VstInt32 PluginHost::findParameter(const std::string& name) const {
+    const std::string wanted = lowerTrimmed(name);
+    for (VstInt32 i = 0; i < numParams(); ++i) {
+        if (lowerTrimmed(parameterName(i)) == wanted) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+std::string PluginHost::programName(VstInt32 index) const {
+    std::array<char, 1024> buffer{};
+    if (dispatch(effGetProgramNameIndexed, index, 0, buffer.data()) == 1) {
+        buffer.back() = '\0';
+        return buffer.data();
+    }
+    const VstInt32 current = currentProgram();
+    if (index == current) {
+        return readText(effGetProgramName, 0);
+    }
+    setProgram(index);
+    std::string name = readText(effGetProgramName, 0);
+    setProgram(current);
+    return name;
+}
+
+VstInt32 PluginHost::currentProgram() const {
+    return static_cast<VstInt32>(dispatch(effGetProgram));
+}
+
+void PluginHost::setProgram(VstInt32 index) const {
+    dispatch(effBeginSetProgram);
+    dispatch(effSetProgram, 0, index);
+    dispatch(effEndSetProgram);
+}
+
+VstInt32 PluginHost::findProgram(const std::string& name) const {
+    const std::string wanted = lowerTrimmed(name);
+    for (VstInt32 i = 0; i < numPrograms(); ++i) {
+        if (lowerTrimmed(programName(i)) == wanted) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void PluginHost::setSampleRate(float rate) const {
+    state_->setSampleRate(rate);
+    dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+}
+
+void PluginHost::setBlockSize(VstInt32 frames) const {
+    state_->setBlockSize(frames);
+    dispatch(effSetBlockSize, 0, frames);
+}
+
+void PluginHost::resume() const {
+    dispatch(effMainsChanged, 0, 1);
+    resumed_ = true;
+}
+
+void PluginHost::suspend() const {
+    dispatch(effMainsChanged, 0, 0);
+    resumed_ = false;
+}
+
+// Runs on the caller's audio thread; adds no allocation or locking of its own.
+void PluginHost::process(float** inputs, float** outputs, VstInt32 frames) const {
+    if ((effect_->flags & effFlagsCanReplacing) && effect_->processReplacing) {
+        effect_->processReplacing(effect_, inputs, outputs, frames);
+    } else {
+        effect_->process(effect_, inputs, outputs, frames);
+    }
+}
+
+const char* hostOpcodeName(VstInt32 opcode) {
+    switch (opcode) {
+    case audioMasterAutomate:
+        return "automate";
+    case audioMasterVersion:
+        return "version";
+    case audioMasterCurrentId:
+        return "currentId";
+    case audioMasterIdle:
+        return "idle";
+    case audioMasterPinConnected:
+        return "pinConnected";
+    case audioMasterWantMidi:
+        return "wantMidi";
+    case audioMasterGetTime:
+        return "getTime";
+    case audioMasterSizeWindow:
+        return "sizeWindow";
+    case audioMasterGetSampleRate:
+        return "getSampleRate";
+    case audioMasterGetBlockSize:
+        return "getBlockSize";
+    case audioMasterCanDo:
+        return "canDo";
+    case audioMasterUpdateDisplay:
+        return "updateDisplay";
+    case audioMasterBeginEdit:
+        return "beginEdit";
+    case audioMasterEndEdit:
+        return "endEdit";
+    default:
+        return "other";
+    }
+}
+
+std::string fourCharacters(VstInt32 id) {
+    std::string out;
+    const auto bits = static_cast<std::uint32_t>(id);
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const auto c = static_cast<unsigned char>(bits >> shift);
+        out += std::isprint(c) ? static_cast<char>(c) : '.';
+    }
+    return out;
+}
+
+std::string describeFlags(VstInt32 flags) {
+    static constexpr std::pair<VstInt32, const char*> names[] = {
+        {effFlagsHasEditor, "HasEditor"},
+        {effFlagsHasClip, "HasClip"},
+        {effFlagsHasVu, "HasVu"},
+        {effFlagsCanMono, "CanMono"},
+        {effFlagsCanReplacing, "CanReplacing"},
+        {effFlagsProgramChunks, "ProgramChunks"},
+        {effFlagsIsSynth, "IsSynth"},
+        {effFlagsNoSoundInStop, "NoSoundInStop"},
+        {effFlagsExtIsAsync, "ExtIsAsync"},
+        {effFlagsExtHasBuffer, "ExtHasBuffer"},
+        {effFlagsCanDoubleReplacing, "CanDoubleReplacing"},
+    };
+    std::string out;
+    VstInt32 known = 0;
+    for (auto [bit, name] : names) {
+        known |= bit;
+        if (flags & bit) {
+            out += out.empty() ? "" : " ";
+            out += name;
+        }
+    }
+    if (const VstInt32 rest = flags & ~known) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%sunknown 0x%X", out.empty() ? "" : " ",
+                      static_cast<unsigned>(rest));
+        out += text;
+    }
+    return out.empty() ? "none" : out;
+}
+
+} // namespace gravelix::host

@@ -1,0 +1,80 @@
+#include "commands.h"
+#include "editorsession.h"
+#include "pluginhost.h"
+#include "settings.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace gravelix::host {
+
+namespace {
+
+// Where the editor's panel switch sits, in editor coordinates.
+constexpr int kBackPanelClickX = 234;
+constexpr int kBackPanelClickY = 12;
+
+// Idles until the picture has stopped changing: at least minMs, then until three
+// successive captures agree, at most maxMs in all. False when it never settled.
+bool settle(EditorSession& session, Image& image, int minMs, int maxMs) {
+    constexpr int stepMs = 100;
+    session.run(minMs);
+    image = session.window().capture();
+    int same = 0;
+    for (int waited = minMs; waited < maxMs; waited += stepMs) {
+        session.run(stepMs);
+        auto next = session.window().capture();
+        same = next == image ? same + 1 : 0;
+        image = std::move(next);
+        if (same >= 2) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void addSnapshotCommand(CLI::App& app, int& status) {
+    auto* cmd = app.add_subcommand(
+        "snapshot",
+        "Open a plug-in's editor (any X display, e.g. under xvfb-run) and save it as PNG");
+    struct Args {
+        std::string plugin, out, program;
+        bool back = false;
+        Settings settings;
+    };
+    auto args = std::make_shared<Args>();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
+    cmd->add_option("OUT", args->out, "Output PNG file")->required();
+    cmd->add_flag("--back", args->back, "Click the panel switch first to show the back panel");
+    cmd->add_option("--program", args->program, "Program number or name, applied first");
+    cmd->add_option("--set", args->settings.sets, "NAME=VALUE: set a parameter (0 to 1)")
+        ->allow_extra_args(false);
+    cmd->callback([args, &status] {
+        PluginHost plugin(args->plugin);
+        if (!args->program.empty()) {
+            args->settings.program = args->program;
+        }
+        applySettings(plugin, args->settings);
+        EditorSession session(plugin);
+        Image image;
+        if (!settle(session, image, 300, 5000)) {
+            std::fprintf(stderr, "gravelix-host: warning: the editor kept changing; saving the "
+                                 "latest picture\n");
+        }
+        if (args->back) {
+            const auto front = image;
+            session.window().click(kBackPanelClickX, kBackPanelClickY);
+            settle(session, image, 300, 5000);
+            if (image == front) {
+                throw std::runtime_error("clicking the panel switch changed nothing");
+            }
+        }
+        writePng(args->out, image);
+        std::printf("Wrote %dx%d snapshot to %s\n", image.width, image.height, args->out.c_str());
+        status = 0;
+    });
+}
+
+} // namespace gravelix::host
