@@ -1,0 +1,18 @@
+// The cairo context that a platform window paints through (it draws into the window's back
+// buffer, which the window then copies to the screen).
+#pragma once
+
+#include "cairopainter.h"
+
+namespace Toolkit::LinuxPlatform {
+
+class CairoDrawContext : public CairoContext<CDrawContext> {
+public:
+    // Draws into `target` (own reference taken); the surface rectangle is (0, 0, its size).
+    explicit CairoDrawContext(cairo_surface_t* target);
+
+    bool isKindOf(const char* className) const override;
+    cairo_surface_t* target() const { return painter.target(); }
+};
+
+} // namespace Toolkit::LinuxPlatform

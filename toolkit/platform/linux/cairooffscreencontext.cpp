@@ -1,0 +1,25 @@
+#include "cairooffscreencontext.h"
+
+#include "cairobitmap.h"
+#include "cbitmap.h"
+
+namespace Toolkit::LinuxPlatform {
+
+namespace {
+cairo_surface_t* surfaceOf(CBitmap* bitmap) {
+    if (!bitmap || !bitmap->platformBitmap() || !bitmap->platformBitmap()->isKindOf("CairoBitmap"))
+        return nullptr;
+    return static_cast<CairoBitmap*>(bitmap->platformBitmap())->surface();
+}
+} // namespace
+
+CairoOffscreenContext::CairoOffscreenContext(CBitmap* bitmap)
+    : CairoContext<COffscreenContext>(surfaceOf(bitmap), bitmap) {
+    applyDefaults();
+}
+
+bool CairoOffscreenContext::isKindOf(const char* className) const {
+    return nameIs(className, "CairoOffscreenContext") || COffscreenContext::isKindOf(className);
+}
+
+} // namespace Toolkit::LinuxPlatform

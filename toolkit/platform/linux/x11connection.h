@@ -1,0 +1,77 @@
+// The plug-in's own X display connection, shared by every open editor window.
+#pragma once
+
+#include <cairo.h>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+#include <xcb/xcb.h>
+
+namespace Toolkit::LinuxPlatform {
+
+class X11Frame;
+
+// XCB rather than Xlib: a protocol error on our connection comes back as an event (or as the
+// answer of a checked request) instead of going through Xlib's process-wide error handler,
+// whose default exits the process and which the host may have replaced with its own. So no
+// error of ours can reach the host's handler or terminate it, and a lost connection only
+// makes our windows inert. Requests that are expected to fail (anything on the host's
+// window) are checked where they are made; stray errors are read and dropped by the pump.
+//
+// One connection exists while at least one platform frame holds it (acquire/release); the
+// last release closes it. Everything runs on the editor thread.
+class X11Connection {
+public:
+    // The shared connection, opened on first use from DISPLAY; null when no display can be
+    // reached. Each successful acquire needs one release.
+    static X11Connection* acquire();
+    void release();
+    // Like acquire, but never opens one: null when no frame holds a connection.
+    static X11Connection* acquireIfOpen();
+
+    xcb_connection_t* connection() const { return conn; }
+    // False once the server has closed the connection; our windows are gone then.
+    bool failed() const;
+
+    void registerWindow(xcb_window_t window, X11Frame* frame);
+    void unregisterWindow(xcb_window_t window);
+    // The open frames, each with one reference taken for the caller.
+    std::vector<X11Frame*> referencedFrames() const;
+
+    // Reads every event that has arrived without blocking and hands each to the frame of its
+    // window; errors and events of unknown windows are dropped.
+    void dispatchPending();
+
+    // The visual record for a visual id of any screen; null when unknown.
+    xcb_visualtype_t* visualType(xcb_visualid_t visual) const;
+    // The keysym a key press means: the unshifted symbol, or the keypad digit when Num Lock
+    // is on. 0 when the key has none.
+    std::uint32_t keysymFor(xcb_keycode_t keycode, std::uint16_t state);
+    // A cursor from the standard cursor font (glyph index), made once and kept; XCB_NONE
+    // when it cannot be made.
+    xcb_cursor_t fontCursor(std::uint16_t glyph);
+    // cairo keeps per-connection state for its XCB surfaces; it must be finished before the
+    // connection closes.
+    void noteCairoDevice(cairo_device_t* device);
+
+private:
+    X11Connection() = default;
+    ~X11Connection();
+    bool open();
+    void loadKeyboardMapping();
+    static xcb_window_t eventWindow(const xcb_generic_event_t* event);
+
+    xcb_connection_t* conn = nullptr;
+    int users = 0;
+    std::unordered_map<xcb_window_t, X11Frame*> windows;
+    std::vector<std::uint32_t> keysyms;
+    xcb_keycode_t minKeycode = 0;
+    std::uint8_t keysymsPerKeycode = 0;
+    std::uint16_t numLockMask = 0;
+    bool keyboardLoaded = false;
+    xcb_font_t cursorFont = XCB_NONE;
+    std::unordered_map<std::uint16_t, xcb_cursor_t> cursors;
+    cairo_device_t* cairoDevice = nullptr;
+};
+
+} // namespace Toolkit::LinuxPlatform

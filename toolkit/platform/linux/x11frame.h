@@ -1,0 +1,84 @@
+// The platform frame on X11: a plain child window inside the host's window.
+#pragma once
+
+#include "platform/iplatformframe.h"
+
+#include <cairo.h>
+#include <cstdint>
+#include <xcb/xcb.h>
+
+namespace Toolkit::LinuxPlatform {
+
+class X11Connection;
+
+// Input arrives through the event pump (LinuxPlatform::pumpEvents), which calls handleEvent
+// for each event of this window and paint() for windows with an invalid area. Drawing goes
+// into a back buffer (an image surface of the window's size) that is then copied to the
+// window, so a repaint never flickers. If the window cannot be made (no display, the host's
+// window is gone) the frame exists without one: invalidations are dropped and nothing paints.
+class X11Frame : public IPlatformFrame {
+public:
+    // `parentWindow` is the host's X window id carried in a pointer-sized value.
+    X11Frame(IPlatformFrameCallback* callback, const CRect& size, void* parentWindow);
+    ~X11Frame() override;
+    X11Frame(const X11Frame&) = delete;
+    X11Frame& operator=(const X11Frame&) = delete;
+
+    bool globalPosition(CPoint& position) const override;
+    bool setSize(const CRect& newSize) override;
+    bool size(CRect& size) const override;
+    bool mousePosition(CPoint& position) const override;
+    bool mouseButtons(ButtonState& buttons) const override;
+    bool setCursor(CursorType type) override;
+    bool invalidateRect(const CRect& rect) override;
+    // The X window id (as a pointer-sized value); null without a window.
+    void* nativeHandle() const override;
+    COffscreenContext* createOffscreenContext(double width, double height) override;
+    bool isKindOf(const char* className) const override;
+
+    xcb_window_t window() const { return ownWindow; }
+    // The surface that window contexts draw into; made on first use, replaced on resize.
+    cairo_surface_t* backBuffer();
+
+    // Pump entry points, on the editor thread.
+    void handleEvent(const xcb_generic_event_t* event);
+    bool needsPaint() const;
+    // Redraws every invalid rectangle (clear, then platformDrawRect, each clipped to its
+    // rectangle) into the back buffer and copies them to the window.
+    void paint();
+
+private:
+    struct LastPress {
+        std::uint8_t button = 0;
+        std::uint32_t time = 0;
+        std::int16_t x = 0;
+        std::int16_t y = 0;
+    };
+
+    void createWindow(xcb_window_t parent);
+    void onButtonPress(const xcb_button_press_event_t& event);
+    void onButtonRelease(const xcb_button_release_event_t& event);
+    void onKey(const xcb_key_press_event_t& event, bool down);
+    ButtonState buttonsFromState(std::uint16_t state) const;
+    void ungrabPointer(xcb_timestamp_t time);
+    void copyToWindow(const cairo_region_t* region);
+    void forgetWindow();
+    void dropSurfaces();
+
+    IPlatformFrameCallback* callback;
+    X11Connection* connection = nullptr;
+    xcb_window_t ownWindow = XCB_NONE;
+    xcb_window_t root = XCB_NONE;
+    xcb_visualtype_t* visual = nullptr;
+    int width = 0;
+    int height = 0;
+    cairo_surface_t* windowSurface = nullptr;
+    cairo_surface_t* buffer = nullptr;
+    CDrawContext* drawContext = nullptr;
+    cairo_region_t* invalid = nullptr;
+    // X reports no state bits for the side buttons 8 and 9, so their state is tracked here.
+    std::uint32_t sideButtons = 0;
+    LastPress lastPress;
+};
+
+} // namespace Toolkit::LinuxPlatform
