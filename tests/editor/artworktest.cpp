@@ -1,0 +1,201 @@
+// Guards against editor artwork that no longer fits the controls: wrong image sizes or
+// counts, states swapped or indistinguishable, a knob pointer off its value's angle, or
+// committed PNGs that differ from what the generator draws.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kResources = fs::path(GRAVELIX_SOURCE_DIR) / "editor" / "resources";
+
+std::map<int, std::string> readResourceList() {
+    std::map<int, std::string> files;
+    std::ifstream in(kResources / "resources.list");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream fields(line);
+        int id = 0;
+        std::string type, file;
+        fields >> id >> type >> file;
+        EXPECT_EQ(type, "PNG") << line;
+        files[id] = file;
+    }
+    return files;
+}
+
+std::vector<unsigned char> readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Header {
+    std::uint32_t width = 0, height = 0;
+    int bitDepth = 0, colourType = 0;
+};
+
+Header readHeader(const std::vector<unsigned char>& png) {
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    Header h;
+    if (png.size() < 33 || !std::equal(signature, signature + 8, png.begin()) ||
+        std::string(png.begin() + 12, png.begin() + 16) != "IHDR")
+        return h;
+    auto be32 = [&](std::size_t at) {
+        return std::uint32_t(png[at]) << 24 | std::uint32_t(png[at + 1]) << 16 |
+               std::uint32_t(png[at + 2]) << 8 | png[at + 3];
+    };
+    h.width = be32(16);
+    h.height = be32(20);
+    h.bitDepth = png[24];
+    h.colourType = png[25];
+    return h;
+}
+
+// Decoded image with straight (not premultiplied) channel access.
+class Image {
+public:
+    explicit Image(const fs::path& path)
+        : surface(cairo_image_surface_create_from_png(path.c_str())) {}
+    ~Image() { cairo_surface_destroy(surface); }
+    bool ok() const { return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS; }
+    int width() const { return cairo_image_surface_get_width(surface); }
+    int height() const { return cairo_image_surface_get_height(surface); }
+    std::uint32_t pixel(int x, int y) const {
+        const unsigned char* row =
+            cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+        return reinterpret_cast<const std::uint32_t*>(row)[x];
+    }
+    // Sum of absolute channel differences between two equally sized regions.
+    double difference(int x0, int y0, int x1, int y1, int w, int h) const {
+        double sum = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t a = pixel(x0 + x, y0 + y), b = pixel(x1 + x, y1 + y);
+                for (int s = 0; s < 32; s += 8)
+                    sum += std::abs(int((a >> s) & 0xff) - int((b >> s) & 0xff));
+            }
+        return sum;
+    }
+
+private:
+    cairo_surface_t* surface;
+};
+
+fs::path resource(int id) {
+    return kResources / readResourceList().at(id);
+}
+
+TEST(Artwork, NineRgbaImagesWithTheControlsSizes) {
+    const std::map<int, std::pair<std::uint32_t, std::uint32_t>> sizes = {
+        {1, {270, 475}}, {2, {80, 160}},  {3, {60, 48}},   {4, {119, 5355}}, {5, {32, 64}},
+        {6, {72, 50}},   {7, {32, 3162}}, {8, {273, 476}}, {9, {60, 48}}};
+    const auto files = readResourceList();
+    ASSERT_EQ(files.size(), 9u);
+    for (const auto& [id, size] : sizes) {
+        ASSERT_TRUE(files.count(id)) << "id " << id;
+        const Header h = readHeader(readBytes(kResources / files.at(id)));
+        EXPECT_EQ(h.width, size.first) << files.at(id);
+        EXPECT_EQ(h.height, size.second) << files.at(id);
+        EXPECT_EQ(h.bitDepth, 8) << files.at(id);
+        EXPECT_EQ(h.colourType, 6) << files.at(id) << " is not RGBA";
+    }
+    // Strips divide evenly into the image counts the controls are given.
+    EXPECT_EQ(5355 % 119, 0);
+    EXPECT_EQ(5355 / 119, 45);
+    EXPECT_EQ(3162 / 102, 31);
+    EXPECT_EQ(3162 % 102, 0);
+}
+
+TEST(Artwork, KnobPointerSitsAtTheAngleOfEachImagesValue) {
+    const Image knob(resource(4));
+    ASSERT_TRUE(knob.ok());
+    for (int frame = 0; frame < 45; ++frame) {
+        // Centroid of the pointer's near-white pixels around the knob's centre.
+        double sx = 0, sy = 0, n = 0;
+        for (int y = 0; y < 119; ++y)
+            for (int x = 0; x < 119; ++x) {
+                const std::uint32_t p = knob.pixel(x, frame * 119 + y);
+                if ((p >> 24) == 255 && ((p >> 16) & 0xff) > 200 && ((p >> 8) & 0xff) > 200 &&
+                    (p & 0xff) > 200) {
+                    sx += x + 0.5 - 59.5;
+                    sy += y + 0.5 - 59.5;
+                    ++n;
+                }
+            }
+        ASSERT_GT(n, 20) << "no pointer in image " << frame;
+        const double expected = 3 * std::numbers::pi / 4 + frame / 44.0 * 3 * std::numbers::pi / 2;
+        double error = std::atan2(sy, sx) - expected;
+        error = std::remainder(error, 2 * std::numbers::pi);
+        EXPECT_LT(std::abs(error), 2.0 * std::numbers::pi / 180) << "image " << frame;
+    }
+}
+
+TEST(Artwork, FaderHandleClimbsFromBottomToTop) {
+    const Image fader(resource(7));
+    ASSERT_TRUE(fader.ok());
+    int previous = 1000;
+    for (int frame = 0; frame < 31; ++frame) {
+        // The handle's white index line crosses the fader's centre column.
+        int line = -1;
+        for (int y = 0; y < 102 && line < 0; ++y) {
+            const std::uint32_t p = fader.pixel(10, frame * 102 + y);
+            if (((p >> 16) & 0xff) > 220 && (p >> 24) == 255)
+                line = y;
+        }
+        ASSERT_GE(line, 0) << "no handle in image " << frame;
+        EXPECT_LT(line, previous) << "image " << frame;
+        previous = line;
+    }
+    EXPECT_LT(previous, 20); // value 1 at the top
+}
+
+TEST(Artwork, TwoStateImagesShowDistinctStatesInTheShownArea) {
+    struct TwoState {
+        int id, shownWidth, stateHeight;
+    };
+    for (const TwoState& t : {TwoState{2, 80, 80}, TwoState{3, 50, 24}, TwoState{5, 32, 32},
+                              TwoState{6, 72, 25}, TwoState{9, 50, 24}}) {
+        const Image image(resource(t.id));
+        ASSERT_TRUE(image.ok());
+        const double diff = image.difference(0, 0, 0, t.stateHeight, t.shownWidth, t.stateHeight);
+        // At least a tenth of the shown pixels visibly changed, on average.
+        EXPECT_GT(diff, 0.1 * t.shownWidth * t.stateHeight * 40) << "id " << t.id;
+    }
+    // The lit LED (lower image) is the redder, brighter one.
+    const Image led(resource(5));
+    const std::uint32_t dark = led.pixel(16, 16), lit = led.pixel(16, 48);
+    EXPECT_GT((lit >> 16) & 0xff, ((dark >> 16) & 0xff) + 80);
+}
+
+TEST(Artwork, GeneratorRedrawsTheCommittedImagesByteForByte) {
+    const fs::path out =
+        fs::temp_directory_path() / ("gravelix-artwork-" + std::to_string(getpid()));
+    fs::create_directories(out);
+    const std::string command =
+        std::string("\"") + GRAVELIX_ARTWORK_TOOL + "\" \"" + out.string() + "\"";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    for (const auto& [id, file] : readResourceList())
+        EXPECT_EQ(readBytes(out / file), readBytes(kResources / file))
+            << file << " is stale: run scripts/artwork.sh";
+    fs::remove_all(out);
+}
+
+} // namespace
