@@ -9,7 +9,10 @@ if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then
   dir=$1
   shift
 fi
-cmake -S . -B "$dir" -G Ninja >/dev/null
+# A fresh folder is configured without tests and benchmarks: the generator needs neither.
+if [ ! -f "$dir/build.ninja" ]; then
+  cmake -S . -B "$dir" -G Ninja -DGRAVELIX_BUILD_TESTS=OFF -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
+fi
 cmake --build "$dir" --target gravelix-artwork
 "$dir/tools/artwork/gravelix-artwork" editor/resources "$@"
 git status --short editor/resources

@@ -222,8 +222,9 @@ void slideSwitch(cairo_t* cr, double x, double y, bool on) {
     cairo_pattern_add_color_stop_rgb(p, 0.0, 0.25, 0.25, 0.27);
     cairo_pattern_add_color_stop_rgb(p, 1.0, 0.08, 0.08, 0.09);
     cairo_set_source(cr, p);
-    cairo_fill_preserve(cr);
+    cairo_fill(cr);
     cairo_pattern_destroy(p);
+    roundedRectPath(cr, x + 0.5, y + 0.5, w - 1, h - 1, 3);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.8);
     cairo_set_line_width(cr, 1.0);
     cairo_stroke(cr);
@@ -249,8 +250,9 @@ void slideSwitch(cairo_t* cr, double x, double y, bool on) {
     cairo_pattern_add_color_stop_rgb(p, 0.5, 0.74, 0.75, 0.77);
     cairo_pattern_add_color_stop_rgb(p, 1.0, 0.52, 0.52, 0.55);
     cairo_set_source(cr, p);
-    cairo_fill_preserve(cr);
+    cairo_fill(cr);
     cairo_pattern_destroy(p);
+    roundedRectPath(cr, ax + 0.5, ay + 0.5, aw - 1, ah - 1, 2);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.55);
     cairo_stroke(cr);
     // Grip grooves across the actuator.
@@ -345,7 +347,7 @@ Surface drawSlideSwitch() {
     Surface s = newSurface(kSwitchWidth, 2 * kSwitchHeight);
     Context c = newContext(s);
     for (int state = 0; state < 2; ++state)
-        slideSwitch(c.get(), 2, state * kSwitchHeight + 2.5, state == 1);
+        slideSwitch(c.get(), 2, state * kSwitchHeight + 2, state == 1);
     return s;
 }
 

@@ -187,7 +187,7 @@ void makerBadge(cairo_t* cr, const Fonts& fonts, double cx, double cy) {
 }
 
 void productName(cairo_t* cr, const Fonts& fonts, double cx, double baseline) {
-    const TextStyle style{Typeface::Product, 42.0, 0.5};
+    const TextStyle style{Typeface::Product, 45.0, 0.8};
     // Screen-printed lettering: a faint light edge below, a dark body.
     cairo_new_path(cr);
     textPath(cr, fonts, style, "Gravelix", cx, baseline + 1.0, Align::Centre);
@@ -411,7 +411,8 @@ Surface drawBackPanel(const Fonts& fonts) {
         Box box;
         double centreX;
     };
-    const double switchCentre = kStereoSwitch.left + kSwitchVisibleWidth / 2.0 - 3.0;
+    // The switch housing is 46 pixels wide, 2 in from the image's left edge.
+    const double switchCentre = kStereoSwitch.left + 2 + 23;
     const Labelled labels[] = {
         {"Input Level", kInputFader, kInputFader.centreX()},
         {"Channels", kStereoSwitch, switchCentre},
