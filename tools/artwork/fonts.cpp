@@ -5,7 +5,6 @@
 #include FT_FREETYPE_H
 
 #include <array>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace Artwork {
@@ -18,9 +17,6 @@ const cairo_user_data_key_t kFaceKey{};
 } // namespace
 
 std::string fontDirectory() {
-    // Overridable only so a test can point at a copy; the default is the package's place.
-    if (const char* dir = std::getenv("GRAVELIX_ARTWORK_FONTS"))
-        return dir;
     return "/usr/share/fonts/opentype/urw-base35";
 }
 
