@@ -6,7 +6,6 @@
 
 #include "coefficients.h"
 #include "flushdenormals.h"
-#include "signalchain.h"
 #include "valuetotext.h"
 
 namespace {
@@ -164,12 +163,10 @@ void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sample
     float* outLeft = outputs[0];
     float* outRight = outputs[1];
 
-    const ChannelState left{lowCutStateL,  pickupLowL,     pickupBandL,  gainHpStateL, bandLpStateL,
-                            prevL,         couplingStateL, smoothStateL, decimMidL,    decimPrevL,
-                            highCutStateL, workL,          midL,         outL};
-    const ChannelState right{
-        lowCutStateR, pickupLowR, pickupBandR, gainHpStateR,  bandLpStateR, prevR, couplingStateR,
-        smoothStateR, decimMidR,  decimPrevR,  highCutStateR, workR,        midR,  outR};
+    // The states live in locals for the block (see ChannelState).
+    ChannelState left{};
+    ChannelState right{};
+    exchangeChannelStates(left, right, false);
 
     // Flush-to-zero only while the chain runs: the effect-off paths stay bit-exact.
     FlushDenormals flush;
@@ -212,6 +209,40 @@ void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sample
             const float y = channelChain(x, k, left);
             outLeft[i] = y;
             outRight[i] = y;
+        }
+    }
+    exchangeChannelStates(left, right, true);
+}
+
+void Gravelix::exchangeChannelStates(ChannelState& left, ChannelState& right, bool toMembers) {
+    struct Binding {
+        float ChannelState::*field;
+        float Gravelix::*left;
+        float Gravelix::*right;
+    };
+    static constexpr Binding bindings[] = {
+        {&ChannelState::lowCut, &Gravelix::lowCutStateL, &Gravelix::lowCutStateR},
+        {&ChannelState::pickupLow, &Gravelix::pickupLowL, &Gravelix::pickupLowR},
+        {&ChannelState::pickupBand, &Gravelix::pickupBandL, &Gravelix::pickupBandR},
+        {&ChannelState::gainHp, &Gravelix::gainHpStateL, &Gravelix::gainHpStateR},
+        {&ChannelState::bandLp, &Gravelix::bandLpStateL, &Gravelix::bandLpStateR},
+        {&ChannelState::prev, &Gravelix::prevL, &Gravelix::prevR},
+        {&ChannelState::coupling, &Gravelix::couplingStateL, &Gravelix::couplingStateR},
+        {&ChannelState::smooth, &Gravelix::smoothStateL, &Gravelix::smoothStateR},
+        {&ChannelState::decimMid, &Gravelix::decimMidL, &Gravelix::decimMidR},
+        {&ChannelState::decimPrev, &Gravelix::decimPrevL, &Gravelix::decimPrevR},
+        {&ChannelState::highCut, &Gravelix::highCutStateL, &Gravelix::highCutStateR},
+        {&ChannelState::work, &Gravelix::workL, &Gravelix::workR},
+        {&ChannelState::mid, &Gravelix::midL, &Gravelix::midR},
+        {&ChannelState::out, &Gravelix::outL, &Gravelix::outR},
+    };
+    for (const Binding& b : bindings) {
+        if (toMembers) {
+            this->*b.left = left.*b.field;
+            this->*b.right = right.*b.field;
+        } else {
+            left.*b.field = this->*b.left;
+            right.*b.field = this->*b.right;
         }
     }
 }

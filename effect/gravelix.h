@@ -4,6 +4,7 @@
 
 #include "audioeffectx.h"
 #include "gravelixprogram.h"
+#include "signalchain.h"
 
 // The distortion pedal: ten parameters, four in-memory programs, the coefficient rules and
 // the signal chain. Every parameter change, whoever makes it, goes through setParameter.
@@ -135,4 +136,6 @@ private:
     void startUp();
     void applyDistortion();
     void applyRateDependent();
+    // Copies both channels' states between the members and a block's local copies.
+    void exchangeChannelStates(ChannelState& left, ChannelState& right, bool toMembers);
 };

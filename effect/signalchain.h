@@ -43,13 +43,9 @@ inline void midpointStep(float& mid, float x, float& prev) {
     prev = x;
 }
 
-inline void clampStep(float& x, float hi, float lo) {
-    if (x > hi) {
-        x = hi;
-    } else if (x < lo) {
-        x = lo;
-    }
-}
+// Written as selects so the compiler emits min/max instead of a branch that noise
+// mispredicts about half the time.
+inline void clampStep(float& x, float hi, float lo) { x = x > hi ? hi : (x < lo ? lo : x); }
 
 // Soft diode clipper; its result stays below 0.3 in size for any finite input.
 inline void diodeCurve(float& x, float k) {
@@ -99,24 +95,53 @@ struct ChainCoefficients {
     float outputGain;
 };
 
-// One channel's state and working values, bound to the members that hold them.
+// One channel's state and working values. The processing loop works on a local copy, so the
+// compiler can keep the states in registers: output buffers may alias any float member.
 struct ChannelState {
-    float& lowCut;
-    float& pickupLow;
-    float& pickupBand;
-    float& gainHp;
-    float& bandLp;
-    float& prev;
-    float& coupling;
-    float& smooth;
-    float& decimMid;
-    float& decimPrev;
-    float& highCut;
-    float& work;
-    float& mid;
-    float& out;
+    float lowCut;
+    float pickupLow;
+    float pickupBand;
+    float gainHp;
+    float bandLp;
+    float prev;
+    float coupling;
+    float smooth;
+    float decimMid;
+    float decimPrev;
+    float highCut;
+    float work;
+    float mid;
+    float out;
 };
 
-// Runs one scaled input sample through the channel and answers its output sample.
+// Runs one scaled input sample through the channel and answers its output sample. Inlined so
+// the states stay in registers across the block.
 // Real time: no allocation, locks, host calls or transcendental functions.
-float channelChain(float x, const ChainCoefficients& k, const ChannelState& s);
+[[gnu::always_inline]] inline float channelChain(float x, const ChainCoefficients& k, ChannelState& s) {
+    highPassStep(x, k.lowCutA, k.lowCutB, s.lowCut);
+    if (k.pickupOn) {
+        svfLowPassStep(x, k.pickupCoeff, 1.0f, s.pickupLow, s.pickupBand);
+    }
+    x = k.opampGain * x;
+    highPassStep(x, k.gainHpA, k.gainHpB, s.gainHp);
+    lowPassStep(x, k.bandLpA, k.bandLpB, s.bandLp);
+
+    // Two points per sample from here to the diode: the mid-point first, then x.
+    float mid = 0.0f;
+    midpointStep(mid, x, s.prev);
+    clampStep(mid, k.clipHigh, k.clipLow);
+    clampStep(x, k.clipHigh, k.clipLow);
+    pairedHighPassStep(mid, x, k.couplingA, k.couplingB, s.coupling);
+    pairedLowPassStep(mid, x, k.smoothA, k.smoothB, s.smooth);
+    diodeCurve(mid, k.diodeKnee);
+    diodeCurve(x, k.diodeKnee);
+
+    float out = 0.0f;
+    decimateStep(mid, x, out, s.decimMid, s.decimPrev);
+    lowPassStep(out, k.highCutA, k.highCutB, s.highCut);
+
+    s.work = x;
+    s.mid = mid;
+    s.out = out;
+    return out * k.outputGain;
+}
