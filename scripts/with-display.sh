@@ -7,7 +7,9 @@ fi
 for n in $(seq 91 140); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
 done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: otherwise the server resets whenever its last client leaves (between two test
+# processes) and refuses the next connection while it does.
+Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
 export DISPLAY=":$n"
