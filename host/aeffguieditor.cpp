@@ -1,0 +1,192 @@
+#include "aeffguieditor.h"
+
+#include "audioeffectx.h"
+#include "linuxplatform.h"
+#include "toolkit/cframe.h"
+
+#include <cerrno>
+#include <cmath>
+#include <ctime>
+#include <limits>
+
+VstInt32 AEffGUIEditor::knobMode = 0;
+
+namespace {
+
+class SystemClock final : public EditorClock {
+public:
+    std::uint32_t ticks() override {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                        static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+        return static_cast<std::uint32_t>(ms); // wraps, as the tick arithmetic expects
+    }
+    void wait(std::uint32_t ms) override {
+        timespec left{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
+        while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+        }
+    }
+};
+
+SystemClock systemClock;
+
+// Truncates toward zero; sizes a 32-bit integer cannot hold (or no number at all) are pinned
+// rather than left to undefined conversion.
+VstInt32 truncatedSize(double value) {
+    if (std::isnan(value))
+        return 0;
+    constexpr double lo = std::numeric_limits<VstInt32>::min();
+    constexpr double hi = std::numeric_limits<VstInt32>::max();
+    return static_cast<VstInt32>(std::trunc(value < lo ? lo : (value > hi ? hi : value)));
+}
+
+// The host and the toolkit carry the same key record in two types.
+Toolkit::VstKeyCode toToolkit(const VstKeyCode& key) {
+    Toolkit::VstKeyCode out;
+    out.character = key.character;
+    out.virt = key.virt;
+    out.modifier = key.modifier;
+    return out;
+}
+
+void fromToolkit(const Toolkit::VstKeyCode& key, VstKeyCode& out) {
+    out.character = key.character;
+    out.virt = key.virt;
+    out.modifier = key.modifier;
+}
+
+} // namespace
+
+AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect) {
+    effect->setEditor(this);
+    systemWindow = nullptr;
+    lastTicks = getTicks();
+}
+
+AEffGUIEditor::~AEffGUIEditor() = default;
+
+bool AEffGUIEditor::getRect(ERect** ppRect) {
+    if (!ppRect)
+        return false;
+    *ppRect = &rect;
+    return true;
+}
+
+bool AEffGUIEditor::open(void* ptr) {
+    systemWindow = ptr;
+    return false;
+}
+
+void AEffGUIEditor::idle() {
+    // Editor thread only. While the host runs inside our masterIdle, a nested idle must not
+    // touch the frame or run the pump again.
+    if (inIdleStuff)
+        return;
+    // No Linux host delivers our window's events: read them before the redraw pass, and paint
+    // what that pass invalidated in the same call.
+    Toolkit::LinuxPlatform::pumpEvents();
+    if (frame) {
+        frame->idle();
+        Toolkit::LinuxPlatform::pumpEvents();
+    }
+}
+
+bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) {
+    if (!frame)
+        return false;
+    Toolkit::SharedGuard<Toolkit::CFrame> hold(frame);
+    Toolkit::VstKeyCode key = toToolkit(keyCode);
+    const std::int32_t result = hold->keyDown(key);
+    fromToolkit(key, keyCode);
+    return result > 0;
+}
+
+bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) {
+    if (!frame)
+        return false;
+    Toolkit::SharedGuard<Toolkit::CFrame> hold(frame);
+    Toolkit::VstKeyCode key = toToolkit(keyCode);
+    const std::int32_t result = hold->keyUp(key);
+    fromToolkit(key, keyCode);
+    return result > 0;
+}
+
+bool AEffGUIEditor::onWheel(float distance) {
+    if (!frame)
+        return false;
+    Toolkit::SharedGuard<Toolkit::CFrame> hold(frame);
+    Toolkit::CPoint where(0, 0);
+    hold->currentMouseLocation(where);
+    const Toolkit::ButtonState buttons = hold->currentMouseButtons();
+    return hold->wheel(where, distance, buttons);
+}
+
+bool AEffGUIEditor::setKnobMode(KnobMode mode) {
+    knobMode = static_cast<VstInt32>(mode);
+    return true;
+}
+
+void AEffGUIEditor::doIdleStuff() {
+    // Editor thread. Ticks are compared by their wrapped difference, so the 100 ms spacing
+    // holds across the counter's wrap as well.
+    std::uint32_t now = getTicks();
+    if (static_cast<std::int32_t>(now - lastTicks) < 0) {
+        wait(4);
+        now += 4;
+        if (static_cast<std::int32_t>(lastTicks - now) > 50)
+            return;
+    }
+    idle();
+    // Where a paint-message pump would run.
+    Toolkit::LinuxPlatform::pumpEvents();
+    inIdleStuff = true;
+    lastTicks = now + 100;
+    if (effect)
+        effect->masterIdle();
+    inIdleStuff = false;
+}
+
+std::int32_t AEffGUIEditor::getKnobMode() const {
+    return knobMode;
+}
+
+void AEffGUIEditor::beginEdit(std::int32_t index) {
+    // Controls without a parameter (tags beyond the effect's) tell the host nothing: a host
+    // may index its parameter tables with what it receives.
+    AudioEffectX* x = extendedEffect();
+    if (x && isEffectParameter(index))
+        x->beginEdit(index);
+}
+
+void AEffGUIEditor::endEdit(std::int32_t index) {
+    AudioEffectX* x = extendedEffect();
+    if (x && isEffectParameter(index))
+        x->endEdit(index);
+}
+
+bool AEffGUIEditor::beforeSizeChange(const Toolkit::CRect& newSize,
+                                     const Toolkit::CRect& /*oldSize*/) {
+    AudioEffectX* x = extendedEffect();
+    char capability[] = "sizeWindow";
+    if (x && x->canHostDo(capability) != 0)
+        return x->sizeWindow(truncatedSize(newSize.width()), truncatedSize(newSize.height()));
+    // Without the host's help our child window simply takes the new size.
+    return true;
+}
+
+std::uint32_t AEffGUIEditor::getTicks() {
+    return (clock ? clock : &systemClock)->ticks();
+}
+
+void AEffGUIEditor::wait(std::uint32_t ms) {
+    (clock ? clock : &systemClock)->wait(ms);
+}
+
+AudioEffectX* AEffGUIEditor::extendedEffect() const {
+    return dynamic_cast<AudioEffectX*>(effect);
+}
+
+bool AEffGUIEditor::isEffectParameter(std::int32_t index) const {
+    return effect && index >= 0 && index < effect->getAeffect()->numParams;
+}

@@ -1,0 +1,75 @@
+// The editor base: an AEffEditor towards the host and the toolkit's editor interface towards
+// its frame. Host requests go to the frame, toolkit requests to the effect and the host.
+// Virtual operations are declared in the fixed slot order; do not reorder or insert.
+#pragma once
+
+#include "aeffeditor.h"
+#include "toolkit/toolkiteditorinterface.h"
+
+#include <cstdint>
+
+class AudioEffectX;
+
+// The millisecond tick counter and the sleep behind doIdleStuff's timing. The system one reads
+// CLOCK_MONOTONIC; tests put in their own.
+class EditorClock {
+public:
+    virtual ~EditorClock() = default;
+    // Milliseconds as an unsigned 32-bit count that wraps.
+    virtual std::uint32_t ticks() = 0;
+    virtual void wait(std::uint32_t ms) = 0;
+};
+
+class AEffGUIEditor : public AEffEditor, public Toolkit::ToolkitEditorInterface {
+public:
+    // The toolkit's knob modes; its own type so that the base's setKnobMode below can never
+    // be mistaken for (or override) the host's request of the same name.
+    enum class KnobMode : VstInt32 { circular = 0, relativeCircular = 1, linear = 2 };
+
+    // effect must not be null; it owns the editor from here on.
+    explicit AEffGUIEditor(AudioEffect* effect);
+    ~AEffGUIEditor() override;
+
+    bool getRect(ERect** ppRect) override;
+    // Records the host's parent window; answers false (the derived editor builds the window).
+    bool open(void* ptr) override;
+    void idle() override;
+    bool onKeyDown(VstKeyCode& keyCode) override;
+    bool onKeyUp(VstKeyCode& keyCode) override;
+    bool onWheel(float distance) override;
+    // The host's effSetEditKnobMode: answers false and leaves the knob mode alone.
+    using AEffEditor::setKnobMode;
+    // Shows a parameter change; called on whatever thread changed the parameter.
+    virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
+    // No host reaches it here, and the toolkit draws only inside the window's paint.
+    virtual void draw(ERect* /*rect*/) {}
+    // Sets the knob mode of every editor in the library; true.
+    virtual bool setKnobMode(KnobMode mode);
+
+    // Toolkit requests.
+    void doIdleStuff() override;
+    std::int32_t getKnobMode() const override;
+    void beginEdit(std::int32_t index) override;
+    void endEdit(std::int32_t index) override;
+    bool beforeSizeChange(const Toolkit::CRect& newSize, const Toolkit::CRect& oldSize) override;
+
+    std::uint32_t getTicks();
+    void wait(std::uint32_t ms);
+    // Null puts the system clock back. Not owned.
+    void setClock(EditorClock* newClock) { clock = newClock; }
+
+protected:
+    ERect rect{};
+    // doIdleStuff runs no full pass before this tick.
+    std::uint32_t lastTicks = 0;
+    // True only while doIdleStuff is inside the host's idle call.
+    bool inIdleStuff = false;
+
+private:
+    // The effect's extended services (edit brackets, window sizing); null for a plain effect.
+    AudioEffectX* extendedEffect() const;
+    bool isEffectParameter(std::int32_t index) const;
+
+    EditorClock* clock = nullptr;
+    static VstInt32 knobMode;
+};
