@@ -1,0 +1,82 @@
+// The pedal editor: a front panel (Output and Distortion knobs, effect LED, footswitch) and a
+// back panel (five faders, two switches) in one fixed 270 x 475 window, flipped by the tweak
+// plate.
+#pragma once
+
+#include "aeffguieditor.h"
+#include "toolkit/ccontrollistener.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+namespace Toolkit {
+class CAnimKnob;
+class CBitmap;
+class CControl;
+class CKickButton;
+class COnOffButton;
+} // namespace Toolkit
+
+class gravelixeditor : public AEffGUIEditor, public Toolkit::CControlListener {
+public:
+    // Loads the two panel images and takes the front panel's size as the window size; no
+    // window exists yet.
+    explicit gravelixeditor(AudioEffect* effect);
+    ~gravelixeditor() override;
+
+    // Editor thread. Builds the window inside the host's parent window; false when no window
+    // could be made.
+    bool open(void* ptr) override;
+    // Editor thread. Destroys the window and the controls; the images stay loaded.
+    void close() override;
+    // Editor thread. Shows the parameter values told since the last idle, then handles the
+    // window's events and redraws.
+    void idle() override;
+    // Any thread, real-time safe: only records the value (lock-free); the control takes it at
+    // the next idle on the editor thread.
+    void setParameter(VstInt32 index, float value) override;
+
+    // Editor thread: a control changed through a user gesture.
+    void valueChanged(Toolkit::CControl* control) override;
+
+protected:
+    // The twelve controls, valid while the window is open (the frame owns them).
+    Toolkit::CAnimKnob* outputKnob = nullptr;
+    Toolkit::CAnimKnob* distortionKnob = nullptr;
+    Toolkit::CAnimKnob* inputFader = nullptr;
+    Toolkit::CAnimKnob* opampFader = nullptr;
+    Toolkit::CAnimKnob* diodeFader = nullptr;
+    Toolkit::CAnimKnob* highCutFader = nullptr;
+    Toolkit::CAnimKnob* lowCutFader = nullptr;
+    Toolkit::COnOffButton* stereoSwitch = nullptr;
+    Toolkit::COnOffButton* pickupSwitch = nullptr;
+    Toolkit::CKickButton* footswitch = nullptr;
+    Toolkit::COnOffButton* tweakButton = nullptr;
+    Toolkit::COnOffButton* effectLed = nullptr;
+
+    // One reference each, held until destruction or a reload.
+    Toolkit::CBitmap* frontPanelImage = nullptr;
+    Toolkit::CBitmap* footswitchImage = nullptr;
+    Toolkit::CBitmap* stereoSwitchImage = nullptr;
+    Toolkit::CBitmap* knobImage = nullptr;
+    Toolkit::CBitmap* ledImage = nullptr;
+    Toolkit::CBitmap* tweakImage = nullptr;
+    Toolkit::CBitmap* faderImage = nullptr;
+    Toolkit::CBitmap* backPanelImage = nullptr;
+    Toolkit::CBitmap* pickupSwitchImage = nullptr;
+
+    bool backPanelShown = false;
+
+private:
+    static constexpr int kParameters = 10;
+
+    // The control that shows a parameter; null for other indices or while closed.
+    Toolkit::CControl* controlFor(VstInt32 index) const;
+    void applyToldValues();
+    void releaseFrame();
+
+    // Values told by setParameter, one slot per parameter, and which slots are new.
+    std::array<std::atomic<float>, kParameters> toldValues{};
+    std::atomic<std::uint32_t> toldMask{0};
+};
