@@ -423,9 +423,10 @@ void X11Frame::onKey(const xcb_key_press_event_t& event, bool down) {
 }
 
 void X11Frame::ungrabPointer(xcb_timestamp_t time) {
-    // With the press's own time, a grab from a later press is left alone.
-    xcb_ungrab_pointer(connection->connection(), time);
-    xcb_flush(connection->connection());
+    // With the press's own time, a grab from a later press is left alone. Waiting for the
+    // server makes the release take effect before anything else happens.
+    xcb_connection_t* c = connection->connection();
+    std::free(xcb_request_check(c, xcb_ungrab_pointer_checked(c, time)));
 }
 
 bool X11Frame::needsPaint() const {
@@ -485,7 +486,10 @@ void X11Frame::copyToWindow(const cairo_region_t* region) {
     cairo_paint(cr);
     cairo_destroy(cr);
     cairo_surface_flush(windowSurface);
-    xcb_flush(connection->connection());
+    // One round trip: when the pump returns, the pixels are on the screen for every client
+    // (screenshots, the host's compositor), not merely on their way.
+    xcb_connection_t* c = connection->connection();
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 } // namespace Toolkit::LinuxPlatform
