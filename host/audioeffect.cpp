@@ -64,10 +64,7 @@ VstIntPtr AudioEffect::dispatchEffectClass(AEffect* e, VstInt32 opcode, VstInt32
         result = 0;
     }
     if (opcode == effClose) {
-        try {
-            delete effect;
-        } catch (...) {
-        }
+        delete effect;
         return 1;
     }
     return result;
