@@ -6,6 +6,7 @@
 
 #include "coefficients.h"
 #include "flushdenormals.h"
+#include "gravelixeditor.h"
 #include "valuetotext.h"
 
 namespace {
@@ -72,8 +73,13 @@ Gravelix::Gravelix(audioMasterCallback audioMaster)
 
     startUp();
 
-    // The pedal editor is created and attached here (after start-up, before resume), once
-    // the editor exists; until then the effect runs without one.
+    // The pedal editor; its base attaches it at once. Without memory for it the effect runs
+    // without an editor (no flag, no notifications).
+    try {
+        setEditor(new gravelixeditor(this));
+    } catch (...) {
+        setEditor(nullptr);
+    }
 
     resume();
 }
@@ -264,7 +270,11 @@ void Gravelix::setParameter(VstInt32 index, float value) {
         return;
     }
 
-    // The editor is shown the change here, before anything of the effect moves.
+    // The editor is shown the change before anything of the effect moves. Only our own
+    // editor is ever installed.
+    if (editor) {
+        static_cast<AEffGUIEditor*>(editor)->setParameter(index, v);
+    }
 
     GravelixProgram& p = programs[static_cast<std::size_t>(curProgram)];
     switch (index) {
