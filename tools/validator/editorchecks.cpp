@@ -1,0 +1,334 @@
+// The editor as a host drives it: open/close in every order hosts use, mouse gestures on its
+// controls, repaint after host-side changes, and a parent window that goes away first.
+#include "check.h"
+#include "hostwindow.h"
+#include "session.h"
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <set>
+#include <sstream>
+#include <thread>
+
+namespace gravelix::validator {
+namespace {
+
+bool hasEditor(Session& s) {
+    return (s.effect()->flags & effFlagsHasEditor) != 0;
+}
+
+// Shared preamble: a session with an editor and, when needed, a display.
+std::unique_ptr<Session> editorSession(CheckContext& ctx, bool needDisplay, Outcome& result) {
+    if (needDisplay && !ctx.display) {
+        result = skip("no X display");
+        return nullptr;
+    }
+    auto s = openSession(ctx, result);
+    if (s && !hasEditor(*s)) {
+        result = skip("the plug-in has no editor");
+        return nullptr;
+    }
+    return s;
+}
+
+std::unique_ptr<HostWindow> windowFor(Session& s) {
+    int w = 0, h = 0;
+    if (!editorSize(s, w, h)) {
+        w = 400;
+        h = 300;
+    }
+    return std::make_unique<HostWindow>(w, h);
+}
+
+bool openEditor(Session& s, HostWindow& w) {
+    s.dispatch(effEditOpen, 0, 0, w.parentHandle());
+    ERect* r = nullptr;
+    s.dispatch(effEditGetRect, 0, 0, &r);
+    return r != nullptr;
+}
+
+Outcome sizeAndClosedIdle(CheckContext& ctx) {
+    Outcome result;
+    auto s = editorSession(ctx, false, result);
+    if (!s) {
+        return result;
+    }
+    // Idle and key requests with no window yet, and after a close that had no open.
+    for (int i = 0; i < 5; ++i) {
+        s->dispatch(effEditIdle);
+    }
+    s->dispatch(effEditKeyDown, 'a', 0, nullptr, 0.0f);
+    s->dispatch(effEditKeyUp, 'a', 0, nullptr, 0.0f);
+    s->dispatch(effEditClose);
+    s->dispatch(effEditIdle);
+    int w = 0, h = 0;
+    if (!editorSize(*s, w, h)) {
+        return fail("effEditGetRect gives no usable size before open");
+    }
+    return pass(std::to_string(w) + " x " + std::to_string(h));
+}
+
+Outcome openClose(CheckContext& ctx, bool processing, bool beforeResume) {
+    Outcome result;
+    auto s = editorSession(ctx, true, result);
+    if (!s) {
+        return result;
+    }
+    auto window = windowFor(*s);
+    std::atomic<bool> stop{false};
+    std::string problem;
+    std::thread audio;
+    if (processing) {
+        s->start(44100, 256);
+        audio = std::thread([&] {
+            SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
+            while (!stop.load()) {
+                const SignalStats st = s->run(gen, 256 * 4, 256);
+                if (auto p = st.problem(ctx.opts.outputBound); !p.empty() && problem.empty()) {
+                    problem = p;
+                }
+            }
+        });
+    }
+    const int rounds = beforeResume ? 3 : 50;
+    for (int i = 0; i < rounds; ++i) {
+        s->dispatch(effEditIdle); // before open
+        openEditor(*s, *window);
+        pumpIdle(*s, window.get(), 2, 0);
+        s->dispatch(effEditClose);
+        s->dispatch(effEditIdle); // after close
+    }
+    stop = true;
+    if (audio.joinable()) {
+        audio.join();
+    }
+    if (!problem.empty()) {
+        return fail("output while the editor opened and closed: " + problem);
+    }
+    if (beforeResume) {
+        s->start(44100, 512);
+        SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
+        const SignalStats st = s->run(gen, 8192, 512);
+        if (auto p = st.problem(ctx.opts.outputBound); !p.empty()) {
+            return fail("output after editor use before the first resume: " + p);
+        }
+    }
+    return pass(std::to_string(rounds) + " open/close rounds");
+}
+
+Outcome openCloseStopped(CheckContext& ctx) {
+    return openClose(ctx, false, false);
+}
+Outcome openCloseProcessing(CheckContext& ctx) {
+    return openClose(ctx, true, false);
+}
+Outcome openBeforeResume(CheckContext& ctx) {
+    return openClose(ctx, false, true);
+}
+
+Outcome openTwice(CheckContext& ctx) {
+    Outcome result;
+    auto s = editorSession(ctx, true, result);
+    if (!s) {
+        return result;
+    }
+    auto window = windowFor(*s);
+    auto second = windowFor(*s);
+    openEditor(*s, *window);
+    pumpIdle(*s, window.get(), 3);
+    openEditor(*s, *window);
+    pumpIdle(*s, window.get(), 3);
+    openEditor(*s, *second);
+    pumpIdle(*s, second.get(), 3);
+    s->dispatch(effEditClose);
+    pumpIdle(*s, nullptr, 2);
+    s->dispatch(effEditClose);
+    // And the editor still works normally afterwards.
+    openEditor(*s, *window);
+    pumpIdle(*s, window.get(), 3);
+    s->dispatch(effEditClose);
+    return pass();
+}
+
+Outcome parentDestroyedFirst(CheckContext& ctx) {
+    Outcome result;
+    auto s = editorSession(ctx, true, result);
+    if (!s) {
+        return result;
+    }
+    for (int round = 0; round < 3; ++round) {
+        auto window = windowFor(*s);
+        openEditor(*s, *window);
+        pumpIdle(*s, window.get(), 3);
+        window->destroy();
+        pumpIdle(*s, nullptr, 3);
+        s->dispatch(effEditClose);
+        pumpIdle(*s, nullptr, 2);
+    }
+    // The editor must still open into a new window.
+    auto window = windowFor(*s);
+    openEditor(*s, *window);
+    pumpIdle(*s, window.get(), 3);
+    s->dispatch(effEditClose);
+    return pass("3 parents destroyed before effEditClose");
+}
+
+std::vector<float> params(Session& s) {
+    std::vector<float> v;
+    for (int i = 0; i < s.numParams(); ++i) {
+        v.push_back(s.host().getParameter(i));
+    }
+    return v;
+}
+
+// Begin, automate and end of one gesture: balanced, in order, for one parameter, and no
+// other parameter changed.
+std::string gestureProblem(const std::vector<host::HostCall>& calls,
+                           const std::vector<float>& before, const std::vector<float>& after,
+                           int numParams, std::set<int>& touched) {
+    std::set<int> open, begun, automated;
+    for (const auto& c : calls) {
+        const std::string at = " for parameter " + std::to_string(c.index);
+        switch (c.opcode) {
+        case audioMasterBeginEdit:
+            if (c.index < 0 || c.index >= numParams) {
+                return "beginEdit" + at + ", out of range";
+            }
+            if (!open.insert(c.index).second) {
+                return "beginEdit twice" + at;
+            }
+            begun.insert(c.index);
+            break;
+        case audioMasterAutomate:
+            if (c.index < 0 || c.index >= numParams) {
+                return "automate" + at + ", out of range";
+            }
+            if (!open.count(c.index)) {
+                return "automate" + at + " outside beginEdit/endEdit";
+            }
+            if (!(c.opt >= 0.0f && c.opt <= 1.0f)) {
+                return "automate" + at + " with value " + std::to_string(c.opt);
+            }
+            automated.insert(c.index);
+            break;
+        case audioMasterEndEdit:
+            if (!open.erase(c.index)) {
+                return "endEdit" + at + " without beginEdit";
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (!open.empty()) {
+        return "beginEdit for parameter " + std::to_string(*open.begin()) + " never ended";
+    }
+    if (begun.size() > 1) {
+        return "one gesture edited " + std::to_string(begun.size()) + " parameters";
+    }
+    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
+        if (before[i] != after[i] && !automated.count(int(i))) {
+            return "parameter " + std::to_string(i) + " changed without automation";
+        }
+    }
+    touched.insert(automated.begin(), automated.end());
+    return {};
+}
+
+Outcome controls(CheckContext& ctx) {
+    Outcome result;
+    auto s = editorSession(ctx, true, result);
+    if (!s) {
+        return result;
+    }
+    s->start(44100, 512);
+    auto window = windowFor(*s);
+    openEditor(*s, *window);
+    pumpIdle(*s, window.get(), 5);
+    const int step = ctx.opts.strictness >= 8 ? 18 : 30;
+    std::set<int> touched;
+    int gestures = 0;
+    for (int y = step / 2; y < window->height; y += step) {
+        for (int x = step / 2; x < window->width; x += step) {
+            const auto before = params(*s);
+            s->host().state().clearCalls();
+            window->moveTo(x, y);
+            pumpIdle(*s, window.get(), 2, 2);
+            window->button(true);
+            pumpIdle(*s, window.get(), 3, 2);
+            for (int dy : {8, 20, 40}) {
+                window->moveTo(x, std::max(0, y - dy));
+                pumpIdle(*s, window.get(), 1, 2);
+            }
+            window->button(false);
+            pumpIdle(*s, window.get(), 3, 2);
+            const auto after = params(*s);
+            const std::string p =
+                gestureProblem(s->host().state().calls(), before, after, s->numParams(), touched);
+            ++gestures;
+            if (!p.empty()) {
+                return fail("drag at (" + std::to_string(x) + ", " + std::to_string(y) + "): " + p);
+            }
+        }
+    }
+    s->dispatch(effEditClose);
+    if (touched.empty()) {
+        return fail(std::to_string(gestures) + " gestures changed no parameter");
+    }
+    std::ostringstream m;
+    m << gestures << " gestures reached parameters";
+    for (int i : touched) {
+        m << ' ' << i;
+    }
+    return pass(m.str());
+}
+
+Outcome hostChangeRepaints(CheckContext& ctx) {
+    Outcome result;
+    auto s = editorSession(ctx, true, result);
+    if (!s) {
+        return result;
+    }
+    auto window = windowFor(*s);
+    openEditor(*s, *window);
+    pumpIdle(*s, window.get(), 10);
+    std::ostringstream repainted;
+    int count = 0, worst = 0;
+    for (int i = 0; i < s->numParams(); ++i) {
+        s->host().setParameter(i, 0.0f);
+        pumpIdle(*s, window.get(), 5);
+        const auto before = window->capture();
+        s->host().setParameter(i, 1.0f);
+        for (int idles = 1; idles <= 3; ++idles) {
+            pumpIdle(*s, window.get(), 1, 10);
+            if (window->capture() != before) {
+                repainted << ' ' << i;
+                ++count;
+                worst = std::max(worst, idles);
+                break;
+            }
+        }
+    }
+    s->dispatch(effEditClose);
+    if (count == 0) {
+        return fail("no host-side parameter change showed within 3 idle calls");
+    }
+    return pass("repainted within " + std::to_string(worst) + " idle call(s) for parameters" +
+                repainted.str());
+}
+
+} // namespace
+
+void addEditorChecks(std::vector<Check>& checks) {
+    checks.push_back({"editor", "size-and-idle-while-closed", 1, sizeAndClosedIdle});
+    checks.push_back({"editor", "open-close-50-stopped", 2, openCloseStopped});
+    checks.push_back({"editor", "open-close-50-processing", 3, openCloseProcessing});
+    checks.push_back({"editor", "open-before-first-resume", 2, openBeforeResume});
+    checks.push_back({"editor", "open-twice-without-close", 3, openTwice});
+    checks.push_back({"editor", "parent-destroyed-before-close", 3, parentDestroyedFirst});
+    checks.push_back({"editor", "controls-gestures-balanced", 4, controls});
+    checks.push_back({"editor", "host-change-repaints", 4, hostChangeRepaints});
+}
+
+} // namespace gravelix::validator

@@ -1,0 +1,47 @@
+// Watches what a thread does while it is inside a plug-in's process call: heap
+// allocations, lock operations, system calls and calls back into the host.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace gravelix::validator {
+
+struct RtCounts {
+    std::uint64_t allocations = 0; // malloc, calloc, realloc, aligned allocations and frees
+    std::uint64_t locks = 0;       // mutex, rwlock, spin, semaphore and condition operations
+    std::uint64_t syscalls = 0;    // only while a syscall trap is armed on the thread
+    std::uint64_t hostCalls = 0;   // host callback entries
+    int firstSyscall = -1;         // number of the first syscall seen, for the report
+
+    RtCounts operator-(const RtCounts& base) const;
+    bool clean() const { return allocations == 0 && locks == 0 && syscalls == 0 && hostCalls == 0; }
+    std::string describe() const;
+};
+
+class RtProbe {
+public:
+    // Brackets one process call on the calling thread; not nestable.
+    static void enter();
+    static void leave();
+    static bool inside();
+
+    // Totals since the process started, over all threads.
+    static RtCounts totals();
+
+    // Called by the host callback so that calls made from inside process are counted.
+    static void noteHostCall();
+
+    // Whether allocations and lock operations can be seen in this build (a sanitizer
+    // runtime owns malloc; lock interposition is then left out).
+    static bool allocationsVisible();
+    static bool locksVisible();
+
+    // Arms a trap that sees every system call of the calling thread from now until the
+    // thread ends; calls are executed as usual and counted while inside(). Only for a
+    // dedicated thread: the trap cannot be removed. Answers false (with a reason) where
+    // the kernel or the build does not allow it.
+    static bool armSyscallTrap(std::string* why);
+};
+
+} // namespace gravelix::validator

@@ -1,0 +1,87 @@
+// A host's three threads at once: audio, parameter changes, and the user interface with the
+// editor opened and closed while the others run. Built for ThreadSanitizer runs too.
+#include "check.h"
+#include "hostwindow.h"
+#include "session.h"
+
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <thread>
+
+namespace gravelix::validator {
+namespace {
+
+Outcome together(CheckContext& ctx) {
+    Outcome failure;
+    auto s = openSession(ctx, failure);
+    if (!s) {
+        return failure;
+    }
+    const bool editor = ctx.display && (s->effect()->flags & effFlagsHasEditor) != 0;
+    s->start(44100, 256);
+    std::atomic<bool> stop{false};
+    std::string audioProblem;
+    std::thread audio([&] {
+        SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
+        while (!stop.load()) {
+            const SignalStats st = s->run(gen, 256 * 4, 256);
+            if (auto p = st.problem(ctx.opts.outputBound); !p.empty() && audioProblem.empty()) {
+                audioProblem = p;
+            }
+        }
+    });
+    std::thread parameters([&] {
+        std::mt19937_64 rng(ctx.seed);
+        std::uniform_real_distribution<float> uni(0.0f, 1.0f);
+        while (!stop.load()) {
+            if (s->numPrograms() > 0 && rng() % 16 == 0) {
+                s->dispatch(effSetProgram, 0, VstIntPtr(rng() % std::uint64_t(s->numPrograms())));
+            } else if (s->numParams() > 0) {
+                s->host().setParameter(int(rng() % std::uint64_t(s->numParams())), uni(rng));
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    // This thread is the user interface: texts, idle, and the editor open for the first
+    // third, closed for the second (idle continues), open again for the last.
+    const auto phase = std::chrono::milliseconds(250 * ctx.scaled(1));
+    std::unique_ptr<HostWindow> window;
+    if (editor) {
+        int w = 400, h = 300;
+        editorSize(*s, w, h);
+        window = std::make_unique<HostWindow>(w, h);
+    }
+    for (int part = 0; part < 3; ++part) {
+        if (window && part != 1) {
+            s->dispatch(effEditOpen, 0, 0, window->parentHandle());
+        }
+        const auto end = std::chrono::steady_clock::now() + phase;
+        while (std::chrono::steady_clock::now() < end) {
+            s->dispatch(effEditIdle);
+            for (int i = 0; i < s->numParams(); ++i) {
+                char text[64] = {};
+                s->dispatch(effGetParamDisplay, i, 0, text);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (window && part != 1) {
+            s->dispatch(effEditClose);
+        }
+    }
+    stop = true;
+    audio.join();
+    parameters.join();
+    if (!audioProblem.empty()) {
+        return fail("output: " + audioProblem);
+    }
+    return pass(editor ? "with the editor opened and closed midway" : "without an editor window");
+}
+
+} // namespace
+
+void addThreadChecks(std::vector<Check>& checks) {
+    checks.push_back({"threads", "audio-parameters-editor-together", 2, together});
+}
+
+} // namespace gravelix::validator
