@@ -59,6 +59,21 @@ int main(int argc, char** argv) {
     fill(rgb, 0, 0, 3, 2, 0, 0, 1, 1);
     ok = save(rgb, dir + "/rgb.png") && ok;
 
+    // For the frame tests: a grey background, a knob strip of three 20 x 20 frames (red,
+    // green, blue) and a switch of two 20 x 20 frames (black off, white on).
+    cairo_surface_t* background = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 120, 80);
+    fill(background, 0, 0, 120, 80, 0x80 / 255.0, 0x80 / 255.0, 0x80 / 255.0, 1);
+    ok = save(background, dir + "/background.png") && ok;
+    cairo_surface_t* knob = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 20, 60);
+    fill(knob, 0, 0, 20, 20, 1, 0, 0, 1);
+    fill(knob, 0, 20, 20, 20, 0, 1, 0, 1);
+    fill(knob, 0, 40, 20, 20, 0, 0, 1, 1);
+    ok = save(knob, dir + "/knob.png") && ok;
+    cairo_surface_t* toggle = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 20, 40);
+    fill(toggle, 0, 0, 20, 20, 0, 0, 0, 1);
+    fill(toggle, 0, 20, 20, 20, 1, 1, 1, 1);
+    ok = save(toggle, dir + "/switch.png") && ok;
+
     // A PNG signature followed by junk, and a valid PNG cut in half.
     {
         std::ofstream junk(dir + "/corrupt.png", std::ios::binary);
