@@ -72,19 +72,14 @@ TEST(SampleRate, RateDependentValuesFollowTheHostRate) {
     g.setParameter(Gravelix::kHighCut, 0.3f); // Low Cut keeps its start-up pair
     AEffect* e = g.getAeffect();
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-    EXPECT_EQ(g.getSampleRate(), 48000.0f);
     EXPECT_EQ(g.processRate, 48000.0f);
-    EXPECT_EQ(g.pickupCoeff, pickupCoeffRule(48000.0f));
     EXPECT_NEAR(g.pickupCoeff, 12566.0 / 48000.0, 1e-7);
     EXPECT_EQ(g.couplingB, -expf(-150.0f / 48000.0f));
     EXPECT_EQ(g.smoothA, 1.0f - expf(-50000.0f / 48000.0f));
     EXPECT_EQ(g.lowCutB, -expf(-88.0f / 48000.0f));
     EXPECT_EQ(g.highCutB, highCutRule(0.3f, 48000.0f).b);
     EXPECT_EQ(g.highCutA, highCutRule(0.3f, 48000.0f).a);
-    const DistortionValues d = distortionRule(0.6f, 48000.0f);
-    EXPECT_EQ(g.gainHpB, d.gainHpB);
-    EXPECT_EQ(g.gainHpA, d.gainHpA);
-    EXPECT_EQ(g.opampGain, d.opampGain);
+    EXPECT_EQ(g.gainHpB, distortionRule(0.6f, 48000.0f).gainHpB);
     g.setParameter(Gravelix::kLowCut, 0.5f);
     EXPECT_NEAR(-std::log(-static_cast<double>(g.lowCutB)) * 48000.0, 879.0, 0.01);
 
