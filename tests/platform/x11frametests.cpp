@@ -181,6 +181,42 @@ TEST_F(X11Host, InvalidationRepaintsOnlyItsRectangles) {
     EXPECT_TRUE(recorder.drawn.empty()) << "nothing paints without a reason";
 }
 
+TEST_F(X11Host, ResizeChangesTheWindowAndRepaintsAllOfIt) {
+    openFrame();
+    recorder.drawn.clear();
+    recorder.paintColor = kBlueCColor;
+    ASSERT_TRUE(frame->setSize(CRect(0, 0, 150, 90)));
+    ASSERT_TRUE(pumpUntil([&] { return pixel(149, 89) == 0x0000FFu; }));
+    EXPECT_EQ(0x0000FFu, pixel(0, 0));
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(display, child, &attributes));
+    EXPECT_EQ(150, attributes.width);
+    EXPECT_EQ(90, attributes.height);
+    CRect size;
+    frame->size(size);
+    EXPECT_EQ(CRect(0, 0, 150, 90), size);
+}
+
+TEST_F(X11Host, ClosingOneOfTwoEditorsLeavesTheOtherWorking) {
+    openFrame();
+    Recorder otherRecorder;
+    IPlatformFrame* other =
+        getPlatformFactory().createFrame(&otherRecorder, CRect(0, 0, 40, 40), parentHandle());
+    ASSERT_NE(nullptr, other->nativeHandle());
+    ASSERT_TRUE(pumpUntil([&] { return !otherRecorder.drawn.empty(); }));
+    frame->releaseReference(); // the first editor closes; the shared connection must stay
+    frame = nullptr;
+    moveTo(20, 20);
+    button(3, true);
+    button(3, false);
+    EXPECT_TRUE(pumpUntil([&] { return otherRecorder.count(Event::up) == 1; }));
+    EXPECT_EQ(rightButton, otherRecorder.last(Event::down)->buttons);
+    other->invalidateRect(CRect(0, 0, 5, 5));
+    otherRecorder.drawn.clear();
+    EXPECT_TRUE(pumpUntil([&] { return !otherRecorder.drawn.empty(); }));
+    other->releaseReference();
+}
+
 TEST_F(X11Host, DragLeavingTheWindowKeepsComingUntilRelease) {
     openFrame();
     moveTo(20, 30);
