@@ -48,7 +48,7 @@ TEST(FloatControl, CallerStateRestoredAndSubnormalsFlushedWhileProcessing) {
             EffectProbe g;
             g.setParameter(Gravelix::kEffect, effect);
             _mm_setcsr(caller);
-            Stereo out = process(g, {noise(300, 1.0f), noise(300, 1.0f)});
+            process(g, {noise(300, 1.0f), noise(300, 1.0f)});
             const unsigned after = _mm_getcsr();
             _mm_setcsr(original);
             EXPECT_EQ(after, caller);
