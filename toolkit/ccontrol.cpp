@@ -24,7 +24,7 @@ CControl::CControl(const CRect& size, CControlListener* l, std::int32_t tag, CBi
 CControl::CControl(const CControl& other)
     : CView(other), IFocusDrawing(), IDependency(), controlListener(other.controlListener),
       controlTag(other.controlTag), lastDrawnValue(other.lastDrawnValue),
-      defaultVal(other.defaultVal), currentValue(other.currentValue), minimum(other.minimum),
+      defaultVal(other.defaultVal), currentValue(other.value()), minimum(other.minimum),
       maximum(other.maximum), step_(other.step_), backOff(other.backOff) {}
 
 CControl::~CControl() = default;
@@ -34,23 +34,23 @@ bool CControl::isKindOf(const char* className) const {
 }
 
 bool CControl::isDirty() const {
-    return lastDrawnValue != currentValue || CView::isDirty();
+    return lastDrawnValue != value() || CView::isDirty();
 }
 
 void CControl::markDirty(bool dirty) {
     CView::markDirty(dirty);
     if (dirty)
-        lastDrawnValue = currentValue == -1.0f ? 0.0f : -1.0f;
+        lastDrawnValue = value() == -1.0f ? 0.0f : -1.0f;
     else
-        lastDrawnValue = currentValue;
+        lastDrawnValue = value();
 }
 
 void CControl::setValue(float v) {
     if (std::isnan(v))
         return;
     v = std::clamp(v, minValue(), std::max(minValue(), maxValue()));
-    if (v != currentValue) {
-        currentValue = v;
+    if (v != value()) {
+        storeValue(v);
         notifyDependents(kMessageValueChanged);
     }
 }
@@ -63,14 +63,15 @@ void CControl::setNormalizedValue(float normalized) {
 
 float CControl::normalizedValue() const {
     const float range = maxValue() - minValue();
-    return range != 0.0f ? (currentValue - minValue()) / range : 0.0f;
+    return range != 0.0f ? (value() - minValue()) / range : 0.0f;
 }
 
 void CControl::clampValue() {
-    if (currentValue > maxValue())
-        currentValue = maxValue();
-    else if (currentValue < minValue())
-        currentValue = minValue();
+    const float v = value();
+    if (v > maxValue())
+        storeValue(maxValue());
+    else if (v < minValue())
+        storeValue(minValue());
 }
 
 bool CControl::resetOnModifierClick(const ButtonState& buttons) {

@@ -4,6 +4,8 @@
 #include "cview.h"
 #include "idependency.h"
 
+#include <atomic>
+
 namespace Toolkit {
 
 class CGraphicsPath;
@@ -48,7 +50,7 @@ public:
 
     // Clamps and stores; may run on the thread of a parameter change: no allocation, no lock.
     virtual void setValue(float value);
-    virtual float value() const { return currentValue; }
+    virtual float value() const { return currentValue.load(std::memory_order_relaxed); }
     virtual void setNormalizedValue(float normalized);
     virtual float normalizedValue() const;
     virtual void setMinValue(float v) { minimum = v; }
@@ -78,14 +80,16 @@ public:
 
 protected:
     // Direct store, no clamping and no notification (the gesture code decides).
-    void storeValue(float v) { currentValue = v; }
+    void storeValue(float v) { currentValue.store(v, std::memory_order_relaxed); }
 
 private:
     CControlListener* controlListener;
     std::int32_t controlTag;
     float lastDrawnValue = 1.0f;
     float defaultVal = 0.5f;
-    float currentValue = 0.0f;
+    // Written by parameter changes on any thread, read by the window thread; one whole float.
+    std::atomic<float> currentValue{0.0f};
+    static_assert(std::atomic<float>::is_always_lock_free);
     float minimum = 0.0f;
     float maximum = 1.0f;
     float step_ = 0.1f;

@@ -122,7 +122,16 @@ void CFrame::invalidateOverlapping(const CRect& rect) {
 // ---- Mouse ------------------------------------------------------------------------------
 
 MouseResult CFrame::mouseDown(const CPoint& where, const ButtonState& buttons) {
-    clearMouseDownView();
+    // A second button pressed during a press: end the first one properly, or its edit
+    // gesture (begun on press, ended on release) would never be closed.
+    if (CView* previous = mouseDownView()) {
+        SharedGuard<CView> hold(previous);
+        clearMouseDownView();
+        CPoint local = where;
+        if (previous->parentView())
+            previous->parentView()->frameToLocal(local);
+        previous->mouseUp(local, buttons);
+    }
     if (focus && focus->isKindOf("CTextEdit"))
         setFocusView(nullptr);
     if (platform)

@@ -129,3 +129,13 @@ TEST_F(Knob, WheelAndArrowKeysStepByWheelStep) {
     frame->platformMouseWheel({50, 50}, verticalAxis, 1.0f, 0);
     EXPECT_TRUE(log.entries.empty()) << "no report when the value cannot move";
 }
+
+TEST_F(Knob, SecondButtonDuringADragClosesTheEdit) {
+    editor.knobMode = linearMode;
+    drag({{50, 50}, {50, 40}}, leftButton);
+    frame->platformMouseDown({50, 40}, leftButton | rightButton);
+    frame->platformMouseUp({50, 40}, leftButton);
+    frame->platformMouseUp({50, 40}, 0);
+    EXPECT_EQ(log.entries, (Log{"listener.began", "editor.begin 3", "changed 0.05", "editor.end 3",
+                                "listener.ended"}));
+}

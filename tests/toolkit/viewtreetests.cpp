@@ -69,6 +69,7 @@ TEST_F(ViewTree, LaterChildIsHitFirstAndOnlyTransparentOnesPassThrough) {
     EXPECT_EQ(log.entries,
               (std::vector<std::string>{"above.down (100,100)", "below.down (100,100)"}));
 
+    frame->mouseUp({100, 100}, 0);
     log.clear();
     below->setAlpha(0.0f);
     EXPECT_EQ(frame->mouseDown({20, 20}, leftButton), mouseNotHandled);
