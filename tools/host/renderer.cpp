@@ -27,7 +27,7 @@ public:
         if (!shown_) {
             return;
         }
-        const int percent = static_cast<int>(done * 100 / total_);
+        const int percent = static_cast<int>(std::min<long long>(done * 100 / total_, 100));
         if (percent == drawnPercent_) {
             return;
         }
