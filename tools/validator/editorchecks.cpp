@@ -4,6 +4,7 @@
 #include "hostwindow.h"
 #include "session.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -236,6 +237,41 @@ std::string gestureProblem(const std::vector<host::HostCall>& calls,
     return {};
 }
 
+std::string describeCalls(const std::vector<host::HostCall>& calls) {
+    std::ostringstream m;
+    int shown = 0;
+    for (const auto& c : calls) {
+        if (c.opcode != audioMasterBeginEdit && c.opcode != audioMasterAutomate &&
+            c.opcode != audioMasterEndEdit) {
+            continue;
+        }
+        if (++shown > 12) {
+            m << " ...";
+            break;
+        }
+        m << ' ' << host::hostOpcodeName(c.opcode) << '(' << c.index;
+        if (c.opcode == audioMasterAutomate) {
+            m << ", " << c.opt;
+        }
+        m << ')';
+    }
+    return m.str();
+}
+
+// One press, drag upwards and release at (x, y), with idle calls between as a host gives.
+void gesture(Session& s, HostWindow& w, int x, int y) {
+    w.moveTo(x, y);
+    pumpIdle(s, &w, 2, 2);
+    w.button(true);
+    pumpIdle(s, &w, 3, 2);
+    for (int dy : {8, 20, 40}) {
+        w.moveTo(x, std::max(0, y - dy));
+        pumpIdle(s, &w, 1, 2);
+    }
+    w.button(false);
+    pumpIdle(s, &w, 3, 2);
+}
+
 Outcome controls(CheckContext& ctx) {
     Outcome result;
     auto s = editorSession(ctx, true, result);
@@ -249,35 +285,55 @@ Outcome controls(CheckContext& ctx) {
     const int step = ctx.opts.strictness >= 8 ? 18 : 30;
     std::set<int> touched;
     int gestures = 0;
-    for (int y = step / 2; y < window->height; y += step) {
-        for (int x = step / 2; x < window->width; x += step) {
-            const auto before = params(*s);
-            s->host().state().clearCalls();
-            window->moveTo(x, y);
-            pumpIdle(*s, window.get(), 2, 2);
-            window->button(true);
-            pumpIdle(*s, window.get(), 3, 2);
-            for (int dy : {8, 20, 40}) {
-                window->moveTo(x, std::max(0, y - dy));
-                pumpIdle(*s, window.get(), 1, 2);
-            }
-            window->button(false);
-            pumpIdle(*s, window.get(), 3, 2);
-            const auto after = params(*s);
-            const std::string p =
-                gestureProblem(s->host().state().calls(), before, after, s->numParams(), touched);
-            ++gestures;
-            if (!p.empty()) {
-                return fail("drag at (" + std::to_string(x) + ", " + std::to_string(y) + "): " + p);
+    // Places that change the picture but no parameter switch the editor's face (a panel
+    // flip); they are undone at once, and each face they lead to is scanned in turn.
+    std::vector<std::pair<int, int>> switches;
+    auto scan = [&]() -> std::string {
+        for (int y = step / 2; y < window->height; y += step) {
+            for (int x = step / 2; x < window->width; x += step) {
+                if (std::find(switches.begin(), switches.end(), std::pair{x, y}) !=
+                    switches.end()) {
+                    continue;
+                }
+                const auto before = params(*s);
+                const auto picture = window->capture();
+                s->host().state().clearCalls();
+                gesture(*s, *window, x, y);
+                const auto after = params(*s);
+                std::set<int> reached;
+                const std::string p = gestureProblem(s->host().state().calls(), before, after,
+                                                     s->numParams(), reached);
+                ++gestures;
+                if (!p.empty()) {
+                    return "drag at (" + std::to_string(x) + ", " + std::to_string(y) + "): " + p +
+                           " (host saw:" + describeCalls(s->host().state().calls()) + ")";
+                }
+                touched.insert(reached.begin(), reached.end());
+                if (reached.empty() && before == after && window->capture() != picture) {
+                    switches.emplace_back(x, y);
+                    gesture(*s, *window, x, y);
+                }
             }
         }
+        return {};
+    };
+    std::string problem = scan();
+    const std::size_t faces = std::min<std::size_t>(switches.size(), 1);
+    for (std::size_t i = 0; i < faces && problem.empty(); ++i) {
+        const auto [x, y] = switches[i];
+        gesture(*s, *window, x, y);
+        problem = scan();
+        gesture(*s, *window, x, y);
     }
     s->dispatch(effEditClose);
+    if (!problem.empty()) {
+        return fail(problem);
+    }
     if (touched.empty()) {
         return fail(std::to_string(gestures) + " gestures changed no parameter");
     }
     std::ostringstream m;
-    m << gestures << " gestures reached parameters";
+    m << gestures << " gestures on " << (faces + 1) << " face(s) reached parameters";
     for (int i : touched) {
         m << ' ' << i;
     }
