@@ -238,6 +238,11 @@ void gravelixeditor::valueChanged(CControl* control) {
         // anything but exactly 0 counts as on, so a host's 0.5 goes to 0.
         if (footswitch->pressed)
             effectLed->setValue(effectLed->value() == 0.0f ? 1.0f : 0.0f);
+        // The footswitch's own gesture is bracketed under a tag the host never hears of, so
+        // the Effect change it causes gets a gesture of its own: hosts recording automation
+        // in touch mode drop or misplace changes that arrive outside begin/end.
+        beginEdit(effectLed->tag());
         valueChanged(effectLed);
+        endEdit(effectLed->tag());
     }
 }
