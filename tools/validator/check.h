@@ -39,6 +39,9 @@ struct Check {
     const char* name;
     int level; // runs at this strictness and above
     Outcome (*run)(CheckContext&);
+    // Keep the library loaded for the whole check, so instances come and go without the
+    // library being unloaded and loaded again each time; off where unloading is the point.
+    bool pinLibrary = true;
 };
 
 void addLifecycleChecks(std::vector<Check>& checks);

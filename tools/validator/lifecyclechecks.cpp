@@ -126,7 +126,7 @@ Outcome unknownOpcodes(CheckContext& ctx) {
 
 void addLifecycleChecks(std::vector<Check>& checks) {
     checks.push_back({"lifecycle", "load", 1, load});
-    checks.push_back({"lifecycle", "create-destroy-50", 1, createDestroy});
+    checks.push_back({"lifecycle", "create-destroy-50", 1, createDestroy, false});
     checks.push_back({"lifecycle", "resume-suspend-destroy", 1, resumeSuspendDestroy});
     checks.push_back({"lifecycle", "destroy-without-resume", 1, destroyWithoutResume});
     checks.push_back({"lifecycle", "mains-order", 2, mainsOrder});

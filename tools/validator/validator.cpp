@@ -11,6 +11,7 @@
 #include <iostream>
 #include <sstream>
 
+#include <dlfcn.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,6 +45,20 @@ std::uint64_t checkSeed(std::uint64_t seed, const std::string& name) {
 }
 
 Outcome runGuarded(const Check& check, CheckContext& ctx) {
+    void* pin = nullptr;
+    if (check.pinLibrary && ctx.opts.isolate) {
+        const std::string path =
+            ctx.pluginPath.find('/') == std::string::npos ? "./" + ctx.pluginPath : ctx.pluginPath;
+        pin = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    struct Unpin {
+        void* handle;
+        ~Unpin() {
+            if (handle != nullptr) {
+                dlclose(handle);
+            }
+        }
+    } unpin{pin};
     try {
         return check.run(ctx);
     } catch (const std::exception& e) {
@@ -179,6 +194,11 @@ std::vector<CheckOutcome> validate(const std::string& pluginPath, const Validati
     ctx.opts = opts;
     ctx.opts.strictness = std::clamp(opts.strictness, 1, 10);
     ctx.display = opts.editor && displayAvailable();
+    // Under valgrind everything runs some 20 to 50 times slower.
+    if (const char* preload = std::getenv("LD_PRELOAD");
+        preload != nullptr && std::strstr(preload, "vgpreload") != nullptr) {
+        ctx.opts.checkTimeout *= 30;
+    }
     // A child's crash must not take the suite with it; a broken pipe is an error, not a death.
     std::signal(SIGPIPE, SIG_IGN);
 
