@@ -3,7 +3,6 @@
 #include "aeffguieditor.h"
 #include "audioeffectx.h"
 #include "recordinghost.h"
-#include "toolkit/canimknob.h"
 #include "toolkit/cframe.h"
 #include "toolkit/ckickbutton.h"
 #include "toolkit/conoffbutton.h"
@@ -75,7 +74,10 @@ protected:
     TestEditor* editor = new TestEditor(effect.get());
     FakeClock clock;
 
-    void SetUp() override { editor->setClock(&clock); }
+    void SetUp() override {
+        editor->setClock(&clock);
+        editor->open(reinterpret_cast<void*>(1));
+    }
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0.0f) {
@@ -85,78 +87,55 @@ protected:
     std::size_t hostIdles() const { return host.callsWith(audioMasterIdle).size(); }
 };
 
-TEST_F(EditorBaseTest, AttachesItselfAndAnswersItsRectangleBeforeOpen) {
-    EXPECT_EQ(effect->getEditor(), editor);
-    EXPECT_TRUE(effect->getAeffect()->flags & effFlagsHasEditor);
+TEST_F(EditorBaseTest, AnswersItsRectangleWhetherOpenOrNot) {
+    editor->close();
     ERect* rect = nullptr;
     EXPECT_EQ(dispatch(effEditGetRect, 0, 0, &rect), 1);
     ASSERT_NE(rect, nullptr);
     EXPECT_EQ(rect->bottom, 475);
     EXPECT_EQ(rect->right, 270);
     EXPECT_FALSE(editor->getRect(nullptr));
+    // Closed, every forwarding request is refused harmlessly.
+    ::VstKeyCode key{0, VKEY_RETURN, 0};
+    EXPECT_FALSE(editor->onKeyDown(key));
+    EXPECT_FALSE(editor->onWheel(1.0f));
+    editor->idle();
 }
 
-TEST_F(EditorBaseTest, IdlePassRunsAtMostEveryHundredMilliseconds) {
-    editor->open(reinterpret_cast<void*>(1));
-    clock.now = 1000;
-    editor->nextPass() = 1000;
-    editor->doIdleStuff();
-    EXPECT_EQ(editor->counting->idles, 1);
-    EXPECT_EQ(hostIdles(), 1u);
-    EXPECT_EQ(editor->nextPass(), 1100u);
-    EXPECT_TRUE(clock.waits.empty());
-
-    // 70 ms early: waits 4 ms, is still 66 early, no pass.
-    clock.now = 1030;
-    editor->doIdleStuff();
-    EXPECT_EQ(clock.waits, std::vector<std::uint32_t>{4});
-    EXPECT_EQ(editor->counting->idles, 1);
-    EXPECT_EQ(hostIdles(), 1u);
-    EXPECT_EQ(editor->nextPass(), 1100u);
-
-    // 40 ms early: waits 4 ms and runs, timed from before the wait plus 4.
-    clock.now = 1060;
-    editor->doIdleStuff();
-    EXPECT_EQ(editor->counting->idles, 2);
-    EXPECT_EQ(hostIdles(), 2u);
-    EXPECT_EQ(editor->nextPass(), 1164u);
-}
-
-TEST_F(EditorBaseTest, IdleEarlinessLimitIsFiftyMillisecondsAfterTheWait) {
-    editor->open(reinterpret_cast<void*>(1));
-    editor->nextPass() = 5000;
-    clock.now = 5000 - 54; // 50 early after the wait: runs
-    editor->doIdleStuff();
-    EXPECT_EQ(hostIdles(), 1u);
-    editor->nextPass() = 5000;
-    clock.now = 5000 - 55; // 51 early after the wait: skipped
-    editor->doIdleStuff();
-    EXPECT_EQ(hostIdles(), 1u);
-}
-
-TEST_F(EditorBaseTest, IdleTimingHoldsAcrossTheTickWrap) {
-    editor->open(reinterpret_cast<void*>(1));
-    // A pass just before the wrap schedules the next one past it.
-    clock.now = 0xFFFFFFC0u;
-    editor->nextPass() = clock.now;
-    editor->doIdleStuff();
-    EXPECT_EQ(editor->nextPass(), 0x24u);
-    clock.now = 0xFFFFFFD0u; // 84 ms early, not late
-    editor->doIdleStuff();
-    EXPECT_EQ(hostIdles(), 1u);
-
-    // Due just before the wrap, asked just after it: late, so it runs (a plain unsigned
-    // comparison would hold it back for 49 days).
-    editor->nextPass() = 0xFFFFFFF0u;
-    clock.now = 5;
-    editor->doIdleStuff();
-    EXPECT_EQ(hostIdles(), 2u);
-    EXPECT_EQ(editor->nextPass(), 105u);
+// (now, next pass before the call) -> whether a pass runs, the next pass after it.
+TEST_F(EditorBaseTest, IdlePassesAreAboutAHundredMillisecondsApart) {
+    struct Case {
+        std::uint32_t now, due;
+        bool runs;
+        std::uint32_t dueAfter;
+    };
+    const Case cases[] = {
+        {1000, 1000, true, 1100},               // due
+        {1030, 1100, false, 1100},              // 70 early: 66 after the wait
+        {1046, 1100, true, 1150},               // 54 early: 50 after the wait, from now + 4
+        {1045, 1100, false, 1100},              // 55 early: 51 after the wait
+        {0xFFFFFFC0u, 0xFFFFFFC0u, true, 0x24}, // next pass scheduled past the wrap
+        {0xFFFFFFD0u, 0x24, false, 0x24},       // 84 early across the wrap, not late
+        {5, 0xFFFFFFF0u, true, 105},            // 21 late across the wrap
+    };
+    std::size_t passes = 0;
+    for (const Case& c : cases) {
+        clock.now = c.now;
+        clock.waits.clear();
+        editor->nextPass() = c.due;
+        const int frameIdles = editor->counting->idles;
+        editor->doIdleStuff();
+        passes += c.runs;
+        EXPECT_EQ(hostIdles(), passes) << c.now;
+        EXPECT_EQ(editor->counting->idles - frameIdles, c.runs ? 1 : 0) << c.now;
+        EXPECT_EQ(editor->nextPass(), c.dueAfter) << c.now;
+        EXPECT_EQ(clock.waits, (c.now == c.due || c.now == 5 ? std::vector<std::uint32_t>{}
+                                                             : std::vector<std::uint32_t>{4}))
+            << c.now;
+    }
 }
 
 TEST_F(EditorBaseTest, IdleInsideTheHostsIdleCallLeavesTheFrameAlone) {
-    editor->idle(); // no frame: nothing to do, nothing to fail
-    editor->open(reinterpret_cast<void*>(1));
     int nestedFrameIdles = -1;
     host.responder = [&](const HostCall& call, VstIntPtr&) {
         if (call.opcode == audioMasterIdle) {
@@ -174,11 +153,7 @@ TEST_F(EditorBaseTest, IdleInsideTheHostsIdleCallLeavesTheFrameAlone) {
 }
 
 TEST_F(EditorBaseTest, KeysAreHandledOnlyWhenTheFrameAnswersOneOrMore) {
-    ::VstKeyCode returnKey{0, VKEY_RETURN, 0};
-    EXPECT_FALSE(editor->onKeyDown(returnKey)); // closed
-    editor->open(reinterpret_cast<void*>(1));
     EXPECT_EQ(dispatch(effEditKeyDown, 0, VKEY_RETURN), 0); // no focus view: -1
-
     auto* toggle = new COnOffButton(CRect(0, 0, 20, 20), nullptr, 3);
     auto* kick = new CKickButton(CRect(30, 0, 50, 20), nullptr, 4, nullptr);
     editor->getFrame()->addView(toggle);
@@ -187,31 +162,11 @@ TEST_F(EditorBaseTest, KeysAreHandledOnlyWhenTheFrameAnswersOneOrMore) {
     EXPECT_EQ(dispatch(effEditKeyDown, 0, VKEY_RETURN), 1);
     EXPECT_EQ(toggle->value(), 1.0f);
     EXPECT_EQ(dispatch(effEditKeyDown, 'a', 0), 0);
-    EXPECT_EQ(dispatch(effEditKeyDown, 0, VKEY_RETURN, nullptr, 1.0f), 0); // with Shift
-    EXPECT_EQ(dispatch(effEditKeyUp, 0, VKEY_RETURN), 0); // a toggle takes no key-up
-
-    editor->getFrame()->setFocusView(kick);
-    EXPECT_EQ(dispatch(effEditKeyDown, 0, VKEY_RETURN), 1);
-    EXPECT_EQ(dispatch(effEditKeyUp, 0, VKEY_RETURN), 1);
-    // Tab moves the focus between the two.
+    EXPECT_EQ(dispatch(effEditKeyDown, 0, VKEY_RETURN, nullptr, 1.0f), 0); // Shift held
+    EXPECT_EQ(dispatch(effEditKeyUp, 0, VKEY_RETURN), 0);                  // a toggle ignores it
     EXPECT_EQ(dispatch(effEditKeyDown, 0, VKEY_TAB), 1);
-    EXPECT_EQ(editor->getFrame()->focusView(), toggle);
-}
-
-TEST_F(EditorBaseTest, WheelGoesToTheControlUnderThePointer) {
-    EXPECT_FALSE(editor->onWheel(1.0f));
-    editor->open(reinterpret_cast<void*>(1));
-    EXPECT_FALSE(editor->onWheel(1.0f)); // nothing under the pointer
-    // Without a window the pointer reads as (0, 0).
-    auto* away = new CAnimKnob(CRect(100, 100, 120, 120), nullptr, 1, 1, 0, nullptr);
-    editor->getFrame()->addView(away);
-    EXPECT_FALSE(editor->onWheel(1.0f));
-    auto* under = new CAnimKnob(CRect(0, 0, 20, 20), nullptr, 2, 1, 0, nullptr);
-    under->setValue(0.5f);
-    editor->getFrame()->addView(under);
-    EXPECT_TRUE(editor->onWheel(1.0f));
-    EXPECT_FLOAT_EQ(under->value(), 0.6f);
-    EXPECT_FLOAT_EQ(away->value(), 0.0f);
+    EXPECT_EQ(editor->getFrame()->focusView(), kick);
+    EXPECT_EQ(dispatch(effEditKeyUp, 0, VKEY_RETURN), 1);
 }
 
 TEST_F(EditorBaseTest, OnlyTheBasesOwnSetKnobModeChangesTheMode) {
@@ -219,64 +174,47 @@ TEST_F(EditorBaseTest, OnlyTheBasesOwnSetKnobModeChangesTheMode) {
     auto* second = new TestEditor(other.get());
     EXPECT_TRUE(editor->setKnobMode(AEffGUIEditor::KnobMode::circular));
     EXPECT_EQ(dispatch(effSetEditKnobMode, 0, 2), 0);
-    EXPECT_EQ(editor->getKnobMode(), 0);
+    EXPECT_EQ(editor->getFrame()->knobMode(), 0);
     EXPECT_TRUE(editor->setKnobMode(AEffGUIEditor::KnobMode::linear));
     EXPECT_EQ(second->getKnobMode(), 2);
     EXPECT_EQ(dispatch(effSetEditKnobMode, 0, 0), 0);
     EXPECT_EQ(second->getKnobMode(), 2);
-    // Through the frame, as the knobs ask.
-    editor->open(reinterpret_cast<void*>(1));
-    EXPECT_EQ(editor->getFrame()->knobMode(), 2);
     editor->setKnobMode(AEffGUIEditor::KnobMode::circular);
 }
 
 TEST_F(EditorBaseTest, SizeChangeAsksTheHostWithTruncatedSize) {
+    EXPECT_TRUE(editor->beforeSizeChange(CRect(0, 0, 300, 200), CRect())); // host can't size
     VstIntPtr hostAgrees = 1;
     host.responder = [&](const HostCall& call, VstIntPtr& answer) {
-        if (call.opcode == audioMasterCanDo) {
+        if (call.opcode == audioMasterCanDo)
             answer = std::strcmp(static_cast<const char*>(call.ptr), "sizeWindow") == 0;
-            return true;
-        }
-        if (call.opcode == audioMasterSizeWindow) {
+        else if (call.opcode == audioMasterSizeWindow)
             answer = hostAgrees;
-            return true;
-        }
-        return false;
+        return call.opcode == audioMasterCanDo || call.opcode == audioMasterSizeWindow;
     };
-    const CRect wanted(10, 20, 310.9, 220.2);
-    EXPECT_TRUE(editor->beforeSizeChange(wanted, CRect()));
+    EXPECT_TRUE(editor->beforeSizeChange(CRect(10, 20, 310.9, 220.2), CRect()));
     auto sized = host.callsWith(audioMasterSizeWindow);
     ASSERT_EQ(sized.size(), 1u);
     EXPECT_EQ(sized[0].index, 300);
     EXPECT_EQ(sized[0].value, 200);
-
     // A refusal stops the frame's size change.
     hostAgrees = 0;
-    editor->open(reinterpret_cast<void*>(1));
     EXPECT_FALSE(editor->getFrame()->setSize(300, 200));
     EXPECT_EQ(editor->getFrame()->bounds().width(), 270);
-    hostAgrees = 1;
-    EXPECT_TRUE(editor->getFrame()->setSize(300, 200));
-    EXPECT_EQ(editor->getFrame()->bounds().width(), 300);
-}
-
-TEST_F(EditorBaseTest, SizeChangeWithoutHostSupportIsAllowed) {
-    EXPECT_TRUE(editor->beforeSizeChange(CRect(0, 0, 300, 200), CRect()));
-    EXPECT_TRUE(host.callsWith(audioMasterSizeWindow).empty());
 }
 
 TEST_F(EditorBaseTest, EditBracketsReachTheHostOnlyForParameters) {
     for (std::int32_t index : {-1, 0, 9, 10, 11}) {
-        editor->beginEdit(index);
-        editor->endEdit(index);
+        editor->getFrame()->beginEdit(index);
+        editor->getFrame()->endEdit(index);
     }
-    const auto begins = host.callsWith(audioMasterBeginEdit);
-    const auto ends = host.callsWith(audioMasterEndEdit);
-    ASSERT_EQ(begins.size(), 2u);
-    ASSERT_EQ(ends.size(), 2u);
-    EXPECT_EQ(begins[0].index, 0);
-    EXPECT_EQ(begins[1].index, 9);
-    EXPECT_EQ(ends[1].index, 9);
+    std::vector<std::pair<VstInt32, VstInt32>> told;
+    for (const HostCall& call : host.calls())
+        told.emplace_back(call.opcode, call.index);
+    EXPECT_EQ(told, (std::vector<std::pair<VstInt32, VstInt32>>{{audioMasterBeginEdit, 0},
+                                                                {audioMasterEndEdit, 0},
+                                                                {audioMasterBeginEdit, 9},
+                                                                {audioMasterEndEdit, 9}}));
 }
 
 } // namespace

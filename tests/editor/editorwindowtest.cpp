@@ -47,48 +47,58 @@ constexpr Rect kLed{119, 253, 151, 285};
 
 // ---- The expected picture, composed from the artwork as the controls draw it ----------------
 
-struct Surface {
-    cairo_surface_t* s;
-    explicit Surface(cairo_surface_t* surface) : s(surface) {}
-    ~Surface() { cairo_surface_destroy(s); }
-    Surface(const Surface&) = delete;
-    Surface& operator=(const Surface&) = delete;
-};
+using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 
-std::unique_ptr<Surface> loadPng(const fs::path& path) {
-    auto surface = std::make_unique<Surface>(cairo_image_surface_create_from_png(path.c_str()));
-    if (cairo_surface_status(surface->s) != CAIRO_STATUS_SUCCESS)
-        return nullptr;
-    return surface;
+Surface loadPng(const fs::path& path) {
+    return Surface(cairo_image_surface_create_from_png(path.c_str()), cairo_surface_destroy);
+}
+
+// Opaque pixels as 0x00RRGGBB; an empty image for a surface that failed to load.
+Image toImage(cairo_surface_t* surface) {
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
+        return {};
+    cairo_surface_flush(surface);
+    const int w = cairo_image_surface_get_width(surface);
+    const int h = cairo_image_surface_get_height(surface);
+    Image out{w, h, std::vector<std::uint32_t>(std::size_t(w) * h)};
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            out.pixels[std::size_t(y) * w + x] =
+                reinterpret_cast<const std::uint32_t*>(
+                    data + std::ptrdiff_t(y) * cairo_image_surface_get_stride(surface))[x] &
+                0xFFFFFF;
+    return out;
 }
 
 // Draws the piece of `image` that starts at source row `sourceY` into `where`.
-void drawPiece(cairo_t* cr, const fs::path& image, const Rect& where, double sourceY) {
-    auto png = loadPng(kResources / image);
-    ASSERT_TRUE(png) << image;
+void drawPiece(cairo_t* cr, const char* image, const Rect& where, double sourceY) {
+    Surface png = loadPng(kResources / image);
     cairo_save(cr);
     cairo_rectangle(cr, where.left, where.top, where.right - where.left, where.bottom - where.top);
     cairo_clip(cr);
-    cairo_set_source_surface(cr, png->s, where.left, where.top - sourceY);
+    cairo_set_source_surface(cr, png.get(), where.left, where.top - sourceY);
     cairo_paint(cr);
     cairo_restore(cr);
 }
 
-double filmstripY(float value, int images, double imageHeight) {
-    double y = std::floor(static_cast<double>(value) * (images - 1) * imageHeight);
-    return y - static_cast<int>(y) % static_cast<int>(imageHeight);
+// The top row of the filmstrip image a value shows.
+double filmstripY(float value, int images, int imageHeight) {
+    const double y = std::floor(static_cast<double>(value) * (images - 1) * imageHeight);
+    return y - static_cast<int>(y) % imageHeight;
 }
 
-double halfIfOn(float value, double height) {
-    return value == 1.0f ? height : 0.0;
+double lowerHalfIfOn(float value, double half) {
+    return value == 1.0f ? half : 0.0;
 }
 
 // Parameter values 0..9, in the effect's order.
 using Values = std::vector<float>;
 
 Image composePanel(const Values& v, bool back) {
-    cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
-    cairo_t* cr = cairo_create(target);
+    Surface target(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight),
+                   cairo_surface_destroy);
+    cairo_t* cr = cairo_create(target.get());
     drawPiece(cr, back ? "back_panel.png" : "front_panel.png", {0, 0, kWidth, kHeight}, 0);
     if (back) {
         const Rect faders[] = {{68, 55, 100, 157},
@@ -98,8 +108,8 @@ Image composePanel(const Values& v, bool back) {
                                {173, 328, 205, 430}};
         for (int i = 0; i < 5; ++i)
             drawPiece(cr, "fader.png", faders[i], filmstripY(v[2 + i], 31, 102));
-        drawPiece(cr, "stereo_switch.png", {161, 54, 211, 78}, halfIfOn(v[8], 24));
-        drawPiece(cr, "pickup_switch.png", {161, 118, 211, 142}, halfIfOn(v[7], 24));
+        drawPiece(cr, "stereo_switch.png", {161, 54, 211, 78}, lowerHalfIfOn(v[8], 24));
+        drawPiece(cr, "pickup_switch.png", {161, 118, 211, 142}, lowerHalfIfOn(v[7], 24));
     } else {
         drawPiece(cr, "knob.png", kOutputKnob, filmstripY(v[0], 45, 119));
         drawPiece(cr, "knob.png", kDistortionKnob, filmstripY(v[1], 45, 119));
@@ -107,37 +117,9 @@ Image composePanel(const Values& v, bool back) {
     }
     drawPiece(cr, "tweak.png", kTweak, back ? 25 : 0);
     if (!back)
-        drawPiece(cr, "led.png", kLed, halfIfOn(v[9], 32));
+        drawPiece(cr, "led.png", kLed, lowerHalfIfOn(v[9], 32));
     cairo_destroy(cr);
-    cairo_surface_flush(target);
-
-    Image out{kWidth, kHeight, std::vector<std::uint32_t>(std::size_t(kWidth) * kHeight)};
-    const unsigned char* data = cairo_image_surface_get_data(target);
-    const int stride = cairo_image_surface_get_stride(target);
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            out.pixels[std::size_t(y) * kWidth + x] =
-                reinterpret_cast<const std::uint32_t*>(data + std::ptrdiff_t(y) * stride)[x] &
-                0xFFFFFF;
-    cairo_surface_destroy(target);
-    return out;
-}
-
-Image readGolden(const std::string& name) {
-    auto png = loadPng(kGolden / name);
-    if (!png)
-        return {};
-    const int w = cairo_image_surface_get_width(png->s);
-    const int h = cairo_image_surface_get_height(png->s);
-    Image out{w, h, std::vector<std::uint32_t>(std::size_t(w) * h)};
-    const unsigned char* data = cairo_image_surface_get_data(png->s);
-    const int stride = cairo_image_surface_get_stride(png->s);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            out.pixels[std::size_t(y) * w + x] =
-                reinterpret_cast<const std::uint32_t*>(data + std::ptrdiff_t(y) * stride)[x] &
-                0xFFFFFF;
-    return out;
+    return toImage(target.get());
 }
 
 // Pixels in `area` whose channels differ by more than `tolerance`.
@@ -344,7 +326,7 @@ TEST_F(EditorWindowTest, FrontPanelShowsTheArtworkWithProgramZerosKnobFrames) {
     const Image expected = composePanel(values(), false);
     EXPECT_TRUE(shows(expected));
     const Image actual = window->capture();
-    const Image golden = readGolden("front.png");
+    const Image golden = toImage(loadPng(kGolden / "front.png").get());
     // The golden picture was checked by eye; the artwork may be redrawn a little.
     const int off = countDifferent(actual, golden, kWhole, 24);
     EXPECT_TRUE(off >= 0 && off < kWidth * kHeight / 200) << off << " pixels differ from golden";
@@ -358,7 +340,7 @@ TEST_F(EditorWindowTest, TweakFlipsToTheBackPanelAndBack) {
     click(kTweak.cx(), kTweak.cy());
     EXPECT_TRUE(shows(composePanel(v, true)));
     const Image back = window->capture();
-    const int off = countDifferent(back, readGolden("back.png"), kWhole, 24);
+    const int off = countDifferent(back, toImage(loadPng(kGolden / "back.png").get()), kWhole, 24);
     EXPECT_TRUE(off >= 0 && off < kWidth * kHeight / 200) << off << " pixels differ from golden";
     if (off != 0)
         saveForInspection(back, "back.png");
