@@ -72,13 +72,16 @@ RenderResult renderFile(const PluginHost& plugin, const std::string& inPath,
         throw std::runtime_error("the output '" + outPath + "' would overwrite the input");
     }
     const int format = outputFormatFor(outPath, info.format, options.sampleFormat);
-    // Everything about the plug-in is checked before the output file exists.
+    const int block = options.blockFrames;
+    // The stream format first, as a host sets it up, then the user's choices; all of it is
+    // checked before the output file exists.
+    plugin.setSampleRate(static_cast<float>(info.samplerate));
+    plugin.setBlockSize(block);
     applySettings(plugin, options.settings);
 
     auto out = SoundFile::openWrite(outPath, format, 2, info.samplerate);
     RenderResult result{0, info.samplerate, info.channels};
     try {
-        const int block = options.blockFrames;
         const int numIn = std::max(2, effect->numInputs);
         const int numOut = std::max(2, effect->numOutputs);
         std::vector<float> inStore(static_cast<std::size_t>(numIn) * block, 0.0f);
@@ -95,8 +98,6 @@ RenderResult renderFile(const PluginHost& plugin, const std::string& inPath,
         // A plug-in with one output gets it written to both channels.
         const float* right = effect->numOutputs >= 2 ? outputs[1] : outputs[0];
 
-        plugin.setSampleRate(static_cast<float>(info.samplerate));
-        plugin.setBlockSize(block);
         plugin.resume();
         ProgressBar progress(options.progress, info.frames, info.samplerate);
         for (;;) {
