@@ -124,7 +124,12 @@ TEST(Edit, PrintsGesturesAndClosesTheEditorOnCtrlCAndOnWindowClose) {
     TempDir dir;
     {
         HostProcess host({"edit", "-v", fixture("editor")}, dir / "ctrlc.txt");
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        // Interrupt only once the editor is idling (its first idle sends a gesture).
+        for (int i = 0;
+             i < 200 && toolstest::readFile(dir / "ctrlc.txt").find("endEdit") == std::string::npos;
+             ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
         host.signal(SIGINT);
         EXPECT_EQ(host.wait(5000), 0);
     }
