@@ -126,7 +126,7 @@ TEST(Edit, PrintsGesturesAndClosesTheEditorOnCtrlCAndOnWindowClose) {
         HostProcess host({"edit", "-v", fixture("editor")}, dir / "ctrlc.txt");
         // Interrupt only once the editor is idling (its first idle sends a gesture).
         for (int i = 0;
-             i < 200 && toolstest::readFile(dir / "ctrlc.txt").find("endEdit") == std::string::npos;
+             i < 200 && toolstest::readFile(dir / "ctrlc.txt").find("11 ?") == std::string::npos;
              ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -138,6 +138,8 @@ TEST(Edit, PrintsGesturesAndClosesTheEditorOnCtrlCAndOnWindowClose) {
     EXPECT_NE(printed.find("automate    0 Gain             0.250000\n"), std::string::npos)
         << printed;
     EXPECT_NE(printed.find("endEdit     0 Gain\n"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("automate   11 ?                1.000000\n"), std::string::npos)
+        << printed;
     EXPECT_NE(printed.find("editor closed"), std::string::npos) << printed;
 
     HostProcess host({"edit", fixture("editor")}, dir / "close.txt");
