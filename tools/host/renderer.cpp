@@ -13,6 +13,7 @@ namespace gravelix::host {
 namespace {
 
 constexpr int kMaxBlockFrames = 1 << 16;
+constexpr int kMaxChannels = 256;
 
 class ProgressBar {
 public:
@@ -67,6 +68,14 @@ RenderResult renderFile(const PluginHost& plugin, const std::string& inPath,
     const AEffect* effect = plugin.effect();
     if (effect->numOutputs < 1) {
         throw std::runtime_error("the plug-in has no audio outputs");
+    }
+    // Buffers are made for every channel the record claims; a corrupt count must not
+    // turn into a giant allocation.
+    if (effect->numInputs > kMaxChannels || effect->numOutputs > kMaxChannels) {
+        throw std::runtime_error("the plug-in claims " + std::to_string(effect->numInputs) +
+                                 " inputs and " + std::to_string(effect->numOutputs) +
+                                 " outputs; at most " + std::to_string(kMaxChannels) +
+                                 " of each are supported");
     }
     if (sameFile(inPath, outPath)) {
         throw std::runtime_error("the output '" + outPath + "' would overwrite the input");
