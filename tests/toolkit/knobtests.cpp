@@ -139,3 +139,12 @@ TEST_F(Knob, SecondButtonDuringADragClosesTheEdit) {
     EXPECT_EQ(log.entries, (Log{"listener.began", "editor.begin 3", "changed 0.05", "editor.end 3",
                                 "listener.ended"}));
 }
+
+TEST_F(Knob, CircularValueRespectsARangeNotStartingAtZero) {
+    knob->setMaxValue(20.0f);
+    knob->setMinValue(10.0f);
+    drag({{97, 50}, {96, 50}}, leftButton);
+    EXPECT_NEAR(knob->value(), 10.0f + 10.0f * 5.0f / 6.0f, 0.1);
+    frame->platformMouseMoved({50, 97}, leftButton); // the dead zone, from the top end
+    EXPECT_FLOAT_EQ(knob->value(), 20.0f);
+}

@@ -161,3 +161,28 @@ TEST_F(ViewTree, AddBeforeUnknownViewGoesInFrontOfTheLast) {
     EXPECT_EQ(frame->viewAt(3), nullptr);
     stranger->releaseReference();
 }
+
+TEST_F(ViewTree, ResizeFlagsPlaceChildrenWhenTheContainerGrows) {
+    auto* box = new CViewContainer(CRect(0, 0, 100, 100));
+    frame->addView(box);
+    auto* stretch = new CView(CRect(10, 10, 30, 30));
+    stretch->setResizeFlags(kResizeFixedLeft | kResizeFixedTop | kResizeRight | kResizeBottom);
+    auto* follow = new CView(CRect(50, 50, 60, 60));
+    follow->setResizeFlags(kResizeRight);
+    auto* fixed = new CView(CRect(70, 70, 80, 80));
+    box->addView(stretch);
+    box->addView(follow);
+    box->addView(fixed);
+    box->setBounds(CRect(0, 0, 120, 110));
+    EXPECT_EQ(stretch->bounds(), CRect(10, 10, 50, 40));
+    EXPECT_EQ(follow->bounds(), CRect(70, 50, 80, 60));
+    EXPECT_EQ(fixed->bounds(), CRect(70, 70, 80, 80));
+    EXPECT_EQ(follow->mouseArea(), follow->bounds());
+
+    box->setResizeFlags(kResizeColumn);
+    box->setBounds(CRect(0, 0, 150, 110)); // 30 px more, shared by three columns
+    EXPECT_EQ(stretch->bounds().left, 10.0);
+    EXPECT_EQ(stretch->bounds().width(), 50.0);
+    EXPECT_EQ(follow->bounds(), CRect(80, 50, 100, 60));
+    EXPECT_EQ(fixed->bounds(), CRect(90, 70, 110, 80));
+}
