@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 dir=${1:-build-validator}
 scripts/setup.sh --extra ardour python3
-cmake -S . -B "$dir" -G Ninja -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
+# An existing build folder keeps its own settings.
+[ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -G Ninja -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$dir" --target gravelix gravelix-host >/dev/null
 
 work=$(mktemp -d /tmp/gravelix-ardour.XXXXXX)

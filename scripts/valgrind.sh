@@ -8,10 +8,9 @@ cd "$(dirname "$0")/.."
 strictness=${1:-2}
 dir=${2:-build-validator}
 scripts/setup.sh
-if [ ! -x "$dir/gravelix-host" ] || [ ! -f "$dir/gravelix.so" ]; then
-  cmake -S . -B "$dir" -G Ninja -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
-  cmake --build "$dir" --target gravelix gravelix-host
-fi
+# An existing build folder keeps its own settings.
+[ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -G Ninja -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
+cmake --build "$dir" --target gravelix gravelix-host >/dev/null
 scripts/with-display.sh valgrind --quiet --tool=memcheck --leak-check=full \
   --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect \
   --error-exitcode=99 --child-silent-after-fork=no --track-fds=no \

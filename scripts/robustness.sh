@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Host-grade robustness run: the validator at full strictness, the effect fuzzer, the
+# threaded checks under ThreadSanitizer, the validator suite under valgrind, and a real DAW
+# (Ardour) as a client. Every step is time-bounded; all steps run, and the exit status is
+# non-zero when any failed. Ends with a timing table and "N passed, N failed" over the steps.
+# Usage: scripts/robustness.sh [BUILD_DIR]   (default build: reuses what scripts/test.sh built)
+# Environment: FUZZ_SECONDS (default 90), VALGRIND_STRICTNESS (default 1).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-build}
+fuzz_seconds=${FUZZ_SECONDS:-90}
+valgrind_strictness=${VALGRIND_STRICTNESS:-1}
+scripts/setup.sh --extra ardour python3 || exit 1
+
+names=() results=() times=()
+step() {
+  local name=$1 limit=$2
+  shift 2
+  echo "=== robustness: $name (at most ${limit} s)" >&2
+  local start status
+  start=$(date +%s)
+  timeout --kill-after=10 "$limit" "$@"
+  status=$?
+  [ "$status" -eq 124 ] && echo "=== robustness: $name timed out" >&2
+  names+=("$name")
+  times+=($(($(date +%s) - start)))
+  if [ "$status" -eq 0 ]; then results+=(pass); else results+=(FAIL); fi
+}
+
+build_plain() {
+  cmake -S . -B "$dir" -G Ninja >/dev/null &&
+    cmake --build "$dir" --target gravelix gravelix-host
+}
+
+validate() {
+  scripts/with-display.sh "$dir/gravelix-host" validate "$dir/gravelix.so" --strictness 10
+}
+
+tsan() {
+  local tdir=build-tsan
+  cmake -S . -B "$tdir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRAVELIX_SANITIZE=thread \
+    -DGRAVELIX_BUILD_BENCH=OFF >/dev/null &&
+    cmake --build "$tdir" --target gravelix gravelix-host || return 1
+  local failed=0 only
+  # The checks where threads meet: audio + parameters + editor idle, parameter and program
+  # changes during processing, the editor opened and closed while audio runs.
+  for only in threads/ changes-while-processing open-close-50-processing; do
+    TSAN_OPTIONS="halt_on_error=1 history_size=4 suppressions=$(pwd)/tests/validator/tsan.supp" \
+      scripts/with-display.sh "$tdir/gravelix-host" validate "$tdir/gravelix.so" \
+      --strictness 10 --only "$only" || failed=1
+  done
+  return $failed
+}
+
+step build 1500 build_plain
+step "validate --strictness 10" 600 validate
+step "fuzz ${fuzz_seconds} s" $((fuzz_seconds + 1500)) scripts/fuzz.sh "$fuzz_seconds" build-fuzz
+step "threadsanitizer" 1500 tsan
+step "valgrind" 1200 scripts/valgrind.sh "$valgrind_strictness" "$dir"
+step "ardour" 600 scripts/ardour-check.sh "$dir"
+
+passed=0 failed=0
+echo "robustness summary:"
+for i in "${!names[@]}"; do
+  printf '  %-4s %5d s  %s\n' "${results[$i]}" "${times[$i]}" "${names[$i]}"
+  if [ "${results[$i]}" = pass ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
