@@ -452,6 +452,14 @@ TEST_F(EditorWindowTest, OpeningTwiceKeepsOneWindow) {
     EXPECT_TRUE(shows(composePanel(values(), false)));
 }
 
+TEST_F(EditorWindowTest, OpeningIntoAMissingWindowFailsAndLaterOpensWork) {
+    EXPECT_EQ(
+        plugin.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(std::uintptr_t{0x3FFFFFF})), 0);
+    idle(); // harmless without a window
+    openEditor();
+    EXPECT_TRUE(shows(composePanel(values(), false)));
+}
+
 TEST_F(EditorWindowTest, DeletingTheEffectWithTheEditorOpenRemovesTheWindow) {
     openEditor();
     click(kTweak.cx(), kTweak.cy());
