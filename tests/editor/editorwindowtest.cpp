@@ -460,6 +460,27 @@ TEST_F(EditorWindowTest, OpeningIntoAMissingWindowFailsAndLaterOpensWork) {
     EXPECT_TRUE(shows(composePanel(values(), false)));
 }
 
+TEST_F(EditorWindowTest, UncoveredPartsArePaintedAgain) {
+    openEditor();
+    const Image front = composePanel(values(), false);
+    ASSERT_TRUE(shows(front));
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = WhitePixel(input, DefaultScreen(input));
+    int x, y;
+    rootPoint(20, 20, x, y);
+    const Window cover =
+        XCreateWindow(input, DefaultRootWindow(input), x, y, 150, 300, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapRaised(input, cover);
+    XSync(input, False);
+    idle(3);
+    ASSERT_GT(countDifferent(window->capture(), front, kWhole, 2), 0) << "not covered";
+    XDestroyWindow(input, cover);
+    XSync(input, False);
+    EXPECT_TRUE(shows(front));
+}
+
 TEST_F(EditorWindowTest, DeletingTheEffectWithTheEditorOpenRemovesTheWindow) {
     openEditor();
     click(kTweak.cx(), kTweak.cy());
