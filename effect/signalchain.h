@@ -45,7 +45,9 @@ inline void midpointStep(float& mid, float x, float& prev) {
 
 // Written as selects so the compiler emits min/max instead of a branch that noise
 // mispredicts about half the time.
-inline void clampStep(float& x, float hi, float lo) { x = x > hi ? hi : (x < lo ? lo : x); }
+inline void clampStep(float& x, float hi, float lo) {
+    x = x > hi ? hi : (x < lo ? lo : x);
+}
 
 // Soft diode clipper; its result stays below 0.3 in size for any finite input.
 inline void diodeCurve(float& x, float k) {
@@ -117,7 +119,8 @@ struct ChannelState {
 // Runs one scaled input sample through the channel and answers its output sample. Inlined so
 // the states stay in registers across the block.
 // Real time: no allocation, locks, host calls or transcendental functions.
-[[gnu::always_inline]] inline float channelChain(float x, const ChainCoefficients& k, ChannelState& s) {
+[[gnu::always_inline]] inline float channelChain(float x, const ChainCoefficients& k,
+                                                 ChannelState& s) {
     highPassStep(x, k.lowCutA, k.lowCutB, s.lowCut);
     if (k.pickupOn) {
         svfLowPassStep(x, k.pickupCoeff, 1.0f, s.pickupLow, s.pickupBand);
