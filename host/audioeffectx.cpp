@@ -388,6 +388,9 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
 bool AudioEffectX::matchArrangement(VstSpeakerArrangement** to, VstSpeakerArrangement* from) {
     if (!from || !to)
         return false;
+    // Matching a block to itself would free it and then read the freed block.
+    if (*to == from)
+        return true;
     if (!deallocateArrangement(to) || !allocateArrangement(to, from->numChannels))
         return false;
     (*to)->type = from->type;

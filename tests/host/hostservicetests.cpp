@@ -129,6 +129,9 @@ TEST_F(Services, ArrangementToolsAllocateCopyAndMatch) {
     EXPECT_TRUE(copy->azimuth == 0.5f && copy->type == 11 && copy->future[27] == 9);
 
     EXPECT_FALSE(effect.matchArrangement(&to, nullptr));
+    VstSpeakerArrangement* same = to;
+    EXPECT_TRUE(effect.matchArrangement(&to, to)); // must not free what it reads from
+    EXPECT_TRUE(to == same && to->type == 7 && std::strlen(speakerAt(to, 1)->name) == 63u);
     EXPECT_FALSE(effect.allocateArrangement(&to, -1)); // old block freed, pointer cleared
     EXPECT_EQ(to, nullptr);
     EXPECT_TRUE(effect.deallocateArrangement(&from));
