@@ -23,13 +23,13 @@ bool CAnimKnob::isKindOf(const char* className) const {
     return nameIs(className, "CAnimKnob") || CKnob::isKindOf(className);
 }
 
-double CAnimKnob::imageOffsetY() const {
+double CAnimKnob::imageOffsetY(float shown) const {
     const auto step = static_cast<long long>(heightOfOneImage);
-    if (value() < 0.0f || heightOfOneImage <= 0.0 || step <= 0)
+    if (shown < 0.0f || heightOfOneImage <= 0.0 || step <= 0)
         return 0.0;
     const double span = (imageCount() - 1) * heightOfOneImage;
     // The raw value is read as a fraction; outside [0, 1] it would leave the strip.
-    double v = std::clamp(static_cast<double>(value()), 0.0, 1.0);
+    double v = std::clamp(static_cast<double>(shown), 0.0, 1.0);
     if (inverted)
         v = 1.0 - v;
     double y = std::floor(v * span);
@@ -38,9 +38,10 @@ double CAnimKnob::imageOffsetY() const {
 }
 
 void CAnimKnob::draw(CDrawContext* context) {
+    const float shown = value();
     if (CBitmap* bg = background())
-        bg->draw(context, bounds(), CPoint(0, imageOffsetY()), 1.0f);
-    markDirty(false);
+        bg->draw(context, bounds(), CPoint(0, imageOffsetY(shown)), 1.0f);
+    markDrawn(shown);
 }
 
 bool CAnimKnob::fitToContent() {

@@ -23,8 +23,8 @@ public:
 
     void setInverted(bool invert) { inverted = invert; }
     bool isInverted() const { return inverted; }
-    // Source y of the image shown for the current value.
-    double imageOffsetY() const;
+    // Source y of the image that shows value `v`.
+    double imageOffsetY(float v) const;
 
 private:
     bool inverted = false;

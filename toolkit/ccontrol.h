@@ -81,6 +81,12 @@ public:
 protected:
     // Direct store, no clamping and no notification (the gesture code decides).
     void storeValue(float v) { currentValue.store(v, std::memory_order_relaxed); }
+    // Ends a draw that showed `shown`. A value stored meanwhile by another thread keeps the
+    // control dirty, so the next idle draws it instead of leaving the old image up.
+    void markDrawn(float shown) {
+        markDirty(false);
+        lastDrawnValue = shown;
+    }
 
 private:
     CControlListener* controlListener;

@@ -26,11 +26,12 @@ bool CKickButton::isKindOf(const char* className) const {
 void CKickButton::draw(CDrawContext* context) {
     CPoint where = offset;
     clampValue();
-    if (value() == maxValue())
+    const float shown = value();
+    if (shown == maxValue())
         where.y += heightOfOneImage;
     if (CBitmap* bg = background())
         bg->draw(context, bounds(), where, 1.0f);
-    markDirty(false);
+    markDrawn(shown);
 }
 
 MouseResult CKickButton::mouseDown(const CPoint& where, const ButtonState& buttons) {

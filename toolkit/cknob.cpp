@@ -61,10 +61,11 @@ bool CKnob::isKindOf(const char* className) const {
 // ---- Drawing ----------------------------------------------------------------------------
 
 void CKnob::draw(CDrawContext* context) {
+    const float shown = value();
     if (CBitmap* bg = background())
         bg->draw(context, bounds(), offset, 1.0f);
     drawHandle(context);
-    markDirty(false);
+    markDrawn(shown);
 }
 
 void CKnob::pointFromValue(CPoint& point) const {
@@ -206,10 +207,9 @@ MouseResult CKnob::mouseUp(const CPoint&, const ButtonState&) {
 bool CKnob::wheel(const CPoint&, float distance, const ButtonState& buttons) {
     if (!isMouseEnabled())
         return false;
-    float step = wheelStep();
-    if (buttons.has(zoomModifier))
-        step *= 0.1f;
-    setNormalizedValue(normalizedValue() + distance * step);
+    const float delta =
+        buttons.has(zoomModifier) ? distance * 0.1f * wheelStep() : distance * wheelStep();
+    setNormalizedValue(normalizedValue() + delta);
     if (isDirty()) {
         invalidate();
         beginEdit();

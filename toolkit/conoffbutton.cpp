@@ -16,11 +16,12 @@ bool COnOffButton::isKindOf(const char* className) const {
 }
 
 void COnOffButton::draw(CDrawContext* context) {
+    const float shown = value();
     if (CBitmap* bg = background()) {
-        const double y = value() == maxValue() ? bg->height() / 2.0 : 0.0;
+        const double y = shown == maxValue() ? bg->height() / 2.0 : 0.0;
         bg->draw(context, bounds(), CPoint(0, y), 1.0f);
     }
-    markDirty(false);
+    markDrawn(shown);
 }
 
 void COnOffButton::toggle() {

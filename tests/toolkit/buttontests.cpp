@@ -60,6 +60,41 @@ TEST_F(Buttons, FilmstripFrameFollowsTheValue) {
     missing->releaseReference();
 }
 
+TEST_F(Buttons, ValueStoredWhileDrawingIsDrawnAtTheNextIdle) {
+    // Stands for a host thread whose parameter change lands between reading the value and
+    // clearing the dirty state.
+    struct Interrupting : RecordingContext {
+        using RecordingContext::RecordingContext;
+        void drawBitmap(CBitmap* b, const CRect& d, const CPoint& o, float a) override {
+            RecordingContext::drawBitmap(b, d, o, a);
+            if (target)
+                target->setValue(newValue);
+            target = nullptr;
+        }
+        CControl* target = nullptr;
+        float newValue = 0.0f;
+    };
+    auto* knob = new CAnimKnob(CRect(0, 0, 119, 119), &listener, 0, 0, 119, strip);
+    auto* button = new COnOffButton(CRect(150, 0, 180, 20), &listener, 1, twoImages);
+    auto* kick = new CKickButton(CRect(150, 50, 180, 70), &listener, 2, twoImages);
+    const auto controls = {static_cast<CControl*>(knob), static_cast<CControl*>(button),
+                           static_cast<CControl*>(kick)};
+    for (CControl* c : controls)
+        frame->addView(c);
+    RecordingContext clean(CRect(0, 0, 300, 200));
+    frame->draw(&clean);
+    for (CControl* c : controls) {
+        Interrupting ctx(CRect(0, 0, 300, 200));
+        ctx.target = c;
+        ctx.newValue = 1.0f;
+        c->draw(&ctx);
+        EXPECT_TRUE(c->isDirty()) << c->tag();
+        platform->invalidated.clear();
+        frame->idle();
+        EXPECT_EQ(platform->invalidated, std::vector<CRect>{c->bounds()}) << c->tag();
+    }
+}
+
 TEST_F(Buttons, OnOffTogglesOncePerClickAndOnlyMaxIsOn) {
     auto* button = new COnOffButton(CRect(0, 0, 30, 20), &listener, 4, twoImages);
     frame->addView(button);
