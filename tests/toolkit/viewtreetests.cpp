@@ -114,6 +114,8 @@ TEST_F(ViewTree, NestedDrawingAppliesOffsetClipAndAlpha) {
     EXPECT_EQ(d.dest, CRect(110, 70, 140, 100));
     EXPECT_EQ(d.clip, CRect(110, 70, 120, 100)) << "clipped to the update rectangle";
     EXPECT_FLOAT_EQ(d.alpha, 0.25f);
+    EXPECT_EQ(ctx.rects, std::vector<CRect>{CRect(0, 0, 300, 200)})
+        << "only the frame paints its colour; the transparent box with an opaque one does not";
     EXPECT_EQ(ctx.offset(), CPoint(0, 0));
     EXPECT_EQ(ctx.clipRect(), ctx.surfaceRect());
     EXPECT_FLOAT_EQ(ctx.globalAlpha(), 1.0f);
