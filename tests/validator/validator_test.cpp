@@ -74,6 +74,19 @@ INSTANTIATE_TEST_SUITE_P(
         return n;
     });
 
+#if defined(__SANITIZE_ADDRESS__)
+// Only a leak checker sees this one: the check itself passes, the process's exit does not.
+TEST(Validator, LeakFailsTheCheckThatLeaked) {
+    ValidationOptions o;
+    o.only = "lifecycle/resume-suspend-destroy";
+    std::ostringstream out;
+    const auto results = validate(fixture("leaks"), o, out);
+    ASSERT_EQ(results.size(), 1u) << out.str();
+    EXPECT_EQ(results[0].status, Status::Fail) << out.str();
+    EXPECT_NE(results[0].reason.find("afterwards exited"), std::string::npos) << out.str();
+}
+#endif
+
 TEST(Validator, WellBehavedFixturePassesEveryCheck) {
     ValidationOptions o;
     o.strictness = 10;

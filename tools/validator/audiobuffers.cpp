@@ -94,7 +94,7 @@ std::string SignalStats::problem(float bound) const {
     std::ostringstream s;
     if (nonFinite != 0) {
         s << nonFinite << " NaN/Inf sample(s)";
-    } else if (subnormal != 0) {
+    } else if (subnormal != 0 && judgeSubnormals) {
         s << subnormal << " subnormal sample(s)";
     } else if (peak > bound) {
         s << "peak " << peak << " above " << bound;
