@@ -257,6 +257,22 @@ TEST_F(X11Host, KeysArriveAsVirtualKeysWhileTheHostGivesFocus) {
     EXPECT_EQ(0, recorder.all(activate)[1].detail);
 }
 
+TEST_F(X11Host, HeldKeyRepeatsPressesAndIsReleasedOnce) {
+    XKeyboardState keyboard;
+    XGetKeyboardControl(display, &keyboard);
+    if (keyboard.global_auto_repeat != AutoRepeatModeOn)
+        GTEST_SKIP() << "the server does not repeat keys";
+    XSetInputFocus(display, child, RevertToParent, CurrentTime);
+    key(XK_Return, true);
+    const bool repeated = pumpUntil([&] { return recorder.count(keyDown) >= 3; });
+    key(XK_Return, false);
+    ASSERT_TRUE(repeated) << "no auto-repeat within the timeout";
+    ASSERT_TRUE(pumpUntil([&] { return recorder.count(keyUp) > 0; }));
+    settle();
+    EXPECT_EQ(1, recorder.count(keyUp)) << "a repeat must not look like letting go";
+    XSetInputFocus(display, host, RevertToParent, CurrentTime);
+}
+
 TEST_F(X11Host, SurvivesTheHostWindowGoingFirstAndSharesTheDisplay) {
     Recorder second;
     IPlatformFrame* other = open(second, CRect(0, 0, 40, 40));

@@ -122,8 +122,19 @@ void X11Connection::dispatchPending() {
         return;
     // A frame may close the last window (and so this connection) from inside a callback.
     ++users;
-    while (xcb_generic_event_t* event = xcb_poll_for_event(conn)) {
+    xcb_generic_event_t* next = nullptr;
+    while (xcb_generic_event_t* event = next ? next : xcb_poll_for_event(conn)) {
+        next = nullptr;
         const std::uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_KEY_RELEASE) {
+            // A held key repeats as release-press pairs with one timestamp; controls expect
+            // repeated presses and a single release when the key really goes up.
+            next = xcb_poll_for_event(conn);
+            if (next && isAutoRepeat(event, next)) {
+                std::free(event);
+                continue;
+            }
+        }
         if (type == XCB_MAPPING_NOTIFY) {
             keyboardLoaded = false;
         } else if (type != 0) { // 0: an error for one of our requests; nothing to do
@@ -139,7 +150,22 @@ void X11Connection::dispatchPending() {
         if (failed())
             break;
     }
+    std::free(next);
     release();
+}
+
+bool X11Connection::isAutoRepeat(const xcb_generic_event_t* release,
+                                 const xcb_generic_event_t* press) {
+    if ((press->response_type & 0x7f) != XCB_KEY_PRESS)
+        return false;
+    const auto& up = *reinterpret_cast<const xcb_key_release_event_t*>(release);
+    const auto& down = *reinterpret_cast<const xcb_key_press_event_t*>(press);
+    if (up.detail != down.detail || up.time != down.time || up.event != down.event)
+        return false;
+    // Only keys the server repeats (by default not the modifiers) can be a repeat.
+    if (!keyboardLoaded)
+        loadKeyboardMapping();
+    return (repeatingKeys[up.detail / 8] >> (up.detail % 8)) & 1u;
 }
 
 xcb_visualtype_t* X11Connection::visualType(xcb_visualid_t visual) const {
@@ -167,6 +193,7 @@ void X11Connection::loadKeyboardMapping() {
     const int count = setup->max_keycode - setup->min_keycode + 1;
     auto mapCookie = xcb_get_keyboard_mapping(conn, setup->min_keycode, count);
     auto modCookie = xcb_get_modifier_mapping(conn);
+    auto controlCookie = xcb_get_keyboard_control(conn);
     if (auto* map = xcb_get_keyboard_mapping_reply(conn, mapCookie, nullptr)) {
         const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
         keysyms.assign(syms, syms + xcb_get_keyboard_mapping_keysyms_length(map));
@@ -186,6 +213,12 @@ void X11Connection::loadKeyboardMapping() {
             }
         }
         std::free(mods);
+    }
+    repeatingKeys.fill(0);
+    if (auto* control = xcb_get_keyboard_control_reply(conn, controlCookie, nullptr)) {
+        if (control->global_auto_repeat != XCB_AUTO_REPEAT_MODE_OFF)
+            std::memcpy(repeatingKeys.data(), control->auto_repeats, repeatingKeys.size());
+        std::free(control);
     }
 }
 

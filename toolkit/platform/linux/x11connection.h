@@ -1,6 +1,7 @@
 // The plug-in's own X display connection, shared by every open editor window.
 #pragma once
 
+#include <array>
 #include <cairo.h>
 #include <cstdint>
 #include <unordered_map>
@@ -60,6 +61,8 @@ private:
     bool open();
     void loadKeyboardMapping();
     static xcb_window_t eventWindow(const xcb_generic_event_t* event);
+    // True when `press` is the server's auto-repeat of the key that `release` let go.
+    bool isAutoRepeat(const xcb_generic_event_t* release, const xcb_generic_event_t* press);
 
     xcb_connection_t* conn = nullptr;
     int users = 0;
@@ -69,6 +72,8 @@ private:
     std::uint8_t keysymsPerKeycode = 0;
     std::uint16_t numLockMask = 0;
     bool keyboardLoaded = false;
+    // One bit per keycode: the server repeats that key while it is held.
+    std::array<std::uint8_t, 32> repeatingKeys{};
     xcb_font_t cursorFont = XCB_NONE;
     std::unordered_map<std::uint16_t, xcb_cursor_t> cursors;
     cairo_device_t* cairoDevice = nullptr;
