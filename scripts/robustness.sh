@@ -19,7 +19,8 @@ step() {
   echo "=== robustness: $name (at most ${limit} s)" >&2
   local start status
   start=$(date +%s)
-  timeout --kill-after=10 "$limit" "$@"
+  # Through bash, so that the steps defined as functions below can be bounded too.
+  timeout --kill-after=10 "$limit" bash -c '"$@"' "$name" "$@"
   status=$?
   [ "$status" -eq 124 ] && echo "=== robustness: $name timed out" >&2
   names+=("$name")
@@ -52,6 +53,8 @@ tsan() {
   return $failed
 }
 
+export dir
+export -f build_plain validate tsan
 step build 1500 build_plain
 step "validate --strictness 10" 600 validate
 step "fuzz ${fuzz_seconds} s" $((fuzz_seconds + 1500)) scripts/fuzz.sh "$fuzz_seconds" build-fuzz
