@@ -345,11 +345,15 @@ TEST_F(EditorWindowTest, TweakFlipsToTheBackPanelAndBack) {
     if (off != 0)
         saveForInspection(back, "back.png");
 
+    plugin.setParameter(0, 0.1f); // while the back shows: the hidden knob follows
+    idle();
     click(kTweak.cx(), kTweak.cy());
-    EXPECT_TRUE(shows(composePanel(v, false)));
+    EXPECT_TRUE(shows(composePanel(values(), false)));
     // The plate belongs to no parameter: nothing of it reaches the host.
     EXPECT_TRUE(gestures().empty());
-    EXPECT_EQ(values(), v);
+    Values expected = v;
+    expected[0] = 0.1f;
+    EXPECT_EQ(values(), expected);
 }
 
 TEST_F(EditorWindowTest, DraggingDistortionUpRaisesItHalfPerHundredPixels) {
@@ -404,6 +408,14 @@ TEST_F(EditorWindowTest, FootswitchClicksTurnTheEffectOffAndOn) {
     idle();
     click(kFootswitch.cx(), kFootswitch.cy());
     EXPECT_EQ(plugin.getParameter(9), 0.0f);
+
+    // Released after the pointer slid off the switch: the stomp still counts.
+    moveTo(kFootswitch.cx(), kFootswitch.cy());
+    button(true);
+    moveTo(kFootswitch.cx(), kFootswitch.top - 60);
+    button(false);
+    parkPointer();
+    EXPECT_EQ(plugin.getParameter(9), 1.0f);
 }
 
 TEST_F(EditorWindowTest, FootswitchWorkedWithReturnKeySendsButDoesNotToggle) {
