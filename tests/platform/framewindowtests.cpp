@@ -131,3 +131,17 @@ TEST_F(FrameWindow, SwitchClickTogglesWithoutHoldingThePointer) {
     ASSERT_EQ(1u, listener.changes.size());
     EXPECT_EQ(4, listener.changes[0].first);
 }
+
+TEST_F(FrameWindow, SideButtonLetGoOutsideTheWindowDoesNotStickToLaterPresses) {
+    moveTo(20, 20);
+    button(8, true); // no control takes it, so the pointer is not held for its release
+    pumpUntil([] { return false; }, 50);
+    moveTo(250, 150); // outside the frame, inside the host
+    button(8, false);
+    moveTo(20, 20);
+    button(1, true);
+    moveTo(20, 0);
+    button(1, false);
+    EXPECT_TRUE(pumpUntil([&] { return editor.ended.size() == 1; })) << "the knob refused the drag";
+    EXPECT_GT(knob->value(), 0.0f);
+}

@@ -395,8 +395,12 @@ void X11Frame::onButtonPress(const xcb_button_press_event_t& event) {
     const MouseResult result = callback->platformMouseDown(where, buttons);
     // The server grabbed the pointer for this press; it stays with us only when the frame
     // tracks the press. A press made while another button is held keeps the earlier grab.
-    if (result != mouseHandled && firstButton)
+    if (result != mouseHandled && firstButton) {
         ungrabPointer(event.time);
+        // Its release may now happen outside and never reach us; a bit left set would make
+        // every later press a two-button one, which the controls refuse.
+        sideButtons &= ~bit;
+    }
 }
 
 void X11Frame::onButtonRelease(const xcb_button_release_event_t& event) {
