@@ -154,6 +154,10 @@ void gravelixeditor::idle() {
     AEffGUIEditor::idle();
 }
 
+// setParameter's promise to the audio thread.
+static_assert(std::atomic<float>::is_always_lock_free &&
+              std::atomic<std::uint32_t>::is_always_lock_free);
+
 void gravelixeditor::setParameter(VstInt32 index, float value) {
     // May run on the host's audio thread while the editor thread opens or closes the window,
     // so the controls are not touched here.
