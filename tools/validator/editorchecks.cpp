@@ -92,7 +92,7 @@ Outcome openClose(CheckContext& ctx, bool processing, bool beforeResume) {
             }
         });
     }
-    const int rounds = beforeResume ? 3 : 50;
+    const int rounds = 50;
     for (int i = 0; i < rounds; ++i) {
         s->dispatch(effEditIdle); // before open
         openEditor(*s, *window);
