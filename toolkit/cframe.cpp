@@ -368,10 +368,13 @@ void CFrame::setFocusView(CView* view) {
     }
     focusChanging = true;
     CView* old = focus;
-    focus = view && view->isAttached() ? view : nullptr;
-    if (focus && focus->acceptsFocus()) {
-        focus->invalidate();
-        focusChangeMessage(focus, kMsgNewFocusView);
+    // old->focusLost() may re-enter (when clearing) or remove the new view: only a view that
+    // still holds the focus afterwards is told it gained it, and only once.
+    CView* const gaining = view && view->isAttached() ? view : nullptr;
+    focus = gaining;
+    if (gaining && gaining->acceptsFocus()) {
+        gaining->invalidate();
+        focusChangeMessage(gaining, kMsgNewFocusView);
     }
     if (old) {
         if (old->acceptsFocus()) {
@@ -380,8 +383,8 @@ void CFrame::setFocusView(CView* view) {
         }
         old->focusLost();
     }
-    if (focus && focus->acceptsFocus())
-        focus->focusGained();
+    if (gaining && gaining == focus && gaining->acceptsFocus())
+        gaining->focusGained();
     focusChanging = false;
 }
 

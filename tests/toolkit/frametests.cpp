@@ -133,6 +133,31 @@ TEST_F(Frame, TabMovesFocusAndFocusViewGetsKeysFirst) {
     EXPECT_EQ(frame->focusView(), nullptr);
 }
 
+TEST_F(Frame, FocusMovedFromInsideFocusLostIsGainedOnce) {
+    struct Focusable : ProbeView {
+        using ProbeView::ProbeView;
+        void focusLost() override {
+            log.add(name + ".lost");
+            if (handOver)
+                frame()->setFocusView(handOver);
+        }
+        void focusGained() override { log.add(name + ".gained"); }
+        CView* handOver = nullptr;
+    };
+    auto* a = new Focusable(CRect(0, 0, 10, 10), "a", log);
+    auto* b = new Focusable(CRect(20, 0, 30, 10), "b", log);
+    for (Focusable* v : {a, b}) {
+        v->setAcceptsFocus(true);
+        frame->addView(v);
+    }
+    frame->setFocusView(a);
+    a->handOver = b;
+    log.clear();
+    frame->setFocusView(nullptr); // a hands the focus to b while losing it
+    EXPECT_EQ(frame->focusView(), b);
+    EXPECT_EQ(log.entries, (Log{"a.lost", "b.gained"}));
+}
+
 TEST_F(Frame, EditorClosingInsideAnEventDestroysTheFrameAfterTheCall) {
     struct Closer : ProbeView {
         using ProbeView::ProbeView;
