@@ -27,6 +27,7 @@ public:
     std::vector<Event> events;
     std::vector<CRect> drawn;
     std::vector<CColor> colors{kRedCColor}; // one per paint call; the last one stays
+    bool keysUsed = true;
 
     int count(Kind kind) const {
         int n = 0;
@@ -73,10 +74,12 @@ public:
     void platformDragLeave(IDataPackage*, const CPoint&) override {}
     void platformDragMove(IDataPackage*, const CPoint&) override {}
     bool platformKeyDown(VstKeyCode& k) override {
-        return add(keyDown, {}, 0, k.virt + k.character + k.modifier * 1000);
+        add(keyDown, {}, 0, k.virt + k.character + k.modifier * 1000);
+        return keysUsed;
     }
     bool platformKeyUp(VstKeyCode& k) override {
-        return add(keyUp, {}, 0, k.virt + k.character + k.modifier * 1000);
+        add(keyUp, {}, 0, k.virt + k.character + k.modifier * 1000);
+        return keysUsed;
     }
     void platformActivate(bool active) override { add(activate, {}, 0, active); }
 
@@ -271,6 +274,38 @@ TEST_F(X11Host, HeldKeyRepeatsPressesAndIsReleasedOnce) {
     settle();
     EXPECT_EQ(1, recorder.count(keyUp)) << "a repeat must not look like letting go";
     XSetInputFocus(display, host, RevertToParent, CurrentTime);
+}
+
+TEST_F(X11Host, KeysTheFrameDoesNotUseGoOnToTheHost) {
+    XSelectInput(display, host, KeyPressMask | KeyReleaseMask);
+    XSetInputFocus(display, host, RevertToParent, CurrentTime);
+    moveTo(30, 30); // hovering the editor: the server hands it the keys
+    std::vector<KeyCode> hostGot;
+    auto hostKeys = [&] {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == KeyPress && event.xkey.window == host)
+                hostGot.push_back(static_cast<KeyCode>(event.xkey.keycode));
+        }
+        return hostGot.size();
+    };
+    recorder.keysUsed = false;
+    key(XK_a, true); // no virtual key at all
+    key(XK_a, false);
+    key(XK_space, true); // offered to the frame, which declines
+    key(XK_space, false);
+    ASSERT_TRUE(pumpUntil([&] { return hostKeys() == 2; }));
+    EXPECT_EQ(XKeysymToKeycode(display, XK_a), hostGot[0]);
+    EXPECT_EQ(XKeysymToKeycode(display, XK_space), hostGot[1]);
+    EXPECT_EQ(1, recorder.count(keyDown));
+
+    recorder.keysUsed = true;
+    key(XK_space, true);
+    key(XK_space, false);
+    ASSERT_TRUE(pumpUntil([&] { return recorder.count(keyUp) == 2; }));
+    settle();
+    EXPECT_EQ(2u, hostKeys()) << "a key the frame used stays with it";
 }
 
 TEST_F(X11Host, SurvivesTheHostWindowGoingFirstAndSharesTheDisplay) {

@@ -10,6 +10,7 @@
 #include <cairo-xcb.h>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace Toolkit::LinuxPlatform {
 
@@ -78,20 +79,20 @@ X11Frame::X11Frame(IPlatformFrameCallback* frameCallback, const CRect& size, voi
     : callback(frameCallback), width(windowDimension(size.width())),
       height(windowDimension(size.height())) {
     invalid = cairo_region_create();
-    const auto parent = reinterpret_cast<std::uintptr_t>(parentWindow);
+    const auto parentId = reinterpret_cast<std::uintptr_t>(parentWindow);
     // X resource ids use at most 29 bits; anything else cannot be a window.
-    if (!callback || parent == 0 || parent > 0x1fffffffu)
+    if (!callback || parentId == 0 || parentId > 0x1fffffffu)
         return;
     connection = X11Connection::acquire();
     if (connection)
-        createWindow(static_cast<xcb_window_t>(parent));
+        createWindow(static_cast<xcb_window_t>(parentId));
 }
 
-void X11Frame::createWindow(xcb_window_t parent) {
+void X11Frame::createWindow(xcb_window_t parentWindow) {
     xcb_connection_t* c = connection->connection();
     // The host's window may already be gone: both requests are checked, never fatal.
-    auto geometryCookie = xcb_get_geometry(c, parent);
-    auto attributesCookie = xcb_get_window_attributes(c, parent);
+    auto geometryCookie = xcb_get_geometry(c, parentWindow);
+    auto attributesCookie = xcb_get_window_attributes(c, parentWindow);
     xcb_generic_error_t* error = nullptr;
     xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, geometryCookie, &error);
     std::free(error);
@@ -113,15 +114,17 @@ void X11Frame::createWindow(xcb_window_t parent) {
     const xcb_window_t created = xcb_generate_id(c);
     const std::uint32_t values[] = {XCB_BACK_PIXMAP_NONE, kEventMask};
     error = xcb_request_check(
-        c, xcb_create_window_checked(
-               c, XCB_COPY_FROM_PARENT, created, parent, 0, 0, static_cast<std::uint16_t>(width),
-               static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-               XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values));
+        c, xcb_create_window_checked(c, XCB_COPY_FROM_PARENT, created, parentWindow, 0, 0,
+                                     static_cast<std::uint16_t>(width),
+                                     static_cast<std::uint16_t>(height), 0,
+                                     XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                                     XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values));
     if (error) {
         std::free(error);
         return;
     }
     ownWindow = created;
+    parent = parentWindow;
     connection->registerWindow(ownWindow, this);
     xcb_map_window(c, ownWindow);
     xcb_flush(c);
@@ -416,14 +419,32 @@ void X11Frame::onButtonRelease(const xcb_button_release_event_t& event) {
 void X11Frame::onKey(const xcb_key_press_event_t& event, bool down) {
     const std::uint8_t virtualKey =
         virtualKeyFromKeysym(connection->keysymFor(event.detail, event.state));
-    if (virtualKey == 0)
+    bool used = false;
+    if (virtualKey != 0) {
+        VstKeyCode key;
+        key.virt = virtualKey;
+        used = down ? callback->platformKeyDown(key) : callback->platformKeyUp(key);
+    }
+    if (!used)
+        passKeyToParent(event, down);
+}
+
+void X11Frame::passKeyToParent(const xcb_key_press_event_t& event, bool down) {
+    // The server hands keys to the window under the pointer even while the host has the
+    // focus, so a key we do not use would otherwise be lost to the host (its transport keys,
+    // say). Our window sits at the parent's origin: the coordinates stay as they are.
+    if (ownWindow == XCB_NONE || parent == XCB_NONE || connection->failed())
         return;
-    VstKeyCode key;
-    key.virt = virtualKey;
-    if (down)
-        callback->platformKeyDown(key);
-    else
-        callback->platformKeyUp(key);
+    xcb_key_press_event_t forwarded = event;
+    forwarded.event = parent;
+    forwarded.child = ownWindow;
+    const std::uint32_t mask = down ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE;
+    // 32 bytes, as every X event on the wire.
+    char wire[32] = {};
+    static_assert(sizeof forwarded <= sizeof wire);
+    std::memcpy(wire, &forwarded, sizeof forwarded);
+    xcb_send_event(connection->connection(), 1, parent, mask, wire);
+    xcb_flush(connection->connection());
 }
 
 void X11Frame::ungrabPointer(xcb_timestamp_t time) {

@@ -55,10 +55,11 @@ private:
         std::int16_t y = 0;
     };
 
-    void createWindow(xcb_window_t parent);
+    void createWindow(xcb_window_t parentWindow);
     void onButtonPress(const xcb_button_press_event_t& event);
     void onButtonRelease(const xcb_button_release_event_t& event);
     void onKey(const xcb_key_press_event_t& event, bool down);
+    void passKeyToParent(const xcb_key_press_event_t& event, bool down);
     ButtonState buttonsFromState(std::uint16_t state) const;
     void ungrabPointer(xcb_timestamp_t time);
     void copyToWindow(const cairo_region_t* region);
@@ -69,6 +70,7 @@ private:
     X11Connection* connection = nullptr;
     xcb_window_t ownWindow = XCB_NONE;
     xcb_window_t root = XCB_NONE;
+    xcb_window_t parent = XCB_NONE;
     xcb_visualtype_t* visual = nullptr;
     int width = 0;
     int height = 0;
