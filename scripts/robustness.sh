@@ -4,7 +4,8 @@
 # (Ardour) as a client. Every step is time-bounded; all steps run, and the exit status is
 # non-zero when any failed. Ends with a timing table and "N passed, N failed" over the steps.
 # Usage: scripts/robustness.sh [BUILD_DIR]   (default build: reuses what scripts/test.sh built)
-# Environment: FUZZ_SECONDS (default 90), VALGRIND_STRICTNESS (default 5: every check, fewer rounds than 10).
+# Environment: FUZZ_SECONDS (default 90), VALGRIND_STRICTNESS (default 5: every check, with
+# fewer rounds than at 10).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
