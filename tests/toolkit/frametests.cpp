@@ -199,38 +199,6 @@ TEST_F(Frame, DestructionReleasesChildrenAndWindow) {
     EXPECT_EQ(watch.removed, 1);
 }
 
-TEST_F(Frame, SetSizeAsksEditorThenPlatformAndIgnoresTheCurrentSize) {
-    EXPECT_FALSE(frame->setSize(300, 200));
-    EXPECT_TRUE(log.entries.empty());
-    EXPECT_TRUE(platform->sizes.empty());
-    editor.allowSize = false;
-    EXPECT_FALSE(frame->setSize(400, 250));
-    EXPECT_TRUE(platform->sizes.empty());
-    editor.allowSize = true;
-    platform->refuseSize = true;
-    EXPECT_FALSE(frame->setSize(400, 250));
-    EXPECT_EQ(frame->bounds(), CRect(0, 0, 300, 200));
-    platform->refuseSize = false;
-    EXPECT_TRUE(frame->setSize(400, 250));
-    EXPECT_EQ(frame->bounds(), CRect(0, 0, 400, 250));
-}
-
-TEST_F(Frame, ModalViewAloneTakesEvents) {
-    addProbe(CRect(0, 0, 300, 200), "back");
-    auto* dialog = new ProbeView(CRect(100, 50, 200, 150), "dialog", log);
-    EXPECT_TRUE(frame->setModalView(dialog));
-    auto* second = new ProbeView(CRect(), "second", log);
-    EXPECT_FALSE(frame->setModalView(second));
-    second->releaseReference();
-    EXPECT_EQ(frame->platformMouseDown({10, 10}, leftButton), mouseNotHandled);
-    EXPECT_EQ(frame->platformMouseDown({110, 60}, leftButton), mouseHandled);
-    frame->platformMouseUp({110, 60}, 0);
-    EXPECT_EQ(log.entries, (Log{"dialog.down (110,60)", "dialog.up (110,60)", "dialog.entered"}));
-    frame->setModalView(nullptr);
-    EXPECT_EQ(frame->modalView(), nullptr);
-    dialog->releaseReference();
-}
-
 TEST_F(Frame, IdleViewsAreTickedByOneTimerThatStopsWithTheLastView) {
     ProbeView* a = addProbe(CRect(0, 0, 10, 10), "a");
     EXPECT_EQ(IdleViewUpdater::instance(), nullptr);

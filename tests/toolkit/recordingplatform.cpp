@@ -51,14 +51,6 @@ RecordingFrame::~RecordingFrame() {
         *destroyedFlag = true;
 }
 
-bool RecordingFrame::setSize(const CRect& r) {
-    sizes.push_back(r);
-    if (refuseSize)
-        return false;
-    rect = r;
-    return true;
-}
-
 COffscreenContext* RecordingFrame::createOffscreenContext(double width, double height) {
     return factory().createOffscreenContext(width, height);
 }
@@ -123,11 +115,6 @@ void RecordingEditor::beginEdit(std::int32_t index) {
 
 void RecordingEditor::endEdit(std::int32_t index) {
     log.add("editor.end " + std::to_string(index));
-}
-
-bool RecordingEditor::beforeSizeChange(const CRect&, const CRect&) {
-    log.add("editor.beforeSizeChange");
-    return allowSize;
 }
 
 void RecordingListener::valueChanged(CControl* control) {

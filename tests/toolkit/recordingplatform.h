@@ -61,7 +61,7 @@ public:
         p = CPoint(100, 100);
         return true;
     }
-    bool setSize(const CRect& r) override;
+    bool setSize(const CRect& r) override { return (rect = r), true; }
     bool size(CRect& r) const override {
         r = CRect(0, 0, rect.width(), rect.height());
         return true;
@@ -74,10 +74,7 @@ public:
         b |= buttons;
         return true;
     }
-    bool setCursor(CursorType type) override {
-        cursors.push_back(type);
-        return true;
-    }
+    bool setCursor(CursorType) override { return true; }
     bool invalidateRect(const CRect& r) override {
         invalidated.push_back(r);
         return true;
@@ -92,10 +89,7 @@ public:
     CRect rect;
     CPoint mouse;
     std::uint32_t buttons = 0;
-    bool refuseSize = false;
     std::vector<CRect> invalidated;
-    std::vector<CRect> sizes;
-    std::vector<CursorType> cursors;
     bool* destroyedFlag = nullptr;
 };
 
@@ -151,13 +145,10 @@ public:
     std::int32_t getKnobMode() const override { return knobMode; }
     void beginEdit(std::int32_t index) override;
     void endEdit(std::int32_t index) override;
-    bool beforeSizeChange(const CRect& newSize, const CRect& oldSize) override;
     void setFrame(CFrame* f) { frame = f; }
 
     EventLog& log;
-    std::int32_t knobMode = circularModeValue;
-    bool allowSize = true;
-    static constexpr std::int32_t circularModeValue = 0;
+    std::int32_t knobMode = 0; // circular
 };
 
 class RecordingListener : public CControlListener {
