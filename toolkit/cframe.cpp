@@ -302,9 +302,9 @@ DragResult CFrame::doDrag(IDataPackage* source, const CPoint& offset, CBitmap* i
 
 // ---- Keys and focus ---------------------------------------------------------------------
 
-std::int32_t CFrame::keyDown(VstKeyCode& keyCode) {
+std::int32_t CFrame::dispatchKey(VstKeyCode& keyCode, KeyHookOperation hookOp, KeyOperation op) {
     if (keyHook) {
-        const std::int32_t r = keyHook->onKeyDown(keyCode, this);
+        const std::int32_t r = (keyHook->*hookOp)(keyCode, this);
         if (r != -1)
             return r;
     }
@@ -312,46 +312,29 @@ std::int32_t CFrame::keyDown(VstKeyCode& keyCode) {
         SharedGuard<CView> hold(focus);
         std::int32_t r = -1;
         if (hold->isMouseEnabled())
-            r = hold->keyDown(keyCode);
+            r = (hold.get()->*op)(keyCode);
         for (CViewContainer* c = hold->parentView(); r == -1 && c && c != this; c = c->parentView())
             if (c->isMouseEnabled())
-                r = c->keyDown(keyCode);
+                r = (c->*op)(keyCode);
         if (r != -1)
             return r;
     }
     if (modal) {
         SharedGuard<CView> hold(modal);
-        const std::int32_t r = hold->keyDown(keyCode);
-        if (r != -1)
-            return r;
+        return (hold.get()->*op)(keyCode);
     }
-    if (keyCode.virt == VKEY_TAB)
-        return advanceFocus(focus, (keyCode.modifier & MODIFIER_SHIFT) != 0) ? 1 : -1;
     return -1;
 }
 
+std::int32_t CFrame::keyDown(VstKeyCode& keyCode) {
+    const std::int32_t r = dispatchKey(keyCode, &IKeyboardHook::onKeyDown, &CView::keyDown);
+    if (r == -1 && keyCode.virt == VKEY_TAB)
+        return advanceFocus(focus, (keyCode.modifier & MODIFIER_SHIFT) != 0) ? 1 : -1;
+    return r;
+}
+
 std::int32_t CFrame::keyUp(VstKeyCode& keyCode) {
-    if (keyHook) {
-        const std::int32_t r = keyHook->onKeyUp(keyCode, this);
-        if (r != -1)
-            return r;
-    }
-    if (focus) {
-        SharedGuard<CView> hold(focus);
-        std::int32_t r = -1;
-        if (hold->isMouseEnabled())
-            r = hold->keyUp(keyCode);
-        for (CViewContainer* c = hold->parentView(); r == -1 && c && c != this; c = c->parentView())
-            if (c->isMouseEnabled())
-                r = c->keyUp(keyCode);
-        if (r != -1)
-            return r;
-    }
-    if (modal) {
-        SharedGuard<CView> hold(modal);
-        return hold->keyUp(keyCode);
-    }
-    return -1;
+    return dispatchKey(keyCode, &IKeyboardHook::onKeyUp, &CView::keyUp);
 }
 
 void CFrame::focusChangeMessage(CView* view, IdStringPtr message) {

@@ -137,6 +137,10 @@ public:
     void platformActivate(bool active) override;
 
 private:
+    using KeyHookOperation = std::int32_t (IKeyboardHook::*)(const VstKeyCode&, CFrame*);
+    using KeyOperation = std::int32_t (CView::*)(VstKeyCode&);
+    // Offers a key to the hook, then the focus view and its enabled ancestors, then the modal view.
+    std::int32_t dispatchKey(VstKeyCode& keyCode, KeyHookOperation hookOp, KeyOperation op);
     void updateMouseViews(const CPoint& where, const ButtonState& buttons);
     void clearMouseViews(const CPoint& where, const ButtonState& buttons, bool callExited);
     void dropMouseView(std::size_t index, const CPoint& where, const ButtonState& buttons,
