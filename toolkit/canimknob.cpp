@@ -45,14 +45,7 @@ void CAnimKnob::draw(CDrawContext* context) {
 }
 
 bool CAnimKnob::fitToContent() {
-    CBitmap* bg = background();
-    if (!bg)
-        return false;
-    CRect r = bounds();
-    r.setWidth(bg->width()).setHeight(heightOfOneImage);
-    setBounds(r, true);
-    setMouseArea(r);
-    return true;
+    return fitToBackground(heightOfOneImage);
 }
 
 void CAnimKnob::setBackground(CBitmap* bitmap) {

@@ -1,5 +1,6 @@
 #include "ccontrol.h"
 
+#include "cbitmap.h"
 #include "cframe.h"
 
 #include <algorithm>
@@ -121,6 +122,17 @@ void CControl::endEdit() {
 void CControl::doIdleStuff() {
     if (frame())
         frame()->doIdleStuff();
+}
+
+bool CControl::fitToBackground(double imageHeight) {
+    CBitmap* bg = background();
+    if (!bg)
+        return false;
+    CRect r = bounds();
+    r.setWidth(bg->width()).setHeight(imageHeight);
+    setBounds(r, true);
+    setMouseArea(r);
+    return true;
 }
 
 } // namespace Toolkit

@@ -87,6 +87,9 @@ protected:
         markDirty(false);
         lastDrawnValue = shown;
     }
+    // Sizes the view and its mouse area to the background's width and `imageHeight`;
+    // false when there is no background.
+    bool fitToBackground(double imageHeight);
 
 private:
     CControlListener* controlListener;

@@ -94,14 +94,7 @@ std::int32_t CKickButton::keyUp(VstKeyCode& keyCode) {
 }
 
 bool CKickButton::fitToContent() {
-    CBitmap* bg = background();
-    if (!bg)
-        return false;
-    CRect r = bounds();
-    r.setWidth(bg->width()).setHeight(heightOfOneImage);
-    setBounds(r, true);
-    setMouseArea(r);
-    return true;
+    return fitToBackground(heightOfOneImage);
 }
 
 void CKickButton::setImageCount(std::int32_t count) {

@@ -253,14 +253,8 @@ void CKnob::setBounds(const CRect& rect, bool redraw) {
 }
 
 bool CKnob::fitToContent() {
-    CBitmap* bg = background();
-    if (!bg)
-        return false;
-    CRect r = bounds();
-    r.setWidth(bg->width()).setHeight(bg->height());
-    setBounds(r, true);
-    setMouseArea(r);
-    return true;
+    const CBitmap* bg = background();
+    return bg && fitToBackground(bg->height());
 }
 
 void CKnob::setMinValue(float v) {

@@ -47,14 +47,8 @@ std::int32_t COnOffButton::keyDown(VstKeyCode& keyCode) {
 }
 
 bool COnOffButton::fitToContent() {
-    CBitmap* bg = background();
-    if (!bg)
-        return false;
-    CRect r = bounds();
-    r.setWidth(bg->width()).setHeight(bg->height() / 2.0);
-    setBounds(r, true);
-    setMouseArea(r);
-    return true;
+    const CBitmap* bg = background();
+    return bg && fitToBackground(bg->height() / 2.0);
 }
 
 } // namespace Toolkit
