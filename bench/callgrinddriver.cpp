@@ -5,18 +5,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "gravelix.h"
+#include "benchsetup.h"
 
 namespace {
-
-std::vector<float> noise(std::size_t n, unsigned seed) {
-    std::vector<float> v(n);
-    for (auto& x : v) {
-        seed = seed * 1664525u + 1013904223u;
-        x = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-    }
-    return v;
-}
 
 void runFrames(Gravelix& g, std::vector<float>& l, std::vector<float>& r, VstInt32 block,
                long frames) {
@@ -24,9 +15,7 @@ void runFrames(Gravelix& g, std::vector<float>& l, std::vector<float>& r, VstInt
     for (long done = 0; done < frames; done += block) {
         const auto offset =
             static_cast<std::size_t>(done) % (l.size() - static_cast<std::size_t>(block));
-        float* in[2] = {l.data() + offset, r.data() + offset};
-        float* out[2] = {outL.data(), outR.data()};
-        g.processReplacing(in, out, block);
+        bench::process(g, l, r, outL, outR, offset, block);
     }
 }
 
@@ -53,15 +42,10 @@ int main(int argc, char** argv) {
     }
 
     Gravelix g(nullptr);
-    g.setParameter(Gravelix::kStereo, stereo ? 1.0f : 0.0f);
-    g.setParameter(Gravelix::kEffect, effect ? 1.0f : 0.0f);
-    std::vector<float> l = noise(1 << 16, 1), r = noise(1 << 16, 2);
-    if (silence) {
-        runFrames(g, l, r, 512, 44032);
-        std::fill(l.begin(), l.end(), 0.0f);
-        std::fill(r.begin(), r.end(), 0.0f);
-        runFrames(g, l, r, 512, 5 * 44032);
-    }
+    bench::configure(g, stereo, effect);
+    std::vector<float> l = bench::noise(1 << 16, 1), r = bench::noise(1 << 16, 2);
+    if (silence)
+        bench::settleAfterNote(g, l, r);
     measured(g, l, r, block, frames);
     return 0;
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "gravelix.h"
+#include "benchsetup.h"
 
 namespace {
 
@@ -13,22 +13,6 @@ constexpr float kRealTimeRate = 44100.0f;
 constexpr std::size_t kNoiseFrames = 1 << 16;
 
 enum Signal : std::int64_t { kNoise = 0, kSilenceAfterNote = 1 };
-
-std::vector<float> noise(std::size_t n, unsigned seed) {
-    std::vector<float> v(n);
-    for (auto& x : v) {
-        seed = seed * 1664525u + 1013904223u;
-        x = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-    }
-    return v;
-}
-
-void run(Gravelix& g, std::vector<float>& l, std::vector<float>& r, std::vector<float>& outL,
-         std::vector<float>& outR, std::size_t offset, VstInt32 frames) {
-    float* in[2] = {l.data() + offset, r.data() + offset};
-    float* out[2] = {outL.data(), outR.data()};
-    g.processReplacing(in, out, frames);
-}
 
 // Arguments: stereo (0/1), effect (0/1), block size, signal.
 void BM_ProcessReplacing(benchmark::State& state) {
@@ -38,27 +22,17 @@ void BM_ProcessReplacing(benchmark::State& state) {
     const auto signal = static_cast<Signal>(state.range(3));
 
     Gravelix g(nullptr);
-    g.setParameter(Gravelix::kStereo, stereo ? 1.0f : 0.0f);
-    g.setParameter(Gravelix::kEffect, effect ? 1.0f : 0.0f);
+    bench::configure(g, stereo, effect);
 
-    std::vector<float> l = noise(kNoiseFrames + 512, 1);
-    std::vector<float> r = noise(kNoiseFrames + 512, 2);
+    std::vector<float> l = bench::noise(kNoiseFrames + 512, 1);
+    std::vector<float> r = bench::noise(kNoiseFrames + 512, 2);
     std::vector<float> outL(512), outR(512);
-    if (signal == kSilenceAfterNote) {
-        // One second of a loud note, then five seconds of silence for the states to decay.
-        for (std::size_t done = 0; done < 44100; done += 512) {
-            run(g, l, r, outL, outR, done % kNoiseFrames, 512);
-        }
-        std::fill(l.begin(), l.end(), 0.0f);
-        std::fill(r.begin(), r.end(), 0.0f);
-        for (std::size_t done = 0; done < 5 * 44100; done += 512) {
-            run(g, l, r, outL, outR, 0, 512);
-        }
-    }
+    if (signal == kSilenceAfterNote)
+        bench::settleAfterNote(g, l, r);
 
     std::size_t offset = 0;
     for (auto _ : state) {
-        run(g, l, r, outL, outR, offset, block);
+        bench::process(g, l, r, outL, outR, offset, block);
         benchmark::DoNotOptimize(outL.data());
         benchmark::ClobberMemory();
         offset = (offset + static_cast<std::size_t>(block)) % kNoiseFrames;
