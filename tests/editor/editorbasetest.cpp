@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -167,40 +166,6 @@ TEST_F(EditorBaseTest, KeysAreHandledOnlyWhenTheFrameAnswersOneOrMore) {
     EXPECT_EQ(dispatch(effEditKeyDown, 0, VKEY_TAB), 1);
     EXPECT_EQ(editor->getFrame()->focusView(), kick);
     EXPECT_EQ(dispatch(effEditKeyUp, 0, VKEY_RETURN), 1);
-}
-
-TEST_F(EditorBaseTest, OnlyTheBasesOwnSetKnobModeChangesTheMode) {
-    auto other = std::make_unique<PlainEffect>(RecordingHost::callback());
-    auto* second = new TestEditor(other.get());
-    EXPECT_TRUE(editor->setKnobMode(AEffGUIEditor::KnobMode::circular));
-    EXPECT_EQ(dispatch(effSetEditKnobMode, 0, 2), 0);
-    EXPECT_EQ(editor->getFrame()->knobMode(), 0);
-    EXPECT_TRUE(editor->setKnobMode(AEffGUIEditor::KnobMode::linear));
-    EXPECT_EQ(second->getKnobMode(), 2);
-    EXPECT_EQ(dispatch(effSetEditKnobMode, 0, 0), 0);
-    EXPECT_EQ(second->getKnobMode(), 2);
-    editor->setKnobMode(AEffGUIEditor::KnobMode::circular);
-}
-
-TEST_F(EditorBaseTest, SizeChangeAsksTheHostWithTruncatedSize) {
-    EXPECT_TRUE(editor->beforeSizeChange(CRect(0, 0, 300, 200), CRect())); // host can't size
-    VstIntPtr hostAgrees = 1;
-    host.responder = [&](const HostCall& call, VstIntPtr& answer) {
-        if (call.opcode == audioMasterCanDo)
-            answer = std::strcmp(static_cast<const char*>(call.ptr), "sizeWindow") == 0;
-        else if (call.opcode == audioMasterSizeWindow)
-            answer = hostAgrees;
-        return call.opcode == audioMasterCanDo || call.opcode == audioMasterSizeWindow;
-    };
-    EXPECT_TRUE(editor->beforeSizeChange(CRect(10, 20, 310.9, 220.2), CRect()));
-    auto sized = host.callsWith(audioMasterSizeWindow);
-    ASSERT_EQ(sized.size(), 1u);
-    EXPECT_EQ(sized[0].index, 300);
-    EXPECT_EQ(sized[0].value, 200);
-    // A refusal stops the frame's size change.
-    hostAgrees = 0;
-    EXPECT_FALSE(editor->getFrame()->setSize(300, 200));
-    EXPECT_EQ(editor->getFrame()->bounds().width(), 270);
 }
 
 TEST_F(EditorBaseTest, EditBracketsReachTheHostOnlyForParameters) {
