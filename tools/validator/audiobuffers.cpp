@@ -40,6 +40,12 @@ void AudioBuffers::fill(float value) {
     }
 }
 
+void AudioBuffers::copyFrom(const AudioBuffers& source, int frames) {
+    for (int c = 0; c < std::min(numChannels(), source.numChannels()); ++c) {
+        std::memcpy(channel(c), source.channel(c), sizeof(float) * std::size_t(frames));
+    }
+}
+
 bool AudioBuffers::guardsIntact() const {
     for (const auto& ch : storage) {
         for (int i = 0; i < kGuard; ++i) {

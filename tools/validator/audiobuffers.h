@@ -23,6 +23,8 @@ public:
     int frames() const { return length; }
 
     void fill(float value);
+    // The first frames samples of each channel both have, taken from source.
+    void copyFrom(const AudioBuffers& source, int frames);
     // Whether every guard sample still holds its pattern.
     bool guardsIntact() const;
     // Whether the samples equal other's bit for bit.

@@ -3,7 +3,6 @@
 #include "check.h"
 #include "session.h"
 
-#include <cstring>
 #include <random>
 #include <sstream>
 
@@ -25,6 +24,22 @@ bool tailUntouched(const AudioBuffers& out, int frames) {
     return true;
 }
 
+// One block of n frames into outputs preset to kUntouched: it must stay inside the block and
+// give sound output.
+Outcome processBlock(Session& s, AudioBuffers& in, AudioBuffers& out, int n, float bound) {
+    out.fill(kUntouched);
+    s.process(in, out, n);
+    if (!out.guardsIntact() || !tailUntouched(out, n)) {
+        return fail("block of " + std::to_string(n) + " wrote outside the block");
+    }
+    SignalStats st;
+    st.add(out, n);
+    if (auto p = st.problem(bound); !p.empty()) {
+        return fail("block of " + std::to_string(n) + ": " + p);
+    }
+    return pass();
+}
+
 Outcome blockSizes(CheckContext& ctx) {
     Outcome failure;
     auto s = openSession(ctx, failure);
@@ -38,15 +53,9 @@ Outcome blockSizes(CheckContext& ctx) {
     for (int round = 0; round < 2; ++round) {
         for (int n : kSizes) {
             gen.fill(in, 4096);
-            out.fill(kUntouched);
-            s->process(in, out, n);
-            if (!out.guardsIntact() || !tailUntouched(out, n)) {
-                return fail("block of " + std::to_string(n) + " wrote outside the block");
-            }
-            SignalStats st;
-            st.add(out, n);
-            if (auto p = st.problem(ctx.opts.outputBound); !p.empty()) {
-                return fail("block of " + std::to_string(n) + ": " + p);
+            if (Outcome o = processBlock(*s, in, out, n, ctx.opts.outputBound);
+                o.status != Status::Pass) {
+                return o;
             }
         }
     }
@@ -75,15 +84,9 @@ Outcome randomBlockSizes(CheckContext& ctx) {
     for (int i = 0; i < calls; ++i) {
         const int n = size(rng);
         gen.fill(in, n);
-        out.fill(kUntouched);
-        s->process(in, out, n);
-        SignalStats st;
-        st.add(out, n);
-        if (!out.guardsIntact() || !tailUntouched(out, n)) {
-            return fail("block of " + std::to_string(n) + " wrote outside the block");
-        }
-        if (auto p = st.problem(ctx.opts.outputBound); !p.empty()) {
-            return fail("block of " + std::to_string(n) + ": " + p);
+        if (Outcome o = processBlock(*s, in, out, n, ctx.opts.outputBound);
+            o.status != Status::Pass) {
+            return o;
         }
     }
     return pass(std::to_string(calls) + " calls");
@@ -104,6 +107,22 @@ void configure(Session& s, int variant, std::uint64_t seed) {
     }
 }
 
+// Two fresh instances under the same set, started at 44.1 kHz; null ones when either fails.
+struct Pair {
+    std::unique_ptr<Session> a, b;
+};
+Pair openPair(const CheckContext& ctx, int variant, int blockSize, Outcome& failure) {
+    Pair p{openSession(ctx, failure), openSession(ctx, failure)};
+    if (!p.a || !p.b) {
+        return {};
+    }
+    configure(*p.a, variant, ctx.seed);
+    configure(*p.b, variant, ctx.seed);
+    p.a->start(44100, blockSize);
+    p.b->start(44100, blockSize);
+    return p;
+}
+
 int variants(const CheckContext& ctx, Session& s) {
     return std::max(1, std::min(s.numPrograms(), 8)) + (ctx.opts.strictness >= 5 ? 3 : 1);
 }
@@ -120,24 +139,17 @@ Outcome inPlace(CheckContext& ctx) {
     const int count = variants(ctx, *probe);
     probe.reset();
     for (int v = 0; v < count; ++v) {
-        auto a = openSession(ctx, failure);
-        auto b = openSession(ctx, failure);
-        if (!a || !b) {
+        auto [a, b] = openPair(ctx, v, 512, failure);
+        if (!a) {
             return failure;
         }
-        configure(*a, v, ctx.seed);
-        configure(*b, v, ctx.seed);
-        a->start(44100, 512);
-        b->start(44100, 512);
         SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
         AudioBuffers in = a->inputs(512);
         AudioBuffers outA = a->outputs(512);
         AudioBuffers shared = b->outputs(512);
         for (int block = 0; block < 40; ++block) {
             gen.fill(in, 512);
-            for (int c = 0; c < in.numChannels(); ++c) {
-                std::memcpy(shared.channel(c), in.channel(c), 512 * sizeof(float));
-            }
+            shared.copyFrom(in, 512);
             a->process(in, outA, 512);
             b->process(shared, shared, 512);
             if (!outA.sameBits(shared)) {
@@ -162,9 +174,7 @@ Outcome inputsUntouched(CheckContext& ctx) {
     AudioBuffers out = s->outputs(512);
     for (int block = 0; block < 20; ++block) {
         gen.fill(in, 512);
-        for (int c = 0; c < in.numChannels(); ++c) {
-            std::memcpy(copy.channel(c), in.channel(c), 512 * sizeof(float));
-        }
+        copy.copyFrom(in, 512);
         s->process(in, out, 512);
         if (!in.sameBits(copy) || !in.guardsIntact()) {
             return fail("processing changed the input buffers");
@@ -179,15 +189,10 @@ Outcome subBlocks(CheckContext& ctx) {
     const int rounds = ctx.scaled(3);
     std::mt19937_64 rng(ctx.seed);
     for (int r = 0; r < rounds; ++r) {
-        auto a = openSession(ctx, failure);
-        auto b = openSession(ctx, failure);
-        if (!a || !b) {
+        auto [a, b] = openPair(ctx, r, kTotal, failure);
+        if (!a) {
             return failure;
         }
-        configure(*a, r, ctx.seed);
-        configure(*b, r, ctx.seed);
-        a->start(44100, kTotal);
-        b->start(44100, kTotal);
         SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed + std::uint64_t(r));
         AudioBuffers in = a->inputs(kTotal);
         gen.fill(in, kTotal);
