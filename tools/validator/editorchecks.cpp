@@ -1,16 +1,16 @@
 // The editor as a host drives it: open/close in every order hosts use, mouse gestures on its
 // controls, repaint after host-side changes, and a parent window that goes away first.
+#include "backgroundaudio.h"
 #include "check.h"
 #include "hostwindow.h"
 #include "session.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
-#include <thread>
 
 namespace gravelix::validator {
 namespace {
@@ -77,20 +77,10 @@ Outcome openClose(CheckContext& ctx, bool processing, bool beforeResume) {
         return result;
     }
     auto window = windowFor(*s);
-    std::atomic<bool> stop{false};
-    std::string problem;
-    std::thread audio;
+    std::optional<BackgroundAudio> audio;
     if (processing) {
         s->start(44100, 256);
-        audio = std::thread([&] {
-            SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
-            while (!stop.load()) {
-                const SignalStats st = s->run(gen, 256 * 4, 256);
-                if (auto p = st.problem(ctx.opts.outputBound); !p.empty() && problem.empty()) {
-                    problem = p;
-                }
-            }
-        });
+        audio.emplace(*s, ctx);
     }
     const int rounds = 50;
     for (int i = 0; i < rounds; ++i) {
@@ -100,10 +90,7 @@ Outcome openClose(CheckContext& ctx, bool processing, bool beforeResume) {
         s->dispatch(effEditClose);
         s->dispatch(effEditIdle); // after close
     }
-    stop = true;
-    if (audio.joinable()) {
-        audio.join();
-    }
+    const std::string problem = audio ? audio->finish() : std::string();
     if (!problem.empty()) {
         return fail("output while the editor opened and closed: " + problem);
     }

@@ -1,14 +1,13 @@
 // Parameters, programs and the texts the plug-in writes into host buffers.
+#include "backgroundaudio.h"
 #include "check.h"
 #include "session.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <sstream>
-#include <thread>
 
 namespace gravelix::validator {
 namespace {
@@ -288,17 +287,7 @@ Outcome concurrentChanges(CheckContext& ctx) {
         return failure;
     }
     s->start(44100, 256);
-    std::atomic<bool> stop{false};
-    std::string problem;
-    std::thread audio([&] {
-        SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
-        while (!stop.load() && problem.empty()) {
-            const SignalStats st = s->run(gen, 256 * 8, 256);
-            if (auto p = st.problem(ctx.opts.outputBound); !p.empty()) {
-                problem = p;
-            }
-        }
-    });
+    BackgroundAudio audio(*s, ctx, 256 * 8, true);
     std::mt19937_64 rng(ctx.seed);
     std::uniform_real_distribution<float> uni(-0.2f, 1.2f);
     const auto end =
@@ -312,9 +301,7 @@ Outcome concurrentChanges(CheckContext& ctx) {
         }
         ++changes;
     }
-    stop = true;
-    audio.join();
-    if (!problem.empty()) {
+    if (const std::string& problem = audio.finish(); !problem.empty()) {
         return fail("output while parameters change: " + problem);
     }
     return pass(std::to_string(changes) + " changes during processing");

@@ -1,5 +1,6 @@
 // A host's three threads at once: audio, parameter changes, and the user interface with the
 // editor opened and closed while the others run. Built for ThreadSanitizer runs too.
+#include "backgroundaudio.h"
 #include "check.h"
 #include "hostwindow.h"
 #include "session.h"
@@ -21,16 +22,7 @@ Outcome together(CheckContext& ctx) {
     const bool editor = ctx.display && (s->effect()->flags & effFlagsHasEditor) != 0;
     s->start(44100, 256);
     std::atomic<bool> stop{false};
-    std::string audioProblem;
-    std::thread audio([&] {
-        SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
-        while (!stop.load()) {
-            const SignalStats st = s->run(gen, 256 * 4, 256);
-            if (auto p = st.problem(ctx.opts.outputBound); !p.empty() && audioProblem.empty()) {
-                audioProblem = p;
-            }
-        }
-    });
+    BackgroundAudio audio(*s, ctx);
     std::thread parameters([&] {
         std::mt19937_64 rng(ctx.seed);
         std::uniform_real_distribution<float> uni(0.0f, 1.0f);
@@ -70,7 +62,7 @@ Outcome together(CheckContext& ctx) {
         }
     }
     stop = true;
-    audio.join();
+    const std::string audioProblem = audio.finish();
     parameters.join();
     if (!audioProblem.empty()) {
         return fail("output: " + audioProblem);
