@@ -121,6 +121,16 @@ void CFrame::invalidateOverlapping(const CRect& rect) {
 
 // ---- Mouse ------------------------------------------------------------------------------
 
+MouseResult CFrame::askMouseObservers(MouseObserverOperation op, const CPoint& where,
+                                      const ButtonState& buttons) {
+    MouseResult r = mouseNotHandled;
+    if (!mouseObservers.empty())
+        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers))
+            if ((o->*op)(this, where, buttons) == mouseHandled)
+                r = mouseHandled;
+    return r;
+}
+
 MouseResult CFrame::mouseDown(const CPoint& where, const ButtonState& buttons) {
     // A second button pressed during a press: end the first one properly, or its edit
     // gesture (begun on press, ended on release) would never be closed.
@@ -136,14 +146,8 @@ MouseResult CFrame::mouseDown(const CPoint& where, const ButtonState& buttons) {
         setFocusView(nullptr);
     if (platform)
         platform->hideTooltip();
-    if (!mouseObservers.empty()) {
-        MouseResult r = mouseNotHandled;
-        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers))
-            if (o->onMouseDown(this, where, buttons) == mouseHandled)
-                r = mouseHandled;
-        if (r != mouseNotHandled)
-            return r;
-    }
+    if (askMouseObservers(&IMouseObserver::onMouseDown, where, buttons) == mouseHandled)
+        return mouseHandled;
     if (modal) {
         CView* m = modal;
         SharedGuard<CView> hold(m);
@@ -161,14 +165,8 @@ MouseResult CFrame::mouseDown(const CPoint& where, const ButtonState& buttons) {
 MouseResult CFrame::mouseMoved(const CPoint& where, const ButtonState& buttons) {
     if (!mouseDownView())
         updateMouseViews(where, buttons);
-    if (!mouseObservers.empty()) {
-        MouseResult r = mouseNotHandled;
-        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers))
-            if (o->onMouseMoved(this, where, buttons) == mouseHandled)
-                r = mouseHandled;
-        if (r != mouseNotHandled)
-            return r;
-    }
+    if (askMouseObservers(&IMouseObserver::onMouseMoved, where, buttons) == mouseHandled)
+        return mouseHandled;
     if (modal) {
         SharedGuard<CView> hold(modal);
         return hold->mouseMoved(where, buttons);

@@ -137,6 +137,11 @@ public:
     void platformActivate(bool active) override;
 
 private:
+    using MouseObserverOperation = MouseResult (IMouseObserver::*)(CFrame*, const CPoint&,
+                                                                   const ButtonState&);
+    // Every observer sees the event, even after one has handled it.
+    MouseResult askMouseObservers(MouseObserverOperation op, const CPoint& where,
+                                  const ButtonState& buttons);
     using KeyHookOperation = std::int32_t (IKeyboardHook::*)(const VstKeyCode&, CFrame*);
     using KeyOperation = std::int32_t (CView::*)(VstKeyCode&);
     // Offers a key to the hook, then the focus view and its enabled ancestors, then the modal view.
