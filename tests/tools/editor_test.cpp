@@ -1,7 +1,6 @@
 // Guards against an editor host that shows the wrong size or panel, loses the editor's
 // gestures, or leaves the editor open when its window is closed or the user presses Ctrl-C.
 #include "testsupport.h"
-#include "tools/host/pluginhost.h"
 #include "x11support.h"
 
 #include <cairo.h>
@@ -153,27 +152,3 @@ TEST(Edit, PrintsGesturesAndClosesTheEditorOnCtrlCAndOnWindowClose) {
     const std::string quiet = toolstest::readFile(dir / "close.txt");
     EXPECT_EQ(quiet, "editor closed\n");
 }
-
-#ifdef GRAVELIX_PLUGIN
-TEST(Snapshot, RealEditorShowsTwoDifferentPanelsAtTheEditorsSize) {
-    REQUIRE_DISPLAY();
-    {
-        gravelix::host::PluginHost plugin(GRAVELIX_PLUGIN);
-        if (!(plugin.effect()->flags & effFlagsHasEditor)) {
-            GTEST_SKIP() << "the plug-in has no editor yet";
-        }
-    }
-    TempDir dir;
-    auto r = toolstest::runHost(std::string("snapshot ") + GRAVELIX_PLUGIN + " " + (dir / "f.png"));
-    ASSERT_EQ(r.status, 0) << r.err;
-    r = toolstest::runHost(std::string("snapshot ") + GRAVELIX_PLUGIN + " " + (dir / "b.png") +
-                           " --back");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const Png front = readPng(dir / "f.png"), back = readPng(dir / "b.png");
-    EXPECT_EQ(front.width, 270);
-    EXPECT_EQ(front.height, 475);
-    EXPECT_EQ(back.width, 270);
-    EXPECT_EQ(back.height, 475);
-    EXPECT_NE(front.pixels, back.pixels);
-}
-#endif

@@ -128,30 +128,10 @@ TEST(HostCallback, GesturesFromManyThreadsAreAllRecordedInOrderPerThread) {
     }
 }
 
-TEST(HostCallback, ReportsTheStreamFormatItWasToldAndIdentifiesItself) {
-    PluginHost plugin(fixture("good"));
-    plugin.setSampleRate(48000.0f);
-    plugin.setBlockSize(256);
-    AEffect* e = plugin.effect();
-    using gravelix::host::hostCallback;
-    EXPECT_EQ(hostCallback(e, audioMasterGetSampleRate, 0, 0, nullptr, 0), 48000);
-    EXPECT_EQ(hostCallback(e, audioMasterGetBlockSize, 0, 0, nullptr, 0), 256);
-    char text[64] = {};
-    EXPECT_EQ(hostCallback(e, audioMasterGetProductString, 0, 0, text, 0), 1);
-    EXPECT_STREQ(text, "gravelix-host");
-    // Without an editor window there is nothing to resize.
-    EXPECT_EQ(hostCallback(e, audioMasterCanDo, 0, 0, const_cast<char*>("sizeWindow"), 0), 0);
-    EXPECT_EQ(hostCallback(e, audioMasterSizeWindow, 300, 200, nullptr, 0), 0);
-}
-
 TEST(PluginQueries, NamesAreFoundCaseInsensitivelyAndUnknownOnesAreReported) {
     PluginHost plugin(fixture("good"));
     EXPECT_EQ(plugin.findParameter(" mix "), 1);
     EXPECT_EQ(plugin.findParameter("volume"), -1);
     EXPECT_EQ(plugin.findProgram("SECOND"), 1);
     EXPECT_EQ(plugin.findProgram("Third"), -1);
-    EXPECT_EQ(gravelix::host::fourCharacters(0x46697874), "Fixt");
-    EXPECT_EQ(gravelix::host::fourCharacters(0x41000142), "A..B");
-    EXPECT_EQ(gravelix::host::describeFlags(effFlagsHasEditor | effFlagsCanReplacing | 0x4000),
-              "HasEditor CanReplacing unknown 0x4000");
 }
