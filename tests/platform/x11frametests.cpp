@@ -208,19 +208,6 @@ TEST_F(X11Host, WheelNotchesGiveOneUnitPerAxisWithModifiersOnly) {
     EXPECT_EQ(0, recorder.count(down));
 }
 
-TEST_F(X11Host, SecondPressNearbyWithinTheDoubleClickTimeIsADoubleClick) {
-    for (auto [x, y] : {std::pair{20, 20}, {23, 17}, {23, 17}, {40, 20}, {40, 20}}) {
-        moveTo(x, y);
-        button(1, true);
-        button(1, false);
-    }
-    ASSERT_TRUE(pumpUntil([&] { return recorder.count(up) == 5; }));
-    std::vector<bool> doubles;
-    for (const Event& e : recorder.all(down))
-        doubles.push_back(e.buttons & doubleClick);
-    EXPECT_EQ((std::vector<bool>{false, true, false, false, true}), doubles);
-}
-
 TEST_F(X11Host, KeysArriveAsVirtualKeysWhileTheHostGivesFocus) {
     XSetInputFocus(display, child, RevertToParent, CurrentTime);
     std::vector<int> expected;
