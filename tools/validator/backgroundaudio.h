@@ -18,8 +18,6 @@ public:
     BackgroundAudio(Session& s, const CheckContext& ctx, int framesPerRun = 256 * 4,
                     bool stopAtProblem = false);
     ~BackgroundAudio() { finish(); }
-    BackgroundAudio(const BackgroundAudio&) = delete;
-    BackgroundAudio& operator=(const BackgroundAudio&) = delete;
 
     // Stops and joins the thread; the first output problem seen, empty when none.
     const std::string& finish();
