@@ -181,24 +181,6 @@ TEST_F(Frame, EditorClosingInsideAnEventDestroysTheFrameAfterTheCall) {
     EXPECT_TRUE(viewGone);
 }
 
-TEST_F(Frame, DestructionReleasesChildrenAndWindow) {
-    bool platformGone = false;
-    bool viewGone = false;
-    platform->destroyedFlag = &platformGone;
-    addProbe(CRect(0, 0, 10, 10), "a")->destroyedFlag = &viewGone;
-    struct Watch : IViewAddedRemovedObserver {
-        int removed = 0;
-        void onViewAdded(CFrame*, CView*) override {}
-        void onViewRemoved(CFrame*, CView*) override { ++removed; }
-    } watch;
-    frame->setViewObserver(&watch);
-    frame->releaseReference();
-    frame = nullptr;
-    EXPECT_TRUE(viewGone);
-    EXPECT_TRUE(platformGone);
-    EXPECT_EQ(watch.removed, 1);
-}
-
 TEST_F(Frame, IdleViewsAreTickedByOneTimerThatStopsWithTheLastView) {
     ProbeView* a = addProbe(CRect(0, 0, 10, 10), "a");
     EXPECT_EQ(IdleViewUpdater::instance(), nullptr);
