@@ -68,7 +68,9 @@ HostWindow::HostWindow(int width, int height, const std::string& title)
 
 HostWindow::~HostWindow() {
     if (display_) {
-        XDestroyWindow(display_, window_);
+        if (!destroyed_) {
+            XDestroyWindow(display_, window_);
+        }
         XCloseDisplay(display_);
     }
 }
@@ -98,6 +100,10 @@ bool HostWindow::pump(int timeoutMs) {
             mapped_ = true;
         } else if (event.type == ClientMessage &&
                    static_cast<unsigned long>(event.xclient.data.l[0]) == deleteAtom_) {
+            closed_ = true;
+        } else if (event.type == DestroyNotify && event.xdestroywindow.window == window_) {
+            // Another client destroyed it: a request on it now would be a fatal BadWindow.
+            destroyed_ = true;
             closed_ = true;
         }
     }

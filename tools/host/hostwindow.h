@@ -48,7 +48,7 @@ private:
     unsigned long window_ = 0;
     unsigned long deleteAtom_ = 0;
     int width_, height_;
-    bool closed_ = false, mapped_ = false;
+    bool closed_ = false, mapped_ = false, destroyed_ = false;
 };
 
 // Throws on failure.
