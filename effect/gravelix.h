@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "audioeffectx.h"
+#include "gravelixversion.h"
 #include "gravelixprogram.h"
 #include "signalchain.h"
 
@@ -13,7 +14,7 @@ public:
     static constexpr VstInt32 kNumPrograms = 4;
     static constexpr VstInt32 kNumParams = 10;
     static constexpr VstInt32 kUniqueId = ('G' << 24) | ('r' << 16) | ('v' << 8) | 'x';
-    static constexpr VstInt32 kVendorVersion = 112;
+    static constexpr VstInt32 kVendorVersion = GRAVELIX_VENDOR_VERSION;
     // Outside this range some rules turn unstable (the pickup filter first, at low rates).
     static constexpr float kMinProcessRate = 22050.0f;
     static constexpr float kMaxProcessRate = 384000.0f;
