@@ -1,5 +1,6 @@
 // Guards against gravelix-host printing wrong or incomplete plug-in details, reporting a
 // failure as success, and a demo riff that changes from run to run.
+#include "gravelixversion.h"
 #include "testsupport.h"
 #include "tools/host/riff.h"
 
@@ -61,6 +62,28 @@ TEST(InfoCommand, ShowsTheRealPluginsIdentityTenParametersAndFourPrograms) {
     }
 }
 #endif
+
+TEST(CommandLine, NamesAMistypedCommandAndFailsButKeepsHelpAndVersion) {
+    auto r = runHost("plya " + fixture("good"));
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("Unknown command 'plya'"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    r = runHost("rendr");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("Did you mean 'render'?"), std::string::npos) << r.err;
+    // Nothing near enough: no suggestion, but the commands there are.
+    r = runHost("xyzzy");
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.err.find("Did you mean"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("info, render"), std::string::npos) << r.err;
+
+    r = runHost("--help rendr");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Subcommands:"), std::string::npos) << r.out;
+    r = runHost("--version");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "gravelix-host " GRAVELIX_VERSION "\n");
+}
 
 TEST(Riff, IsTheSameEveryTimeAndLooksLikeMusic) {
     const auto a = gravelix::host::makeRiff(2.0, 22050);

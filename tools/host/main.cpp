@@ -1,4 +1,6 @@
 #include "commands.h"
+#include "gravelixversion.h"
+#include "unknowncommand.h"
 
 #include <cstdio>
 #include <exception>
@@ -7,6 +9,7 @@ int main(int argc, char** argv) {
     CLI::App app{"gravelix-host: loads a Linux VST 2.4 plug-in and inspects, renders through, "
                  "checks or shows it"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "gravelix-host " GRAVELIX_VERSION);
     int status = 0;
     gravelix::host::addInfoCommand(app, status);
     gravelix::host::addRenderCommand(app, status);
@@ -17,6 +20,7 @@ int main(int argc, char** argv) {
     gravelix::host::addEditCommand(app, status);
     gravelix::host::addSnapshotCommand(app, status);
     try {
+        gravelix::host::rejectUnknownCommand(app, argc, argv);
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e);

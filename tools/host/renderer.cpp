@@ -1,5 +1,6 @@
 #include "renderer.h"
 
+#include "progressbar.h"
 #include "soundfile.h"
 
 #include <algorithm>
@@ -14,37 +15,6 @@ namespace {
 
 constexpr int kMaxBlockFrames = 1 << 16;
 constexpr int kMaxChannels = 256;
-
-class ProgressBar {
-public:
-    ProgressBar(bool wanted, long long total, int sampleRate)
-        : total_(total), shown_(wanted && total > 5LL * sampleRate && isatty(STDERR_FILENO)) {}
-    ~ProgressBar() {
-        if (shown_ && drawnPercent_ >= 0) {
-            std::fputc('\n', stderr);
-        }
-    }
-    void update(long long done) {
-        if (!shown_) {
-            return;
-        }
-        const int percent = static_cast<int>(std::min<long long>(done * 100 / total_, 100));
-        if (percent == drawnPercent_) {
-            return;
-        }
-        drawnPercent_ = percent;
-        constexpr int width = 40;
-        const int filled = percent * width / 100;
-        std::fprintf(stderr, "\rrendering [%.*s%*s] %3d%%", filled,
-                     "########################################", width - filled, "", percent);
-        std::fflush(stderr);
-    }
-
-private:
-    long long total_;
-    bool shown_;
-    int drawnPercent_ = -1;
-};
 
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
@@ -108,7 +78,8 @@ RenderResult renderFile(const PluginHost& plugin, const std::string& inPath,
         const float* right = effect->numOutputs >= 2 ? outputs[1] : outputs[0];
 
         plugin.resume();
-        ProgressBar progress(options.progress, info.frames, info.samplerate);
+        ProgressBar progress(stderr, options.progress && isatty(STDERR_FILENO) == 1, "rendering",
+                             info.frames);
         for (;;) {
             const sf_count_t got = in.read(interleavedIn.data(), block);
             if (got <= 0) {

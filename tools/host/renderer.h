@@ -12,7 +12,7 @@ struct RenderOptions {
     Settings settings;
     int blockFrames = 512;
     std::string sampleFormat = "auto"; // see outputFormatFor
-    bool progress = true;              // a bar on stderr, only on a terminal and for long files
+    bool progress = true;              // a bar on stderr, only on a terminal and for long work
 };
 
 struct RenderResult {
