@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-utils xdotool
   fonts-dejavu-core fonts-urw-base35
   valgrind clang libclang-rt-14-dev
+  file zip unzip  # the .deb's dependency scan (cpack), the Windows archive
 )
 if [ "${1:-}" = "--extra" ]; then
   shift

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Packs the Windows build (scripts/build-windows.sh) into BUILD_DIR/gravelix-VERSION-win64.zip:
+# the plug-in, gravelix-host.exe and a note on where Windows hosts look for plug-ins.
+# Usage: scripts/package-windows.sh [BUILD_DIR]   (default: build-windows)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-build-windows}
+
+missing=()
+for f in GRAVELIX.dll gravelix-host.exe; do
+  [ -f "$dir/$f" ] || missing+=("$dir/$f")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "package-windows: ${missing[*]} not found; build the Windows version first: scripts/build-windows.sh $dir" >&2
+  exit 1
+fi
+command -v zip >/dev/null || scripts/setup.sh --extra zip
+
+# The version the build was configured with, else the sources' one.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt" 2>/dev/null || true)
+[ -n "$version" ] || version=$(sed -n 's/^project(Gravelix VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+cp "$dir/GRAVELIX.dll" "$dir/gravelix-host.exe" "$stage/"
+# CRLF line ends: the note is read on Windows.
+sed 's/$/\r/' >"$stage/README.txt" <<TEXT
+Gravelix $version for 64-bit Windows
+====================================
+
+GRAVELIX.dll is the plug-in: a two-knob guitar distortion pedal as a VST 2.4 effect,
+for 64-bit hosts (a 32-bit host cannot load it).
+
+Installing: copy GRAVELIX.dll into a folder your host scans for VST 2.4 plug-ins and
+let the host rescan; the pedal appears as "Gravelix x64" by Keldwyn. Where hosts look:
+
+  - the folders listed in the host's own plug-in settings: most hosts let you add
+    one there, and that list is what counts;
+  - C:\\Program Files\\Common Files\\VST2   (the usual shared folder today)
+  - C:\\Program Files\\VSTPlugins
+  - some hosts read the shared folder from the registry value VSTPluginsPath
+    under HKEY_LOCAL_MACHINE\\SOFTWARE\\VST.
+
+Copying into C:\\Program Files needs administrator rights. To remove the plug-in,
+delete GRAVELIX.dll again.
+
+gravelix-host.exe is a command-line host for any 64-bit VST 2.4 plug-in. In a
+Command Prompt in this folder:
+
+  gravelix-host.exe info GRAVELIX.dll      identity, parameters and programs
+  gravelix-host.exe --help                 all commands
+TEXT
+
+out=$(realpath "$dir")/gravelix-$version-win64.zip
+rm -f "$out"
+# -X: no Unix owners or extra time stamps, which Windows has no use for.
+(cd "$stage" && zip -q -X "$out.tmp" GRAVELIX.dll gravelix-host.exe README.txt)
+mv "$out.tmp" "$out"
+echo "$out"
