@@ -46,10 +46,10 @@ void rejectUnknownCommand(const CLI::App& app, int argc, const char* const* argv
     std::string names, nearest;
     std::size_t nearestDistance = 3; // further than two edits is no typo
     for (const CLI::App* sub : app.get_subcommands({})) {
-        const std::string& name = sub->get_name();
-        if (name == word) {
+        if (sub->check_name(word)) { // its name or an alias
             return;
         }
+        const std::string& name = sub->get_name();
         names += (names.empty() ? "" : ", ") + name;
         const std::size_t distance = editDistance(word, name);
         if (distance < nearestDistance && distance < name.size()) {
