@@ -1,4 +1,8 @@
 # Installing (`cmake --install`) and the Debian package (`cpack -G DEB`).
+# Windows builds are packed by scripts/package-windows.sh instead.
+if(WIN32)
+  return()
+endif()
 include(GNUInstallDirs)
 
 if(TARGET gravelix)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 using gravelix::host::ProgressBar;
 using namespace std::chrono_literals;
