@@ -16,6 +16,9 @@ int main(int argc, char** argv) {
 #endif
     gravelix::host::addEditCommand(app, status);
     gravelix::host::addSnapshotCommand(app, status);
+#ifdef GRAVELIX_HOST_WITH_PLAY
+    gravelix::host::addPlayCommand(app, status);
+#endif
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
