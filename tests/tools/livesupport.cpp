@@ -191,14 +191,25 @@ void TestClient::close() {
     }
 }
 
-bool TestClient::connect(const std::string& other) {
+bool TestClient::waitUntilRunning() {
+    const auto end = deadline(kDeadlineSeconds);
+    while (!running_.load(std::memory_order_acquire)) {
+        if (Clock::now() > end) {
+            return false;
+        }
+        pause();
+    }
+    return true;
+}
+
+bool TestClient::connect(const std::string& other, const std::function<bool()>& keepTrying) {
     const auto end = deadline(kDeadlineSeconds);
     // Feeding it first makes the way back the feedback connection: this client runs first
     // in every period and hears the other's output one period later.
     for (int c = 0; c < 2; ++c) {
         const std::string theirs = other + ":in_" + std::to_string(c + 1);
         while (jack_connect(client_, jack_port_name(out_[c]), theirs.c_str()) != 0) {
-            if (Clock::now() > end) {
+            if (Clock::now() > end || !keepTrying()) {
                 return false;
             }
             pause();
@@ -236,6 +247,7 @@ int TestClient::process(jack_nframes_t frames) {
         out[c] = static_cast<float*>(jack_port_get_buffer(out_[c], frames));
         in[c] = static_cast<const float*>(jack_port_get_buffer(in_[c], frames));
     }
+    running_.store(true, std::memory_order_release);
     if (!started_) {
         for (int c = 0; c < 2; ++c) {
             if (jack_port_connected(out_[c]) <= 0 || jack_port_connected(in_[c]) <= 0) {

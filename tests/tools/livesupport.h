@@ -4,6 +4,7 @@
 #include <jack/jack.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -68,8 +69,11 @@ public:
 
     bool ok() const { return client_ != nullptr; }
     jack_client_t* client() const { return client_; }
-    // Feeds `other`'s in_1/in_2 and records its out_1/out_2, retrying until `other` is active.
-    bool connect(const std::string& other);
+    // Waits until this client's process callback has run, so it is part of the graph.
+    bool waitUntilRunning();
+    // Feeds `other`'s in_1/in_2 and records its out_1/out_2, retrying until `other` is active
+    // or `keepTrying` says it never will be.
+    bool connect(const std::string& other, const std::function<bool()>& keepTrying);
     // Frames played since the start; the recording is complete at recordFrames.
     std::size_t position() const { return position_.load(std::memory_order_acquire); }
     bool waitForPosition(std::size_t frames);
@@ -91,6 +95,7 @@ private:
     bool started_ = false;
     jack_nframes_t firstPeriod_ = 0;
     std::atomic<std::size_t> position_{0};
+    std::atomic<bool> running_{false};
     std::atomic<long long> blockChangeAt_{-1};
 };
 

@@ -56,19 +56,28 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(server.ready()) << "jackd did not come up"; }
 
-    void startPlay(const std::vector<std::string>& extra, const std::string& connect = "none") {
-        std::vector<std::string> argv = {GRAVELIX_HOST_EXE, "play",        GRAVELIX_PLUGIN,
-                                         "--server",        server.name(), "--connect",
-                                         connect,           "--no-editor"};
-        argv.insert(argv.end(), extra.begin(), extra.end());
+    // `play` on this server with these options.
+    void startPlay(const std::vector<std::string>& options) {
+        std::vector<std::string> argv = {GRAVELIX_HOST_EXE, "play", GRAVELIX_PLUGIN, "--server",
+                                         server.name()};
+        argv.insert(argv.end(), options.begin(), options.end());
         play = std::make_unique<Child>(argv, dir / "play.out", dir / "play.err");
     }
 
-    // Starts the test client and wires it both ways to `play`.
-    void startClient(const Stereo& input, std::size_t recordFrames) {
+    // Starts the test client, then `play` (one client joining at a time, as people do), and
+    // wires them both ways.
+    void startBoth(const Stereo& input, std::size_t recordFrames,
+                   const std::vector<std::string>& settings = {}, bool editor = false) {
         client = std::make_unique<TestClient>(server.name(), input.left, input.right, recordFrames);
         ASSERT_TRUE(client->ok());
-        ASSERT_TRUE(client->connect(kPlayClient)) << err();
+        ASSERT_TRUE(client->waitUntilRunning());
+        std::vector<std::string> options = {"--connect", "none"};
+        if (!editor) {
+            options.push_back("--no-editor");
+        }
+        options.insert(options.end(), settings.begin(), settings.end());
+        startPlay(options);
+        ASSERT_TRUE(client->connect(kPlayClient, [&] { return play->running(); })) << err();
     }
 
     // Stops `play` with the signal and expects the clean exit of a user's stop.
@@ -126,8 +135,7 @@ protected:
     void expectLiveEqualsRender(const std::string& settings, const std::vector<std::string>& args) {
         const Stereo input = makeInput(kRate * 3 / 4);
         const std::size_t recordFrames = input.left.size() + kMaxShift;
-        startPlay(args);
-        ASSERT_NO_FATAL_FAILURE(startClient(input, recordFrames));
+        ASSERT_NO_FATAL_FAILURE(startBoth(input, recordFrames, args));
         ASSERT_TRUE(client->waitForPosition(recordFrames));
         client->close();
         stopPlay(SIGTERM);
@@ -159,8 +167,7 @@ TEST_F(LivePlay, FollowsABlockSizeChangeWithoutLosingASample) {
     const Stereo input = makeInput(kRate * 20);
     const std::size_t recordFrames = input.left.size();
     const std::size_t after = kRate / 2;
-    startPlay({});
-    ASSERT_NO_FATAL_FAILURE(startClient(input, recordFrames));
+    ASSERT_NO_FATAL_FAILURE(startBoth(input, recordFrames));
     ASSERT_TRUE(client->waitForPosition(kRate / 4));
     ASSERT_EQ(jack_set_buffer_size(client->client(), kPeriod / 2), 0);
     ASSERT_TRUE(client->waitForPosition(kRate / 4 + after));
@@ -185,8 +192,7 @@ TEST_F(LivePlay, FollowsABlockSizeChangeWithoutLosingASample) {
 
 TEST_F(LivePlay, SigintWhileProcessingEndsCleanlyAndLeavesTheGraph) {
     const Stereo input = makeInput(kRate * 20);
-    startPlay({});
-    ASSERT_NO_FATAL_FAILURE(startClient(input, input.left.size()));
+    ASSERT_NO_FATAL_FAILURE(startBoth(input, input.left.size()));
     ASSERT_TRUE(client->waitForPosition(kRate / 2));
     // Audio is flowing through the plug-in when the signal comes.
     const auto& rec = client->recordedLeft();
@@ -199,8 +205,7 @@ TEST_F(LivePlay, SigintWhileProcessingEndsCleanlyAndLeavesTheGraph) {
 
 TEST_F(LivePlay, ServerStoppedUnderItGivesOneLineAndExitsWithFailure) {
     const Stereo input = makeInput(kRate * 20);
-    startPlay({});
-    ASSERT_NO_FATAL_FAILURE(startClient(input, input.left.size()));
+    ASSERT_NO_FATAL_FAILURE(startBoth(input, input.left.size()));
     ASSERT_TRUE(client->waitForPosition(kRate / 4));
     client->close();
     EXPECT_TRUE(server.stop());
@@ -210,10 +215,11 @@ TEST_F(LivePlay, ServerStoppedUnderItGivesOneLineAndExitsWithFailure) {
 }
 
 TEST_F(LivePlay, ConnectAutoFeedsBothInputsFromTheFirstCaptureAndPlaysToTwoOutputs) {
-    startPlay({}, "auto");
     client =
         std::make_unique<TestClient>(server.name(), std::vector<float>{}, std::vector<float>{}, 0);
     ASSERT_TRUE(client->ok());
+    ASSERT_TRUE(client->waitUntilRunning());
+    startPlay({"--connect", "auto", "--no-editor"});
     const auto connections = [&](const std::string& port) {
         std::vector<std::string> names;
         jack_port_t* p = jack_port_by_name(client->client(), (kPlayClient + ":" + port).c_str());
@@ -244,10 +250,7 @@ TEST_F(LivePlay, EditorOpensByDefaultAndClosingItStopsCleanly) {
         GTEST_SKIP() << "no X display (run under scripts/with-display.sh)";
     }
     const Stereo input = makeInput(kRate * 20);
-    std::vector<std::string> argv = {GRAVELIX_HOST_EXE, "play",      GRAVELIX_PLUGIN, "--server",
-                                     server.name(),     "--connect", "none"};
-    play = std::make_unique<Child>(argv, dir / "play.out", dir / "play.err");
-    ASSERT_NO_FATAL_FAILURE(startClient(input, input.left.size()));
+    ASSERT_NO_FATAL_FAILURE(startBoth(input, input.left.size(), {}, true));
     ASSERT_TRUE(client->waitForPosition(kRate / 4));
     bool sent = false;
     for (int i = 0; i < kDeadlineSeconds * 10 && !sent; ++i) {
