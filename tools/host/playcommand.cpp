@@ -31,6 +31,7 @@ void setStopSignalsBlocked(bool blocked) {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
@@ -41,6 +42,8 @@ void catchStopSignals() {
     action.sa_flags = 0; // no SA_RESTART: the event wait must wake up
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal ends the session as cleanly as Ctrl-C.
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 // One line on a terminal, rewritten in place; nothing at all when stdout is not a terminal.
