@@ -247,19 +247,36 @@ TEST_F(LivePlay, ConnectAutoFeedsBothInputsFromTheFirstCaptureAndPlaysToTwoOutpu
 }
 
 // Shares the display: registered apart, labelled x11, and run alone (see CMakeLists.txt).
-TEST_F(LivePlay, EditorOpensByDefaultAndClosingItStopsCleanly) {
+TEST_F(LivePlay, EditorOpensByDefaultItsKnobChangesTheSoundAndClosingItStops) {
     if (!toolstest::haveDisplay()) {
         GTEST_SKIP() << "no X display (run under scripts/with-display.sh)";
     }
     const Stereo input = makeInput(kRate * 20);
+    const auto rendered = render(input, kPeriod, "");
+    // `play` opens its editor before it joins the graph: once audio flows, the knobs are there.
     ASSERT_NO_FATAL_FAILURE(startBoth(input, input.left.size(), {}, true));
     ASSERT_TRUE(client->waitForPosition(kRate / 4));
-    bool sent = false;
-    for (int i = 0; i < kDeadlineSeconds * 10 && !sent; ++i) {
-        usleep(100000);
-        sent = toolstest::closeWindowNamed(kPlayClient);
+    const std::size_t before = client->position();
+    // The Distortion knob, dragged up by 100 pixels: from 0.6 to the top.
+    ASSERT_TRUE(toolstest::dragInWindowNamed(kPlayClient, 192, 88, -100)) << "no editor window";
+    // However late the main thread takes the drag, the sound changes before the input ends.
+    const auto& recL = client->recordedLeft();
+    const auto changed = [&] {
+        const std::size_t end = std::min(client->position(), recL.size());
+        for (std::size_t k = before + kPeriod; k < end; ++k) {
+            if (!sameBits(recL[k], rendered[2 * (k - kPeriod)])) {
+                return true;
+            }
+        }
+        return false;
+    };
+    while (!changed() && client->position() < input.left.size()) {
+        usleep(50000);
     }
-    ASSERT_TRUE(sent) << "no editor window";
+    EXPECT_TRUE(changed()) << "the knob did not change the sound";
+    EXPECT_EQ(measureShift(rendered, 0, before), kPeriod);
+
+    ASSERT_TRUE(toolstest::closeWindowNamed(kPlayClient));
     EXPECT_EQ(play->wait(kDeadlineSeconds), 0) << err();
     EXPECT_NE(out().find("Played "), std::string::npos) << out();
     EXPECT_TRUE(err().empty()) << err();
