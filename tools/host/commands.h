@@ -13,5 +13,7 @@ void addEditCommand(CLI::App& app, int& status);
 void addSnapshotCommand(CLI::App& app, int& status);
 // Present only when the validator library is built in (see CMakeLists.txt).
 void addValidateCommand(CLI::App& app, int& status);
+// Present only when libjack is found (see CMakeLists.txt).
+void addPlayCommand(CLI::App& app, int& status);
 
 } // namespace gravelix::host

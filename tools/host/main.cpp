@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
 #endif
     gravelix::host::addEditCommand(app, status);
     gravelix::host::addSnapshotCommand(app, status);
+#ifdef GRAVELIX_HOST_WITH_PLAY
+    gravelix::host::addPlayCommand(app, status);
+#endif
     try {
         gravelix::host::rejectUnknownCommand(app, argc, argv);
         app.parse(argc, argv);
