@@ -1,0 +1,88 @@
+// Guards against editors of two plug-in instances that crash, race or paint a wrong picture when
+// they open and close on threads of their own at the same time (shared images included).
+#include "tools/host/hostwindow.h"
+#include "tools/host/pluginhost.h"
+
+#include <gtest/gtest.h>
+// After the test framework: the X headers define macros such as None and Bool.
+#include <X11/Xlib.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+namespace {
+
+using gravelix::host::HostWindow;
+using gravelix::host::Image;
+using gravelix::host::PluginHost;
+
+constexpr int kWidth = 270;
+constexpr int kHeight = 475;
+
+// Opens the editor, idles until the window shows `expected` (or anything but black when
+// `expected` is empty) and closes it again; the picture shown, or an empty one after about
+// two seconds without it.
+Image showOnce(const PluginHost& plugin, HostWindow& window, const Image& expected) {
+    const auto parent = reinterpret_cast<void*>(static_cast<std::uintptr_t>(window.id()));
+    if (plugin.dispatch(effEditOpen, 0, 0, parent) != 1)
+        return {};
+    Image shown;
+    for (int attempt = 0; attempt < 400; ++attempt) {
+        plugin.dispatch(effEditIdle);
+        window.pump(0);
+        Image now = window.capture();
+        const bool painted = expected.pixels.empty()
+                                 ? now.pixels[kWidth * (kHeight / 2) + kWidth / 2] != 0
+                                 : now == expected;
+        if (painted) {
+            shown = std::move(now);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    plugin.dispatch(effEditClose);
+    window.pump(0);
+    return shown;
+}
+
+TEST(EditorThreads, TwoInstancesOpenAndCloseEditorsOnTheirOwnThreadsAtOnce) {
+    // The picture of program 0's front panel, as one editor alone paints it.
+    Image reference;
+    {
+        HostWindow window(kWidth, kHeight, "reference");
+        window.waitMapped();
+        PluginHost plugin(GRAVELIX_PLUGIN);
+        reference = showOnce(plugin, window, {});
+        ASSERT_FALSE(reference.pixels.empty()) << "the editor never painted";
+    }
+
+    // Side by side, since the pictures are read from the screen. Every round makes a new
+    // instance, so the shared images also go away and come back while the other thread uses them.
+    constexpr int kRounds = 3;
+    auto run = [&](int left, int& shownTimes) {
+        HostWindow window(kWidth, kHeight, "thread");
+        if (Display* d = XOpenDisplay(nullptr)) {
+            XMoveWindow(d, window.id(), left, 0);
+            XSync(d, False);
+            XCloseDisplay(d);
+        }
+        window.waitMapped();
+        for (int round = 0; round < kRounds; ++round) {
+            PluginHost plugin(GRAVELIX_PLUGIN);
+            for (int open = 0; open < 2; ++open)
+                if (showOnce(plugin, window, reference) == reference)
+                    ++shownTimes;
+        }
+    };
+    int shownA = 0, shownB = 0;
+    std::thread a(run, 0, std::ref(shownA));
+    std::thread b(run, kWidth + 20, std::ref(shownB));
+    a.join();
+    b.join();
+    EXPECT_EQ(shownA, 2 * kRounds);
+    EXPECT_EQ(shownB, 2 * kRounds);
+}
+
+} // namespace
