@@ -1,5 +1,6 @@
 // Guards against editors of two plug-in instances that crash, race or paint a wrong picture when
-// they open and close on threads of their own at the same time (shared images included).
+// they open and close on threads of their own at the same time (shared images included), or when
+// an editor left open on one thread is destroyed with its effect on another.
 #include "tools/host/hostwindow.h"
 #include "tools/host/pluginhost.h"
 
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -83,6 +85,28 @@ TEST(EditorThreads, TwoInstancesOpenAndCloseEditorsOnTheirOwnThreadsAtOnce) {
     b.join();
     EXPECT_EQ(shownA, 2 * kRounds);
     EXPECT_EQ(shownB, 2 * kRounds);
+}
+
+TEST(EditorThreads, AnEditorLeftOpenIsDestroyedWithItsEffectOnAnotherThread) {
+    HostWindow window(kWidth, kHeight, "left open");
+    window.waitMapped();
+    auto plugin = std::make_unique<PluginHost>(GRAVELIX_PLUGIN);
+    const auto parent = reinterpret_cast<void*>(static_cast<std::uintptr_t>(window.id()));
+    plugin->dispatch(effEditOpen, 0, 0, parent);
+    bool painted = false;
+    for (int attempt = 0; attempt < 400 && !painted; ++attempt) {
+        plugin->dispatch(effEditIdle);
+        painted = window.capture().pixels[kWidth * (kHeight / 2) + kWidth / 2] != 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(painted);
+    // effClose elsewhere, the editor still open: its window and this thread's connection go.
+    std::thread([&] { plugin.reset(); }).join();
+    window.pump(50);
+
+    // This thread's next editor must not find the connection that went.
+    PluginHost next(GRAVELIX_PLUGIN);
+    EXPECT_FALSE(showOnce(next, window, {}).pixels.empty());
 }
 
 } // namespace
