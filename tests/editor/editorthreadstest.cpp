@@ -60,17 +60,21 @@ TEST(EditorThreads, TwoInstancesOpenAndCloseEditorsOnTheirOwnThreadsAtOnce) {
         ASSERT_FALSE(reference.pixels.empty()) << "the editor never painted";
     }
 
-    // Side by side, since the pictures are read from the screen. Every round makes a new
-    // instance, so the shared images also go away and come back while the other thread uses them.
+    // Side by side, since the pictures are read from the screen; made here, because libXau's
+    // lookup of the display's credentials is not safe while a plug-in connects on another thread.
+    HostWindow windowA(kWidth, kHeight, "thread A"), windowB(kWidth, kHeight, "thread B");
+    if (Display* d = XOpenDisplay(nullptr)) {
+        XMoveWindow(d, windowB.id(), kWidth + 20, 0);
+        XSync(d, False);
+        XCloseDisplay(d);
+    }
+    windowA.waitMapped();
+    windowB.waitMapped();
+
+    // Every round makes a new instance, so the shared images also go away and come back while
+    // the other thread uses them.
     constexpr int kRounds = 3;
-    auto run = [&](int left, int& shownTimes) {
-        HostWindow window(kWidth, kHeight, "thread");
-        if (Display* d = XOpenDisplay(nullptr)) {
-            XMoveWindow(d, window.id(), left, 0);
-            XSync(d, False);
-            XCloseDisplay(d);
-        }
-        window.waitMapped();
+    auto run = [&](HostWindow& window, int& shownTimes) {
         for (int round = 0; round < kRounds; ++round) {
             PluginHost plugin(GRAVELIX_PLUGIN);
             for (int open = 0; open < 2; ++open)
@@ -79,8 +83,8 @@ TEST(EditorThreads, TwoInstancesOpenAndCloseEditorsOnTheirOwnThreadsAtOnce) {
         }
     };
     int shownA = 0, shownB = 0;
-    std::thread a(run, 0, std::ref(shownA));
-    std::thread b(run, kWidth + 20, std::ref(shownB));
+    std::thread a(run, std::ref(windowA), std::ref(shownA));
+    std::thread b(run, std::ref(windowB), std::ref(shownB));
     a.join();
     b.join();
     EXPECT_EQ(shownA, 2 * kRounds);
