@@ -29,6 +29,7 @@ X11Connection* X11Connection::acquire() {
     std::lock_guard<std::mutex> hold(connectionsLock);
     X11Connection*& mine = connections()[std::this_thread::get_id()];
     if (!mine) {
+        // Connected under the lock too: libXau's credentials lookup is not thread-safe.
         auto* created = new X11Connection();
         if (!created->open()) {
             delete created;
