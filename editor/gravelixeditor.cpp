@@ -22,11 +22,13 @@ constexpr double kFaderImageHeight = 102;
 // Tag of the two controls that belong to no parameter (footswitch and tweak plate).
 constexpr std::int32_t kNoParameterTag = 11;
 
+// The new bitmap is made before the old one goes, so that an image this editor alone held stays
+// decoded in the shared cache instead of being freed and decoded again.
 void loadImage(CBitmap*& slot, std::int32_t id) {
-    if (slot)
-        slot->releaseReference();
-    slot = nullptr;
+    CBitmap* old = slot;
     slot = new CBitmap(CResourceRef(id));
+    if (old)
+        old->releaseReference();
 }
 
 void releaseImage(CBitmap*& slot) {

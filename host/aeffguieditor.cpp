@@ -9,7 +9,7 @@
 #include <ctime>
 #include <limits>
 
-VstInt32 AEffGUIEditor::knobMode = 0;
+std::atomic<VstInt32> AEffGUIEditor::knobMode{0};
 
 namespace {
 
@@ -123,7 +123,7 @@ bool AEffGUIEditor::onWheel(float distance) {
 }
 
 bool AEffGUIEditor::setKnobMode(KnobMode mode) {
-    knobMode = static_cast<VstInt32>(mode);
+    knobMode.store(static_cast<VstInt32>(mode), std::memory_order_relaxed);
     return true;
 }
 
@@ -148,7 +148,7 @@ void AEffGUIEditor::doIdleStuff() {
 }
 
 std::int32_t AEffGUIEditor::getKnobMode() const {
-    return knobMode;
+    return knobMode.load(std::memory_order_relaxed);
 }
 
 void AEffGUIEditor::beginEdit(std::int32_t index) {

@@ -6,6 +6,7 @@
 #include "aeffeditor.h"
 #include "toolkit/toolkiteditorinterface.h"
 
+#include <atomic>
 #include <cstdint>
 
 class AudioEffectX;
@@ -71,5 +72,6 @@ private:
     bool isEffectParameter(std::int32_t index) const;
 
     EditorClock* clock = nullptr;
-    static VstInt32 knobMode;
+    // Shared by every editor in the library, which may open on threads of their own.
+    static std::atomic<VstInt32> knobMode;
 };

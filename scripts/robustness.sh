@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Host-grade robustness run: the validator at full strictness, the effect fuzzer, the
-# threaded checks under ThreadSanitizer, the validator suite under valgrind, and a real DAW
-# (Ardour) as a client. Every step is time-bounded; all steps run, and the exit status is
-# non-zero when any failed. Ends with a timing table and "N passed, N failed" over the steps.
+# threaded checks and two instances' concurrent editors under ThreadSanitizer, the validator
+# suite under valgrind, and a real DAW (Ardour) as a client. Every step is time-bounded; all
+# steps run, and the exit status is non-zero when any failed. Ends with a timing table and
+# "N passed, N failed" over the steps.
 # Usage: scripts/robustness.sh [BUILD_DIR]   (default build: reuses what scripts/test.sh built)
 # Environment: FUZZ_SECONDS (default 90), VALGRIND_STRICTNESS (default 5: every check, with
 # fewer rounds than at 10).
@@ -42,7 +43,7 @@ tsan() {
   local tdir=build-tsan
   cmake -S . -B "$tdir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRAVELIX_SANITIZE=thread \
     -DGRAVELIX_BUILD_BENCH=OFF >/dev/null &&
-    cmake --build "$tdir" --target gravelix gravelix-host || return 1
+    cmake --build "$tdir" --target gravelix gravelix-host gravelix_editor_threads_tests || return 1
   local failed=0 only
   # The checks where threads meet: audio + parameters + editor idle, parameter and program
   # changes during processing, the editor opened and closed while audio runs.
@@ -51,6 +52,9 @@ tsan() {
       scripts/with-display.sh "$tdir/gravelix-host" validate "$tdir/gravelix.so" \
       --strictness 10 --only "$only" || failed=1
   done
+  # Editors of two instances opened and closed on two threads at once, images shared.
+  TSAN_OPTIONS="halt_on_error=1 suppressions=$(pwd)/tests/validator/tsan.supp" \
+    scripts/with-display.sh "$tdir/tests/editor/gravelix_editor_threads_tests" || failed=1
   return $failed
 }
 

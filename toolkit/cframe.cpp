@@ -8,8 +8,8 @@
 namespace Toolkit {
 
 namespace {
-// Process-wide: a focus change that re-enters while one runs is ignored.
-bool focusChanging = false;
+// Per editor thread: a focus change that re-enters while one runs is ignored.
+thread_local bool focusChanging = false;
 
 enum : std::uint32_t {
     kFocusDrawingEnabledAttr = 0x66646f6e, // 'fdon'

@@ -8,9 +8,9 @@
 namespace Toolkit {
 
 namespace {
-// Every running timer; the user-interface thread is the only one touching it.
+// Every running timer of this user-interface thread (each editor thread has its own).
 std::vector<CToolkitTimer*>& runningTimers() {
-    static std::vector<CToolkitTimer*> timers;
+    thread_local std::vector<CToolkitTimer*> timers;
     return timers;
 }
 } // namespace

@@ -8,8 +8,9 @@
 namespace Toolkit {
 
 namespace {
-IdleViewUpdater* theUpdater = nullptr;
-}
+// One per editor thread: its timer fires on the thread whose views it ticks.
+thread_local IdleViewUpdater* theUpdater = nullptr;
+} // namespace
 
 IdleViewUpdater::IdleViewUpdater() : timer(new CToolkitTimer(this, kIntervalMs, true)) {}
 

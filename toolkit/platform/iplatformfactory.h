@@ -33,7 +33,8 @@ public:
     // A fully transparent bitmap of `size` pixels; (0, 0) gives one without an image, ready
     // for IPlatformBitmap::load.
     virtual IPlatformBitmap* createBitmap(const CPoint& size) = 0;
-    // The embedded image with that id or name, decoded; null when missing or undecodable.
+    // The embedded image with that id or name; null when missing or undecodable. A back-end may
+    // share one decoded image between all bitmaps of an id and decode it when first drawn.
     virtual IPlatformBitmap* createBitmapFromResource(const CResourceRef& resource);
     virtual IPlatformTimer* createTimer(IPlatformTimerCallback* callback) = 0;
     // A millisecond counter (wraps around).

@@ -1,7 +1,7 @@
 #include "cairobitmap.h"
 
 #include "pngdecoder.h"
-#include "resourcetable.h"
+#include "resourceimage.h"
 
 namespace Toolkit::LinuxPlatform {
 
@@ -14,25 +14,58 @@ CairoBitmap::CairoBitmap(int width, int height) {
 }
 
 CairoBitmap::~CairoBitmap() {
+    // The surface may read the shared pixels, so it goes before the last hold on them.
     if (image)
         cairo_surface_destroy(image);
 }
 
 bool CairoBitmap::load(const CResourceRef& resource) {
-    if (image || resource.kind() != CResourceRef::kNumeric)
+    if (image || shared || resource.kind() != CResourceRef::kNumeric)
         return false;
-    const ResourceBytes bytes = findResource("PNG", resource.id());
-    return bytes && loadFromMemory(bytes.data, bytes.size);
+    shared = ResourceImage::acquire(resource.id());
+    return shared != nullptr;
 }
 
 bool CairoBitmap::loadFromMemory(const unsigned char* data, std::uint32_t size) {
-    if (image)
+    if (image || shared)
         return false;
     image = decodePng(data, size);
     return image != nullptr;
 }
 
+cairo_surface_t* CairoBitmap::surface() {
+    if (!image && shared)
+        image = shared->newSurface();
+    return image;
+}
+
+cairo_surface_t* CairoBitmap::writableSurface() {
+    if (!shared)
+        return image;
+    cairo_surface_t* source = surface();
+    if (!source)
+        return nullptr;
+    const int width = cairo_image_surface_get_width(source);
+    const int height = cairo_image_surface_get_height(source);
+    cairo_surface_t* own = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    if (cairo_surface_status(own) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(own);
+        return nullptr;
+    }
+    cairo_t* cr = cairo_create(own);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, source, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(source);
+    image = own;
+    shared.reset();
+    return image;
+}
+
 CPoint CairoBitmap::size() const {
+    if (shared)
+        return {static_cast<double>(shared->width()), static_cast<double>(shared->height())};
     if (!image)
         return {};
     return {static_cast<double>(cairo_image_surface_get_width(image)),

@@ -4,8 +4,11 @@
 #include "platform/iplatformbitmap.h"
 
 #include <cairo.h>
+#include <memory>
 
 namespace Toolkit::LinuxPlatform {
+
+class ResourceImage;
 
 class CairoBitmap : public IPlatformBitmap {
 public:
@@ -17,18 +20,24 @@ public:
     CairoBitmap(const CairoBitmap&) = delete;
     CairoBitmap& operator=(const CairoBitmap&) = delete;
 
-    // Decodes the module's "PNG" resource with that numeric id. A bitmap that already holds an
+    // Takes the module's "PNG" resource with that numeric id, whose pixels every bitmap of the
+    // id shares and which is decoded only when first drawn. A bitmap that already holds an
     // image keeps it and answers false; named resources do not exist in this module.
     bool load(const CResourceRef& resource) override;
     CPoint size() const override;
     bool isKindOf(const char* className) const override;
 
-    // Decodes PNG bytes; false (and no image) when they do not decode.
+    // Decodes PNG bytes into pixels of this bitmap's own; false (and no image) when they do
+    // not decode.
     bool loadFromMemory(const unsigned char* data, std::uint32_t size);
-    // Null without an image. Owned by the bitmap.
-    cairo_surface_t* surface() const { return image; }
+    // The pixels to draw from, decoding a resource's on first use; null without an image. Owned
+    // by the bitmap; a resource's pixels are shared and must not be drawn into.
+    cairo_surface_t* surface();
+    // The pixels to draw into: a resource's are first copied into pixels of this bitmap's own.
+    cairo_surface_t* writableSurface();
 
 private:
+    std::shared_ptr<ResourceImage> shared;
     cairo_surface_t* image = nullptr;
 };
 

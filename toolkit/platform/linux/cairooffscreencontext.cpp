@@ -9,7 +9,7 @@ namespace {
 cairo_surface_t* surfaceOf(CBitmap* bitmap) {
     if (!bitmap || !bitmap->platformBitmap() || !bitmap->platformBitmap()->isKindOf("CairoBitmap"))
         return nullptr;
-    return static_cast<CairoBitmap*>(bitmap->platformBitmap())->surface();
+    return static_cast<CairoBitmap*>(bitmap->platformBitmap())->writableSurface();
 }
 } // namespace
 

@@ -3,7 +3,11 @@
 //
 // Usage: gravelix_embed_resources LIST OUTPUT.cpp
 // File names are relative to the list's folder. Any malformed line, duplicate (type, id) or
-// unreadable file fails the build with a message naming the line.
+// unreadable file fails the build with a message naming the line. Every PNG is decoded here with
+// the plug-in's own decoder to record its pixel size (0 x 0 when it does not decode), so that
+// the plug-in needs no decoding to learn an image's size.
+
+#include "pngdecoder.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -23,7 +27,21 @@ struct Item {
     std::string type;
     long id = 0;
     std::vector<unsigned char> bytes;
+    int width = 0;
+    int height = 0;
 };
+
+void measure(Item& item) {
+    if (item.type != "PNG")
+        return;
+    cairo_surface_t* image = Toolkit::LinuxPlatform::decodePng(
+        item.bytes.data(), static_cast<std::uint32_t>(item.bytes.size()));
+    if (!image)
+        return;
+    item.width = cairo_image_surface_get_width(image);
+    item.height = cairo_image_surface_get_height(image);
+    cairo_surface_destroy(image);
+}
 
 bool fail(const std::string& where, const std::string& what) {
     std::cerr << where << ": error: " << what << "\n";
@@ -69,6 +87,7 @@ bool readList(const std::filesystem::path& list, std::vector<Item>& items) {
         item.bytes.assign(std::istreambuf_iterator<char>(data), std::istreambuf_iterator<char>());
         if (item.bytes.empty() || item.bytes.size() > 0xFFFFFFFFu)
             return fail(where, "empty or oversized file " + path.string());
+        measure(item);
         items.push_back(std::move(item));
     }
     return true;
@@ -94,9 +113,10 @@ std::string render(const std::vector<Item>& items) {
            "gravelix_resource_table[] = {\n";
     for (std::size_t i = 0; i < items.size(); ++i) {
         out += "    {\"" + items[i].type + "\", " + std::to_string(items[i].id) + ", data" +
-               std::to_string(i) + ", " + std::to_string(items[i].bytes.size()) + "u},\n";
+               std::to_string(i) + ", " + std::to_string(items[i].bytes.size()) + "u, " +
+               std::to_string(items[i].width) + "u, " + std::to_string(items[i].height) + "u},\n";
     }
-    out += "    {nullptr, 0, nullptr, 0u},\n};\n";
+    out += "    {nullptr, 0, nullptr, 0u, 0u, 0u},\n};\n";
     return out;
 }
 

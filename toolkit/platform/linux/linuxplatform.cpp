@@ -8,7 +8,8 @@ namespace Toolkit::LinuxPlatform {
 
 namespace {
 
-bool pumping = false;
+// Per thread: each editor thread pumps its own connection.
+thread_local bool pumping = false;
 
 void paintAll() {
     X11Connection* connection = X11Connection::acquireIfOpen();

@@ -7,9 +7,10 @@
 namespace Toolkit::LinuxPlatform {
 
 namespace {
-// Running timers, in start order. Plain: everything happens on the editor thread.
+// Running timers of this editor thread, in start order; a timer fires on the thread that
+// started it.
 std::vector<LinuxTimer*>& runningTimers() {
-    static std::vector<LinuxTimer*> timers;
+    thread_local std::vector<LinuxTimer*> timers;
     return timers;
 }
 } // namespace

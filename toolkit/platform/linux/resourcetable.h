@@ -7,16 +7,23 @@ namespace Toolkit::LinuxPlatform {
 
 // One embedded file. The generated table is an array of these ended by an entry whose type is
 // null; it lives in the module that links it, so a lookup never sees another plug-in's images.
+// The generator decodes every PNG once at build time and records its pixel size, so a bitmap
+// knows its size (and that it will decode) without decoding at run time.
 struct ResourceEntry {
     const char* type;
     std::int32_t id;
     const unsigned char* data;
     std::uint32_t size;
+    // Pixel size of a PNG that decodes; 0 x 0 for one that does not and for other types.
+    std::uint32_t width;
+    std::uint32_t height;
 };
 
 struct ResourceBytes {
     const unsigned char* data = nullptr;
     std::uint32_t size = 0;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
 
     explicit operator bool() const { return data != nullptr; }
 };

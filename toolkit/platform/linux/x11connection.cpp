@@ -4,11 +4,19 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace Toolkit::LinuxPlatform {
 
 namespace {
-X11Connection* shared = nullptr;
+// One connection per editor thread, so that the events of a thread's windows arrive on, and are
+// handled by, that thread while another thread runs editors of its own. Locked only when a
+// frame comes or goes and once per pump, never on the audio thread.
+std::mutex connectionsLock;
+std::unordered_map<std::thread::id, X11Connection*>& connections() {
+    static std::unordered_map<std::thread::id, X11Connection*> perThread;
+    return perThread;
+}
 
 constexpr std::uint32_t keysymNumLock = 0xff7f;
 
@@ -18,29 +26,43 @@ bool isKeypadKeysym(std::uint32_t keysym) {
 } // namespace
 
 X11Connection* X11Connection::acquire() {
-    if (!shared) {
+    std::lock_guard<std::mutex> hold(connectionsLock);
+    X11Connection*& mine = connections()[std::this_thread::get_id()];
+    if (!mine) {
+        // Connected under the lock too: libXau's credentials lookup is not thread-safe.
         auto* created = new X11Connection();
         if (!created->open()) {
             delete created;
+            connections().erase(std::this_thread::get_id());
             return nullptr;
         }
-        shared = created;
+        created->owner = std::this_thread::get_id();
+        mine = created;
     }
-    ++shared->users;
-    return shared;
+    ++mine->users;
+    return mine;
 }
 
 X11Connection* X11Connection::acquireIfOpen() {
-    if (shared)
-        ++shared->users;
-    return shared;
+    std::lock_guard<std::mutex> hold(connectionsLock);
+    const auto found = connections().find(std::this_thread::get_id());
+    if (found == connections().end())
+        return nullptr;
+    ++found->second->users;
+    return found->second;
 }
 
 void X11Connection::release() {
-    if (--users > 0)
-        return;
-    if (shared == this)
-        shared = nullptr;
+    {
+        // A frame may be destroyed on another thread than the one that made it (a host that
+        // deletes the effect elsewhere): the connection is found by its owner, not the caller.
+        std::lock_guard<std::mutex> hold(connectionsLock);
+        if (--users > 0)
+            return;
+        const auto found = connections().find(owner);
+        if (found != connections().end() && found->second == this)
+            connections().erase(found);
+    }
     delete this;
 }
 

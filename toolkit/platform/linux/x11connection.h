@@ -4,6 +4,7 @@
 #include <array>
 #include <cairo.h>
 #include <cstdint>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 #include <xcb/xcb.h>
@@ -19,15 +20,16 @@ class X11Frame;
 // makes our windows inert. Requests that are expected to fail (anything on the host's
 // window) are checked where they are made; stray errors are read and dropped by the pump.
 //
-// One connection exists while at least one platform frame holds it (acquire/release); the
-// last release closes it. Everything runs on the editor thread.
+// Each editor thread has its own connection while at least one platform frame of that thread
+// holds it (acquire/release); the last release closes it. A connection and its windows are used
+// on their editor thread only.
 class X11Connection {
 public:
-    // The shared connection, opened on first use from DISPLAY; null when no display can be
-    // reached. Each successful acquire needs one release.
+    // The calling thread's connection, opened on first use from DISPLAY; null when no display
+    // can be reached. Each successful acquire needs one release (on any thread).
     static X11Connection* acquire();
     void release();
-    // Like acquire, but never opens one: null when no frame holds a connection.
+    // Like acquire, but never opens one: null when no frame of this thread holds a connection.
     static X11Connection* acquireIfOpen();
 
     xcb_connection_t* connection() const { return conn; }
@@ -65,6 +67,7 @@ private:
     bool isAutoRepeat(const xcb_generic_event_t* release, const xcb_generic_event_t* press);
 
     xcb_connection_t* conn = nullptr;
+    std::thread::id owner;
     int users = 0;
     std::unordered_map<xcb_window_t, X11Frame*> windows;
     std::vector<std::uint32_t> keysyms;

@@ -1,0 +1,403 @@
+// What a host waits for outside the audio path, measured as a host sees it: the plug-in library
+// loaded with dlopen, VSTPluginMain for the first instance of a fresh process and for later
+// ones, effEditOpen until the first paint reaches the screen (first editor of a fresh process,
+// and a second instance's), a full-window repaint, and an editor idle call with nothing to
+// repaint. Wall-clock times: google-benchmark's time is the mean, the counters "best" and
+// "median" are in seconds with an SI prefix (390n is 390 ns, 0.51m is 0.51 ms). The
+// editor figures need an X display (scripts/with-display.sh) and are skipped without one.
+#include <benchmark/benchmark.h>
+
+#include "host/aeffect.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <memory>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Entry = AEffect* (*)(audioMasterCallback);
+
+constexpr int kWidth = 270;
+constexpr int kHeight = 475;
+// A pixel of the front panel, which the host window's black never shows.
+constexpr int kProbeX = kWidth / 2;
+constexpr int kProbeY = kHeight / 2;
+
+VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+// BENCH_PLUGIN names another build of the plug-in to measure (an older one, say).
+const char* pluginPath() {
+    const char* other = std::getenv("BENCH_PLUGIN");
+    return other && *other ? other : GRAVELIX_PLUGIN;
+}
+
+Entry loadEntry() {
+    void* library = dlopen(pluginPath(), RTLD_NOW | RTLD_LOCAL);
+    return library ? reinterpret_cast<Entry>(dlsym(library, "VSTPluginMain")) : nullptr;
+}
+
+VstIntPtr dispatch(AEffect* effect, VstInt32 opcode, void* ptr = nullptr) {
+    return effect->dispatcher(effect, opcode, 0, 0, ptr, 0.0f);
+}
+
+AEffect* openInstance(Entry entry) {
+    AEffect* effect = entry(hostCallback);
+    if (effect)
+        dispatch(effect, effOpen);
+    return effect;
+}
+
+void closeInstance(AEffect* effect) {
+    if (effect)
+        dispatch(effect, effClose);
+}
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The host's top-level window, on a connection of the benchmark's own.
+class Host {
+public:
+    Host() {
+        display = XOpenDisplay(nullptr);
+        if (!display)
+            return;
+        // A pixel read from a window that is not (yet) on screen fails; it reads as black.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        const int screen = DefaultScreen(display);
+        XSetWindowAttributes attributes{};
+        attributes.background_pixel = BlackPixel(display, screen);
+        attributes.event_mask = StructureNotifyMask;
+        window = XCreateWindow(display, RootWindow(display, screen), 0, 0, kWidth, kHeight, 0,
+                               CopyFromParent, InputOutput, CopyFromParent,
+                               CWBackPixel | CWEventMask, &attributes);
+        XMapWindow(display, window);
+        XEvent event;
+        for (int i = 0; i < 2000; ++i) {
+            if (XCheckTypedWindowEvent(display, window, MapNotify, &event))
+                break;
+            usleep(500);
+        }
+        gc = XCreateGC(display, window, 0, nullptr);
+    }
+    ~Host() {
+        if (!display)
+            return;
+        XFreeGC(display, gc);
+        XDestroyWindow(display, window);
+        XCloseDisplay(display);
+    }
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    bool ok() const { return display != nullptr; }
+    void* parent() const { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)); }
+
+    // The probe pixel as the screen shows it (the editor's window included).
+    unsigned long probe() {
+        XImage* image = XGetImage(display, window, kProbeX, kProbeY, 1, 1, AllPlanes, ZPixmap);
+        if (!image)
+            return 0;
+        const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+        XDestroyImage(image);
+        return pixel;
+    }
+
+    // Idles `effect` until the probe pixel is no longer `before`; false after two seconds.
+    bool idleUntilProbeChanges(AEffect* effect, unsigned long before) {
+        const auto start = Clock::now();
+        do {
+            dispatch(effect, effEditIdle);
+            if (probe() != before)
+                return true;
+        } while (secondsSince(start) < 2.0);
+        return false;
+    }
+
+    // Waits until the closed editor's window is gone from the screen.
+    void waitForBlack() {
+        for (int i = 0; i < 2000 && probe() != 0; ++i)
+            usleep(500);
+    }
+
+    // Paints the editor's window magenta and has the server expose all of it, as when a
+    // covering window goes away.
+    unsigned long exposeEditor() {
+        Window root, parentWindow, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(display, window, &root, &parentWindow, &children, &count);
+        if (count == 0)
+            return 0;
+        const Window editor = children[0];
+        XFree(children);
+        XSetForeground(display, gc, 0xFF00FF);
+        XFillRectangle(display, editor, gc, 0, 0, kWidth, kHeight);
+        XClearArea(display, editor, 0, 0, 0, 0, True);
+        XSync(display, False);
+        return 0xFF00FF;
+    }
+
+private:
+    Display* display = nullptr;
+    Window window = 0;
+    GC gc = nullptr;
+};
+
+// Best, median and (as the benchmark's time) mean of the samples.
+void report(benchmark::State& state, std::vector<double>& seconds) {
+    if (seconds.empty())
+        return;
+    std::sort(seconds.begin(), seconds.end());
+    state.counters["best"] = seconds.front();
+    state.counters["median"] = seconds[seconds.size() / 2];
+}
+
+// ---- Child processes: the first instance and first editor of a fresh process ----------------
+
+// Prints the seconds that VSTPluginMain (and with `editor`, effEditOpen until the first paint)
+// took in this process, in which nothing of the plug-in ran before.
+int firstInProcess(bool editor) {
+    Entry entry = loadEntry();
+    if (!entry)
+        return 1;
+    std::unique_ptr<Host> host;
+    if (editor) {
+        host = std::make_unique<Host>();
+        if (!host->ok())
+            return 1;
+    }
+    auto start = Clock::now();
+    AEffect* effect = entry(hostCallback);
+    double seconds = secondsSince(start);
+    if (!effect)
+        return 1;
+    dispatch(effect, effOpen);
+    if (editor) {
+        start = Clock::now();
+        dispatch(effect, effEditOpen, host->parent());
+        if (!host->idleUntilProbeChanges(effect, 0))
+            return 1;
+        seconds = secondsSince(start);
+        dispatch(effect, effEditClose);
+    }
+    closeInstance(effect);
+    std::printf("%.9f\n", seconds);
+    return 0;
+}
+
+// Runs this program again with `mode` and reads the seconds it prints; negative on failure.
+double runChild(const char* mode) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    char self[] = "/proc/self/exe";
+    std::string argument = mode;
+    char* argv[] = {self, argument.data(), nullptr};
+    pid_t child = 0;
+    const int failed = posix_spawn(&child, self, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    char text[64] = {};
+    ssize_t length = 0;
+    if (!failed)
+        length = read(pipeEnds[0], text, sizeof text - 1);
+    close(pipeEnds[0]);
+    int status = 0;
+    if (!failed)
+        waitpid(child, &status, 0);
+    if (failed || length <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return std::strtod(text, nullptr);
+}
+
+void childBenchmark(benchmark::State& state, const char* mode) {
+    std::vector<double> samples;
+    for (auto _ : state) {
+        const double seconds = runChild(mode);
+        if (seconds < 0) {
+            state.SkipWithError("the child process failed (no display?)");
+            break;
+        }
+        samples.push_back(seconds);
+        state.SetIterationTime(seconds);
+    }
+    report(state, samples);
+}
+
+void BM_FirstInstanceInProcess(benchmark::State& state) {
+    childBenchmark(state, "--first-instance");
+}
+BENCHMARK(BM_FirstInstanceInProcess)
+    ->UseManualTime()
+    ->Iterations(30)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_FirstEditorOpenInProcess(benchmark::State& state) {
+    childBenchmark(state, "--first-editor");
+}
+BENCHMARK(BM_FirstEditorOpenInProcess)
+    ->UseManualTime()
+    ->Iterations(15)
+    ->Unit(benchmark::kMillisecond);
+
+// ---- In this process, with a first instance alive whose editor has been open ------------------
+
+struct Session {
+    Entry entry = nullptr;
+    AEffect* first = nullptr;
+    Host host;
+    bool editorOk = false;
+
+    Session() {
+        entry = loadEntry();
+        if (!entry)
+            return;
+        first = openInstance(entry);
+        if (!first || !host.ok())
+            return;
+        dispatch(first, effEditOpen, host.parent());
+        editorOk = host.idleUntilProbeChanges(first, 0);
+        dispatch(first, effEditClose);
+        host.waitForBlack();
+    }
+    ~Session() { closeInstance(first); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+};
+
+Session& session() {
+    static Session s;
+    return s;
+}
+
+void BM_LaterInstance(benchmark::State& state) {
+    Session& s = session();
+    if (!s.first) {
+        state.SkipWithError("cannot load the plug-in");
+        return;
+    }
+    std::vector<double> samples;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        AEffect* effect = s.entry(hostCallback);
+        const double seconds = secondsSince(start);
+        samples.push_back(seconds);
+        state.SetIterationTime(seconds);
+        dispatch(effect, effOpen);
+        closeInstance(effect);
+    }
+    report(state, samples);
+}
+BENCHMARK(BM_LaterInstance)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_SecondEditorOpenFirstPaint(benchmark::State& state) {
+    Session& s = session();
+    if (!s.editorOk) {
+        state.SkipWithError("no X display or no editor");
+        return;
+    }
+    std::vector<double> samples;
+    for (auto _ : state) {
+        AEffect* second = openInstance(s.entry);
+        const auto start = Clock::now();
+        dispatch(second, effEditOpen, s.host.parent());
+        const bool painted = s.host.idleUntilProbeChanges(second, 0);
+        const double seconds = secondsSince(start);
+        dispatch(second, effEditClose);
+        closeInstance(second);
+        if (!painted) {
+            state.SkipWithError("the editor never painted");
+            break;
+        }
+        samples.push_back(seconds);
+        state.SetIterationTime(seconds);
+        s.host.waitForBlack();
+    }
+    report(state, samples);
+}
+BENCHMARK(BM_SecondEditorOpenFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Editor of the first instance open and painted for the next two.
+bool openFirstEditor(benchmark::State& state) {
+    Session& s = session();
+    if (!s.editorOk) {
+        state.SkipWithError("no X display or no editor");
+        return false;
+    }
+    dispatch(s.first, effEditOpen, s.host.parent());
+    return s.host.idleUntilProbeChanges(s.first, 0);
+}
+
+void closeFirstEditor() {
+    dispatch(session().first, effEditClose);
+    session().host.waitForBlack();
+}
+
+void BM_FullRepaint(benchmark::State& state) {
+    if (!openFirstEditor(state))
+        return;
+    Session& s = session();
+    std::vector<double> samples;
+    for (auto _ : state) {
+        const unsigned long marker = s.host.exposeEditor();
+        const auto start = Clock::now();
+        const bool painted = s.host.idleUntilProbeChanges(s.first, marker);
+        const double seconds = secondsSince(start);
+        if (!painted) {
+            state.SkipWithError("the editor never repainted");
+            break;
+        }
+        samples.push_back(seconds);
+        state.SetIterationTime(seconds);
+    }
+    closeFirstEditor();
+    report(state, samples);
+}
+BENCHMARK(BM_FullRepaint)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_IdleNothingToRepaint(benchmark::State& state) {
+    if (!openFirstEditor(state))
+        return;
+    AEffect* effect = session().first;
+    for (auto _ : state)
+        dispatch(effect, effEditIdle);
+    closeFirstEditor();
+}
+BENCHMARK(BM_IdleNothingToRepaint)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--first-instance") == 0)
+        return firstInProcess(false);
+    if (argc == 2 && std::strcmp(argv[1], "--first-editor") == 0)
+        return firstInProcess(true);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

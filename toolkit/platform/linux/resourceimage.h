@@ -1,0 +1,41 @@
+// One embedded PNG, decoded at most once per process and shared by every CairoBitmap of its id.
+#pragma once
+
+#include "resourcetable.h"
+
+#include <cairo.h>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace Toolkit::LinuxPlatform {
+
+class ResourceImage {
+public:
+    // The shared image of the PNG resource `id`; null when the module has no such PNG or it does
+    // not decode (known from the build, so nothing is decoded here).
+    static std::shared_ptr<ResourceImage> acquire(std::int32_t id);
+    // Ids whose image is alive in this process.
+    static std::size_t alive();
+
+    explicit ResourceImage(const ResourceBytes& bytes);
+    ~ResourceImage();
+    ResourceImage(const ResourceImage&) = delete;
+    ResourceImage& operator=(const ResourceImage&) = delete;
+
+    int width() const { return static_cast<int>(bytes.width); }
+    int height() const { return static_cast<int>(bytes.height); }
+    // A new surface of the caller's own over the shared pixels, decoding them on the first call;
+    // null when decoding fails (out of memory). The pixels must not be drawn into. The caller
+    // destroys the surface, and keeps this image alive while it uses the surface. One surface
+    // per user, because a cairo surface used as a source on two threads at once races on the
+    // unsynchronised reference count of its pixman image.
+    cairo_surface_t* newSurface();
+
+private:
+    const ResourceBytes bytes;
+    std::once_flag decodeOnce;
+    cairo_surface_t* pixels = nullptr;
+};
+
+} // namespace Toolkit::LinuxPlatform
