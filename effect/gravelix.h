@@ -4,7 +4,7 @@
 
 #include "audioeffectx.h"
 #include "gravelixprogram.h"
-#include "signalchain.h"
+#include "stereochain.h"
 
 // The distortion pedal: ten parameters, four in-memory programs, the coefficient rules and
 // the signal chain. Every parameter change, whoever makes it, goes through setParameter.
@@ -132,10 +132,38 @@ protected:
     bool lowCutSet = false;
     bool highCutSet = false;
 
+#if GRAVELIX_STEREO_SSE2
+    // The two-lane chain's copy of the coefficients above. Each is written with one aligned
+    // store, so the audio thread never sees its two lanes disagree.
+    StereoCoefficients stereoCoefficients{};
+#endif
+
+    // Everything one sample of the chain multiplies with, read from the members.
+    ChainCoefficients chainCoefficients() const {
+        return {lowCutA, lowCutB,   pickupValue > 0.5f, pickupCoeff, opampGain, gainHpA,   gainHpB,
+                bandLpA, bandLpB,   clipHigh,           clipLow,     couplingA, couplingB, smoothA,
+                smoothB, diodeKnee, highCutA,           highCutB,    outputGain};
+    }
+
 private:
+    struct Buffers {
+        const float* inLeft;
+        const float* inRight;
+        float* outLeft;
+        float* outRight;
+    };
+    // Each runs frames from i while the flags stay as they were at i and answers where it
+    // stopped. Called on the audio thread; no allocation.
+    VstInt32 bypassRun(const Buffers& io, VstInt32 i, VstInt32 end, bool stereo);
+    VstInt32 monoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& state);
+    VstInt32 stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& left,
+                       ChannelState& right);
+
     void startUp();
     void applyDistortion();
     void applyRateDependent();
+    // Refreshes the two-lane chain's copy after any coefficient changed.
+    void publishStereoCoefficients();
     // Copies both channels' states between the members and a block's local copies.
     void exchangeChannelStates(ChannelState& left, ChannelState& right, bool toMembers);
 };
