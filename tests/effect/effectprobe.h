@@ -15,7 +15,7 @@ public:
         Gravelix::gainHpB, Gravelix::highCutA, Gravelix::highCutB, Gravelix::inputGain,
         Gravelix::lowCutA, Gravelix::lowCutB, Gravelix::opampGain, Gravelix::outputGain,
         Gravelix::pickupCoeff, Gravelix::potResistance, Gravelix::processRate, Gravelix::programs,
-        Gravelix::smoothA, Gravelix::smoothB, Gravelix::lastValue;
+        Gravelix::smoothA, Gravelix::smoothB, Gravelix::lastValue, Gravelix::chainCoefficients;
 
     // Every value that a rate or parameter change may recompute, in member order.
     std::vector<float> coefficients() const {
