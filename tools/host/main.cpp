@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
 #endif
     gravelix::host::addEditCommand(app, status);
     gravelix::host::addSnapshotCommand(app, status);
+    gravelix::host::addBenchCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
