@@ -201,19 +201,22 @@ void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sample
 
 // Both inputs of a frame are read before either output is written (in-place buffers).
 VstInt32 Gravelix::bypassRun(const Buffers& io, VstInt32 i, VstInt32 end, bool stereo) {
-    do {
-        const float inL = io.inLeft[i];
-        const float inR = io.inRight[i];
-        if (stereo) {
+    if (stereo) {
+        do {
+            const float inL = io.inLeft[i];
+            const float inR = io.inRight[i];
             io.outLeft[i] = inL;
             io.outRight[i] = inR;
-        } else {
-            const float average = (inR + inL) * 0.5f;
+            ++i;
+        } while (i < end && !effectOn && stereoOn);
+    } else {
+        do {
+            const float average = (io.inRight[i] + io.inLeft[i]) * 0.5f;
             io.outLeft[i] = average;
             io.outRight[i] = average;
-        }
-        ++i;
-    } while (i < end && !effectOn && stereoOn == stereo);
+            ++i;
+        } while (i < end && !effectOn && !stereoOn);
+    }
     return i;
 }
 
