@@ -112,7 +112,7 @@ void Gravelix::startUp() {
     outL = outR = 0.0f;
 
     applyDistortion();
-    publishStereoCoefficients();
+    publishLanes(kLanesAll);
 }
 
 void Gravelix::applyDistortion() {
@@ -142,12 +142,48 @@ void Gravelix::applyRateDependent() {
                                            : startUpPair(kStartHighCutCorner, processRate);
     highCutB = highCut.b;
     highCutA = highCut.a;
-    publishStereoCoefficients();
+    publishLanes(kLanesAll);
 }
 
-void Gravelix::publishStereoCoefficients() {
+void Gravelix::publishLanes([[maybe_unused]] unsigned groups) {
 #if GRAVELIX_STEREO_SSE2
-    stereoCoefficients = broadcast(chainCoefficients(), inputGain);
+    StereoCoefficients& c = stereoCoefficients;
+    const auto set = [](__m128& lanes, float v) { lanes = _mm_set1_ps(v); };
+    if (groups & kLanesOutput) {
+        set(c.outputGain, outputGain);
+    }
+    if (groups & kLanesInput) {
+        set(c.inputGain, inputGain);
+    }
+    if (groups & kLanesDistortion) {
+        set(c.opampGain, opampGain);
+        set(c.gainHpB, gainHpB);
+        set(c.gainHpA, gainHpA);
+        set(c.bandLpB, bandLpB);
+        set(c.bandLpA, bandLpA);
+    }
+    if (groups & kLanesClipping) {
+        set(c.clipLow, clipLow);
+        set(c.clipHigh, clipHigh);
+    }
+    if (groups & kLanesKnee) {
+        set(c.diodeKnee, diodeKnee);
+    }
+    if (groups & kLanesHighCut) {
+        set(c.highCutB, highCutB);
+        set(c.highCutA, highCutA);
+    }
+    if (groups & kLanesLowCut) {
+        set(c.lowCutB, lowCutB);
+        set(c.lowCutA, lowCutA);
+    }
+    if (groups & kLanesFixed) {
+        set(c.pickupCoeff, pickupCoeff);
+        set(c.couplingB, couplingB);
+        set(c.couplingA, couplingA);
+        set(c.smoothB, smoothB);
+        set(c.smoothA, smoothA);
+    }
 #endif
 }
 
@@ -330,25 +366,30 @@ void Gravelix::setParameter(VstInt32 index, float value) {
     case kOutput:
         p.output = outputValue = v;
         outputGain = outputGainRule(v);
+        publishLanes(kLanesOutput);
         break;
     case kDistortion:
         p.distortion = distortionValue = v;
         applyDistortion();
+        publishLanes(kLanesDistortion);
         break;
     case kInput:
         p.input = inputValue = v;
         inputGain = inputGainRule(v);
+        publishLanes(kLanesInput);
         break;
     case kOpampClipping: {
         p.opampClipping = opampValue = v;
         const ClipBounds c = opampClippingRule(v);
         clipLow = c.clipLow;
         clipHigh = c.clipHigh;
+        publishLanes(kLanesClipping);
         break;
     }
     case kDiodeClipping:
         p.diodeClipping = diodeValue = v;
         diodeKnee = diodeKneeRule(v);
+        publishLanes(kLanesKnee);
         break;
     case kHighCut: {
         p.highCut = highCutValue = v;
@@ -356,6 +397,7 @@ void Gravelix::setParameter(VstInt32 index, float value) {
         highCutB = pair.b;
         highCutA = pair.a;
         highCutSet = true;
+        publishLanes(kLanesHighCut);
         break;
     }
     case kLowCut: {
@@ -364,6 +406,7 @@ void Gravelix::setParameter(VstInt32 index, float value) {
         lowCutB = pair.b;
         lowCutA = pair.a;
         lowCutSet = true;
+        publishLanes(kLanesLowCut);
         break;
     }
     case kPickup:
@@ -380,7 +423,6 @@ void Gravelix::setParameter(VstInt32 index, float value) {
     default:
         break;
     }
-    publishStereoCoefficients();
 }
 
 float Gravelix::getParameter(VstInt32 index) {

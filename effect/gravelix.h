@@ -162,8 +162,22 @@ private:
     void startUp();
     void applyDistortion();
     void applyRateDependent();
-    // Refreshes the two-lane chain's copy after any coefficient changed.
-    void publishStereoCoefficients();
+    // Coefficients that change together, as the two-lane chain's copy is refreshed.
+    enum LaneGroup : unsigned {
+        kLanesOutput = 1u << 0,
+        kLanesInput = 1u << 1,
+        kLanesDistortion = 1u << 2,
+        kLanesClipping = 1u << 3,
+        kLanesKnee = 1u << 4,
+        kLanesHighCut = 1u << 5,
+        kLanesLowCut = 1u << 6,
+        kLanesFixed = 1u << 7,
+        kLanesAll = (1u << 8) - 1,
+    };
+    // Copies the groups' members into the two-lane chain's copy, pairs b before a. Called
+    // right after the members changed, on the same thread, and only for the groups that did:
+    // a change on another thread never has its copy overwritten with a value read before it.
+    void publishLanes(unsigned groups);
     // Copies both channels' states between the members and a block's local copies.
     void exchangeChannelStates(ChannelState& left, ChannelState& right, bool toMembers);
 };

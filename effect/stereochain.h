@@ -164,28 +164,22 @@ inline void storeLanes(const StereoLanes& s, ChannelState& l, ChannelState& r) {
     split(s.out, l.out, r.out);
 }
 
-// The chain's coefficients, each in every lane, and the input gain; built whenever one of them
-// changes, so the audio loop multiplies straight from memory instead of broadcasting each at
-// every sample. The pickup switch stays with ChainCoefficients.
+// The chain's coefficients, each in every lane, and the input gain; kept up to date whenever
+// one of them changes, so the audio loop multiplies straight from memory instead of
+// broadcasting each at every sample. The pickup switch stays with ChainCoefficients.
 struct StereoCoefficients {
     __m128 lowCutA, lowCutB, pickupCoeff, opampGain, gainHpA, gainHpB, bandLpA, bandLpB, clipHigh,
         clipLow, couplingA, couplingB, smoothA, smoothB, diodeKnee, highCutA, highCutB, outputGain,
         inputGain;
-    __m128d diodeKneePlus14; // double(diodeKnee) + 1.4, as the diode curve computes it
 };
 
 inline StereoCoefficients broadcast(const ChainCoefficients& k, float inputGain) {
     const auto all = [](float v) { return _mm_set1_ps(v); };
-    return {all(k.lowCutA),     all(k.lowCutB),
-            all(k.pickupCoeff), all(k.opampGain),
-            all(k.gainHpA),     all(k.gainHpB),
-            all(k.bandLpA),     all(k.bandLpB),
-            all(k.clipHigh),    all(k.clipLow),
-            all(k.couplingA),   all(k.couplingB),
-            all(k.smoothA),     all(k.smoothB),
-            all(k.diodeKnee),   all(k.highCutA),
-            all(k.highCutB),    all(k.outputGain),
-            all(inputGain),     _mm_set1_pd(static_cast<double>(k.diodeKnee) + 1.4)};
+    return {all(k.lowCutA),  all(k.lowCutB),    all(k.pickupCoeff), all(k.opampGain),
+            all(k.gainHpA),  all(k.gainHpB),    all(k.bandLpA),     all(k.bandLpB),
+            all(k.clipHigh), all(k.clipLow),    all(k.couplingA),   all(k.couplingB),
+            all(k.smoothA),  all(k.smoothB),    all(k.diodeKnee),   all(k.highCutA),
+            all(k.highCutB), all(k.outputGain), all(inputGain)};
 }
 
 // stereoFrame with both channels in one register; the steps follow channelChain one for one.
@@ -214,8 +208,9 @@ inline StereoCoefficients broadcast(const ChainCoefficients& k, float inputGain)
     highPassStep(x, k.couplingA, k.couplingB, s.coupling);
     lowPassStep(mid, k.smoothA, k.smoothB, s.smooth);
     lowPassStep(x, k.smoothA, k.smoothB, s.smooth);
-    diodeCurve(mid, k.diodeKnee, k.diodeKneePlus14);
-    diodeCurve(x, k.diodeKnee, k.diodeKneePlus14);
+    const __m128d kneePlus14 = _mm_add_pd(widen(k.diodeKnee), _mm_set1_pd(1.4));
+    diodeCurve(mid, k.diodeKnee, kneePlus14);
+    diodeCurve(x, k.diodeKnee, kneePlus14);
 
     __m128 out;
     decimateStep(mid, x, out, s.decimMid, s.decimPrev);

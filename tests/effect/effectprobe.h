@@ -16,6 +16,9 @@ public:
         Gravelix::lowCutA, Gravelix::lowCutB, Gravelix::opampGain, Gravelix::outputGain,
         Gravelix::pickupCoeff, Gravelix::potResistance, Gravelix::processRate, Gravelix::programs,
         Gravelix::smoothA, Gravelix::smoothB, Gravelix::lastValue, Gravelix::chainCoefficients;
+#if GRAVELIX_STEREO_SSE2
+    using Gravelix::stereoCoefficients;
+#endif
 
     // Every value that a rate or parameter change may recompute, in member order.
     std::vector<float> coefficients() const {

@@ -106,6 +106,29 @@ TEST(StereoLanes, AgreeWithTheScalarChainBitForBit) {
     }
 }
 
+// Every change of a parameter or of the rate reaches the two-lane chain's copy of the
+// coefficients; a stale copy would make stereo ignore a knob that mono follows.
+TEST(StereoLanes, CoefficientCopyFollowsEveryChange) {
+    EffectProbe g;
+    const auto copyIsCurrent = [&g] {
+        const StereoCoefficients expected = broadcast(g.chainCoefficients(), g.inputGain);
+        return std::memcmp(&expected, &g.stereoCoefficients, sizeof expected) == 0;
+    };
+    EXPECT_TRUE(copyIsCurrent());
+    for (VstInt32 index = 0; index < Gravelix::kNumParams; ++index) {
+        for (float v : {0.0f, 0.37f, 1.0f}) {
+            g.setParameter(index, v);
+            EXPECT_TRUE(copyIsCurrent()) << "parameter " << index << " at " << v;
+        }
+    }
+    for (float rate : {48000.0f, 8000.0f, 96000.0f}) {
+        g.setSampleRate(rate);
+        EXPECT_TRUE(copyIsCurrent()) << rate;
+    }
+    g.setProgram(2);
+    EXPECT_TRUE(copyIsCurrent());
+}
+
 // The lanes really do reach subnormals: after a note, the silence leaves states there unless
 // flush-to-zero is on, and then it leaves none in either lane.
 TEST(StereoLanes, FlushToZeroReachesBothLanes) {
