@@ -51,7 +51,7 @@ void BM_StereoOverMono(benchmark::State& state) {
     state.counters["stereo_ns"] = 1e9 * stereoSeconds / frames;
     state.counters["stereo_over_mono"] = stereoSeconds / monoSeconds;
 }
-BENCHMARK(BM_StereoOverMono)->MinTime(1.0);
+BENCHMARK(BM_StereoOverMono);
 
 // Argument: 0 the scalar statement, 1 the two-lane chain. The chain alone, program 0 in
 // stereo, flush-to-zero on as in processReplacing.
