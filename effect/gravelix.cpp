@@ -148,41 +148,40 @@ void Gravelix::applyRateDependent() {
 void Gravelix::publishLanes([[maybe_unused]] unsigned groups) {
 #if GRAVELIX_STEREO_SSE2
     StereoCoefficients& c = stereoCoefficients;
-    const auto set = [](__m128& lanes, float v) { lanes = _mm_set1_ps(v); };
     if (groups & kLanesOutput) {
-        set(c.outputGain, outputGain);
+        c.outputGain = _mm_set1_ps(outputGain);
     }
     if (groups & kLanesInput) {
-        set(c.inputGain, inputGain);
+        c.inputGain = _mm_set1_ps(inputGain);
     }
     if (groups & kLanesDistortion) {
-        set(c.opampGain, opampGain);
-        set(c.gainHpB, gainHpB);
-        set(c.gainHpA, gainHpA);
-        set(c.bandLpB, bandLpB);
-        set(c.bandLpA, bandLpA);
+        c.opampGain = _mm_set1_ps(opampGain);
+        c.gainHpB = _mm_set1_ps(gainHpB);
+        c.gainHpA = _mm_set1_ps(gainHpA);
+        c.bandLpB = _mm_set1_ps(bandLpB);
+        c.bandLpA = _mm_set1_ps(bandLpA);
     }
     if (groups & kLanesClipping) {
-        set(c.clipLow, clipLow);
-        set(c.clipHigh, clipHigh);
+        c.clipLow = _mm_set1_ps(clipLow);
+        c.clipHigh = _mm_set1_ps(clipHigh);
     }
     if (groups & kLanesKnee) {
-        set(c.diodeKnee, diodeKnee);
+        c.diodeKnee = _mm_set1_ps(diodeKnee);
     }
     if (groups & kLanesHighCut) {
-        set(c.highCutB, highCutB);
-        set(c.highCutA, highCutA);
+        c.highCutB = _mm_set1_ps(highCutB);
+        c.highCutA = _mm_set1_ps(highCutA);
     }
     if (groups & kLanesLowCut) {
-        set(c.lowCutB, lowCutB);
-        set(c.lowCutA, lowCutA);
+        c.lowCutB = _mm_set1_ps(lowCutB);
+        c.lowCutA = _mm_set1_ps(lowCutA);
     }
     if (groups & kLanesFixed) {
-        set(c.pickupCoeff, pickupCoeff);
-        set(c.couplingB, couplingB);
-        set(c.couplingA, couplingA);
-        set(c.smoothB, smoothB);
-        set(c.smoothA, smoothA);
+        c.pickupCoeff = _mm_set1_ps(pickupCoeff);
+        c.couplingB = _mm_set1_ps(couplingB);
+        c.couplingA = _mm_set1_ps(couplingA);
+        c.smoothB = _mm_set1_ps(smoothB);
+        c.smoothA = _mm_set1_ps(smoothA);
     }
 #endif
 }
