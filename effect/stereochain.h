@@ -35,9 +35,13 @@ inline float stereoInput(float gain, float in) {
 #if GRAVELIX_STEREO_SSE2
 
 // Both channels' states, left in lane 0 and right in lane 1; lanes 2 and 3 carry nothing.
+// The mid-point and the decimator keep their float states scaled and widened, as 0.5·prev and
+// 0.25·decimMid in double: that is all they ever read of them, it is exact, and the value
+// is computed once per frame instead of twice.
 struct StereoLanes {
-    __m128 lowCut, pickupLow, pickupBand, gainHp, bandLp, prev, coupling, smooth, decimMid,
-        decimPrev, highCut, work, mid, out;
+    __m128 lowCut, pickupLow, pickupBand, gainHp, bandLp, coupling, smooth, decimPrev, highCut,
+        work, mid, out;
+    __m128d halfPrev, quarterDecimMid;
 };
 
 namespace lanes {
@@ -80,10 +84,11 @@ inline void svfLowPassStep(__m128& x, __m128 g, __m128 d, __m128& low, __m128& b
     x = low;
 }
 
-inline void midpointStep(__m128& mid, __m128 x, __m128& prev) {
-    const __m128d half = _mm_set1_pd(0.5);
-    mid = narrow(_mm_add_pd(_mm_mul_pd(half, widen(prev)), _mm_mul_pd(half, widen(x))));
-    prev = x;
+// halfPrev is 0.5·double(prev).
+inline void midpointStep(__m128& mid, __m128 x, __m128d& halfPrev) {
+    const __m128d halfX = _mm_mul_pd(_mm_set1_pd(0.5), widen(x));
+    mid = narrow(_mm_add_pd(halfPrev, halfX));
+    halfPrev = halfX;
 }
 
 // maxps answers its second operand unless the first is greater, minps unless the first is
@@ -102,12 +107,12 @@ inline void diodeCurve(__m128& x, __m128 k, __m128d kPlus14) {
     x = narrow(_mm_div_pd(_mm_mul_pd(_mm_set1_pd(0.3), widen(numerator)), denominator));
 }
 
-inline void decimateStep(__m128 mid, __m128 x, __m128& out, __m128& sMid, __m128& sPrev) {
-    const __m128d quarter = _mm_set1_pd(0.25);
-    out = narrow(_mm_add_pd(
-        _mm_add_pd(_mm_mul_pd(quarter, widen(mid)), _mm_mul_pd(_mm_set1_pd(0.5), widen(sPrev))),
-        _mm_mul_pd(quarter, widen(sMid))));
-    sMid = mid;
+// quarterSMid is 0.25·double(sMid).
+inline void decimateStep(__m128 mid, __m128 x, __m128& out, __m128d& quarterSMid, __m128& sPrev) {
+    const __m128d quarterMid = _mm_mul_pd(_mm_set1_pd(0.25), widen(mid));
+    out = narrow(_mm_add_pd(_mm_add_pd(quarterMid, _mm_mul_pd(_mm_set1_pd(0.5), widen(sPrev))),
+                            quarterSMid));
+    quarterSMid = quarterMid;
     sPrev = x;
 }
 
@@ -126,21 +131,21 @@ inline __m128 boundedInput(__m128 x) {
 } // namespace lanes
 
 inline StereoLanes loadLanes(const ChannelState& l, const ChannelState& r) {
-    using lanes::pair;
+    using lanes::pair, lanes::widen;
     return {pair(l.lowCut, r.lowCut),
             pair(l.pickupLow, r.pickupLow),
             pair(l.pickupBand, r.pickupBand),
             pair(l.gainHp, r.gainHp),
             pair(l.bandLp, r.bandLp),
-            pair(l.prev, r.prev),
             pair(l.coupling, r.coupling),
             pair(l.smooth, r.smooth),
-            pair(l.decimMid, r.decimMid),
             pair(l.decimPrev, r.decimPrev),
             pair(l.highCut, r.highCut),
             pair(l.work, r.work),
             pair(l.mid, r.mid),
-            pair(l.out, r.out)};
+            pair(l.out, r.out),
+            _mm_mul_pd(_mm_set1_pd(0.5), widen(pair(l.prev, r.prev))),
+            _mm_mul_pd(_mm_set1_pd(0.25), widen(pair(l.decimMid, r.decimMid)))};
 }
 
 inline void storeLanes(const StereoLanes& s, ChannelState& l, ChannelState& r) {
@@ -153,15 +158,16 @@ inline void storeLanes(const StereoLanes& s, ChannelState& l, ChannelState& r) {
     split(s.pickupBand, l.pickupBand, r.pickupBand);
     split(s.gainHp, l.gainHp, r.gainHp);
     split(s.bandLp, l.bandLp, r.bandLp);
-    split(s.prev, l.prev, r.prev);
     split(s.coupling, l.coupling, r.coupling);
     split(s.smooth, l.smooth, r.smooth);
-    split(s.decimMid, l.decimMid, r.decimMid);
     split(s.decimPrev, l.decimPrev, r.decimPrev);
     split(s.highCut, l.highCut, r.highCut);
     split(s.work, l.work, r.work);
     split(s.mid, l.mid, r.mid);
     split(s.out, l.out, r.out);
+    // Scaling by a power of two and back is exact for every float.
+    split(lanes::narrow(_mm_mul_pd(_mm_set1_pd(2.0), s.halfPrev)), l.prev, r.prev);
+    split(lanes::narrow(_mm_mul_pd(_mm_set1_pd(4.0), s.quarterDecimMid)), l.decimMid, r.decimMid);
 }
 
 // The chain's coefficients, each in every lane, and the input gain; kept up to date whenever
@@ -201,7 +207,7 @@ inline StereoCoefficients broadcast(const ChainCoefficients& k, float inputGain)
     lowPassStep(x, k.bandLpA, k.bandLpB, s.bandLp);
 
     __m128 mid;
-    midpointStep(mid, x, s.prev);
+    midpointStep(mid, x, s.halfPrev);
     clampStep(mid, k.clipHigh, k.clipLow);
     clampStep(x, k.clipHigh, k.clipLow);
     highPassStep(mid, k.couplingA, k.couplingB, s.coupling);
@@ -213,7 +219,7 @@ inline StereoCoefficients broadcast(const ChainCoefficients& k, float inputGain)
     diodeCurve(x, k.diodeKnee, kneePlus14);
 
     __m128 out;
-    decimateStep(mid, x, out, s.decimMid, s.decimPrev);
+    decimateStep(mid, x, out, s.quarterDecimMid, s.decimPrev);
     lowPassStep(out, k.highCutA, k.highCutB, s.highCut);
 
     s.work = x;
