@@ -112,6 +112,7 @@ void Gravelix::startUp() {
     outL = outR = 0.0f;
 
     applyDistortion();
+    publishLanes(kLanesAll);
 }
 
 void Gravelix::applyDistortion() {
@@ -141,6 +142,48 @@ void Gravelix::applyRateDependent() {
                                            : startUpPair(kStartHighCutCorner, processRate);
     highCutB = highCut.b;
     highCutA = highCut.a;
+    publishLanes(kLanesAll);
+}
+
+void Gravelix::publishLanes([[maybe_unused]] unsigned groups) {
+#if GRAVELIX_STEREO_SSE2
+    StereoCoefficients& c = stereoCoefficients;
+    if (groups & kLanesOutput) {
+        c.outputGain = _mm_set1_ps(outputGain);
+    }
+    if (groups & kLanesInput) {
+        c.inputGain = _mm_set1_ps(inputGain);
+    }
+    if (groups & kLanesDistortion) {
+        c.opampGain = _mm_set1_ps(opampGain);
+        c.gainHpB = _mm_set1_ps(gainHpB);
+        c.gainHpA = _mm_set1_ps(gainHpA);
+        c.bandLpB = _mm_set1_ps(bandLpB);
+        c.bandLpA = _mm_set1_ps(bandLpA);
+    }
+    if (groups & kLanesClipping) {
+        c.clipLow = _mm_set1_ps(clipLow);
+        c.clipHigh = _mm_set1_ps(clipHigh);
+    }
+    if (groups & kLanesKnee) {
+        c.diodeKnee = _mm_set1_ps(diodeKnee);
+    }
+    if (groups & kLanesHighCut) {
+        c.highCutB = _mm_set1_ps(highCutB);
+        c.highCutA = _mm_set1_ps(highCutA);
+    }
+    if (groups & kLanesLowCut) {
+        c.lowCutB = _mm_set1_ps(lowCutB);
+        c.lowCutA = _mm_set1_ps(lowCutA);
+    }
+    if (groups & kLanesFixed) {
+        c.pickupCoeff = _mm_set1_ps(pickupCoeff);
+        c.couplingB = _mm_set1_ps(couplingB);
+        c.couplingA = _mm_set1_ps(couplingA);
+        c.smoothB = _mm_set1_ps(smoothB);
+        c.smoothA = _mm_set1_ps(smoothA);
+    }
+#endif
 }
 
 void Gravelix::setSampleRate(float newSampleRate) {
@@ -164,10 +207,7 @@ void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sample
     if (sampleFrames <= 0) {
         return;
     }
-    const float* inLeft = inputs[0];
-    const float* inRight = inputs[1];
-    float* outLeft = outputs[0];
-    float* outRight = outputs[1];
+    const Buffers io{inputs[0], inputs[1], outputs[0], outputs[1]};
 
     // The states live in locals for the block (see ChannelState).
     ChannelState left{};
@@ -176,48 +216,92 @@ void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sample
 
     // Flush-to-zero only while the chain runs: the effect-off paths stay bit-exact.
     FlushDenormals flush;
-    for (VstInt32 i = 0; i < sampleFrames; ++i) {
-        // Both inputs are read before either output is written (in-place buffers).
-        const float inL = inLeft[i];
-        const float inR = inRight[i];
+    VstInt32 i = 0;
+    while (i < sampleFrames) {
+        // The flags as they are at sample i choose its run; each run reads them again at
+        // every later sample and ends where they change.
+        const bool effect = effectOn;
         const bool stereo = stereoOn;
-        if (!effectOn) {
+        if (!effect) {
             flush.release();
-            if (stereo) {
-                outLeft[i] = inL;
-                outRight[i] = inR;
-            } else {
-                const float average = (inR + inL) * 0.5f;
-                outLeft[i] = average;
-                outRight[i] = average;
-            }
-            continue;
-        }
-
-        flush.engage();
-        const ChainCoefficients k{
-            lowCutA, lowCutB,   pickupValue > 0.5f, pickupCoeff, opampGain, gainHpA,   gainHpB,
-            bandLpA, bandLpB,   clipHigh,           clipLow,     couplingA, couplingB, smoothA,
-            smoothB, diodeKnee, highCutA,           highCutB,    outputGain};
-        const float gain = inputGain;
-        if (stereo) {
-            const float xL =
-                static_cast<float>(static_cast<double>(gain * boundedInput(inL)) * 0.6);
-            const float xR =
-                static_cast<float>(static_cast<double>(gain * boundedInput(inR)) * 0.6);
-            const float yL = channelChain(xL, k, left);
-            const float yR = channelChain(xR, k, right);
-            outLeft[i] = yL;
-            outRight[i] = yR;
+            i = bypassRun(io, i, sampleFrames, stereo);
         } else {
-            const float x = static_cast<float>(
-                static_cast<double>((boundedInput(inR) + boundedInput(inL)) * gain) * 0.3);
-            const float y = channelChain(x, k, left);
-            outLeft[i] = y;
-            outRight[i] = y;
+            flush.engage();
+            i = stereo ? stereoRun(io, i, sampleFrames, left, right)
+                       : monoRun(io, i, sampleFrames, left);
         }
     }
     exchangeChannelStates(left, right, true);
+}
+
+// Both inputs of a frame are read before either output is written (in-place buffers).
+VstInt32 Gravelix::bypassRun(const Buffers& io, VstInt32 i, VstInt32 end, bool stereo) {
+    if (stereo) {
+        do {
+            const float inL = io.inLeft[i];
+            const float inR = io.inRight[i];
+            io.outLeft[i] = inL;
+            io.outRight[i] = inR;
+            ++i;
+        } while (i < end && !effectOn && stereoOn);
+    } else {
+        do {
+            const float average = (io.inRight[i] + io.inLeft[i]) * 0.5f;
+            io.outLeft[i] = average;
+            io.outRight[i] = average;
+            ++i;
+        } while (i < end && !effectOn && !stereoOn);
+    }
+    return i;
+}
+
+VstInt32 Gravelix::monoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& state) {
+    ChannelState s = state;
+    do {
+        const float inL = io.inLeft[i];
+        const float inR = io.inRight[i];
+        const ChainCoefficients k = chainCoefficients();
+        const float x = static_cast<float>(
+            static_cast<double>((boundedInput(inR) + boundedInput(inL)) * inputGain) * 0.3);
+        const float y = channelChain(x, k, s);
+        io.outLeft[i] = y;
+        io.outRight[i] = y;
+        ++i;
+    } while (i < end && effectOn && !stereoOn);
+    state = s;
+    return i;
+}
+
+VstInt32 Gravelix::stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& left,
+                             ChannelState& right) {
+    // Chosen at compile time: the two-lane chain wherever SSE2 exists, else the scalar one.
+#if GRAVELIX_STEREO_SSE2
+    StereoLanes s = loadLanes(left, right);
+#else
+    ChannelState l = left;
+    ChannelState r = right;
+#endif
+    do {
+        const float inL = io.inLeft[i];
+        const float inR = io.inRight[i];
+        float yL = 0.0f;
+        float yR = 0.0f;
+#if GRAVELIX_STEREO_SSE2
+        stereoFrameSse2(inL, inR, pickupValue > 0.5f, stereoCoefficients, s, yL, yR);
+#else
+        stereoFrame(inL, inR, inputGain, chainCoefficients(), l, r, yL, yR);
+#endif
+        io.outLeft[i] = yL;
+        io.outRight[i] = yR;
+        ++i;
+    } while (i < end && effectOn && stereoOn);
+#if GRAVELIX_STEREO_SSE2
+    storeLanes(s, left, right);
+#else
+    left = l;
+    right = r;
+#endif
+    return i;
 }
 
 void Gravelix::exchangeChannelStates(ChannelState& left, ChannelState& right, bool toMembers) {
@@ -281,25 +365,30 @@ void Gravelix::setParameter(VstInt32 index, float value) {
     case kOutput:
         p.output = outputValue = v;
         outputGain = outputGainRule(v);
+        publishLanes(kLanesOutput);
         break;
     case kDistortion:
         p.distortion = distortionValue = v;
         applyDistortion();
+        publishLanes(kLanesDistortion);
         break;
     case kInput:
         p.input = inputValue = v;
         inputGain = inputGainRule(v);
+        publishLanes(kLanesInput);
         break;
     case kOpampClipping: {
         p.opampClipping = opampValue = v;
         const ClipBounds c = opampClippingRule(v);
         clipLow = c.clipLow;
         clipHigh = c.clipHigh;
+        publishLanes(kLanesClipping);
         break;
     }
     case kDiodeClipping:
         p.diodeClipping = diodeValue = v;
         diodeKnee = diodeKneeRule(v);
+        publishLanes(kLanesKnee);
         break;
     case kHighCut: {
         p.highCut = highCutValue = v;
@@ -307,6 +396,7 @@ void Gravelix::setParameter(VstInt32 index, float value) {
         highCutB = pair.b;
         highCutA = pair.a;
         highCutSet = true;
+        publishLanes(kLanesHighCut);
         break;
     }
     case kLowCut: {
@@ -315,6 +405,7 @@ void Gravelix::setParameter(VstInt32 index, float value) {
         lowCutB = pair.b;
         lowCutA = pair.a;
         lowCutSet = true;
+        publishLanes(kLanesLowCut);
         break;
     }
     case kPickup:

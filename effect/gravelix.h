@@ -5,7 +5,7 @@
 #include "audioeffectx.h"
 #include "gravelixversion.h"
 #include "gravelixprogram.h"
-#include "signalchain.h"
+#include "stereochain.h"
 
 // The distortion pedal: ten parameters, four in-memory programs, the coefficient rules and
 // the signal chain. Every parameter change, whoever makes it, goes through setParameter.
@@ -133,10 +133,52 @@ protected:
     bool lowCutSet = false;
     bool highCutSet = false;
 
+#if GRAVELIX_STEREO_SSE2
+    // The two-lane chain's copy of the coefficients above. Each is written with one aligned
+    // store, so the audio thread never sees its two lanes disagree.
+    StereoCoefficients stereoCoefficients{};
+#endif
+
+    // Everything one sample of the chain multiplies with, read from the members.
+    ChainCoefficients chainCoefficients() const {
+        return {lowCutA, lowCutB,   pickupValue > 0.5f, pickupCoeff, opampGain, gainHpA,   gainHpB,
+                bandLpA, bandLpB,   clipHigh,           clipLow,     couplingA, couplingB, smoothA,
+                smoothB, diodeKnee, highCutA,           highCutB,    outputGain};
+    }
+
 private:
+    struct Buffers {
+        const float* inLeft;
+        const float* inRight;
+        float* outLeft;
+        float* outRight;
+    };
+    // Each runs frames from i while the flags stay as they were at i and answers where it
+    // stopped. Called on the audio thread; no allocation.
+    VstInt32 bypassRun(const Buffers& io, VstInt32 i, VstInt32 end, bool stereo);
+    VstInt32 monoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& state);
+    VstInt32 stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& left,
+                       ChannelState& right);
+
     void startUp();
     void applyDistortion();
     void applyRateDependent();
+    // Coefficients that change together, as the two-lane chain's copy is refreshed.
+    enum LaneGroup : unsigned {
+        kLanesOutput = 1u << 0,
+        kLanesInput = 1u << 1,
+        kLanesDistortion = 1u << 2,
+        kLanesClipping = 1u << 3,
+        kLanesKnee = 1u << 4,
+        kLanesHighCut = 1u << 5,
+        kLanesLowCut = 1u << 6,
+        kLanesFixed = 1u << 7,
+        kLanesAll = (1u << 8) - 1,
+    };
+    // Copies the groups' members into the two-lane chain's copy, pairs b before a. Called
+    // right after the members changed, on the same thread, and only for the groups that did:
+    // a change on another thread never has its copy overwritten with a value read before it.
+    void publishLanes(unsigned groups);
     // Copies both channels' states between the members and a block's local copies.
     void exchangeChannelStates(ChannelState& left, ChannelState& right, bool toMembers);
 };

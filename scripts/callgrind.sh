@@ -17,6 +17,7 @@ driver=$(find "$dir" -name gravelix_callgrind_driver -type f -perm -u+x | head -
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
+declare -A perFrame
 printf '%-7s %-7s %6s %-8s %14s\n' channels effect block signal instr/frame
 for stereo in 0 1; do
   for effect in 1 0; do
@@ -27,6 +28,7 @@ for stereo in 0 1; do
           "--toggle-collect=*measured*" "$driver" "$stereo" "$effect" "$block" "$silence" "$frames" \
           >/dev/null 2>&1
         total=$(awk '/^(summary|totals):/ {print $2; exit}' "$file")
+        perFrame[$stereo.$effect.$block.$silence]=$(awk -v t="$total" -v f="$frames" 'BEGIN { print t / f }')
         awk -v t="$total" -v f="$frames" -v c="$([ $stereo = 1 ] && echo stereo || echo mono)" \
           -v e="$([ $effect = 1 ] && echo on || echo off)" -v b="$block" \
           -v s="$([ $silence = 1 ] && echo silence || echo noise)" \
@@ -35,3 +37,6 @@ for stereo in 0 1; do
     done
   done
 done
+# Both channels run in one pass, so stereo should cost about what mono does.
+awk -v s="${perFrame[1.1.512.0]}" -v m="${perFrame[0.1.512.0]}" \
+  'BEGIN { printf "stereo/mono, effect on, 512-frame blocks, noise: %.2f\n", s / m }'

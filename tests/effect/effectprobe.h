@@ -15,7 +15,10 @@ public:
         Gravelix::gainHpB, Gravelix::highCutA, Gravelix::highCutB, Gravelix::inputGain,
         Gravelix::lowCutA, Gravelix::lowCutB, Gravelix::opampGain, Gravelix::outputGain,
         Gravelix::pickupCoeff, Gravelix::potResistance, Gravelix::processRate, Gravelix::programs,
-        Gravelix::smoothA, Gravelix::smoothB, Gravelix::lastValue;
+        Gravelix::smoothA, Gravelix::smoothB, Gravelix::lastValue, Gravelix::chainCoefficients;
+#if GRAVELIX_STEREO_SSE2
+    using Gravelix::stereoCoefficients;
+#endif
 
     // Every value that a rate or parameter change may recompute, in member order.
     std::vector<float> coefficients() const {

@@ -11,6 +11,7 @@ void addRenderCommand(CLI::App& app, int& status);
 void addRiffCommand(CLI::App& app, int& status);
 void addEditCommand(CLI::App& app, int& status);
 void addSnapshotCommand(CLI::App& app, int& status);
+void addBenchCommand(CLI::App& app, int& status);
 // Present only when the validator library is built in (see CMakeLists.txt).
 void addValidateCommand(CLI::App& app, int& status);
 // Present only when libjack is found (see CMakeLists.txt).

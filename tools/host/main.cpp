@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
 #ifdef GRAVELIX_HOST_WITH_PLAY
     gravelix::host::addPlayCommand(app, status);
 #endif
+    gravelix::host::addBenchCommand(app, status);
     try {
         gravelix::host::rejectUnknownCommand(app, argc, argv);
         app.parse(argc, argv);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dlfcn.h>
 #include <filesystem>
 #include <unordered_map>
@@ -64,6 +66,17 @@ std::string loaderReason(const std::string& path) {
 }
 
 using EntryPoint = AEffect* (*)(audioMasterCallback);
+
+double wallSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
 
 } // namespace
 
@@ -164,7 +177,9 @@ PluginHost::PluginHost(const std::string& path)
     }
     // Without a slash dlopen would search the library path instead of opening this file.
     std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
+    const double libraryStart = wallSeconds();
     library_ = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    timing_.libraryWallSeconds = wallSeconds() - libraryStart;
     if (!library_) {
         throw LoadError(LoadError::Kind::NotSharedLibrary,
                         "cannot load '" + path +
@@ -185,11 +200,15 @@ PluginHost::PluginHost(const std::string& path)
     loadingState = state_.get();
     AEffect* effect = nullptr;
     bool threw = false;
+    const double entryCpuStart = threadCpuSeconds();
+    const double entryStart = wallSeconds();
     try {
         effect = entry(hostCallback);
     } catch (...) {
         threw = true;
     }
+    timing_.entryWallSeconds = wallSeconds() - entryStart;
+    timing_.entryCpuSeconds = threadCpuSeconds() - entryCpuStart;
     loadingState = nullptr;
 
     if (!effect) {
@@ -223,7 +242,7 @@ PluginHost::~PluginHost() {
 PluginHost::PluginHost(PluginHost&& other) noexcept
     : path_(std::move(other.path_)), library_(std::exchange(other.library_, nullptr)),
       effect_(std::exchange(other.effect_, nullptr)), state_(std::move(other.state_)),
-      resumed_(std::exchange(other.resumed_, false)) {}
+      resumed_(std::exchange(other.resumed_, false)), timing_(other.timing_) {}
 
 PluginHost& PluginHost::operator=(PluginHost&& other) noexcept {
     if (this != &other) {
@@ -233,6 +252,7 @@ PluginHost& PluginHost::operator=(PluginHost&& other) noexcept {
         effect_ = std::exchange(other.effect_, nullptr);
         state_ = std::move(other.state_);
         resumed_ = std::exchange(other.resumed_, false);
+        timing_ = other.timing_;
     }
     return *this;
 }

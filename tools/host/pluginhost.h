@@ -65,6 +65,14 @@ private:
     std::atomic<VstInt32> blockSize_{512};
 };
 
+// How long loading took: the library (dlopen) and the entry point's call until it returned the
+// effect record, in wall-clock and in the loading thread's CPU time.
+struct LoadTiming {
+    double libraryWallSeconds = 0.0;
+    double entryWallSeconds = 0.0;
+    double entryCpuSeconds = 0.0;
+};
+
 // A loaded plug-in with its effect opened. Closing (effClose, then unloading the library)
 // happens in the destructor. Calls into the effect are not serialised here: the caller
 // decides which thread makes which call, as a host does.
@@ -83,6 +91,7 @@ public:
 
     AEffect* effect() const { return effect_; }
     const std::string& path() const { return path_; }
+    const LoadTiming& loadTiming() const { return timing_; }
     HostState& state() const { return *state_; }
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
@@ -130,6 +139,7 @@ private:
     AEffect* effect_ = nullptr;
     std::unique_ptr<HostState> state_;
     mutable bool resumed_ = false;
+    LoadTiming timing_;
 };
 
 // The callback handed to every plug-in; routes to the HostState of the calling effect.

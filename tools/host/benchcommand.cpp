@@ -1,0 +1,84 @@
+#include "commands.h"
+#include "pluginbench.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace gravelix::host {
+
+namespace {
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+void printResult(const std::string& path, const BenchOptions& o, const BenchResult& r) {
+    std::printf("plug-in            %s (%s), %s\n", r.effectName.c_str(), r.vendor.c_str(),
+                path.c_str());
+    std::printf("audio              white noise, %d in / %d out, %d-frame blocks, %.0f Hz, "
+                "%d passes of %g s\n",
+                r.inputs, r.outputs, o.blockFrames, static_cast<double>(o.sampleRate), o.passes,
+                o.seconds);
+    std::printf("passes ns/frame   ");
+    for (double ns : r.passNsPerFrame) {
+        std::printf(" %.2f", ns);
+    }
+    std::printf("\n");
+    std::printf("best ns/frame      %.2f (thread CPU time of the processing thread)\n",
+                r.bestNsPerFrame);
+    std::printf("real-time factor   %.0fx at %.1f kHz\n", r.realTimeFactor,
+                static_cast<double>(o.sampleRate) / 1000.0);
+    std::printf("library load       %.3f ms (dlopen)\n", 1e3 * r.libraryWallSeconds);
+    std::printf("first instance     %.4f ms (thread CPU %.4f ms), VSTPluginMain to the record\n",
+                1e3 * r.first.wallSeconds, 1e3 * r.first.cpuSeconds);
+    std::vector<double> wall, cpu;
+    for (const InstanceCost& c : r.later) {
+        wall.push_back(c.wallSeconds);
+        cpu.push_back(c.cpuSeconds);
+    }
+    std::printf("later instances    median %.4f ms, best %.4f ms (thread CPU median %.4f ms), "
+                "%zu instances\n",
+                1e3 * median(wall), 1e3 * *std::min_element(wall.begin(), wall.end()),
+                1e3 * median(cpu), r.later.size());
+}
+
+} // namespace
+
+void addBenchCommand(CLI::App& app, int& status) {
+    auto* cmd = app.add_subcommand(
+        "bench", "Measure a plug-in's audio cost per frame and its instance-creation time");
+    struct Args {
+        std::string plugin, program;
+        BenchOptions options;
+    };
+    auto args = std::make_shared<Args>();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
+    cmd->add_option("--program", args->program, "Program number or name, applied first");
+    cmd->add_option("--set", args->options.settings.sets,
+                    "NAME=VALUE: set a parameter (name as the plug-in shows it, value 0 to 1); "
+                    "repeatable, applied after the program")
+        ->allow_extra_args(false);
+    cmd->add_option("--block", args->options.blockFrames, "Frames per process call")
+        ->default_val(512);
+    cmd->add_option("--seconds", args->options.seconds, "Audio per pass, in seconds")
+        ->default_val(2.0);
+    cmd->add_option("--passes", args->options.passes, "Passes; the best one counts")
+        ->default_val(5);
+    cmd->add_option("--instances", args->options.instances,
+                    "Later instances created while the first is open")
+        ->default_val(8);
+    cmd->callback([args, &status] {
+        if (!args->program.empty()) {
+            args->options.settings.program = args->program;
+        }
+        checkBenchOptions(args->options);
+        const BenchResult r = benchPlugin(args->plugin, args->options);
+        printResult(args->plugin, args->options, r);
+        status = 0;
+    });
+}
+
+} // namespace gravelix::host
