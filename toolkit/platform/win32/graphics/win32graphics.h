@@ -22,6 +22,12 @@ enum class GraphicsBackend { direct2d, gdiplus };
 // that first call) forces GDI+.
 GraphicsBackend graphicsBackend();
 
+// One reference on the GDI+ globals: the first starts GDI+, the last shuts it down. The window
+// class holds one from its registration to its unregistration, so GDI+ runs while any window
+// of the process exists (every GDI+ bitmap holds its own as well).
+void acquireGraphicsGlobals();
+void releaseGraphicsGlobals();
+
 // Each returns one reference for the caller, null on failure.
 // (0, 0) gives a bitmap without an image, ready for load(); otherwise a transparent bitmap.
 IPlatformBitmap* createBitmap(const CPoint& size);
