@@ -7,5 +7,5 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh --extra g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
 dir=${1:-build-windows}
 shift || true
-cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "$@" >/dev/null
+cmake --no-warn-unused-cli -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
