@@ -42,8 +42,8 @@ D2DPainter::~D2DPainter() {
 void D2DPainter::makeTarget() {
     if (renderTarget || !maker)
         return;
-    ID2D1RenderTarget* made = maker();
-    renderTarget.Attach(made);
+    // The maker's reference becomes ours (not Attach: some ComPtr versions add one there).
+    *renderTarget.ReleaseAndGetAddressOf() = maker();
     antialias = -1;
 }
 
