@@ -94,8 +94,9 @@ CPoint messagePoint(LPARAM position) {
     return CPoint(GET_X_LPARAM(position), GET_Y_LPARAM(position));
 }
 
-// The IDC_ names are integer ids; these sources do not depend on UNICODE being defined.
-const wchar_t* wide(LPCSTR id) {
+// The IDC_ names are integer ids, typed by whether UNICODE is defined; these sources do not
+// depend on it.
+template <class Id> const wchar_t* wide(Id id) {
     return MAKEINTRESOURCEW(reinterpret_cast<ULONG_PTR>(id));
 }
 

@@ -28,7 +28,7 @@ void WindowClass::acquire(WNDPROC procedure) {
     windowClass.style = CS_GLOBALCLASS | CS_DBLCLKS;
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = moduleHandle();
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)) /* IDC_ARROW */;
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
     windowClass.lpszClassName = className;
     RegisterClassW(&windowClass);
     swapped = GetSystemMetrics(SM_SWAPBUTTON) > 0;
