@@ -1,26 +1,13 @@
 #include "commands.h"
 #include "editorsession.h"
+#include "interrupts.h"
 #include "pluginhost.h"
 
-#include <csignal>
 #include <cstdio>
 
 namespace gravelix::host {
 
 namespace {
-
-void onSignal(int) {
-    EditorSession::stop();
-}
-
-void catchInterrupts() {
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: the event wait must wake up
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // Prints gestures and automation as they arrive, on whichever thread sends them.
 void printGestures(const PluginHost& plugin) {
@@ -63,7 +50,7 @@ void addEditCommand(CLI::App& app, int& status) {
         if (args->verbose) {
             printGestures(plugin);
         }
-        catchInterrupts();
+        stopSessionOnInterrupt();
         {
             EditorSession session(plugin);
             while (session.run(1000)) {
