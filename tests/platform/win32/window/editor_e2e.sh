@@ -22,13 +22,15 @@ fail() {
   exit 1
 }
 
-wine "$host" edit -v "$plugin" >"$out" 2>&1 &
+# As a Windows path: Z:\... is what a Windows host hands over.
+wine "$host" edit -v "$(winepath -w "$plugin")" >"$out" 2>&1 &
 pid=$!
 
 window=
 for _ in $(seq 300); do
   window=$(xdotool search --name '^Gravelix x64$' 2>/dev/null | head -1 || true)
   [ -n "$window" ] && break
+  kill -0 "$pid" 2>/dev/null || fail "gravelix-host ended before its window appeared"
   sleep 0.1
 done
 [ -n "$window" ] || fail "no editor window appeared"
