@@ -188,6 +188,7 @@ TEST_F(Win32Host, FrameIsAVisibleChildOfTheHostWindowWithTheFramesSize) {
     ASSERT_TRUE(frame->globalPosition(global));
     EXPECT_EQ(CPoint(onScreen.left, onScreen.top), global);
     EXPECT_FALSE(recorder.drawn.empty()) << "the first paint came with the window";
+    EXPECT_NE(nullptr, GetPropW(child, L"OleDropTargetInterface")) << "a drop target";
 
     ASSERT_TRUE(frame->setSize(CRect(0, 0, 150, 90)));
     ASSERT_TRUE(frame->size(size));
@@ -225,7 +226,11 @@ TEST_F(Win32Host, PressCapturesOnlyWhenTheFrameTracksIt) {
     EXPECT_EQ(button4 | shiftKey, presses[2].buttons);
     EXPECT_EQ(CPoint(-5, -7), recorder.all(moved).back().where);
     EXPECT_EQ(3u, recorder.all(up).size());
-    EXPECT_EQ(1, recorder.all(activate).at(0).detail);
+    SetFocus(host);
+    const auto activations = recorder.all(activate);
+    ASSERT_EQ(2u, activations.size());
+    EXPECT_EQ(1, activations[0].detail);
+    EXPECT_EQ(0, activations[1].detail) << "losing the focus to the host deactivates";
 }
 
 TEST_F(Win32Host, SecondClickOfADoubleClickCarriesTheDoubleClickBit) {
