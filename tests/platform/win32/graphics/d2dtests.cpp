@@ -318,6 +318,16 @@ TEST(D2DDrawing, AKnobFrameComesFromItsFilmstripOffsetAtTheContextOffset) {
     }
     knob->releaseReference();
 
+    // Bitmaps of one resource share its decoded pixels while any of them lives.
+    const std::size_t shared = D2DBitmap::sharedImageCount();
+    CBitmap* led = resource(4);
+    CBitmap* again = resource(4);
+    EXPECT_EQ(d2dOf(led)->source(), d2dOf(again)->source());
+    EXPECT_EQ(D2DBitmap::sharedImageCount(), shared + 1);
+    led->releaseReference();
+    again->releaseReference();
+    EXPECT_EQ(D2DBitmap::sharedImageCount(), shared);
+
     // An image that holds pixels keeps them; missing or undecodable resources give none.
     auto* bitmap = new D2DBitmap();
     EXPECT_FALSE(bitmap->load(CResourceRef(2)));
