@@ -189,6 +189,13 @@ TEST_F(Win32Host, FrameIsAVisibleChildOfTheHostWindowWithTheFramesSize) {
     EXPECT_EQ(CPoint(onScreen.left, onScreen.top), global);
     EXPECT_FALSE(recorder.drawn.empty()) << "the first paint came with the window";
     EXPECT_NE(nullptr, GetPropW(child, L"OleDropTargetInterface")) << "a drop target";
+    // GDI+ on Windows 6 and later lets the system double-buffer the window; before, the frame
+    // paints through a back buffer of its own (run_as_windows_xp.sh covers that path).
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExW(&version);
+    EXPECT_EQ(version.dwMajorVersion >= 6 ? WS_EX_COMPOSITED : 0,
+              GetWindowLongPtrW(child, GWL_EXSTYLE) & WS_EX_COMPOSITED);
 
     ASSERT_TRUE(frame->setSize(CRect(0, 0, 150, 90)));
     ASSERT_TRUE(frame->size(size));
