@@ -196,6 +196,7 @@ TEST_F(Win32Host, FrameIsAVisibleChildOfTheHostWindowWithTheFramesSize) {
     GetVersionExW(&version);
     EXPECT_EQ(version.dwMajorVersion >= 6 ? WS_EX_COMPOSITED : 0,
               GetWindowLongPtrW(child, GWL_EXSTYLE) & WS_EX_COMPOSITED);
+    EXPECT_FALSE(GetWindowLongPtrW(child, GWL_EXSTYLE) & WS_EX_TRANSPARENT) << "host not layered";
 
     ASSERT_TRUE(frame->setSize(CRect(0, 0, 150, 90)));
     ASSERT_TRUE(frame->size(size));
@@ -385,14 +386,17 @@ TEST(Win32WindowClass, FramesShareOneClassGoneWithOleAfterTheLast) {
     ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     CoUninitialize();
     Recorder recorder;
-    HWND host = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                                nullptr, nullptr, nullptr);
+    // A layered host: the editor's window must let its transparency through.
+    HWND host = CreateWindowExW(WS_EX_LAYERED, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 300,
+                                200, nullptr, nullptr, nullptr, nullptr);
     IPlatformFrame* first = getPlatformFactory().createFrame(&recorder, CRect(0, 0, 50, 50), host);
     IPlatformFrame* second = getPlatformFactory().createFrame(&recorder, CRect(0, 0, 50, 50), host);
     wchar_t firstClass[64] = {}, secondClass[64] = {};
     GetClassNameW(static_cast<HWND>(first->nativeHandle()), firstClass, 64);
     GetClassNameW(static_cast<HWND>(second->nativeHandle()), secondClass, 64);
     EXPECT_STREQ(firstClass, secondClass);
+    EXPECT_TRUE(GetWindowLongPtrW(static_cast<HWND>(first->nativeHandle()), GWL_EXSTYLE) &
+                WS_EX_TRANSPARENT);
     EXPECT_EQ(2, WindowClass::users());
     EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) << "OLE is on";
     CoUninitialize();
