@@ -2,7 +2,9 @@
 // squares the opacity, or decodes and keeps resource images wrongly.
 #include "cbitmap.h"
 #include "gdiplus/gdiplusbitmap.h"
+#include "gdiplus/gdiplusglobals.h"
 #include "gdiplus/gdiplusoffscreencontext.h"
+#include "graphics/win32graphics.h"
 
 #include <gtest/gtest.h>
 
@@ -200,4 +202,26 @@ TEST(GdiplusBitmapLoading, DecodesPngResourcesOnceAndSharesThePixelsPerId) {
     EXPECT_EQ(GdiplusBitmap::sharedImageCount(), before + 1);
     second->releaseReference();
     EXPECT_EQ(GdiplusBitmap::sharedImageCount(), before);
+}
+
+TEST(GdiplusGlobals, RunWhileAnyBitmapOrWindowClassHoldsThem) {
+    const int before = GDIPlusGlobals::references();
+    auto* bitmap = new GdiplusBitmap(); // the first user starts GDI+
+    EXPECT_EQ(GDIPlusGlobals::references(), before + 1);
+    EXPECT_TRUE(GDIPlusGlobals::running());
+    acquireGraphicsGlobals(); // as the window class does
+    bitmap->releaseReference();
+    EXPECT_TRUE(GDIPlusGlobals::running());
+    releaseGraphicsGlobals();
+    EXPECT_EQ(GDIPlusGlobals::references(), before);
+    EXPECT_EQ(GDIPlusGlobals::running(), before > 0);
+    if (before == 0) {
+        releaseGraphicsGlobals(); // unbalanced: ignored once nobody holds a reference
+        EXPECT_EQ(GDIPlusGlobals::references(), 0);
+    }
+    // And it starts again for the next user.
+    auto* again = new GdiplusBitmap();
+    ASSERT_TRUE(again->load(CResourceRef(4)));
+    EXPECT_TRUE(GDIPlusGlobals::running());
+    again->releaseReference();
 }
