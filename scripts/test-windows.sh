@@ -27,6 +27,7 @@ cleanup() {
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM INT
 wineserver -p
 timeout 300 wine cmd /c exit 0 >/dev/null 2>&1
 reg() { timeout 60 wine reg add "$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }

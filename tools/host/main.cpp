@@ -4,9 +4,11 @@
 #include <exception>
 
 int main(int argc, char** argv) {
-    CLI::App app{"gravelix-host: loads a Linux VST 2.4 plug-in and inspects, renders through, "
+    CLI::App app{"gravelix-host: loads a VST 2.4 plug-in and inspects, renders through, "
                  "checks or shows it"};
     app.require_subcommand(1);
+    // Paths may start with '/' (Unix, or Wine's view of it): never read them as options.
+    app.allow_windows_style_options(false);
     int status = 0;
     gravelix::host::addInfoCommand(app, status);
     gravelix::host::addRenderCommand(app, status);
