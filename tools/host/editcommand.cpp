@@ -43,7 +43,7 @@ void addEditCommand(CLI::App& app, int& status) {
         bool verbose = false;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so, .dll)")->required();
     cmd->add_flag("-v,--verbose", args->verbose, "Print automation and edit gestures");
     cmd->callback([args, &status] {
         PluginHost plugin(args->plugin);
