@@ -3,10 +3,14 @@
 # wrong parameter: real X pointer input drags a knob, flips to the back panel, drags a fader and
 # stomps the footswitch of GRAVELIX.dll in gravelix-host.exe, and every gesture must reach the
 # host as begin-edit, automate, end-edit for the control's own parameter.
-# Usage: editor_e2e.sh GRAVELIX_HOST_EXE GRAVELIX_DLL (under an X display and a Wine prefix).
+# At the end the editor is closed by Ctrl-C (interrupt) or from the keyboard as a user would
+# close the window (alt-f4); either must close the editor and end the host cleanly.
+# Usage: editor_e2e.sh GRAVELIX_HOST_EXE GRAVELIX_DLL [interrupt|alt-f4]
+# (under an X display and a Wine prefix).
 set -euo pipefail
 host=$1
 plugin=$2
+close=${3:-interrupt}
 work=$(mktemp -d)
 out=$work/edit.txt
 pid=
@@ -108,13 +112,16 @@ expect_gestures "$mark" 9 Footswitch
 tr -d '\r' <"$out" | tail -n +$((mark + 1)) | grep -q "^automate  *9 Effect  *0.000000$" ||
   fail "footswitch: Effect not switched off"
 
-# Ctrl-C closes the editor and ends the host cleanly.
-kill -INT "$pid"
+if [ "$close" = alt-f4 ]; then
+  xdotool key alt+F4 # the editor has the focus since the last click
+else
+  kill -INT "$pid"
+fi
 for _ in $(seq 100); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
-if kill -0 "$pid" 2>/dev/null; then fail "gravelix-host did not end on Ctrl-C"; fi
+if kill -0 "$pid" 2>/dev/null; then fail "gravelix-host did not end on $close"; fi
 status=0
 wait "$pid" || status=$?
 pid=
