@@ -1,12 +1,11 @@
 #include "aeffguieditor.h"
 
 #include "audioeffectx.h"
-#include "linuxplatform.h"
 #include "toolkit/cframe.h"
+#include "toolkit/platform/editorsupport.h"
+#include "toolkit/platform/iplatformframe.h"
 
-#include <cerrno>
 #include <cmath>
-#include <ctime>
 #include <limits>
 
 std::atomic<VstInt32> AEffGUIEditor::knobMode{0};
@@ -15,18 +14,8 @@ namespace {
 
 class SystemClock final : public EditorClock {
 public:
-    std::uint32_t ticks() override {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                        static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-        return static_cast<std::uint32_t>(ms); // wraps, as the tick arithmetic expects
-    }
-    void wait(std::uint32_t ms) override {
-        timespec left{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
-        while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-        }
-    }
+    std::uint32_t ticks() override { return Toolkit::EditorSupport::ticks(); }
+    void wait(std::uint32_t ms) override { Toolkit::EditorSupport::wait(ms); }
 };
 
 SystemClock systemClock;
@@ -62,9 +51,12 @@ AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect) {
     effect->setEditor(this);
     systemWindow = nullptr;
     lastTicks = getTicks();
+    Toolkit::EditorSupport::enterEditorThread();
 }
 
-AEffGUIEditor::~AEffGUIEditor() = default;
+AEffGUIEditor::~AEffGUIEditor() {
+    Toolkit::EditorSupport::leaveEditorThread();
+}
 
 bool AEffGUIEditor::getRect(ERect** ppRect) {
     if (!ppRect)
@@ -83,12 +75,10 @@ void AEffGUIEditor::idle() {
     // touch the frame or run the pump again.
     if (inIdleStuff)
         return;
-    // No Linux host delivers our window's events: read them before the redraw pass, and paint
-    // what that pass invalidated in the same call.
-    Toolkit::LinuxPlatform::pumpEvents();
+    Toolkit::EditorSupport::beforeFrameIdle();
     if (frame) {
         frame->idle();
-        Toolkit::LinuxPlatform::pumpEvents();
+        Toolkit::EditorSupport::afterFrameIdle();
     }
 }
 
@@ -138,8 +128,7 @@ void AEffGUIEditor::doIdleStuff() {
             return;
     }
     idle();
-    // Where a paint-message pump would run.
-    Toolkit::LinuxPlatform::pumpEvents();
+    Toolkit::EditorSupport::pumpPaint();
     inIdleStuff = true;
     lastTicks = now + 100;
     if (effect)
@@ -171,8 +160,11 @@ bool AEffGUIEditor::beforeSizeChange(const Toolkit::CRect& newSize,
     char capability[] = "sizeWindow";
     if (x && x->canHostDo(capability) != 0)
         return x->sizeWindow(truncatedSize(newSize.width()), truncatedSize(newSize.height()));
-    // Without the host's help our child window simply takes the new size.
-    return true;
+    if (!frame || !frame->platformFrame())
+        return true;
+    return Toolkit::EditorSupport::resizeNativeWindows(frame->platformFrame()->nativeHandle(),
+                                                       truncatedSize(newSize.width()),
+                                                       truncatedSize(newSize.height()));
 }
 
 std::uint32_t AEffGUIEditor::getTicks() {

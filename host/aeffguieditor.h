@@ -11,8 +11,8 @@
 
 class AudioEffectX;
 
-// The millisecond tick counter and the sleep behind doIdleStuff's timing. The system one reads
-// CLOCK_MONOTONIC; tests put in their own.
+// The millisecond tick counter and the sleep behind doIdleStuff's timing. The system one is the
+// platform's (EditorSupport); tests put in their own.
 class EditorClock {
 public:
     virtual ~EditorClock() = default;

@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test. Usage: scripts/test.sh [BUILD_DIR [cmake options...]]
+# Sets up, builds and runs every test: the Linux suite, then the Windows one (cross-built into
+# build-windows, run under Wine; scripts/test-windows.sh). --linux-only skips the Windows half.
+# Usage: scripts/test.sh [--linux-only] [BUILD_DIR [cmake options...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+windows=1
+if [ "${1:-}" = "--linux-only" ]; then
+  windows=0
+  shift
+fi
 scripts/setup.sh
 dir=${1:-build}
 shift || true
@@ -12,4 +19,7 @@ status=0
 scripts/with-display.sh ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 300 \
   -LE x11 || status=1
 scripts/with-display.sh ctest --test-dir "$dir" --output-on-failure --timeout 300 -L x11 || status=1
+if [ $windows -eq 1 ]; then
+  timeout 2400 scripts/test-windows.sh build-windows || status=1
+fi
 exit $status

@@ -1,13 +1,11 @@
 // Guards against a record the host cannot read (wrong fields, stale flags) and against entry
 // points or trampolines that leak, double-free or let the host reach a dead effect.
-#include "hinstance.h"
 #include "recordinghost.h"
 #include "testeffect.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <dlfcn.h>
 
 extern "C" AEffect* VSTPluginMain(audioMasterCallback audioMaster);
 
@@ -115,14 +113,6 @@ TEST(EntryPoint, BuildsOneEffectOnlyForAHostThatAnswersTheVersionQuery) {
     ASSERT_EQ(host.count(), 1u);
     EXPECT_TRUE(host.calls()[0].effect == nullptr && host.calls()[0].opcode == audioMasterVersion);
     r->dispatcher(r, effClose, 0, 0, nullptr, 0.0f);
-}
-
-TEST(EntryPoint, LoadHookRecordsTheModuleOfTheEntryPoint) {
-    Dl_info info{};
-    ASSERT_NE(dladdr(reinterpret_cast<void*>(&VSTPluginMain), &info), 0);
-    EXPECT_EQ(hInstance, info.dli_fbase);
-    EXPECT_FALSE(recordModuleHandle(nullptr));
-    EXPECT_EQ(hInstance, info.dli_fbase);
 }
 
 } // namespace

@@ -1,26 +1,13 @@
 #include "commands.h"
 #include "editorsession.h"
+#include "interrupts.h"
 #include "pluginhost.h"
 
-#include <csignal>
 #include <cstdio>
 
 namespace gravelix::host {
 
 namespace {
-
-void onSignal(int) {
-    EditorSession::stop();
-}
-
-void catchInterrupts() {
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: the event wait must wake up
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 // Prints gestures and automation as they arrive, on whichever thread sends them.
 void printGestures(const PluginHost& plugin) {
@@ -56,14 +43,14 @@ void addEditCommand(CLI::App& app, int& status) {
         bool verbose = false;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so, .dll)")->required();
     cmd->add_flag("-v,--verbose", args->verbose, "Print automation and edit gestures");
     cmd->callback([args, &status] {
         PluginHost plugin(args->plugin);
         if (args->verbose) {
             printGestures(plugin);
         }
-        catchInterrupts();
+        stopSessionOnInterrupt();
         {
             EditorSession session(plugin);
             while (session.run(1000)) {

@@ -1,4 +1,5 @@
-// The host's own top-level X11 window, into which a plug-in's editor opens as a child.
+// The host's own top-level window, into which a plug-in's editor opens as a child: an X11
+// window (hostwindow.cpp) or a Win32 one (hostwindow_win32.cpp).
 #pragma once
 
 #include <cstdint>
@@ -18,14 +19,15 @@ struct Image {
 
 class HostWindow {
 public:
-    // Opens the display named by DISPLAY; throws std::runtime_error when there is none.
+    // Opens the display named by DISPLAY (X11); throws std::runtime_error when there is none
+    // or the window cannot be made.
     HostWindow(int width, int height, const std::string& title);
     ~HostWindow();
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
 
-    // The X window id, as the pointer-sized value effEditOpen expects.
-    unsigned long id() const { return window_; }
+    // The X window id or the HWND, as the pointer-sized value effEditOpen expects.
+    std::uintptr_t id() const { return window_; }
     int width() const { return width_; }
     int height() const { return height_; }
 
@@ -39,13 +41,13 @@ public:
     // The window's pixels as the screen shows them, editor included. Parts outside the
     // screen read as black.
     Image capture();
-    // A left click at (x, y) in window coordinates through the XTEST extension; the pointer
-    // is parked outside the window afterwards so no hover state lingers.
+    // A left click at (x, y) in window coordinates as real input (XTEST, or SendInput on
+    // Windows); the pointer is parked outside the window afterwards so no hover state lingers.
     void click(int x, int y);
 
 private:
     Display* display_ = nullptr;
-    unsigned long window_ = 0;
+    std::uintptr_t window_ = 0;
     unsigned long deleteAtom_ = 0;
     int width_, height_;
     bool closed_ = false, mapped_ = false, destroyed_ = false;

@@ -6,10 +6,12 @@
 #include <exception>
 
 int main(int argc, char** argv) {
-    CLI::App app{"gravelix-host: loads a Linux VST 2.4 plug-in and inspects, renders through, "
+    CLI::App app{"gravelix-host: loads a VST 2.4 plug-in and inspects, renders through, "
                  "checks or shows it"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "gravelix-host " GRAVELIX_VERSION);
+    // Paths may start with '/' (Unix, or Wine's view of it): never read them as options.
+    app.allow_windows_style_options(false);
     int status = 0;
     gravelix::host::addInfoCommand(app, status);
     gravelix::host::addRenderCommand(app, status);
@@ -22,7 +24,9 @@ int main(int argc, char** argv) {
 #ifdef GRAVELIX_HOST_WITH_PLAY
     gravelix::host::addPlayCommand(app, status);
 #endif
+#ifdef GRAVELIX_HOST_WITH_BENCH
     gravelix::host::addBenchCommand(app, status);
+#endif
     try {
         gravelix::host::rejectUnknownCommand(app, argc, argv);
         app.parse(argc, argv);

@@ -1,5 +1,7 @@
 #include "pluginhost.h"
 
+#include "sharedlibrary.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -7,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <dlfcn.h>
 #include <filesystem>
 #include <unordered_map>
 #include <utility>
@@ -52,17 +53,6 @@ std::string lowerTrimmed(const std::string& text) {
     std::transform(out.begin(), out.end(), out.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return out;
-}
-
-// dlerror() text without the file name it usually starts with, on one line.
-std::string loaderReason(const std::string& path) {
-    const char* raw = dlerror();
-    std::string reason = raw ? raw : "unknown error";
-    if (reason.rfind(path + ": ", 0) == 0) {
-        reason.erase(0, path.size() + 2);
-    }
-    std::replace(reason.begin(), reason.end(), '\n', ' ');
-    return reason;
 }
 
 using EntryPoint = AEffect* (*)(audioMasterCallback);
@@ -175,23 +165,21 @@ PluginHost::PluginHost(const std::string& path)
         throw LoadError(LoadError::Kind::NotSharedLibrary,
                         "cannot load '" + path + "': it is a directory, not a shared library");
     }
-    // Without a slash dlopen would search the library path instead of opening this file.
-    std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
+    std::string reason;
     const double libraryStart = wallSeconds();
-    library_ = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    library_ = openSharedLibrary(path, reason);
     timing_.libraryWallSeconds = wallSeconds() - libraryStart;
     if (!library_) {
         throw LoadError(LoadError::Kind::NotSharedLibrary,
-                        "cannot load '" + path +
-                            "' as a shared library: " + loaderReason(openPath));
+                        "cannot load '" + path + "' as a shared library: " + reason);
     }
 
-    auto entry = reinterpret_cast<EntryPoint>(dlsym(library_, "VSTPluginMain"));
+    auto entry = reinterpret_cast<EntryPoint>(sharedLibrarySymbol(library_, "VSTPluginMain"));
     if (!entry) {
-        entry = reinterpret_cast<EntryPoint>(dlsym(library_, "main"));
+        entry = reinterpret_cast<EntryPoint>(sharedLibrarySymbol(library_, "main"));
     }
     if (!entry) {
-        dlclose(library_);
+        closeSharedLibrary(library_);
         throw LoadError(LoadError::Kind::NoEntryPoint,
                         "'" + path +
                             "' is not a plug-in: it exports neither VSTPluginMain nor main");
@@ -212,7 +200,7 @@ PluginHost::PluginHost(const std::string& path)
     loadingState = nullptr;
 
     if (!effect) {
-        dlclose(library_);
+        closeSharedLibrary(library_);
         throw LoadError(LoadError::Kind::NullEffect,
                         threw ? "the entry point of '" + path + "' threw an exception"
                               : "the entry point of '" + path + "' returned no effect");
@@ -223,7 +211,7 @@ PluginHost::PluginHost(const std::string& path)
         std::snprintf(text, sizeof text,
                       "wrong magic 0x%08X in its effect record (expected 0x%08X)",
                       static_cast<unsigned>(effect->magic), static_cast<unsigned>(kEffectMagic));
-        dlclose(library_);
+        closeSharedLibrary(library_);
         throw LoadError(LoadError::Kind::BadMagic, "'" + path + "' returned " + text);
     }
 
@@ -272,7 +260,7 @@ void PluginHost::release() noexcept {
         effect_ = nullptr;
     }
     if (library_) {
-        dlclose(library_);
+        closeSharedLibrary(library_);
         library_ = nullptr;
     }
 }

@@ -38,14 +38,14 @@ bool settle(EditorSession& session, Image& image, int minMs, int maxMs) {
 void addSnapshotCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "snapshot",
-        "Open a plug-in's editor (any X display, e.g. under xvfb-run) and save it as PNG");
+        "Open a plug-in's editor and save it as PNG (on Linux any X display, e.g. xvfb-run)");
     struct Args {
         std::string plugin, out, program;
         bool back = false;
         Settings settings;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so, .dll)")->required();
     cmd->add_option("OUT", args->out, "Output PNG file")->required();
     cmd->add_flag("--back", args->back, "Click the panel switch first to show the back panel");
     cmd->add_option("--program", args->program, "Program number or name, applied first");

@@ -1,5 +1,5 @@
-// A host-made top-level X window to open an editor into, with synthetic input (XTest) and
-// screen capture of what the editor drew.
+// A host-made top-level window to open an editor into, with synthetic input and screen capture
+// of what the editor drew: X11 with XTest (hostwindow.cpp) or Win32 (hostwindow_win32.cpp).
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,7 @@ public:
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
 
-    // What effEditOpen receives: the X window id.
+    // What effEditOpen receives: the X window id or the HWND.
     void* parentHandle() const;
     bool alive() const { return window != 0; }
     void destroy();
@@ -37,11 +37,11 @@ public:
     int width, height;
 
 private:
-    Display* display = nullptr;
-    unsigned long window = 0;
+    Display* display = nullptr; // X11 only
+    std::uintptr_t window = 0;  // X11 Window id or HWND
 };
 
-// Whether DISPLAY names an X server that accepts a connection.
+// Whether DISPLAY names an X server that accepts a connection (on Windows: always).
 bool displayAvailable();
 
 // The editor's size from effEditGetRect; false when it gives none.

@@ -62,6 +62,9 @@ Workload runWorkload(CheckContext& ctx, bool armTrap) {
 }
 
 Outcome allocations(CheckContext& ctx) {
+    if (!RtProbe::allocationsVisible()) {
+        return skip("heap calls are not visible in this build (no C library interposition)");
+    }
     const Workload w = runWorkload(ctx, false);
     if (!w.problem.empty()) {
         return fail(w.problem);

@@ -3,19 +3,16 @@
 #include "audiobuffers.h"
 #include "check.h"
 #include "hostwindow.h"
+#include "isolation.h"
+#include "tools/host/sharedlibrary.h"
 
+#include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <iostream>
 #include <sstream>
-
-#include <dlfcn.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace gravelix::validator {
 namespace {
@@ -45,21 +42,18 @@ std::uint64_t checkSeed(std::uint64_t seed, const std::string& name) {
     return h;
 }
 
+} // namespace
+
 Outcome runGuarded(const Check& check, CheckContext& ctx) {
     void* pin = nullptr;
     if (check.pinLibrary && ctx.opts.isolate) {
-        const std::string path =
-            ctx.pluginPath.find('/') == std::string::npos ? "./" + ctx.pluginPath : ctx.pluginPath;
         // Never unloaded, so a leak or sanitizer report at exit still names the plug-in's code.
-        pin = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        std::string reason;
+        pin = host::openSharedLibrary(ctx.pluginPath, reason, true);
     }
     struct Unpin {
         void* handle;
-        ~Unpin() {
-            if (handle != nullptr) {
-                dlclose(handle);
-            }
-        }
+        ~Unpin() { host::closeSharedLibrary(handle); }
     } unpin{pin};
     try {
         return check.run(ctx);
@@ -70,101 +64,7 @@ Outcome runGuarded(const Check& check, CheckContext& ctx) {
     }
 }
 
-// Outcome travels from the child as one status byte followed by the reason text.
-Outcome runIsolated(const Check& check, CheckContext& ctx) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        return runGuarded(check, ctx);
-    }
-    std::cout.flush();
-    std::cerr.flush();
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    if (pid < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        return runGuarded(check, ctx);
-    }
-    if (pid == 0) {
-        close(fds[0]);
-        const Outcome o = runGuarded(check, ctx);
-        std::string msg(1, static_cast<char>('0' + static_cast<int>(o.status)));
-        msg += o.reason;
-        const char* p = msg.data();
-        std::size_t left = msg.size();
-        while (left > 0) {
-            const ssize_t n = write(fds[1], p, left);
-            if (n <= 0) {
-                break;
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-        close(fds[1]);
-        // A normal exit, so leak checkers report what the check left behind.
-        std::exit(0);
-    }
-    close(fds[1]);
-    std::string msg;
-    bool timedOut = false;
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(long(ctx.opts.checkTimeout * 1000));
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0) {
-            timedOut = true;
-            break;
-        }
-        pollfd pfd{fds[0], POLLIN, 0};
-        const int r = poll(&pfd, 1, static_cast<int>(std::min<long>(left, 1000)));
-        if (r < 0 && errno == EINTR) {
-            continue;
-        }
-        if (r == 0) {
-            continue;
-        }
-        char buf[4096];
-        const ssize_t n = read(fds[0], buf, sizeof buf);
-        if (n <= 0) {
-            break;
-        }
-        msg.append(buf, static_cast<std::size_t>(n));
-    }
-    close(fds[0]);
-    if (timedOut) {
-        kill(pid, SIGKILL);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (timedOut) {
-        std::ostringstream s;
-        s << "did not finish within " << ctx.opts.checkTimeout << " s (hang or deadlock)";
-        return fail(s.str());
-    }
-    std::string exitProblem;
-    if (WIFSIGNALED(status)) {
-        exitProblem = std::string("crashed with signal ") + std::to_string(WTERMSIG(status)) +
-                      " (" + strsignal(WTERMSIG(status)) + ")";
-    } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-        exitProblem = "exited with status " + std::to_string(WEXITSTATUS(status));
-    }
-    if (msg.empty()) {
-        return fail(exitProblem.empty() ? "ended without a result" : exitProblem);
-    }
-    Outcome o;
-    o.status = static_cast<Status>(msg[0] - '0');
-    o.reason = msg.substr(1);
-    if (!exitProblem.empty()) {
-        // The check finished, but the process did not end cleanly (a sanitizer's or leak
-        // checker's report, a crash in a destructor or an exit handler).
-        o.status = Status::Fail;
-        o.reason = (o.reason.empty() ? "" : o.reason + "; ") + "afterwards " + exitProblem;
-    }
-    return o;
-}
+namespace {
 
 const char* label(Status s) {
     switch (s) {
@@ -202,8 +102,7 @@ std::vector<CheckOutcome> validate(const std::string& pluginPath, const Validati
         ctx.opts.checkTimeout *= 30;
         SignalStats::judgeSubnormals = false;
     }
-    // A child's crash must not take the suite with it; a broken pipe is an error, not a death.
-    std::signal(SIGPIPE, SIG_IGN);
+    prepareIsolation();
 
     int passed = 0, failed = 0, skipped = 0;
     bool loadable = true;

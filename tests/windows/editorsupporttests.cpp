@@ -1,0 +1,119 @@
+// Guards against the editor base's Windows services going wrong: the sizing fallback resizing
+// host windows it must leave alone (an MDI client, a parent far larger than our window) or
+// missing the ones it must grow, and the idle paint pump painting nothing or too much.
+#include "platform/editorsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+SIZE outerSize(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+void pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
+class Windows : public ::testing::Test {
+protected:
+    HWND popup(int width, int height) {
+        return track(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, width, height, nullptr,
+                                     nullptr, GetModuleHandleW(nullptr), nullptr));
+    }
+    HWND child(HWND parent, const wchar_t* windowClass, int width, int height,
+               void* create = nullptr) {
+        return track(CreateWindowExW(0, windowClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, width,
+                                     height, parent, nullptr, GetModuleHandleW(nullptr), create));
+    }
+    HWND track(HWND window) {
+        EXPECT_NE(window, nullptr);
+        made.push_back(window);
+        return window;
+    }
+    void TearDown() override {
+        for (auto it = made.rbegin(); it != made.rend(); ++it)
+            DestroyWindow(*it);
+        pump();
+    }
+    std::vector<HWND> made;
+};
+
+// A host window that merely wraps ours (same size) grows with it.
+TEST_F(Windows, ResizeGrowsAWrappingHostWindowWithTheEditor) {
+    HWND host = popup(270, 475);
+    HWND editor = child(host, L"STATIC", 270, 475);
+    EXPECT_TRUE(Toolkit::EditorSupport::resizeNativeWindows(editor, 300, 500));
+    EXPECT_EQ(outerSize(editor).cx, 300);
+    EXPECT_EQ(outerSize(editor).cy, 500);
+    EXPECT_EQ(outerSize(host).cx, 300);
+    EXPECT_EQ(outerSize(host).cy, 500);
+}
+
+// A parent 100 pixels wider is not a frame around us: only our own window changes.
+TEST_F(Windows, ResizeStopsBelowAParentFarLargerThanTheEditor) {
+    HWND host = popup(370, 475);
+    HWND editor = child(host, L"STATIC", 270, 475);
+    EXPECT_TRUE(Toolkit::EditorSupport::resizeNativeWindows(editor, 300, 500));
+    EXPECT_EQ(outerSize(editor).cx, 300);
+    EXPECT_EQ(outerSize(editor).cy, 500);
+    EXPECT_EQ(outerSize(host).cx, 370);
+    EXPECT_EQ(outerSize(host).cy, 475);
+}
+
+// An MDI client belongs to the host's layout: the walk resizes our window and stops there.
+TEST_F(Windows, ResizeNeverTouchesAnMdiClient) {
+    HWND host = popup(270, 475);
+    CLIENTCREATESTRUCT mdi{nullptr, 1};
+    HWND client = child(host, L"MDICLIENT", 270, 475, &mdi);
+    HWND editor = child(client, L"STATIC", 270, 475);
+    EXPECT_TRUE(Toolkit::EditorSupport::resizeNativeWindows(editor, 300, 500));
+    EXPECT_EQ(outerSize(editor).cx, 300);
+    EXPECT_EQ(outerSize(client).cx, 270);
+    EXPECT_EQ(outerSize(host).cx, 270);
+}
+
+LRESULT CALLBACK countPaints(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_PAINT) {
+        PAINTSTRUCT ps;
+        BeginPaint(window, &ps);
+        EndPaint(window, &ps);
+        auto* count = reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        ++*count;
+        return 0;
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+// The idle pump paints one pending window per call, and nothing when nothing is invalid.
+TEST_F(Windows, PaintPumpRunsOnePendingPaint) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = countPaints;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"GravelixPaintCounter";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    int paints = 0;
+    HWND window = track(CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 50,
+                                        50, nullptr, nullptr, wc.hInstance, nullptr));
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&paints));
+    pump();
+    paints = 0;
+    InvalidateRect(window, nullptr, FALSE);
+    Toolkit::EditorSupport::pumpPaint();
+    EXPECT_EQ(paints, 1);
+    Toolkit::EditorSupport::pumpPaint();
+    EXPECT_EQ(paints, 1);
+    DestroyWindow(window);
+    made.pop_back();
+    UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
+} // namespace

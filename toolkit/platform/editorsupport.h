@@ -1,0 +1,30 @@
+// What the editor base needs of the window system besides the toolkit: per-thread services,
+// the tick counter, the event pumping around idle and the native-window sizing fallback.
+// Each platform library defines these; everything runs on the editor thread.
+#pragma once
+
+#include <cstdint>
+
+namespace Toolkit::EditorSupport {
+
+// Each editor object calls enter once when constructed and leave once when destroyed
+// (Windows: OLE for the thread, which drag and drop needs).
+void enterEditorThread();
+void leaveEditorThread();
+
+// Milliseconds as an unsigned 32-bit count that wraps.
+std::uint32_t ticks();
+void wait(std::uint32_t ms);
+
+// Before and after the frame's idle pass on effEditIdle (after only when there is a frame).
+void beforeFrameIdle();
+void afterFrameIdle();
+// The idle request's event step: runs at most one pending paint of the calling thread.
+void pumpPaint();
+
+// The host cannot size its window: resize the editor's native window (and the host windows
+// around it, where the platform does that) to width x height. Answers whether the size change
+// may go ahead.
+bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t height);
+
+} // namespace Toolkit::EditorSupport

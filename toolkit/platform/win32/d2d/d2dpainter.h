@@ -1,0 +1,116 @@
+// The drawing primitives of the Direct2D back-end and the life of its render target, shared by
+// the window and offscreen contexts.
+#pragma once
+
+#include "cdrawcontext.h"
+#include "d2dapi.h"
+
+#include <functional>
+#include <utility>
+
+namespace Toolkit::Win32Platform {
+
+class D2DBitmap;
+
+// Makes the render target a context draws into: one reference for the caller, null on failure.
+using RenderTargetMaker = std::function<ID2D1RenderTarget*()>;
+
+// Draws into one render target with the state of the context that owns it; every call reads
+// that state afresh and applies the clip around itself. Drawing happens only between
+// beginDraw() and endDraw(), as Direct2D requires.
+class D2DPainter {
+public:
+    // `drawnBitmap` is the image the target draws into (an offscreen context's), whose device
+    // copies go stale with every drawing; null for windows.
+    D2DPainter(RenderTargetMaker maker, const D2DBitmap* drawnBitmap);
+    ~D2DPainter();
+    D2DPainter(const D2DPainter&) = delete;
+    D2DPainter& operator=(const D2DPainter&) = delete;
+
+    void beginDraw();
+    // Ends the drawing; a target that must be recreated is replaced by a new one from the maker.
+    void endDraw();
+
+    void line(const CDrawContext& state, const CPoint& from, const CPoint& to);
+    void lines(const CDrawContext& state, const CPoint* points, std::int32_t count);
+    void polygon(const CDrawContext& state, const CPoint* points, std::int32_t count,
+                 DrawStyle style);
+    void rect(const CDrawContext& state, const CRect& rect, DrawStyle style);
+    void arc(const CDrawContext& state, const CRect& rect, double startAngle, double endAngle,
+             DrawStyle style, bool fullEllipse);
+    void point(const CDrawContext& state, const CPoint& where, const CColor& color);
+    void bitmap(const CDrawContext& state, CBitmap* bitmap, const CRect& dest,
+                const CPoint& sourceOffset, float alpha);
+    void clear(const CDrawContext& state, const CRect& rect);
+
+    // Null when no target could be made. Not add-referenced.
+    ID2D1RenderTarget* target() const { return renderTarget.Get(); }
+    // What the last EndDraw answered.
+    HRESULT lastEndDraw() const { return endResult; }
+
+private:
+    void makeTarget();
+    void dropTarget();
+    // Clip and antialiasing for one call; false when nothing can be drawn. Paired with end().
+    bool begin(const CDrawContext& state);
+    void end();
+    ID2D1SolidColorBrush* brush(const CDrawContext& state, const CColor& color);
+    ID2D1StrokeStyle* stroke(const CDrawContext& state);
+    double strokeAlign(const CDrawContext& state) const;
+    void path(const CDrawContext& state, const D2D1_POINT_2F* points, std::size_t count,
+              bool closed, DrawStyle style);
+
+    RenderTargetMaker maker;
+    const D2DBitmap* drawn;
+    ComPtr<ID2D1RenderTarget> renderTarget;
+    ComPtr<ID2D1SolidColorBrush> solidBrush;
+    ComPtr<ID2D1StrokeStyle> dashStyle;
+    bool drawing = false;
+    int antialias = -1; // the draw mode last applied
+    HRESULT endResult = S_OK;
+};
+
+// The CDrawContext operations of a context that draws with a D2DPainter; `Base` is
+// CDrawContext for windows and COffscreenContext for bitmaps.
+template <class Base> class D2DContext : public Base {
+public:
+    template <class... BaseArgs>
+    D2DContext(RenderTargetMaker maker, const D2DBitmap* drawnBitmap, BaseArgs&&... baseArgs)
+        : Base(std::forward<BaseArgs>(baseArgs)...), painter(std::move(maker), drawnBitmap) {}
+
+    void lineTo(const CPoint& point) override {
+        painter.line(*this, this->penLocation(), point);
+        Base::moveTo(point);
+    }
+    void drawLines(const CPoint* points, std::int32_t count) override {
+        painter.lines(*this, points, count);
+    }
+    void drawPolygon(const CPoint* points, std::int32_t count, DrawStyle style) override {
+        painter.polygon(*this, points, count, style);
+    }
+    void drawRect(const CRect& rect, DrawStyle style) override { painter.rect(*this, rect, style); }
+    void drawArc(const CRect& rect, double startAngle, double endAngle, DrawStyle style) override {
+        painter.arc(*this, rect, startAngle, endAngle, style, false);
+    }
+    void drawEllipse(const CRect& rect, DrawStyle style) override {
+        painter.arc(*this, rect, 0.0, 360.0, style, true);
+    }
+    void drawPoint(const CPoint& point, const CColor& color) override {
+        painter.point(*this, point, color);
+    }
+    void drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoint& offset,
+                    float alpha) override {
+        painter.bitmap(*this, bitmap, dest, offset, alpha);
+    }
+    void clearRect(const CRect& rect) override { painter.clear(*this, rect); }
+    void beginDraw() override { painter.beginDraw(); }
+    void endDraw() override { painter.endDraw(); }
+
+    ID2D1RenderTarget* renderTarget() const { return painter.target(); }
+    HRESULT lastEndDraw() const { return painter.lastEndDraw(); }
+
+protected:
+    D2DPainter painter;
+};
+
+} // namespace Toolkit::Win32Platform

@@ -1,0 +1,83 @@
+// Windows: the host delivers our window messages; idle only runs one pending paint, OLE is
+// taken per editor, and without the host's help the native windows are resized by hand.
+#include "platform/editorsupport.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+namespace Toolkit::EditorSupport {
+
+void enterEditorThread() {
+    // The result does not matter: a thread already in another apartment keeps it, and the
+    // matching uninitialise below is harmless either way.
+    (void)OleInitialize(nullptr);
+}
+
+void leaveEditorThread() {
+    OleUninitialize();
+}
+
+std::uint32_t ticks() {
+    return GetTickCount();
+}
+
+void wait(std::uint32_t ms) {
+    Sleep(ms);
+}
+
+void beforeFrameIdle() {}
+void afterFrameIdle() {}
+
+void pumpPaint() {
+    MSG message;
+    if (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
+namespace {
+void resizeKeepingPlace(HWND window, int width, int height) {
+    SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE);
+}
+} // namespace
+
+// Walks up from our child window through the host's windows, growing each by what the one
+// below it needed, until the frame difference looks like a plain dialog border (two frame
+// thicknesses), an MDI client is reached, or the differences grow implausible (over 80 px:
+// not a window that merely wraps ours).
+bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t height) {
+    const int thickness = GetSystemMetrics(SM_CYDLGFRAME);
+    int diffWidth = 0;
+    int diffHeight = 0;
+    HWND window = static_cast<HWND>(nativeWindow);
+    while (diffWidth != 2 * thickness) {
+        if (!window)
+            return true;
+        HWND parent = GetParent(window);
+        if (!parent)
+            break;
+        wchar_t className[1024] = {};
+        GetClassNameW(parent, className, 1024);
+        if (std::wcscmp(className, L"MDIClient") == 0)
+            break;
+        RECT windowRect{};
+        RECT parentRect{};
+        GetWindowRect(window, &windowRect);
+        GetWindowRect(parent, &parentRect);
+        resizeKeepingPlace(window, width + diffWidth, height + diffHeight);
+        diffWidth += (parentRect.right - parentRect.left) - (windowRect.right - windowRect.left);
+        diffHeight += (parentRect.bottom - parentRect.top) - (windowRect.bottom - windowRect.top);
+        if (diffWidth > 80 || diffHeight > 80)
+            return true;
+        if (diffWidth < 0)
+            diffWidth = 0;
+        if (diffHeight < 0)
+            diffHeight = 0;
+        window = parent;
+    }
+    if (window)
+        resizeKeepingPlace(window, width + diffWidth, height + diffHeight);
+    return true;
+}
+
+} // namespace Toolkit::EditorSupport

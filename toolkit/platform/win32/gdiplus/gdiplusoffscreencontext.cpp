@@ -1,0 +1,30 @@
+#include "gdiplusoffscreencontext.h"
+
+#include "cbitmap.h"
+#include "gdiplusbitmap.h"
+
+namespace Toolkit::Win32Platform {
+
+namespace {
+Gdiplus::GpGraphics* graphicsFor(CBitmap* bitmap) {
+    if (!bitmap || !bitmap->platformBitmap() ||
+        !bitmap->platformBitmap()->isKindOf("GdiplusBitmap"))
+        return nullptr;
+    Gdiplus::GpBitmap* image = static_cast<GdiplusBitmap*>(bitmap->platformBitmap())->image();
+    Gdiplus::GpGraphics* graphics = nullptr;
+    if (!image || Gdip::GdipGetImageGraphicsContext(image, &graphics) != Gdiplus::Ok)
+        return nullptr;
+    return graphics;
+}
+} // namespace
+
+GdiplusOffscreenContext::GdiplusOffscreenContext(CBitmap* bitmap)
+    : GdiplusContext<COffscreenContext>(graphicsFor(bitmap), bitmap) {
+    applyDefaults();
+}
+
+bool GdiplusOffscreenContext::isKindOf(const char* className) const {
+    return nameIs(className, "GdiplusOffscreenContext") || COffscreenContext::isKindOf(className);
+}
+
+} // namespace Toolkit::Win32Platform

@@ -1,0 +1,18 @@
+// A GDI+ context drawing into a CBitmap made by this back-end.
+#pragma once
+
+#include "coffscreencontext.h"
+#include "gdipluspainter.h"
+
+namespace Toolkit::Win32Platform {
+
+class GdiplusOffscreenContext : public GdiplusContext<COffscreenContext> {
+public:
+    // Keeps a reference to `bitmap`; a bitmap of another back-end or without an image gives a
+    // context that draws nothing.
+    explicit GdiplusOffscreenContext(CBitmap* bitmap);
+
+    bool isKindOf(const char* className) const override;
+};
+
+} // namespace Toolkit::Win32Platform

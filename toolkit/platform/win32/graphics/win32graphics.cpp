@@ -1,0 +1,107 @@
+#include "win32graphics.h"
+
+#include "cbitmap.h"
+#include "d2d/d2dbitmap.h"
+#include "d2d/d2ddrawcontext.h"
+#include "d2d/d2dglobals.h"
+#include "d2d/d2doffscreencontext.h"
+#include "gdiplus/gdiplusbitmap.h"
+#include "gdiplus/gdiplusdrawcontext.h"
+#include "gdiplus/gdiplusglobals.h"
+#include "gdiplus/gdiplusoffscreencontext.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace Toolkit::Win32Platform {
+
+namespace {
+// Whole pixels in the range an image accepts; 0 when the value gives no image.
+int imageDimension(double value) {
+    if (!(value >= 1.0) || value > 32767.0)
+        return 0;
+    return static_cast<int>(value);
+}
+
+bool gdiplusForced() {
+    const char* value = std::getenv("GRAVELIX_GRAPHICS");
+    return value && std::strcmp(value, "gdiplus") == 0;
+}
+} // namespace
+
+GraphicsBackend graphicsBackend() {
+    // Decided once: bitmaps and contexts of both back-ends never meet.
+    static const GraphicsBackend chosen = !gdiplusForced() && D2DGlobals::start()
+                                              ? GraphicsBackend::direct2d
+                                              : GraphicsBackend::gdiplus;
+    return chosen;
+}
+
+void acquireGraphicsGlobals() {
+    GDIPlusGlobals::acquire();
+}
+
+void releaseGraphicsGlobals() {
+    GDIPlusGlobals::release();
+}
+
+IPlatformBitmap* createBitmap(const CPoint& size) {
+    const bool direct2d = graphicsBackend() == GraphicsBackend::direct2d;
+    if (size.x == 0.0 && size.y == 0.0) {
+        if (direct2d)
+            return new D2DBitmap();
+        return new GdiplusBitmap();
+    }
+    const int width = imageDimension(size.x);
+    const int height = imageDimension(size.y);
+    if (width == 0 || height == 0)
+        return nullptr;
+    Win32BitmapBase* bitmap = nullptr;
+    if (direct2d)
+        bitmap = new D2DBitmap(width, height);
+    else
+        bitmap = new GdiplusBitmap(width, height);
+    if (bitmap->size().x == 0.0) {
+        bitmap->releaseReference();
+        return nullptr;
+    }
+    return bitmap;
+}
+
+CDrawContext* createWindowContext(HWND window, const CRect& surface) {
+    if (!window)
+        return nullptr;
+    if (graphicsBackend() == GraphicsBackend::direct2d) {
+        auto* context = new D2DDrawContext(window, surface);
+        if (!context->renderTarget()) {
+            context->releaseReference();
+            return nullptr;
+        }
+        return context;
+    }
+    auto* context = new GdiplusDrawContext(window, surface);
+    if (!context->graphics()) {
+        context->releaseReference();
+        return nullptr;
+    }
+    return context;
+}
+
+COffscreenContext* createOffscreenContext(double width, double height) {
+    if (imageDimension(width) == 0 || imageDimension(height) == 0)
+        return nullptr;
+    IPlatformBitmap* image = createBitmap(CPoint(width, height));
+    if (!image)
+        return nullptr;
+    auto* bitmap = new CBitmap(image);
+    image->releaseReference(); // the CBitmap holds its own
+    COffscreenContext* context = nullptr;
+    if (graphicsBackend() == GraphicsBackend::direct2d)
+        context = new D2DOffscreenContext(bitmap);
+    else
+        context = new GdiplusOffscreenContext(bitmap);
+    bitmap->releaseReference(); // the context holds its own
+    return context;
+}
+
+} // namespace Toolkit::Win32Platform
