@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "pluginbench.h"
+#include "settingsoptions.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -51,16 +52,12 @@ void addBenchCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "bench", "Measure a plug-in's audio cost per frame and its instance-creation time");
     struct Args {
-        std::string plugin, program;
+        std::string plugin;
         BenchOptions options;
     };
     auto args = std::make_shared<Args>();
     cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
-    cmd->add_option("--program", args->program, "Program number or name, applied first");
-    cmd->add_option("--set", args->options.settings.sets,
-                    "NAME=VALUE: set a parameter (name as the plug-in shows it, value 0 to 1); "
-                    "repeatable, applied after the program")
-        ->allow_extra_args(false);
+    addSettingsOptions(*cmd, args->options.settings);
     cmd->add_option("--block", args->options.blockFrames, "Frames per process call")
         ->default_val(512);
     cmd->add_option("--seconds", args->options.seconds, "Audio per pass, in seconds")
@@ -71,9 +68,6 @@ void addBenchCommand(CLI::App& app, int& status) {
                     "Later instances created while the first is open")
         ->default_val(8);
     cmd->callback([args, &status] {
-        if (!args->program.empty()) {
-            args->options.settings.program = args->program;
-        }
         checkBenchOptions(args->options);
         const BenchResult r = benchPlugin(args->plugin, args->options);
         printResult(args->plugin, args->options, r);

@@ -2,7 +2,7 @@
 #include "editorsession.h"
 #include "jackplayer.h"
 #include "pluginhost.h"
-#include "settings.h"
+#include "settingsoptions.h"
 
 #include <algorithm>
 #include <csignal>
@@ -95,16 +95,15 @@ void addPlayCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "play", "Play live audio through a plug-in as a JACK client (two inputs, two outputs)");
     struct Args {
-        std::string plugin, program, server, connect = "auto";
+        std::string plugin, server, connect = "auto";
         Settings settings;
         bool noEditor = false;
     };
     auto args = std::make_shared<Args>();
     cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
-    cmd->add_option("--program", args->program, "Program number or name, applied first");
-    cmd->add_option("--set", args->settings.sets,
-                    "NAME=VALUE: set a parameter (0 to 1); repeatable, applied after the program")
-        ->allow_extra_args(false);
+    addSettingsOptions(
+        *cmd, args->settings,
+        "NAME=VALUE: set a parameter (0 to 1); repeatable, applied after the program");
     cmd->add_option("--server", args->server, "JACK server name (default: the default server)");
     cmd->add_option("--connect", args->connect,
                     "auto: first physical capture port to both inputs, outputs to the first two "
@@ -113,9 +112,6 @@ void addPlayCommand(CLI::App& app, int& status) {
         ->default_val("auto");
     cmd->add_flag("--no-editor", args->noEditor, "Do not open the plug-in's editor");
     cmd->callback([args, &status] {
-        if (!args->program.empty()) {
-            args->settings.program = args->program;
-        }
         PluginHost plugin(args->plugin);
         setStopSignalsBlocked(true);
         catchStopSignals();

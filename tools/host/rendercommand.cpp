@@ -1,6 +1,7 @@
 #include "commands.h"
 #include "pluginhost.h"
 #include "renderer.h"
+#include "settingsoptions.h"
 
 #include <cstdio>
 
@@ -12,7 +13,6 @@ void addRenderCommand(CLI::App& app, int& status) {
     struct Args {
         std::string plugin, in, out;
         RenderOptions options;
-        std::string program;
     };
     auto args = std::make_shared<Args>();
     cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
@@ -20,20 +20,13 @@ void addRenderCommand(CLI::App& app, int& status) {
     cmd->add_option("OUT", args->out,
                     "Output file; its extension picks the file type (WAV: 32-bit float)")
         ->required();
-    cmd->add_option("--program", args->program, "Program number or name, applied first");
-    cmd->add_option("--set", args->options.settings.sets,
-                    "NAME=VALUE: set a parameter (name as the plug-in shows it, value 0 to 1); "
-                    "repeatable, applied after the program")
-        ->allow_extra_args(false);
+    addSettingsOptions(*cmd, args->options.settings);
     cmd->add_option("--block", args->options.blockFrames, "Frames per process call")
         ->default_val(512);
     cmd->add_option("--sample-format", args->options.sampleFormat,
                     "auto, float, 16 or 24 (auto: float for WAV, else the input's)")
         ->default_val("auto");
     cmd->callback([args, &status] {
-        if (!args->program.empty()) {
-            args->options.settings.program = args->program;
-        }
         PluginHost plugin(args->plugin);
         const RenderResult r = renderFile(plugin, args->in, args->out, args->options);
         std::printf("Rendered %lld frames at %d Hz (%s in) to %s\n", r.frames, r.sampleRate,

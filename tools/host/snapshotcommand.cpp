@@ -1,7 +1,7 @@
 #include "commands.h"
 #include "editorsession.h"
 #include "pluginhost.h"
-#include "settings.h"
+#include "settingsoptions.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -40,7 +40,7 @@ void addSnapshotCommand(CLI::App& app, int& status) {
         "snapshot",
         "Open a plug-in's editor and save it as PNG (on Linux any X display, e.g. xvfb-run)");
     struct Args {
-        std::string plugin, out, program;
+        std::string plugin, out;
         bool back = false;
         Settings settings;
     };
@@ -48,14 +48,9 @@ void addSnapshotCommand(CLI::App& app, int& status) {
     cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so, .dll)")->required();
     cmd->add_option("OUT", args->out, "Output PNG file")->required();
     cmd->add_flag("--back", args->back, "Click the panel switch first to show the back panel");
-    cmd->add_option("--program", args->program, "Program number or name, applied first");
-    cmd->add_option("--set", args->settings.sets, "NAME=VALUE: set a parameter (0 to 1)")
-        ->allow_extra_args(false);
+    addSettingsOptions(*cmd, args->settings, "NAME=VALUE: set a parameter (0 to 1)");
     cmd->callback([args, &status] {
         PluginHost plugin(args->plugin);
-        if (!args->program.empty()) {
-            args->settings.program = args->program;
-        }
         applySettings(plugin, args->settings);
         EditorSession session(plugin);
         Image image;
