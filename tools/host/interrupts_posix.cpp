@@ -12,13 +12,18 @@ void onSignal(int) {
 }
 } // namespace
 
-void stopSessionOnInterrupt() {
+void catchSignals(void (*handler)(int), std::initializer_list<int> signals) {
     struct sigaction action {};
-    action.sa_handler = onSignal;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0; // no SA_RESTART: the event wait must wake up
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int number : signals) {
+        sigaction(number, &action, nullptr);
+    }
+}
+
+void stopSessionOnInterrupt() {
+    catchSignals(onSignal, {SIGINT, SIGTERM});
 }
 
 } // namespace gravelix::host

@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "editorsession.h"
+#include "interrupts.h"
 #include "jackplayer.h"
 #include "pluginhost.h"
 #include "settingsoptions.h"
@@ -35,15 +36,9 @@ void setStopSignalsBlocked(bool blocked) {
     pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
+// A closed terminal ends the session as cleanly as Ctrl-C.
 void catchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: the event wait must wake up
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    // A closed terminal ends the session as cleanly as Ctrl-C.
-    sigaction(SIGHUP, &action, nullptr);
+    catchSignals(onSignal, {SIGINT, SIGTERM, SIGHUP});
 }
 
 // One line on a terminal, rewritten in place; nothing at all when stdout is not a terminal.
