@@ -2,9 +2,7 @@
 
 #include "d2dbitmapcache.h"
 #include "d2dglobals.h"
-
-#include <map>
-#include <mutex>
+#include "graphics/decodedimagecache.h"
 
 namespace Toolkit::Win32Platform {
 
@@ -13,9 +11,8 @@ namespace {
 constexpr GUID premultipliedBgra = {
     0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x10}};
 
-std::mutex cacheMutex;
-std::map<std::int32_t, std::weak_ptr<const void>>& decodedById() {
-    static std::map<std::int32_t, std::weak_ptr<const void>> cache;
+DecodedImageCache& decodedImages() {
+    static DecodedImageCache cache;
     return cache;
 }
 } // namespace
@@ -43,19 +40,14 @@ bool D2DBitmap::load(const CResourceRef& resource) {
         return true;
     const bool numeric = resource.kind() == CResourceRef::kNumeric;
     if (numeric) {
-        std::lock_guard lock(cacheMutex);
-        auto found = decodedById().find(resource.id());
-        if (found != decodedById().end())
-            image = std::static_pointer_cast<const Image>(found->second.lock());
+        image = std::static_pointer_cast<const Image>(decodedImages().find(resource.id()));
         if (image)
             return true;
     }
     if (!loadResourceStream(resource))
         return false;
-    if (numeric) {
-        std::lock_guard lock(cacheMutex);
-        decodedById()[resource.id()] = image;
-    }
+    if (numeric)
+        decodedImages().remember(resource.id(), image);
     return true;
 }
 
@@ -103,11 +95,7 @@ bool D2DBitmap::isKindOf(const char* className) const {
 }
 
 std::size_t D2DBitmap::sharedImageCount() {
-    std::lock_guard lock(cacheMutex);
-    std::size_t alive = 0;
-    for (const auto& entry : decodedById())
-        alive += entry.second.expired() ? 0 : 1;
-    return alive;
+    return decodedImages().aliveCount();
 }
 
 } // namespace Toolkit::Win32Platform

@@ -1,19 +1,16 @@
 #include "gdiplusbitmap.h"
 
 #include "gdiplusglobals.h"
+#include "graphics/decodedimagecache.h"
 #include "window/modulehandle.h"
 
-#include <map>
-#include <mutex>
 #include <string>
 
 namespace Toolkit::Win32Platform {
 
 namespace {
-std::mutex cacheMutex;
-// Decoded images per resource id; an entry lives while some bitmap holds its pixels.
-std::map<std::int32_t, std::weak_ptr<const void>>& decodedById() {
-    static std::map<std::int32_t, std::weak_ptr<const void>> cache;
+DecodedImageCache& decodedImages() {
+    static DecodedImageCache cache;
     return cache;
 }
 } // namespace
@@ -49,21 +46,13 @@ bool GdiplusBitmap::load(const CResourceRef& resource) {
         return false;
     const bool numeric = resource.kind() == CResourceRef::kNumeric;
     if (numeric && resource.id() >= 1 && resource.id() <= 0xFFFF) {
-        std::shared_ptr<const Pixels> known;
-        {
-            std::lock_guard lock(cacheMutex);
-            auto found = decodedById().find(resource.id());
-            if (found != decodedById().end())
-                known = std::static_pointer_cast<const Pixels>(found->second.lock());
-        }
+        auto known = std::static_pointer_cast<const Pixels>(decodedImages().find(resource.id()));
         if (known && adopt(known))
             return true;
     }
     if (loadResourceStream(resource)) {
-        if (numeric && shared) {
-            std::lock_guard lock(cacheMutex);
-            decodedById()[resource.id()] = shared;
-        }
+        if (numeric && shared)
+            decodedImages().remember(resource.id(), shared);
         return true;
     }
     // Not a PNG resource: perhaps a plain bitmap resource of that id or name.
@@ -151,11 +140,7 @@ bool GdiplusBitmap::isKindOf(const char* className) const {
 }
 
 std::size_t GdiplusBitmap::sharedImageCount() {
-    std::lock_guard lock(cacheMutex);
-    std::size_t alive = 0;
-    for (const auto& entry : decodedById())
-        alive += entry.second.expired() ? 0 : 1;
-    return alive;
+    return decodedImages().aliveCount();
 }
 
 } // namespace Toolkit::Win32Platform
