@@ -27,6 +27,17 @@ std::vector<Gdiplus::PointF> shifted(const CDrawContext& state, const CPoint* po
                          static_cast<Gdiplus::REAL>(points[i].y + state.offset().y));
     return out;
 }
+
+// A rectangle moved by the context's offset, in GDI+ units.
+struct Box {
+    Gdiplus::REAL x, y, w, h;
+};
+
+Box shifted(const CDrawContext& state, const CRect& r) {
+    return {static_cast<Gdiplus::REAL>(r.left + state.offset().x),
+            static_cast<Gdiplus::REAL>(r.top + state.offset().y),
+            static_cast<Gdiplus::REAL>(r.width()), static_cast<Gdiplus::REAL>(r.height())};
+}
 } // namespace
 
 GdiplusPainter::GdiplusPainter(Gdiplus::GpGraphics* graphics) : gfx(graphics) {
@@ -127,10 +138,7 @@ void GdiplusPainter::polygon(const CDrawContext& state, const CPoint* points, st
 void GdiplusPainter::rect(const CDrawContext& state, const CRect& r, DrawStyle style) {
     if (r.isEmpty() || !pen || !fillBrush || !begin(state))
         return;
-    const auto x = static_cast<Gdiplus::REAL>(r.left + state.offset().x);
-    const auto y = static_cast<Gdiplus::REAL>(r.top + state.offset().y);
-    const auto w = static_cast<Gdiplus::REAL>(r.width());
-    const auto h = static_cast<Gdiplus::REAL>(r.height());
+    const auto [x, y, w, h] = shifted(state, r);
     if (style == kDrawFilled || style == kDrawFilledAndStroked) {
         useFill(state, state.fillColor());
         check(Gdip::GdipFillRectangle(gfx, fillBrush, x, y, w, h));
@@ -147,10 +155,7 @@ void GdiplusPainter::arc(const CDrawContext& state, const CRect& r, double start
                          double endAngle, DrawStyle style) {
     if (r.isEmpty() || !pen || !fillBrush || !begin(state))
         return;
-    const auto x = static_cast<Gdiplus::REAL>(r.left + state.offset().x);
-    const auto y = static_cast<Gdiplus::REAL>(r.top + state.offset().y);
-    const auto w = static_cast<Gdiplus::REAL>(r.width());
-    const auto h = static_cast<Gdiplus::REAL>(r.height());
+    const auto [x, y, w, h] = shifted(state, r);
     const auto start = static_cast<Gdiplus::REAL>(startAngle);
     const auto sweep = static_cast<Gdiplus::REAL>(endAngle - startAngle);
     if (style == kDrawFilled || style == kDrawFilledAndStroked) {
@@ -169,10 +174,7 @@ void GdiplusPainter::arc(const CDrawContext& state, const CRect& r, double start
 void GdiplusPainter::ellipse(const CDrawContext& state, const CRect& r, DrawStyle style) {
     if (r.isEmpty() || !pen || !fillBrush || !begin(state))
         return;
-    const auto x = static_cast<Gdiplus::REAL>(r.left + state.offset().x);
-    const auto y = static_cast<Gdiplus::REAL>(r.top + state.offset().y);
-    const auto w = static_cast<Gdiplus::REAL>(r.width());
-    const auto h = static_cast<Gdiplus::REAL>(r.height());
+    const auto [x, y, w, h] = shifted(state, r);
     if (style == kDrawFilled || style == kDrawFilledAndStroked) {
         useFill(state, state.fillColor());
         check(Gdip::GdipFillEllipse(gfx, fillBrush, x, y, w, h));
