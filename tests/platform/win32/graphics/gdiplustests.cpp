@@ -17,6 +17,22 @@ using namespace Toolkit::Win32Platform;
 
 namespace {
 
+// Copies straight (not premultiplied) 0xAARRGGBB pixels, row by row, between `pixels` and
+// the area of `image`; `mode` is ImageLockModeRead or ImageLockModeWrite.
+void transfer(Gdiplus::GpBitmap* image, const Gdiplus::GpRect& area, std::uint32_t* pixels,
+              UINT mode) {
+    Gdiplus::BitmapData data{};
+    data.Width = static_cast<UINT>(area.Width);
+    data.Height = static_cast<UINT>(area.Height);
+    data.Stride = area.Width * 4;
+    data.PixelFormat = PixelFormat32bppARGB;
+    data.Scan0 = pixels;
+    EXPECT_EQ(Gdip::GdipBitmapLockBits(image, &area, mode | Gdiplus::ImageLockModeUserInputBuf,
+                                       PixelFormat32bppARGB, &data),
+              Gdiplus::Ok);
+    Gdip::GdipBitmapUnlockBits(image, &data);
+}
+
 // Straight (not premultiplied) 0xAARRGGBB pixels of a GDI+ bitmap, row by row.
 std::vector<std::uint32_t> pixelsOf(const GdiplusBitmap& bitmap, int x = 0, int y = 0,
                                     int width = -1, int height = -1) {
@@ -24,19 +40,8 @@ std::vector<std::uint32_t> pixelsOf(const GdiplusBitmap& bitmap, int x = 0, int 
     width = width < 0 ? static_cast<int>(size.x) : width;
     height = height < 0 ? static_cast<int>(size.y) : height;
     std::vector<std::uint32_t> out(static_cast<std::size_t>(width * height));
-    Gdiplus::BitmapData data{};
-    data.Width = static_cast<UINT>(width);
-    data.Height = static_cast<UINT>(height);
-    data.Stride = width * 4;
-    data.PixelFormat = PixelFormat32bppARGB;
-    data.Scan0 = out.data();
-    const Gdiplus::GpRect area(x, y, width, height);
-    EXPECT_EQ(
-        Gdip::GdipBitmapLockBits(bitmap.image(), &area,
-                                 Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
-                                 PixelFormat32bppARGB, &data),
-        Gdiplus::Ok);
-    Gdip::GdipBitmapUnlockBits(bitmap.image(), &data);
+    transfer(bitmap.image(), Gdiplus::GpRect(x, y, width, height), out.data(),
+             Gdiplus::ImageLockModeRead);
     return out;
 }
 
@@ -47,19 +52,8 @@ template <class Colour> CBitmap* painted(int width, int height, Colour colour) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             pixels.push_back(colour(x, y));
-    Gdiplus::BitmapData data{};
-    data.Width = static_cast<UINT>(width);
-    data.Height = static_cast<UINT>(height);
-    data.Stride = width * 4;
-    data.PixelFormat = PixelFormat32bppARGB;
-    data.Scan0 = pixels.data();
-    const Gdiplus::GpRect area(0, 0, width, height);
-    EXPECT_EQ(
-        Gdip::GdipBitmapLockBits(image->image(), &area,
-                                 Gdiplus::ImageLockModeWrite | Gdiplus::ImageLockModeUserInputBuf,
-                                 PixelFormat32bppARGB, &data),
-        Gdiplus::Ok);
-    Gdip::GdipBitmapUnlockBits(image->image(), &data);
+    transfer(image->image(), Gdiplus::GpRect(0, 0, width, height), pixels.data(),
+             Gdiplus::ImageLockModeWrite);
     auto* bitmap = new CBitmap(image);
     image->releaseReference();
     return bitmap;
