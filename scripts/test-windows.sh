@@ -35,6 +35,11 @@ reg() { timeout 60 wine reg add "$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
 reg 'HKCU\Software\Wine\Explorer' Desktop Default
 reg 'HKCU\Software\Wine\Explorer\Desktops' Default 1024x768
 reg 'HKCU\Software\Wine\Direct3D' renderer vulkan
+# The explorer already running keeps its old mode: restart the server so the keys take effect.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+wineserver -p
+timeout 300 wine cmd /c exit 0 >/dev/null 2>&1
 
 # Tests labelled x11 drive the display's one pointer and keyboard: one at a time.
 status=0

@@ -1,12 +1,14 @@
 // Guards against the editor base's Windows services going wrong: the sizing fallback resizing
 // host windows it must leave alone (an MDI client, a parent far larger than our window) or
-// missing the ones it must grow, and the idle paint pump painting nothing or too much.
+// missing the ones it must grow, the idle paint pump painting nothing or too much, and an editor
+// taking away the COM initialisation of a host thread that OLE refused.
 #include "platform/editorsupport.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <thread>
 #include <vector>
 
 namespace {
@@ -114,6 +116,31 @@ TEST_F(Windows, PaintPumpRunsOnePendingPaint) {
     DestroyWindow(window);
     made.pop_back();
     UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
+// A host thread in the multithreaded apartment refuses OLE; the editor must not then
+// uninitialise COM on it. (Wine forgives the unbalanced call; Windows takes the host's COM away.)
+TEST(EditorSupport, LeavesAHostsComAloneWhenOleWasRefused) {
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    Toolkit::EditorSupport::enterEditorThread();
+    Toolkit::EditorSupport::leaveEditorThread();
+    // Still initialised: a further call only adds a count.
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);
+    CoUninitialize();
+    CoUninitialize();
+}
+
+// In a fresh thread OLE is taken and given back: afterwards the thread can join any apartment.
+TEST(EditorSupport, BalancesItsOwnOleInitialisation) {
+    std::thread editorThread([] {
+        Toolkit::EditorSupport::enterEditorThread();
+        EXPECT_EQ(OleInitialize(nullptr), S_FALSE); // ours is in place
+        OleUninitialize();
+        Toolkit::EditorSupport::leaveEditorThread();
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+        CoUninitialize();
+    });
+    editorThread.join();
 }
 
 } // namespace

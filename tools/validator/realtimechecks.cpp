@@ -63,7 +63,7 @@ Workload runWorkload(CheckContext& ctx, bool armTrap) {
 
 Outcome allocations(CheckContext& ctx) {
     if (!RtProbe::allocationsVisible()) {
-        return skip("heap calls are not visible in this build (no C library interposition)");
+        return skip("heap calls are not visible in this build");
     }
     const Workload w = runWorkload(ctx, false);
     if (!w.problem.empty()) {

@@ -8,14 +8,23 @@
 
 namespace Toolkit::EditorSupport {
 
+namespace {
+// Successful OleInitialize calls of this thread not yet balanced. A host thread already in the
+// multithreaded apartment refuses OLE (RPC_E_CHANGED_MODE) without counting the call; an
+// uninitialise for it would take away one of the host's own COM initialisations.
+thread_local int oleInitialisations = 0;
+} // namespace
+
 void enterEditorThread() {
-    // The result does not matter: a thread already in another apartment keeps it, and the
-    // matching uninitialise below is harmless either way.
-    (void)OleInitialize(nullptr);
+    if (SUCCEEDED(OleInitialize(nullptr)))
+        ++oleInitialisations;
 }
 
 void leaveEditorThread() {
-    OleUninitialize();
+    if (oleInitialisations > 0) {
+        --oleInitialisations;
+        OleUninitialize();
+    }
 }
 
 std::uint32_t ticks() {
