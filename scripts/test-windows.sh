@@ -28,18 +28,26 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
-wineserver -p
-timeout 300 wine cmd /c exit 0 >/dev/null 2>&1
-reg() { timeout 60 wine reg add "$1" /v "$2" /d "$3" /f >/dev/null 2>&1; }
+# Starting a prefix now and then answers a stray status (seen: 53) although it worked; a broken
+# prefix still shows as failing tests, so the set-up steps only warn.
+boot() {
+  wineserver -p || true
+  timeout 300 wine cmd /c exit 0 >/dev/null 2>&1 ||
+    echo "test-windows.sh: warning: starting the Wine prefix answered $?" >&2
+}
+boot
+reg() {
+  timeout 60 wine reg add "$1" /v "$2" /d "$3" /f >/dev/null 2>&1 ||
+    echo "test-windows.sh: warning: setting $1 $2 answered $?" >&2
+}
 # A virtual desktop: without a window manager DestroyWindow would wait for one.
 reg 'HKCU\Software\Wine\Explorer' Desktop Default
 reg 'HKCU\Software\Wine\Explorer\Desktops' Default 1024x768
 reg 'HKCU\Software\Wine\Direct3D' renderer vulkan
 # The explorer already running keeps its old mode: restart the server so the keys take effect.
 wineserver -k >/dev/null 2>&1 || true
-wineserver -w
-wineserver -p
-timeout 300 wine cmd /c exit 0 >/dev/null 2>&1
+wineserver -w || true
+boot
 
 # Tests labelled x11 drive the display's one pointer and keyboard: one at a time.
 status=0
