@@ -23,6 +23,11 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt" 2>/
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$dir/GRAVELIX.dll" "$dir/gravelix-host.exe" "$stage/"
+# Debug information stays in the build folder: it multiplies the download for no user.
+strip=$(command -v x86_64-w64-mingw32-strip || true)
+if [ -n "$strip" ]; then
+  "$strip" --strip-debug "$stage/GRAVELIX.dll" "$stage/gravelix-host.exe" 2>/dev/null || true
+fi
 # CRLF line ends: the note is read on Windows.
 sed 's/$/\r/' >"$stage/README.txt" <<TEXT
 Gravelix $version for 64-bit Windows
