@@ -1,10 +1,10 @@
 #include "pluginbench.h"
 
 #include "pluginhost.h"
+#include "threadclock.h"
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 #include <memory>
 #include <stdexcept>
 
@@ -13,12 +13,6 @@ namespace gravelix::host {
 namespace {
 
 constexpr std::size_t kNoiseFrames = 1 << 16;
-
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
 
 // Full-scale white noise, a different sequence per channel, the same on every run.
 std::vector<float> noise(std::size_t n, unsigned seed) {

@@ -1,4 +1,5 @@
 #include "pluginhost.h"
+#include "threadclock.h"
 
 #include "sharedlibrary.h"
 
@@ -8,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <unordered_map>
 #include <utility>
@@ -60,12 +60,6 @@ using EntryPoint = AEffect* (*)(audioMasterCallback);
 double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
 } // namespace
