@@ -7,7 +7,7 @@
 // editor figures need an X display (scripts/with-display.sh) and are skipped without one.
 #include <benchmark/benchmark.h>
 
-#include "host/aeffect.h"
+#include "plugin/aeffect.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

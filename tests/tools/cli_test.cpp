@@ -2,7 +2,7 @@
 // failure as success, and a demo riff that changes from run to run.
 #include "gravelixversion.h"
 #include "testsupport.h"
-#include "tools/host/riff.h"
+#include "tools/hosting/riff.h"
 
 #include <gtest/gtest.h>
 

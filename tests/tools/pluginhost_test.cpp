@@ -1,7 +1,7 @@
 // Guards against a host that crashes on, or misreports, libraries it cannot use as plug-ins,
 // and against callback recording that loses or mixes up calls under several threads.
 #include "testsupport.h"
-#include "tools/host/pluginhost.h"
+#include "tools/hosting/pluginhost.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Guards against a progress bar that clutters logs and pipes, flickers up for quick work,
 // shows a wrong time left, or leaves the terminal's next line glued to it.
 #include "testsupport.h"
-#include "tools/host/progressbar.h"
+#include "tools/hosting/progressbar.h"
 
 #include <gtest/gtest.h>
 

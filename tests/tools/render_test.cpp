@@ -1,7 +1,7 @@
 // Guards against renders that route channels wrongly, drop or repeat frames at block edges,
 // change the file's format or rate, or accept settings the plug-in cannot take.
 #include "testsupport.h"
-#include "tools/host/pluginhost.h"
+#include "tools/hosting/pluginhost.h"
 
 #include <gtest/gtest.h>
 

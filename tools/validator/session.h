@@ -5,7 +5,7 @@
 #include "audiobuffers.h"
 #include "check.h"
 #include "rtprobe.h"
-#include "tools/host/pluginhost.h"
+#include "tools/hosting/pluginhost.h"
 
 #include <memory>
 #include <string>

@@ -4,7 +4,7 @@
 #include "check.h"
 #include "hostwindow.h"
 #include "isolation.h"
-#include "tools/host/sharedlibrary.h"
+#include "tools/hosting/sharedlibrary.h"
 
 #include <algorithm>
 #include <chrono>

@@ -3,7 +3,7 @@
 // into large buffers, editor requests without a window, process calls with any block size
 // and sample values, rate and block size changes. Sanitizers catch memory and undefined
 // behaviour; the checks below catch wrong answers a host would trip over.
-#include "host/aeffect.h"
+#include "plugin/aeffect.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,6 +1,6 @@
 #include "win32factory.h"
 
-#include "graphics/win32graphics.h"
+#include "win32graphics.h"
 #include "win32frame.h"
 #include "win32timer.h"
 

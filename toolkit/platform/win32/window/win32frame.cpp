@@ -1,7 +1,7 @@
 #include "win32frame.h"
 
 #include "droptarget.h"
-#include "graphics/win32graphics.h"
+#include "win32graphics.h"
 #include "keytranslation.h"
 #include "modulehandle.h"
 #include "windowclass.h"

@@ -1,6 +1,6 @@
 #include "windowclass.h"
 
-#include "graphics/win32graphics.h"
+#include "win32graphics.h"
 #include "modulehandle.h"
 
 #include <ole2.h>

@@ -1,7 +1,7 @@
 // Loads a plug-in library, hands it a host callback and owns the effect until closed.
 #pragma once
 
-#include "host/aeffect.h"
+#include "plugin/aeffect.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "commands.h"
-#include "pluginhost.h"
-#include "renderer.h"
+#include "tools/hosting/pluginhost.h"
+#include "tools/hosting/renderer.h"
 #include "settingsoptions.h"
 
 #include <cstdio>

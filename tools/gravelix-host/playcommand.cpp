@@ -1,8 +1,8 @@
 #include "commands.h"
-#include "editorsession.h"
-#include "interrupts.h"
-#include "jackplayer.h"
-#include "pluginhost.h"
+#include "tools/hosting/editorsession.h"
+#include "tools/hosting/interrupts.h"
+#include "tools/hosting/jackplayer.h"
+#include "tools/hosting/pluginhost.h"
 #include "settingsoptions.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 
 #include "cdrawcontext.h"
 #include "ctoolkittimer.h"
-#include "graphics/win32graphics.h"
+#include "win32graphics.h"
 #include "modulehandle.h"
 #include "platform/iplatformfactory.h"
 #include "platform/iplatformframe.h"

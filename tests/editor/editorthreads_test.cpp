@@ -1,8 +1,8 @@
 // Guards against editors of two plug-in instances that crash, race or paint a wrong picture when
 // they open and close on threads of their own at the same time (shared images included), or when
 // an editor left open on one thread is destroyed with its effect on another.
-#include "tools/host/hostwindow.h"
-#include "tools/host/pluginhost.h"
+#include "tools/hosting/hostwindow.h"
+#include "tools/hosting/pluginhost.h"
 
 #include <gtest/gtest.h>
 // After the test framework: the X headers define macros such as None and Bool.

@@ -1,8 +1,8 @@
 // Guards the plug-in's pedal window in a real X server against wrong placement or size, faces
 // or filmstrip frames that do not match the artwork, gestures that do not reach the effect and
 // host (or reach the host for the tag-11 controls), and host changes that never show.
-#include "tools/host/hostwindow.h"
-#include "tools/host/pluginhost.h"
+#include "tools/hosting/hostwindow.h"
+#include "tools/hosting/pluginhost.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // plug-in and set it up before use.
 #pragma once
 
-#include "settings.h"
+#include "tools/hosting/settings.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,5 +1,5 @@
 #include "commands.h"
-#include "pluginhost.h"
+#include "tools/hosting/pluginhost.h"
 
 #include <cstdio>
 

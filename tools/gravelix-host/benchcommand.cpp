@@ -1,5 +1,5 @@
 #include "commands.h"
-#include "pluginbench.h"
+#include "tools/hosting/pluginbench.h"
 #include "settingsoptions.h"
 
 #include <algorithm>

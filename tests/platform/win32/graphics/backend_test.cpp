@@ -2,7 +2,7 @@
 // out bitmaps and contexts for sizes that make no image.
 #include "cbitmap.h"
 #include "coffscreencontext.h"
-#include "graphics/win32graphics.h"
+#include "win32graphics.h"
 #include "platform/iplatformbitmap.h"
 
 #include <gtest/gtest.h>

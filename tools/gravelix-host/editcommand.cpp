@@ -1,7 +1,7 @@
 #include "commands.h"
-#include "editorsession.h"
-#include "interrupts.h"
-#include "pluginhost.h"
+#include "tools/hosting/editorsession.h"
+#include "tools/hosting/interrupts.h"
+#include "tools/hosting/pluginhost.h"
 
 #include <cstdio>
 

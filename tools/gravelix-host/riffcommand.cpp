@@ -1,6 +1,6 @@
 #include "commands.h"
-#include "riff.h"
-#include "soundfile.h"
+#include "tools/hosting/riff.h"
+#include "tools/hosting/soundfile.h"
 
 #include <cstdio>
 #include <stdexcept>

@@ -4,7 +4,7 @@
 #include "gdiplus/gdiplusbitmap.h"
 #include "gdiplus/gdiplusglobals.h"
 #include "gdiplus/gdiplusoffscreencontext.h"
-#include "graphics/win32graphics.h"
+#include "win32graphics.h"
 
 #include <gtest/gtest.h>
 

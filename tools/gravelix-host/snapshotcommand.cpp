@@ -1,6 +1,6 @@
 #include "commands.h"
-#include "editorsession.h"
-#include "pluginhost.h"
+#include "tools/hosting/editorsession.h"
+#include "tools/hosting/pluginhost.h"
 #include "settingsoptions.h"
 
 #include <cstdio>
