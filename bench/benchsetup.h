@@ -39,12 +39,14 @@ inline void process(Gravelix& g, std::vector<float>& l, std::vector<float>& r,
 // (where they would turn subnormal). Leaves `l` and `r` silent; `l` holds a second of input.
 inline void settleAfterNote(Gravelix& g, std::vector<float>& l, std::vector<float>& r) {
     std::vector<float> outL(kWarmUpBlock), outR(kWarmUpBlock);
-    for (std::size_t done = 0; done < 44100; done += kWarmUpBlock)
+    for (std::size_t done = 0; done < 44100; done += kWarmUpBlock) {
         process(g, l, r, outL, outR, done, kWarmUpBlock);
+    }
     std::fill(l.begin(), l.end(), 0.0f);
     std::fill(r.begin(), r.end(), 0.0f);
-    for (std::size_t done = 0; done < 5 * 44100; done += kWarmUpBlock)
+    for (std::size_t done = 0; done < 5 * 44100; done += kWarmUpBlock) {
         process(g, l, r, outL, outR, 0, kWarmUpBlock);
+    }
 }
 
 } // namespace bench

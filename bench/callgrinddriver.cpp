@@ -44,8 +44,9 @@ int main(int argc, char** argv) {
     Gravelix g(nullptr);
     bench::configure(g, stereo, effect);
     std::vector<float> l = bench::noise(1 << 16, 1), r = bench::noise(1 << 16, 2);
-    if (silence)
+    if (silence) {
         bench::settleAfterNote(g, l, r);
+    }
     measured(g, l, r, block, frames);
     return 0;
 }

@@ -54,11 +54,12 @@ cairo_surface_t* decodeWithSpng(const std::vector<unsigned char>& png) {
                 unsigned char* p = line + 4 * x;
                 const unsigned a = p[3];
                 std::uint32_t pixel = 0;
-                if (a == 255)
+                if (a == 255) {
                     pixel = 0xFF000000u | p[0] << 16 | p[1] << 8 | p[2];
-                else if (a != 0)
+                } else if (a != 0) {
                     pixel = a << 24 | premultiply(a, p[0]) << 16 | premultiply(a, p[1]) << 8 |
                             premultiply(a, p[2]);
+                }
                 std::memcpy(p, &pixel, 4);
             }
         }
@@ -73,8 +74,9 @@ cairo_surface_t* decodeWithCairo(const std::vector<unsigned char>& png) {
 }
 
 bool samePixels(cairo_surface_t* a, cairo_surface_t* b) {
-    if (!a || !b)
+    if (!a || !b) {
         return false;
+    }
     cairo_surface_flush(a);
     cairo_surface_flush(b);
     const int height = cairo_image_surface_get_height(a);
@@ -98,8 +100,9 @@ void decode(benchmark::State& state,
         state.SkipWithError("the decoders disagree on the pixels");
         return;
     }
-    for (auto _ : state)
+    for (auto _ : state) {
         cairo_surface_destroy(decoder(png));
+    }
 }
 
 void BM_DecodeCairo(benchmark::State& state) {

@@ -59,14 +59,16 @@ VstIntPtr dispatch(AEffect* effect, VstInt32 opcode, void* ptr = nullptr) {
 
 AEffect* openInstance(Entry entry) {
     AEffect* effect = entry(hostCallback);
-    if (effect)
+    if (effect) {
         dispatch(effect, effOpen);
+    }
     return effect;
 }
 
 void closeInstance(AEffect* effect) {
-    if (effect)
+    if (effect) {
         dispatch(effect, effClose);
+    }
 }
 
 double secondsSince(Clock::time_point start) {
@@ -78,8 +80,9 @@ class Host {
 public:
     Host() {
         display = XOpenDisplay(nullptr);
-        if (!display)
+        if (!display) {
             return;
+        }
         // A pixel read from a window that is not (yet) on screen fails; it reads as black.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         const int screen = DefaultScreen(display);
@@ -92,15 +95,17 @@ public:
         XMapWindow(display, window);
         XEvent event;
         for (int i = 0; i < 2000; ++i) {
-            if (XCheckTypedWindowEvent(display, window, MapNotify, &event))
+            if (XCheckTypedWindowEvent(display, window, MapNotify, &event)) {
                 break;
+            }
             usleep(500);
         }
         gc = XCreateGC(display, window, 0, nullptr);
     }
     ~Host() {
-        if (!display)
+        if (!display) {
             return;
+        }
         XFreeGC(display, gc);
         XDestroyWindow(display, window);
         XCloseDisplay(display);
@@ -114,8 +119,9 @@ public:
     // The probe pixel as the screen shows it (the editor's window included).
     unsigned long probe() {
         XImage* image = XGetImage(display, window, kProbeX, kProbeY, 1, 1, AllPlanes, ZPixmap);
-        if (!image)
+        if (!image) {
             return 0;
+        }
         const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
         XDestroyImage(image);
         return pixel;
@@ -126,16 +132,18 @@ public:
         const auto start = Clock::now();
         do {
             dispatch(effect, effEditIdle);
-            if (probe() != before)
+            if (probe() != before) {
                 return true;
+            }
         } while (secondsSince(start) < 2.0);
         return false;
     }
 
     // Waits until the closed editor's window is gone from the screen.
     void waitForBlack() {
-        for (int i = 0; i < 2000 && probe() != 0; ++i)
+        for (int i = 0; i < 2000 && probe() != 0; ++i) {
             usleep(500);
+        }
     }
 
     // Paints the editor's window magenta and has the server expose all of it, as when a
@@ -144,8 +152,9 @@ public:
         Window root, parentWindow, *children = nullptr;
         unsigned count = 0;
         XQueryTree(display, window, &root, &parentWindow, &children, &count);
-        if (count == 0)
+        if (count == 0) {
             return 0;
+        }
         const Window editor = children[0];
         XFree(children);
         XSetForeground(display, gc, 0xFF00FF);
@@ -163,8 +172,9 @@ private:
 
 // Best, median and (as the benchmark's time) mean of the samples.
 void report(benchmark::State& state, std::vector<double>& seconds) {
-    if (seconds.empty())
+    if (seconds.empty()) {
         return;
+    }
     std::sort(seconds.begin(), seconds.end());
     state.counters["best"] = seconds.front();
     state.counters["median"] = seconds[seconds.size() / 2];
@@ -176,25 +186,29 @@ void report(benchmark::State& state, std::vector<double>& seconds) {
 // took in this process, in which nothing of the plug-in ran before.
 int firstInProcess(bool editor) {
     Entry entry = loadEntry();
-    if (!entry)
+    if (!entry) {
         return 1;
+    }
     std::unique_ptr<Host> host;
     if (editor) {
         host = std::make_unique<Host>();
-        if (!host->ok())
+        if (!host->ok()) {
             return 1;
+        }
     }
     auto start = Clock::now();
     AEffect* effect = entry(hostCallback);
     double seconds = secondsSince(start);
-    if (!effect)
+    if (!effect) {
         return 1;
+    }
     dispatch(effect, effOpen);
     if (editor) {
         start = Clock::now();
         dispatch(effect, effEditOpen, host->parent());
-        if (!host->idleUntilProbeChanges(effect, 0))
+        if (!host->idleUntilProbeChanges(effect, 0)) {
             return 1;
+        }
         seconds = secondsSince(start);
         dispatch(effect, effEditClose);
     }
@@ -206,8 +220,9 @@ int firstInProcess(bool editor) {
 // Runs this program again with `mode` and reads the seconds it prints; negative on failure.
 double runChild(const char* mode) {
     int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
+    if (pipe(pipeEnds) != 0) {
         return -1;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
@@ -221,14 +236,17 @@ double runChild(const char* mode) {
     close(pipeEnds[1]);
     char text[64] = {};
     ssize_t length = 0;
-    if (!failed)
+    if (!failed) {
         length = read(pipeEnds[0], text, sizeof text - 1);
+    }
     close(pipeEnds[0]);
     int status = 0;
-    if (!failed)
+    if (!failed) {
         waitpid(child, &status, 0);
-    if (failed || length <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    }
+    if (failed || length <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return -1;
+    }
     return std::strtod(text, nullptr);
 }
 
@@ -272,11 +290,13 @@ struct Session {
 
     Session() {
         entry = loadEntry();
-        if (!entry)
+        if (!entry) {
             return;
+        }
         first = openInstance(entry);
-        if (!first || !host.ok())
+        if (!first || !host.ok()) {
             return;
+        }
         dispatch(first, effEditOpen, host.parent());
         editorOk = host.idleUntilProbeChanges(first, 0);
         dispatch(first, effEditClose);
@@ -356,8 +376,9 @@ void closeFirstEditor() {
 }
 
 void BM_FullRepaint(benchmark::State& state) {
-    if (!openFirstEditor(state))
+    if (!openFirstEditor(state)) {
         return;
+    }
     Session& s = session();
     std::vector<double> samples;
     for (auto _ : state) {
@@ -378,11 +399,13 @@ void BM_FullRepaint(benchmark::State& state) {
 BENCHMARK(BM_FullRepaint)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_IdleNothingToRepaint(benchmark::State& state) {
-    if (!openFirstEditor(state))
+    if (!openFirstEditor(state)) {
         return;
+    }
     AEffect* effect = session().first;
-    for (auto _ : state)
+    for (auto _ : state) {
         dispatch(effect, effEditIdle);
+    }
     closeFirstEditor();
 }
 BENCHMARK(BM_IdleNothingToRepaint)->Unit(benchmark::kMicrosecond);
@@ -390,13 +413,16 @@ BENCHMARK(BM_IdleNothingToRepaint)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--first-instance") == 0)
+    if (argc == 2 && std::strcmp(argv[1], "--first-instance") == 0) {
         return firstInProcess(false);
-    if (argc == 2 && std::strcmp(argv[1], "--first-editor") == 0)
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--first-editor") == 0) {
         return firstInProcess(true);
+    }
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -27,8 +27,9 @@ void BM_ProcessReplacing(benchmark::State& state) {
     std::vector<float> l = bench::noise(kNoiseFrames + 512, 1);
     std::vector<float> r = bench::noise(kNoiseFrames + 512, 2);
     std::vector<float> outL(512), outR(512);
-    if (signal == kSilenceAfterNote)
+    if (signal == kSilenceAfterNote) {
         bench::settleAfterNote(g, l, r);
+    }
 
     std::size_t offset = 0;
     for (auto _ : state) {

@@ -27,13 +27,15 @@ constexpr std::int32_t kNoParameterTag = 11;
 void loadImage(CBitmap*& slot, std::int32_t id) {
     CBitmap* old = slot;
     slot = new CBitmap(CResourceRef(id));
-    if (old)
+    if (old) {
         old->releaseReference();
+    }
 }
 
 void releaseImage(CBitmap*& slot) {
-    if (slot)
+    if (slot) {
         slot->releaseReference();
+    }
     slot = nullptr;
 }
 
@@ -51,8 +53,9 @@ gravelixeditor::gravelixeditor(AudioEffect* effect) : AEffGUIEditor(effect) {
 gravelixeditor::~gravelixeditor() {
     // A host may destroy the effect without closing the editor first; the window must not
     // outlive the listener its controls call.
-    if (frame)
+    if (frame) {
         releaseFrame();
+    }
     releaseImage(frontPanelImage);
     releaseImage(footswitchImage);
     releaseImage(stereoSwitchImage);
@@ -66,11 +69,13 @@ gravelixeditor::~gravelixeditor() {
 
 bool gravelixeditor::open(void* ptr) {
     // A second open without a close replaces the window instead of leaking it.
-    if (frame)
+    if (frame) {
         releaseFrame();
+    }
     AEffGUIEditor::open(ptr);
-    if (!ptr)
+    if (!ptr) {
         return false;
+    }
 
     loadImage(frontPanelImage, kFrontPanelImageId);
     loadImage(footswitchImage, kFootswitchImageId);
@@ -97,8 +102,9 @@ bool gravelixeditor::open(void* ptr) {
         control->setValue(tag == kNoParameterTag ? 0.0f : effect->getParameter(tag));
         control->setTransparent(false);
         frame->addView(control);
-        if (!front)
+        if (!front) {
             control->setVisible(false);
+        }
     };
     const CPoint origin(0, 0);
     add(outputKnob = new CAnimKnob(CRect(16, 29, 135, 148), this, 0, kKnobImages, kKnobImageHeight,
@@ -146,13 +152,15 @@ void gravelixeditor::close() {
 void gravelixeditor::releaseFrame() {
     CFrame* old = frame;
     frame = nullptr;
-    if (old)
+    if (old) {
         old->releaseReference();
+    }
 }
 
 void gravelixeditor::idle() {
-    if (frame && !inIdleStuff)
+    if (frame && !inIdleStuff) {
         applyToldValues();
+    }
     AEffGUIEditor::idle();
 }
 
@@ -163,8 +171,9 @@ static_assert(std::atomic<float>::is_always_lock_free &&
 void gravelixeditor::setParameter(VstInt32 index, float value) {
     // May run on the host's audio thread while the editor thread opens or closes the window,
     // so the controls are not touched here.
-    if (index < 0 || index >= kParameters)
+    if (index < 0 || index >= kParameters) {
         return;
+    }
     toldValues[static_cast<std::size_t>(index)].store(value, std::memory_order_relaxed);
     toldMask.fetch_or(1u << index, std::memory_order_release);
 }
@@ -172,18 +181,21 @@ void gravelixeditor::setParameter(VstInt32 index, float value) {
 void gravelixeditor::applyToldValues() {
     std::uint32_t mask = toldMask.exchange(0, std::memory_order_acquire);
     for (int index = 0; mask != 0; ++index, mask >>= 1) {
-        if (!(mask & 1u))
+        if (!(mask & 1u)) {
             continue;
+        }
         // Silent: the control is only marked for redraw, its listener is not called.
-        if (CControl* control = controlFor(index))
+        if (CControl* control = controlFor(index)) {
             control->setValue(
                 toldValues[static_cast<std::size_t>(index)].load(std::memory_order_relaxed));
+        }
     }
 }
 
 CControl* gravelixeditor::controlFor(VstInt32 index) const {
-    if (!frame)
+    if (!frame) {
         return nullptr;
+    }
     switch (index) {
     case 0:
         return outputKnob;
@@ -211,13 +223,15 @@ CControl* gravelixeditor::controlFor(VstInt32 index) const {
 }
 
 void gravelixeditor::valueChanged(CControl* control) {
-    if (!control)
+    if (!control) {
         return;
+    }
     const std::int32_t tag = control->tag();
     // The footswitch and the tweak plate carry a tag that is no parameter; the host is told
     // only of real parameters.
-    if (tag >= 0 && tag < effect->getAeffect()->numParams)
+    if (tag >= 0 && tag < effect->getAeffect()->numParams) {
         effect->setParameterAutomated(tag, control->value());
+    }
     control->markDirty(true);
 
     if (control == tweakButton) {
@@ -242,8 +256,9 @@ void gravelixeditor::valueChanged(CControl* control) {
     } else if (control == footswitch) {
         // Only the release of a mouse press toggles (the key path never sets `pressed`);
         // anything but exactly 0 counts as on, so a host's 0.5 goes to 0.
-        if (footswitch->pressed)
+        if (footswitch->pressed) {
             effectLed->setValue(effectLed->value() == 0.0f ? 1.0f : 0.0f);
+        }
         // The footswitch's own gesture is bracketed under a tag the host never hears of, so
         // the Effect change it causes gets a gesture of its own: hosts recording automation
         // in touch mode drop or misplace changes that arrive outside begin/end.

@@ -34,12 +34,8 @@ public:
 private:
 #if defined(__x86_64__) || defined(__i386__)
     static constexpr std::uint64_t kFlushBits = 0x8040; // MXCSR FTZ (bit 15) | DAZ (bit 6)
-    static std::uint64_t read() {
-        return _mm_getcsr();
-    }
-    static void write(std::uint64_t v) {
-        _mm_setcsr(static_cast<unsigned>(v));
-    }
+    static std::uint64_t read() { return _mm_getcsr(); }
+    static void write(std::uint64_t v) { _mm_setcsr(static_cast<unsigned>(v)); }
 #elif defined(__aarch64__)
     static constexpr std::uint64_t kFlushBits = std::uint64_t{1} << 24; // FPCR.FZ
     static std::uint64_t read() {
@@ -47,14 +43,10 @@ private:
         __asm__ __volatile__("mrs %0, fpcr" : "=r"(v));
         return v;
     }
-    static void write(std::uint64_t v) {
-        __asm__ __volatile__("msr fpcr, %0" : : "r"(v));
-    }
+    static void write(std::uint64_t v) { __asm__ __volatile__("msr fpcr, %0" : : "r"(v)); }
 #else
     static constexpr std::uint64_t kFlushBits = 0;
-    static std::uint64_t read() {
-        return 0;
-    }
+    static std::uint64_t read() { return 0; }
     static void write(std::uint64_t) {}
 #endif
 

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "audioeffectx.h"
-#include "gravelixversion.h"
 #include "gravelixprogram.h"
+#include "gravelixversion.h"
 #include "stereochain.h"
 
 // The distortion pedal: ten parameters, four in-memory programs, the coefficient rules and

@@ -16,8 +16,9 @@ public:
 
     virtual AudioEffect* getEffect() { return effect; }
     virtual bool getRect(ERect** rect) {
-        if (rect)
+        if (rect) {
             *rect = nullptr;
+        }
         return false;
     }
     // ptr: the host's parent window.

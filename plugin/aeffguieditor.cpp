@@ -23,8 +23,9 @@ SystemClock systemClock;
 // Truncates toward zero; sizes a 32-bit integer cannot hold (or no number at all) are pinned
 // rather than left to undefined conversion.
 VstInt32 truncatedSize(double value) {
-    if (std::isnan(value))
+    if (std::isnan(value)) {
         return 0;
+    }
     constexpr double lo = std::numeric_limits<VstInt32>::min();
     constexpr double hi = std::numeric_limits<VstInt32>::max();
     return static_cast<VstInt32>(std::trunc(value < lo ? lo : (value > hi ? hi : value)));
@@ -59,8 +60,9 @@ AEffGUIEditor::~AEffGUIEditor() {
 }
 
 bool AEffGUIEditor::getRect(ERect** ppRect) {
-    if (!ppRect)
+    if (!ppRect) {
         return false;
+    }
     *ppRect = &rect;
     return true;
 }
@@ -73,8 +75,9 @@ bool AEffGUIEditor::open(void* ptr) {
 void AEffGUIEditor::idle() {
     // Editor thread only. While the host runs inside our masterIdle, a nested idle must not
     // touch the frame or run the pump again.
-    if (inIdleStuff)
+    if (inIdleStuff) {
         return;
+    }
     Toolkit::EditorSupport::beforeFrameIdle();
     if (frame) {
         frame->idle();
@@ -83,8 +86,9 @@ void AEffGUIEditor::idle() {
 }
 
 bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) {
-    if (!frame)
+    if (!frame) {
         return false;
+    }
     Toolkit::SharedGuard<Toolkit::CFrame> hold(frame);
     Toolkit::VstKeyCode key = toToolkit(keyCode);
     const std::int32_t result = hold->keyDown(key);
@@ -93,8 +97,9 @@ bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) {
 }
 
 bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) {
-    if (!frame)
+    if (!frame) {
         return false;
+    }
     Toolkit::SharedGuard<Toolkit::CFrame> hold(frame);
     Toolkit::VstKeyCode key = toToolkit(keyCode);
     const std::int32_t result = hold->keyUp(key);
@@ -103,8 +108,9 @@ bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) {
 }
 
 bool AEffGUIEditor::onWheel(float distance) {
-    if (!frame)
+    if (!frame) {
         return false;
+    }
     Toolkit::SharedGuard<Toolkit::CFrame> hold(frame);
     Toolkit::CPoint where(0, 0);
     hold->currentMouseLocation(where);
@@ -124,15 +130,17 @@ void AEffGUIEditor::doIdleStuff() {
     if (static_cast<std::int32_t>(now - lastTicks) < 0) {
         wait(4);
         now += 4;
-        if (static_cast<std::int32_t>(lastTicks - now) > 50)
+        if (static_cast<std::int32_t>(lastTicks - now) > 50) {
             return;
+        }
     }
     idle();
     Toolkit::EditorSupport::pumpPaint();
     inIdleStuff = true;
     lastTicks = now + 100;
-    if (effect)
+    if (effect) {
         effect->masterIdle();
+    }
     inIdleStuff = false;
 }
 
@@ -144,24 +152,28 @@ void AEffGUIEditor::beginEdit(std::int32_t index) {
     // Controls without a parameter (tags beyond the effect's) tell the host nothing: a host
     // may index its parameter tables with what it receives.
     AudioEffectX* x = extendedEffect();
-    if (x && isEffectParameter(index))
+    if (x && isEffectParameter(index)) {
         x->beginEdit(index);
+    }
 }
 
 void AEffGUIEditor::endEdit(std::int32_t index) {
     AudioEffectX* x = extendedEffect();
-    if (x && isEffectParameter(index))
+    if (x && isEffectParameter(index)) {
         x->endEdit(index);
+    }
 }
 
 bool AEffGUIEditor::beforeSizeChange(const Toolkit::CRect& newSize,
                                      const Toolkit::CRect& /*oldSize*/) {
     AudioEffectX* x = extendedEffect();
     char capability[] = "sizeWindow";
-    if (x && x->canHostDo(capability) != 0)
+    if (x && x->canHostDo(capability) != 0) {
         return x->sizeWindow(truncatedSize(newSize.width()), truncatedSize(newSize.height()));
-    if (!frame || !frame->platformFrame())
+    }
+    if (!frame || !frame->platformFrame()) {
         return true;
+    }
     return Toolkit::EditorSupport::resizeNativeWindows(frame->platformFrame()->nativeHandle(),
                                                        truncatedSize(newSize.width()),
                                                        truncatedSize(newSize.height()));

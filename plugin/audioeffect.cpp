@@ -41,10 +41,11 @@ void AudioEffect::setEditor(AEffEditor* newEditor) {
 }
 
 void AudioEffect::setFlag(VstInt32 bit, bool state) {
-    if (state)
+    if (state) {
         cEffect.flags |= bit;
-    else
+    } else {
         cEffect.flags &= ~bit;
+    }
 }
 
 // --- Record entries. An exception must never unwind into the host; the handlers cost nothing
@@ -117,8 +118,9 @@ void AudioEffect::processClassDoubleReplacing(AEffect* e, double** inputs, doubl
 VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                   float opt) {
     // Compared unsigned so that negative opcodes fall into the unhandled range.
-    if (static_cast<std::uint32_t>(opcode) > static_cast<std::uint32_t>(effSetChunk))
+    if (static_cast<std::uint32_t>(opcode) > static_cast<std::uint32_t>(effSetChunk)) {
         return 0;
+    }
 
     char* text = static_cast<char*>(ptr);
     switch (opcode) {
@@ -129,8 +131,9 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         close();
         break;
     case effSetProgram:
-        if (value < numPrograms)
+        if (value < numPrograms) {
             setProgram(static_cast<VstInt32>(value));
+        }
         break;
     case effGetProgram:
         return getProgram();
@@ -156,26 +159,31 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         setBlockSize(static_cast<VstInt32>(value));
         break;
     case effMainsChanged:
-        if (value != 0)
+        if (value != 0) {
             resume();
-        else
+        } else {
             suspend();
+        }
         break;
     case effEditGetRect:
-        if (editor)
+        if (editor) {
             return editor->getRect(static_cast<ERect**>(ptr)) ? 1 : 0;
+        }
         break;
     case effEditOpen:
-        if (editor)
+        if (editor) {
             return editor->open(ptr) ? 1 : 0;
+        }
         break;
     case effEditClose:
-        if (editor)
+        if (editor) {
             editor->close();
+        }
         break;
     case effEditIdle:
-        if (editor)
+        if (editor) {
             editor->idle();
+        }
         break;
     case effIdentify:
         return kEffectIdentify;
@@ -190,62 +198,72 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
 }
 
 void AudioEffect::getProgramName(char* name) {
-    if (name)
+    if (name) {
         *name = 0;
+    }
 }
 
 void AudioEffect::getParameterLabel(VstInt32 /*index*/, char* label) {
-    if (label)
+    if (label) {
         *label = 0;
+    }
 }
 
 void AudioEffect::getParameterDisplay(VstInt32 /*index*/, char* text) {
-    if (text)
+    if (text) {
         *text = 0;
+    }
 }
 
 void AudioEffect::getParameterName(VstInt32 /*index*/, char* text) {
-    if (text)
+    if (text) {
         *text = 0;
+    }
 }
 
 // --- Host services.
 
 void AudioEffect::setParameterAutomated(VstInt32 index, float value) {
     setParameter(index, value);
-    if (audioMaster)
+    if (audioMaster) {
         audioMaster(&cEffect, audioMasterAutomate, index, 0, nullptr, value);
+    }
 }
 
 VstInt32 AudioEffect::getMasterVersion() {
-    if (!audioMaster)
+    if (!audioMaster) {
         return 1;
+    }
     const auto version =
         static_cast<VstInt32>(audioMaster(&cEffect, audioMasterVersion, 0, 0, nullptr, 0.0f));
     return version == 0 ? 1 : version;
 }
 
 VstInt32 AudioEffect::getCurrentUniqueId() {
-    if (!audioMaster)
+    if (!audioMaster) {
         return 0;
+    }
     return static_cast<VstInt32>(audioMaster(&cEffect, audioMasterCurrentId, 0, 0, nullptr, 0.0f));
 }
 
 void AudioEffect::masterIdle() {
-    if (audioMaster)
+    if (audioMaster) {
         audioMaster(&cEffect, audioMasterIdle, 0, 0, nullptr, 0.0f);
+    }
 }
 
 bool AudioEffect::isInputConnected(VstInt32 input) {
-    if (!audioMaster)
+    if (!audioMaster) {
         return true;
+    }
     return static_cast<VstInt32>(
                audioMaster(&cEffect, audioMasterPinConnected, input, 0, nullptr, 0.0f)) == 0;
 }
 
 bool AudioEffect::isOutputConnected(VstInt32 output) {
-    if (!audioMaster)
+    if (!audioMaster) {
         return true;
+    }
     return static_cast<VstInt32>(
                audioMaster(&cEffect, audioMasterPinConnected, output, 1, nullptr, 0.0f)) == 0;
 }

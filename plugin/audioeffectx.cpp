@@ -12,8 +12,9 @@ namespace {
 // opt truncated toward zero; a value no 32-bit integer can hold (NaN, infinity) gives 0
 // instead of an undefined conversion.
 VstInt32 truncatedModifier(float opt) {
-    if (!(std::fabs(opt) < 2147483648.0f))
+    if (!(std::fabs(opt) < 2147483648.0f)) {
         return 0;
+    }
     return static_cast<VstInt32>(opt);
 }
 } // namespace
@@ -139,16 +140,19 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
 
 void AudioEffectX::resume() {
     if ((cEffect.flags & effFlagsIsSynth) != 0 ||
-        canDo(const_cast<char*>(PlugCanDos::canDoReceiveVstMidiEvent)) == 1)
+        canDo(const_cast<char*>(PlugCanDos::canDoReceiveVstMidiEvent)) == 1) {
         wantEvents(1);
+    }
 }
 
 bool AudioEffectX::getSpeakerArrangement(VstSpeakerArrangement** pluginInput,
                                          VstSpeakerArrangement** pluginOutput) {
-    if (pluginInput)
+    if (pluginInput) {
         *pluginInput = nullptr;
-    if (pluginOutput)
+    }
+    if (pluginOutput) {
         *pluginOutput = nullptr;
+    }
     return false;
 }
 
@@ -180,15 +184,17 @@ bool AudioEffectX::ioChanged() {
 
 double AudioEffectX::updateSampleRate() {
     const VstIntPtr answer = ask(audioMaster, &cEffect, audioMasterGetSampleRate);
-    if (answer > 0)
+    if (answer > 0) {
         sampleRate = static_cast<float>(answer);
+    }
     return sampleRate;
 }
 
 VstInt32 AudioEffectX::updateBlockSize() {
     const auto answer = static_cast<VstInt32>(ask(audioMaster, &cEffect, audioMasterGetBlockSize));
-    if (answer > 0)
+    if (answer > 0) {
         blockSize = answer;
+    }
     return blockSize;
 }
 
@@ -347,15 +353,17 @@ bool AudioEffectX::sendVstEventsToHost(VstEvents* events) {
 // --- Speaker-arrangement tools.
 
 bool AudioEffectX::allocateArrangement(VstSpeakerArrangement** arrangement, VstInt32 channels) {
-    if (!arrangement)
+    if (!arrangement) {
         return false;
+    }
     if (*arrangement) {
         deleteArrangement(*arrangement);
         *arrangement = nullptr;
     }
     VstSpeakerArrangement* block = newArrangement(channels);
-    if (!block)
+    if (!block) {
         return false;
+    }
     *arrangement = block;
     return true;
 }
@@ -369,8 +377,9 @@ bool AudioEffectX::deallocateArrangement(VstSpeakerArrangement** arrangement) {
 }
 
 bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* from) {
-    if (!to || !from)
+    if (!to || !from) {
         return false;
+    }
     if (to == from) {
         to->name[63] = 0;
         return true;
@@ -386,16 +395,21 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
 }
 
 bool AudioEffectX::matchArrangement(VstSpeakerArrangement** to, VstSpeakerArrangement* from) {
-    if (!from || !to)
+    if (!from || !to) {
         return false;
+    }
     // Matching a block to itself would free it and then read the freed block.
-    if (*to == from)
+    if (*to == from) {
         return true;
-    if (!deallocateArrangement(to) || !allocateArrangement(to, from->numChannels))
+    }
+    if (!deallocateArrangement(to) || !allocateArrangement(to, from->numChannels)) {
         return false;
+    }
     (*to)->type = from->type;
-    for (VstInt32 i = 0; i < from->numChannels; ++i)
-        if (!copySpeaker(speakerAt(*to, i), speakerAt(from, i)))
+    for (VstInt32 i = 0; i < from->numChannels; ++i) {
+        if (!copySpeaker(speakerAt(*to, i), speakerAt(from, i))) {
             return false;
+        }
+    }
     return true;
 }

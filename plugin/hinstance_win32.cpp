@@ -9,8 +9,9 @@ bool recordModuleHandle(const void* addressInModule) {
     if (addressInModule == nullptr ||
         !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            static_cast<LPCWSTR>(addressInModule), &module))
+                            static_cast<LPCWSTR>(addressInModule), &module)) {
         return false;
+    }
     hInstance = module;
     return true;
 }

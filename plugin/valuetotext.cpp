@@ -5,26 +5,34 @@
 #include <cstring>
 
 char* vst_strncpy(char* dst, const char* src, VstInt32 maxLen) {
-    if (!dst || maxLen < 0)
+    if (!dst || maxLen < 0) {
         return dst;
+    }
     VstInt32 i = 0;
-    if (src)
-        for (; i < maxLen && src[i] != 0; ++i)
+    if (src) {
+        for (; i < maxLen && src[i] != 0; ++i) {
             dst[i] = src[i];
-    for (; i <= maxLen; ++i)
+        }
+    }
+    for (; i <= maxLen; ++i) {
         dst[i] = 0;
+    }
     return dst;
 }
 
 char* vst_strncat(char* dst, const char* src, VstInt32 maxLen) {
-    if (!dst || maxLen < 0)
+    if (!dst || maxLen < 0) {
         return dst;
+    }
     VstInt32 length = 0;
-    while (length < maxLen && dst[length] != 0)
+    while (length < maxLen && dst[length] != 0) {
         ++length;
-    if (src)
-        for (; length < maxLen && *src != 0; ++length, ++src)
+    }
+    if (src) {
+        for (; length < maxLen && *src != 0; ++length, ++src) {
             dst[length] = *src;
+        }
+    }
     dst[length] = 0;
     dst[maxLen] = 0;
     return dst;
@@ -70,11 +78,13 @@ void float2string(float value, char* text, VstInt32 maxLen) {
         integ /= 10.0;
         ++count;
     }
-    if (negative)
+    if (negative) {
         *c-- = '-';
+    }
     vst_strncpy(text, c + 1, maxLen);
-    if (count >= 8)
+    if (count >= 8) {
         return;
+    }
 
     const int decimals = 8 - count;
     double mantissa = std::fmod(v, 1.0) * std::pow(10.0, decimals);

@@ -8,11 +8,13 @@ VSTPluginMain(audioMasterCallback audioMaster);
 // Also reachable as `main`, bound to this function at link time.
 extern "C" __attribute__((visibility("default"))) AEffect*
 VSTPluginMain(audioMasterCallback audioMaster) {
-    if (!audioMaster)
+    if (!audioMaster) {
         return nullptr;
+    }
     try {
-        if (audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
+        if (audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) {
             return nullptr;
+        }
         AudioEffect* effect = createEffectInstance(audioMaster);
         return effect ? effect->getAeffect() : nullptr;
     } catch (...) {

@@ -11,8 +11,9 @@ const IdStringPtr kMsgOldFocusView = "kMsgOldFocusView";
 const IdStringPtr kMsgTimer = "timer fired";
 
 void CBaseObject::releaseReference() {
-    if (--refCount == 0)
+    if (--refCount == 0) {
         delete this;
+    }
 }
 
 MessageResult CBaseObject::handleMessage(CBaseObject*, IdStringPtr) {

@@ -45,12 +45,14 @@ private:
 template <class T> class SharedGuard {
 public:
     explicit SharedGuard(T* object) : obj(object) {
-        if (obj)
+        if (obj) {
             obj->addReference();
+        }
     }
     ~SharedGuard() {
-        if (obj)
+        if (obj) {
             obj->releaseReference();
+        }
     }
     SharedGuard(const SharedGuard&) = delete;
     SharedGuard& operator=(const SharedGuard&) = delete;

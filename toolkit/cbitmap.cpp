@@ -29,8 +29,9 @@ bool CBitmap::isKindOf(const char* className) const {
 }
 
 void CBitmap::draw(CDrawContext* context, const CRect& rect, const CPoint& offset, float alpha) {
-    if (context)
+    if (context) {
         context->drawBitmap(this, rect, offset, alpha);
+    }
 }
 
 double CBitmap::width() const {
@@ -42,12 +43,15 @@ double CBitmap::height() const {
 }
 
 void CBitmap::setPlatformBitmap(IPlatformBitmap* bitmap) {
-    if (bitmap == platform)
+    if (bitmap == platform) {
         return;
-    if (bitmap)
+    }
+    if (bitmap) {
         bitmap->addReference();
-    if (platform)
+    }
+    if (platform) {
         platform->releaseReference();
+    }
     platform = bitmap;
 }
 

@@ -40,15 +40,17 @@ bool CControl::isDirty() const {
 
 void CControl::markDirty(bool dirty) {
     CView::markDirty(dirty);
-    if (dirty)
+    if (dirty) {
         lastDrawnValue = value() == -1.0f ? 0.0f : -1.0f;
-    else
+    } else {
         lastDrawnValue = value();
+    }
 }
 
 void CControl::setValue(float v) {
-    if (std::isnan(v))
+    if (std::isnan(v)) {
         return;
+    }
     v = std::clamp(v, minValue(), std::max(minValue(), maxValue()));
     if (v != value()) {
         storeValue(v);
@@ -69,15 +71,17 @@ float CControl::normalizedValue() const {
 
 void CControl::clampValue() {
     const float v = value();
-    if (v > maxValue())
+    if (v > maxValue()) {
         storeValue(maxValue());
-    else if (v < minValue())
+    } else if (v < minValue()) {
         storeValue(minValue());
+    }
 }
 
 bool CControl::resetOnModifierClick(const ButtonState& buttons) {
-    if (!isLeftButtonOnly(buttons) || (buttons.modifiers() & defaultValueModifier) == 0)
+    if (!isLeftButtonOnly(buttons) || (buttons.modifiers() & defaultValueModifier) == 0) {
         return false;
+    }
     if (defaultValue() != value()) {
         beginEdit();
         setValue(defaultValue());
@@ -88,46 +92,55 @@ bool CControl::resetOnModifierClick(const ButtonState& buttons) {
 }
 
 void CControl::notifyValueChanged() {
-    if (controlListener)
+    if (controlListener) {
         controlListener->valueChanged(this);
+    }
     notifyDependents(kMessageValueChanged);
 }
 
 void CControl::setTag(std::int32_t tag) {
-    if (controlListener)
+    if (controlListener) {
         controlListener->tagWillChange(this);
+    }
     notifyDependents(kMessageTagWillChange);
     controlTag = tag;
-    if (controlListener)
+    if (controlListener) {
         controlListener->tagDidChange(this);
+    }
     notifyDependents(kMessageTagDidChange);
 }
 
 void CControl::beginEdit() {
-    if (controlListener)
+    if (controlListener) {
         controlListener->editBegan(this);
+    }
     notifyDependents(kMessageBeginEdit);
-    if (frame())
+    if (frame()) {
         frame()->beginEdit(controlTag);
+    }
 }
 
 void CControl::endEdit() {
-    if (frame())
+    if (frame()) {
         frame()->endEdit(controlTag);
-    if (controlListener)
+    }
+    if (controlListener) {
         controlListener->editEnded(this);
+    }
     notifyDependents(kMessageEndEdit);
 }
 
 void CControl::doIdleStuff() {
-    if (frame())
+    if (frame()) {
         frame()->doIdleStuff();
+    }
 }
 
 bool CControl::fitToBackground(double imageHeight) {
     CBitmap* bg = background();
-    if (!bg)
+    if (!bg) {
         return false;
+    }
     CRect r = bounds();
     r.setWidth(bg->width()).setHeight(imageHeight);
     setBounds(r, true);

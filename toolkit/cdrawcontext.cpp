@@ -30,8 +30,9 @@ void CDrawContext::saveGlobalState() {
 
 void CDrawContext::restoreGlobalState() {
     // An unbalanced restore keeps the current state rather than reading past the stack.
-    if (stateStack.empty())
+    if (stateStack.empty()) {
         return;
+    }
     State saved = stateStack.back();
     stateStack.pop_back();
     currentState = saved;

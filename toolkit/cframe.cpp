@@ -28,22 +28,25 @@ CFrame::CFrame(const CRect& size, void* parentWindow, ToolkitEditorInterface* ed
     : CViewContainer(size, nullptr), editorInterface(editor) {
     setFlag(kIsAttached, true);
     parentFrame = this;
-    if (parentWindow)
+    if (parentWindow) {
         platform = getPlatformFactory().createFrame(this, bounds(), parentWindow);
+    }
 }
 
 CFrame::~CFrame() {
     mouseObservers.clear();
-    for (CView* v : hovered)
+    for (CView* v : hovered) {
         v->releaseReference();
+    }
     hovered.clear();
     if (modal) {
         CView* m = modal;
         modal = nullptr;
         CViewContainer::removeView(m, false);
     }
-    if (platform)
+    if (platform) {
         platform->setCursor(cursorDefault);
+    }
     parentFrame = nullptr;
     focus = nullptr;
     savedFocus = nullptr;
@@ -55,8 +58,9 @@ CFrame::~CFrame() {
 }
 
 void CFrame::detachFromPlatform() {
-    if (!platform)
+    if (!platform) {
         return;
+    }
     IPlatformFrame* p = platform;
     platform = nullptr;
     p->releaseReference();
@@ -73,8 +77,9 @@ void CFrame::close() {
         modal = nullptr;
         CViewContainer::removeView(m, false);
     }
-    if (platform)
+    if (platform) {
         platform->setCursor(cursorDefault);
+    }
     parentFrame = nullptr;
     removeAll(true);
     detachFromPlatform();
@@ -88,8 +93,9 @@ void CFrame::draw(CDrawContext* context) {
 }
 
 void CFrame::drawInRect(CDrawContext* context, const CRect& updateRect) {
-    if (!context || updateRect.width() <= 0.0 || updateRect.height() <= 0.0)
+    if (!context || updateRect.width() <= 0.0 || updateRect.height() <= 0.0) {
         return;
+    }
     SharedGuard<CDrawContext> hold(context);
     const CRect oldClip = context->clipRect();
     CRect clip = updateRect;
@@ -100,8 +106,9 @@ void CFrame::drawInRect(CDrawContext* context, const CRect& updateRect) {
 }
 
 void CFrame::invalidateRect(const CRect& rect) {
-    if (isShown() && platform)
+    if (isShown() && platform) {
         platform->invalidateRect(rect);
+    }
 }
 
 void CFrame::invalidate() {
@@ -114,9 +121,11 @@ void CFrame::idle() {
 }
 
 void CFrame::invalidateOverlapping(const CRect& rect) {
-    for (CView* child : children())
-        if (child->bounds().rectOverlap(rect))
+    for (CView* child : children()) {
+        if (child->bounds().rectOverlap(rect)) {
             child->markDirty(true);
+        }
+    }
 }
 
 // ---- Mouse ------------------------------------------------------------------------------
@@ -124,10 +133,13 @@ void CFrame::invalidateOverlapping(const CRect& rect) {
 MouseResult CFrame::askMouseObservers(MouseObserverOperation op, const CPoint& where,
                                       const ButtonState& buttons) {
     MouseResult r = mouseNotHandled;
-    if (!mouseObservers.empty())
-        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers))
-            if ((o->*op)(this, where, buttons) == mouseHandled)
+    if (!mouseObservers.empty()) {
+        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers)) {
+            if ((o->*op)(this, where, buttons) == mouseHandled) {
                 r = mouseHandled;
+            }
+        }
+    }
     return r;
 }
 
@@ -138,23 +150,28 @@ MouseResult CFrame::mouseDown(const CPoint& where, const ButtonState& buttons) {
         SharedGuard<CView> hold(previous);
         clearMouseDownView();
         CPoint local = where;
-        if (previous->parentView())
+        if (previous->parentView()) {
             previous->parentView()->frameToLocal(local);
+        }
         previous->mouseUp(local, buttons);
     }
-    if (focus && focus->isKindOf("CTextEdit"))
+    if (focus && focus->isKindOf("CTextEdit")) {
         setFocusView(nullptr);
-    if (platform)
+    }
+    if (platform) {
         platform->hideTooltip();
-    if (askMouseObservers(&IMouseObserver::onMouseDown, where, buttons) == mouseHandled)
+    }
+    if (askMouseObservers(&IMouseObserver::onMouseDown, where, buttons) == mouseHandled) {
         return mouseHandled;
+    }
     if (modal) {
         CView* m = modal;
         SharedGuard<CView> hold(m);
         if (m->isShown() && m->isMouseEnabled() && m->containsPoint(where, buttons) &&
             m->mouseDown(where, buttons) == mouseHandled) {
-            if (isChild(m))
+            if (isChild(m)) {
                 setMouseDownView(m);
+            }
             return mouseHandled;
         }
         return mouseNotHandled;
@@ -163,25 +180,29 @@ MouseResult CFrame::mouseDown(const CPoint& where, const ButtonState& buttons) {
 }
 
 MouseResult CFrame::mouseMoved(const CPoint& where, const ButtonState& buttons) {
-    if (!mouseDownView())
+    if (!mouseDownView()) {
         updateMouseViews(where, buttons);
-    if (askMouseObservers(&IMouseObserver::onMouseMoved, where, buttons) == mouseHandled)
+    }
+    if (askMouseObservers(&IMouseObserver::onMouseMoved, where, buttons) == mouseHandled) {
         return mouseHandled;
+    }
     if (modal) {
         SharedGuard<CView> hold(modal);
         return hold->mouseMoved(where, buttons);
     }
     MouseResult result = CViewContainer::mouseMoved(where, buttons);
-    if (result != mouseNotHandled)
+    if (result != mouseNotHandled) {
         return result;
+    }
     // No press in progress: hovering views see the move with the modifier keys only.
     const ButtonState modifiers(buttons.modifiers());
     const std::vector<CView*> views = hovered;
     for (CView* v : views) {
         SharedGuard<CView> hold(v);
         result = v->mouseMoved(toViewLocal(v, where), modifiers);
-        if (result == mouseHandled)
+        if (result == mouseHandled) {
             break;
+        }
     }
     return result;
 }
@@ -193,11 +214,13 @@ MouseResult CFrame::mouseUp(const CPoint& where, const ButtonState& buttons) {
 }
 
 MouseResult CFrame::mouseExited(const CPoint& where, const ButtonState& buttons) {
-    if (mouseDownView())
+    if (mouseDownView()) {
         return mouseHandled;
+    }
     clearMouseViews(where, buttons, true);
-    if (platform)
+    if (platform) {
         platform->hideTooltip();
+    }
     return mouseHandled;
 }
 
@@ -207,63 +230,76 @@ void CFrame::dropMouseView(std::size_t index, const CPoint& where, const ButtonS
     hovered.erase(hovered.begin() + static_cast<std::ptrdiff_t>(index));
     if (callExited) {
         v->mouseExited(toViewLocal(v, where), buttons);
-        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers))
+        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers)) {
             o->onMouseExited(v, this);
+        }
     }
     v->releaseReference();
 }
 
 void CFrame::clearMouseViews(const CPoint& where, const ButtonState& buttons, bool callExited) {
-    while (!hovered.empty())
+    while (!hovered.empty()) {
         dropMouseView(hovered.size() - 1, where, buttons, callExited);
+    }
 }
 
 void CFrame::updateMouseViews(const CPoint& where, const ButtonState& buttons) {
-    if (mouseDownView())
+    if (mouseDownView()) {
         return;
+    }
     CView* target = viewAtPoint(where, true);
-    if (!target)
+    if (!target) {
         target = containerAtPoint(where, true);
-    if (!hovered.empty() && hovered.back() == target)
+    }
+    if (!hovered.empty() && hovered.back() == target) {
         return;
+    }
     if (!target || target == this) {
         clearMouseViews(where, buttons, true);
         return;
     }
     SharedGuard<CView> holdTarget(target);
-    if (!hovered.empty() && !dynamic_cast<CViewContainer*>(hovered.back()))
+    if (!hovered.empty() && !dynamic_cast<CViewContainer*>(hovered.back())) {
         dropMouseView(hovered.size() - 1, where, buttons, true);
+    }
     while (!hovered.empty()) {
         CView* v = hovered.back();
-        if (v == target)
+        if (v == target) {
             break;
+        }
         auto* c = dynamic_cast<CViewContainer*>(v);
-        if (c && c->isChild(target, true))
+        if (c && c->isChild(target, true)) {
             break;
+        }
         dropMouseView(hovered.size() - 1, where, buttons, true);
     }
     // The target and its enclosing containers below the frame, outermost first.
     std::vector<CView*> chain;
-    for (CView* v = target; v && v != this; v = v->parentView())
+    for (CView* v = target; v && v != this; v = v->parentView()) {
         chain.insert(chain.begin(), v);
+    }
     for (CView* v : chain) {
-        if (std::find(hovered.begin(), hovered.end(), v) != hovered.end())
+        if (std::find(hovered.begin(), hovered.end(), v) != hovered.end()) {
             continue;
+        }
         v->addReference();
         hovered.push_back(v);
         v->mouseEntered(toViewLocal(v, where), buttons);
-        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers))
+        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers)) {
             o->onMouseEntered(v, this);
+        }
     }
 }
 
 bool CFrame::wheelOnAxis(const CPoint& where, MouseWheelAxis axis, float distance,
                          const ButtonState& buttons) {
-    if (mouseDownView())
+    if (mouseDownView()) {
         return false;
+    }
     CView* child = viewAtPoint(where, false);
-    if (!child)
+    if (!child) {
         return false;
+    }
     SharedGuard<CView> hold(child);
     const bool taken = child->wheelOnAxis(where, axis, distance, buttons);
     updateMouseViews(where, buttons);
@@ -275,22 +311,28 @@ bool CFrame::wheel(const CPoint& where, float distance, const ButtonState& butto
 }
 
 CView* CFrame::viewAtPoint(const CPoint& where, bool deep) const {
-    if (!modal)
+    if (!modal) {
         return CViewContainer::viewAtPoint(where, deep);
-    if (!modal->isShown() || !modal->mouseArea().pointInside(where))
+    }
+    if (!modal->isShown() || !modal->mouseArea().pointInside(where)) {
         return nullptr;
-    if (deep)
-        if (auto* c = dynamic_cast<CViewContainer*>(modal))
+    }
+    if (deep) {
+        if (auto* c = dynamic_cast<CViewContainer*>(modal)) {
             return c->viewAtPoint(where, true);
+        }
+    }
     return modal;
 }
 
 CViewContainer* CFrame::containerAtPoint(const CPoint& where, bool deep) const {
-    if (!modal)
+    if (!modal) {
         return CViewContainer::containerAtPoint(where, deep);
+    }
     auto* c = dynamic_cast<CViewContainer*>(modal);
-    if (!c || !c->isShown() || !c->mouseArea().pointInside(where))
+    if (!c || !c->isShown() || !c->mouseArea().pointInside(where)) {
         return nullptr;
+    }
     return deep ? c->containerAtPoint(where, true) : c;
 }
 
@@ -303,19 +345,25 @@ DragResult CFrame::doDrag(IDataPackage* source, const CPoint& offset, CBitmap* i
 std::int32_t CFrame::dispatchKey(VstKeyCode& keyCode, KeyHookOperation hookOp, KeyOperation op) {
     if (keyHook) {
         const std::int32_t r = (keyHook->*hookOp)(keyCode, this);
-        if (r != -1)
+        if (r != -1) {
             return r;
+        }
     }
     if (focus) {
         SharedGuard<CView> hold(focus);
         std::int32_t r = -1;
-        if (hold->isMouseEnabled())
+        if (hold->isMouseEnabled()) {
             r = (hold.get()->*op)(keyCode);
-        for (CViewContainer* c = hold->parentView(); r == -1 && c && c != this; c = c->parentView())
-            if (c->isMouseEnabled())
+        }
+        for (CViewContainer* c = hold->parentView(); r == -1 && c && c != this;
+             c = c->parentView()) {
+            if (c->isMouseEnabled()) {
                 r = (c->*op)(keyCode);
-        if (r != -1)
+            }
+        }
+        if (r != -1) {
             return r;
+        }
     }
     if (modal) {
         SharedGuard<CView> hold(modal);
@@ -326,8 +374,9 @@ std::int32_t CFrame::dispatchKey(VstKeyCode& keyCode, KeyHookOperation hookOp, K
 
 std::int32_t CFrame::keyDown(VstKeyCode& keyCode) {
     const std::int32_t r = dispatchKey(keyCode, &IKeyboardHook::onKeyDown, &CView::keyDown);
-    if (r == -1 && keyCode.virt == VKEY_TAB)
+    if (r == -1 && keyCode.virt == VKEY_TAB) {
         return advanceFocus(focus, (keyCode.modifier & MODIFIER_SHIFT) != 0) ? 1 : -1;
+    }
     return r;
 }
 
@@ -336,13 +385,15 @@ std::int32_t CFrame::keyUp(VstKeyCode& keyCode) {
 }
 
 void CFrame::focusChangeMessage(CView* view, IdStringPtr message) {
-    for (CViewContainer* c = view->parentView(); c; c = c->parentView())
+    for (CViewContainer* c = view->parentView(); c; c = c->parentView()) {
         c->handleMessage(view, message);
+    }
 }
 
 void CFrame::setFocusView(CView* view) {
-    if (view == focus || (focusChanging && focus))
+    if (view == focus || (focusChanging && focus)) {
         return;
+    }
     if (!active) {
         savedFocus = view;
         return;
@@ -364,14 +415,16 @@ void CFrame::setFocusView(CView* view) {
         }
         old->focusLost();
     }
-    if (gaining && gaining == focus && gaining->acceptsFocus())
+    if (gaining && gaining == focus && gaining->acceptsFocus()) {
         gaining->focusGained();
+    }
     focusChanging = false;
 }
 
 void CFrame::onActivate(bool becomeActive) {
-    if (becomeActive == active)
+    if (becomeActive == active) {
         return;
+    }
     if (becomeActive) {
         active = true;
         if (savedFocus) {
@@ -382,8 +435,9 @@ void CFrame::onActivate(bool becomeActive) {
             advanceFocus(nullptr, false);
         }
     } else {
-        if (platform)
+        if (platform) {
             platform->hideTooltip();
+        }
         savedFocus = focus;
         setFocusView(nullptr);
         active = false;
@@ -423,8 +477,9 @@ double CFrame::focusWidth() const {
 // ---- Tree -------------------------------------------------------------------------------
 
 bool CFrame::setModalView(CView* view) {
-    if (view && (modal || view->isAttached()))
+    if (view && (modal || view->isAttached())) {
         return false;
+    }
     if (modal) {
         CView* old = modal;
         modal = nullptr;
@@ -455,8 +510,9 @@ bool CFrame::setModalView(CView* view) {
 }
 
 bool CFrame::removeView(CView* view, bool withRelease) {
-    if (view && view == modal)
+    if (view && view == modal) {
         modal = nullptr;
+    }
     return CViewContainer::removeView(view, withRelease);
 }
 
@@ -469,20 +525,23 @@ bool CFrame::removeAll(bool withRelease) {
 }
 
 void CFrame::viewAdded(CView* view) {
-    if (observer)
+    if (observer) {
         observer->onViewAdded(this, view);
+    }
 }
 
 void CFrame::viewRemoved(CView* view) {
     auto it = std::find(hovered.begin(), hovered.end(), view);
     if (it != hovered.end()) {
         hovered.erase(it);
-        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers))
+        for (IMouseObserver* o : std::vector<IMouseObserver*>(mouseObservers)) {
             o->onMouseExited(view, this);
+        }
         view->releaseReference();
     }
-    if (savedFocus == view)
+    if (savedFocus == view) {
         savedFocus = nullptr;
+    }
     auto* container = dynamic_cast<CViewContainer*>(view);
     if (focus && (focus == view || (container && container->isChild(focus, true)))) {
         setFocusView(nullptr);
@@ -490,13 +549,15 @@ void CFrame::viewRemoved(CView* view) {
         // must not outlive the view either way.
         focus = nullptr;
     }
-    if (observer)
+    if (observer) {
         observer->onViewRemoved(this, view);
+    }
 }
 
 void CFrame::registerMouseObserver(IMouseObserver* o) {
-    if (o && std::find(mouseObservers.begin(), mouseObservers.end(), o) == mouseObservers.end())
+    if (o && std::find(mouseObservers.begin(), mouseObservers.end(), o) == mouseObservers.end()) {
         mouseObservers.push_back(o);
+    }
 }
 
 void CFrame::unregisterMouseObserver(IMouseObserver* o) {
@@ -507,8 +568,9 @@ void CFrame::unregisterMouseObserver(IMouseObserver* o) {
 // ---- Editor and platform ----------------------------------------------------------------
 
 void CFrame::doIdleStuff() {
-    if (editorInterface)
+    if (editorInterface) {
         editorInterface->doIdleStuff();
+    }
 }
 
 std::int64_t CFrame::ticks() const {
@@ -520,18 +582,21 @@ std::int32_t CFrame::knobMode() const {
 }
 
 void CFrame::beginEdit(std::int32_t index) {
-    if (editorInterface)
+    if (editorInterface) {
         editorInterface->beginEdit(index);
+    }
 }
 
 void CFrame::endEdit(std::int32_t index) {
-    if (editorInterface)
+    if (editorInterface) {
         editorInterface->endEdit(index);
+    }
 }
 
 bool CFrame::setPosition(double x, double y) {
-    if (!platform)
+    if (!platform) {
         return false;
+    }
     const CRect before = bounds();
     CRect moved = before;
     moved.moveTo(x, y);
@@ -544,14 +609,17 @@ bool CFrame::position(CPoint& where) const {
 }
 
 bool CFrame::setSize(double width, double height) {
-    if (width == bounds().width() && height == bounds().height())
+    if (width == bounds().width() && height == bounds().height()) {
         return false;
+    }
     const CRect oldSize = bounds();
     const CRect newSize(oldSize.left, oldSize.top, oldSize.left + width, oldSize.top + height);
-    if (editorInterface && !editorInterface->beforeSizeChange(newSize, oldSize))
+    if (editorInterface && !editorInterface->beforeSizeChange(newSize, oldSize)) {
         return false;
-    if (platform && !platform->setSize(newSize))
+    }
+    if (platform && !platform->setSize(newSize)) {
         return false;
+    }
     setBounds(newSize, true);
     return true;
 }
@@ -570,22 +638,25 @@ bool CFrame::platformSize(CRect& rect) const {
 
 bool CFrame::currentMouseLocation(CPoint& where) const {
     where = CPoint();
-    if (!platform || !platform->mousePosition(where))
+    if (!platform || !platform->mousePosition(where)) {
         return false;
+    }
     frameToLocal(where);
     return true;
 }
 
 ButtonState CFrame::currentMouseButtons() const {
     ButtonState buttons;
-    if (platform)
+    if (platform) {
         platform->mouseButtons(buttons);
+    }
     return buttons;
 }
 
 void CFrame::setCursor(CursorType type) {
-    if (platform)
+    if (platform) {
         platform->setCursor(type);
+    }
 }
 
 // ---- Platform callbacks -----------------------------------------------------------------

@@ -27,16 +27,19 @@ void CKickButton::draw(CDrawContext* context) {
     CPoint where = offset;
     clampValue();
     const float shown = value();
-    if (shown == maxValue())
+    if (shown == maxValue()) {
         where.y += heightOfOneImage;
-    if (CBitmap* bg = background())
+    }
+    if (CBitmap* bg = background()) {
         bg->draw(context, bounds(), where, 1.0f);
+    }
     markDrawn(shown);
 }
 
 MouseResult CKickButton::mouseDown(const CPoint& where, const ButtonState& buttons) {
-    if (!buttons.has(leftButton))
+    if (!buttons.has(leftButton)) {
         return mouseNotHandled;
+    }
     entryValue = value();
     storeValue(maxValue());
     invalidate();
@@ -49,8 +52,9 @@ MouseResult CKickButton::mouseDown(const CPoint& where, const ButtonState& butto
 MouseResult CKickButton::mouseMoved(const CPoint& where, const ButtonState& buttons) {
     if (buttons.has(leftButton)) {
         storeValue(bounds().pointInside(where) ? maxValue() : minValue());
-        if (isDirty())
+        if (isDirty()) {
             invalidate();
+        }
     }
     return mouseHandled;
 }
@@ -58,18 +62,21 @@ MouseResult CKickButton::mouseMoved(const CPoint& where, const ButtonState& butt
 MouseResult CKickButton::mouseUp(const CPoint&, const ButtonState&) {
     storeValue(minValue());
     notifyValueChanged();
-    if (isDirty())
+    if (isDirty()) {
         invalidate();
+    }
     endEdit();
     pressed = false;
     return mouseHandled;
 }
 
 std::int32_t CKickButton::keyDown(VstKeyCode& keyCode) {
-    if (keyCode.virt != VKEY_RETURN || keyCode.modifier != 0)
+    if (keyCode.virt != VKEY_RETURN || keyCode.modifier != 0) {
         return -1;
-    if (value() == maxValue())
+    }
+    if (value() == maxValue()) {
         return 1;
+    }
     beginEdit();
     keyEditOpen = true;
     storeValue(maxValue());
@@ -79,8 +86,9 @@ std::int32_t CKickButton::keyDown(VstKeyCode& keyCode) {
 }
 
 std::int32_t CKickButton::keyUp(VstKeyCode& keyCode) {
-    if (keyCode.virt != VKEY_RETURN || keyCode.modifier != 0)
+    if (keyCode.virt != VKEY_RETURN || keyCode.modifier != 0) {
         return -1;
+    }
     storeValue(minValue());
     invalidate();
     notifyValueChanged();

@@ -15,14 +15,18 @@ constexpr float kDefaultPixelRange = 200.0f;
 // The key record's modifier bits as button-state modifier bits.
 ButtonState modifiersOf(const VstKeyCode& key) {
     ButtonState b;
-    if (key.modifier & MODIFIER_SHIFT)
+    if (key.modifier & MODIFIER_SHIFT) {
         b |= shiftKey;
-    if (key.modifier & MODIFIER_ALTERNATE)
+    }
+    if (key.modifier & MODIFIER_ALTERNATE) {
         b |= altKey;
-    if (key.modifier & MODIFIER_COMMAND)
+    }
+    if (key.modifier & MODIFIER_COMMAND) {
         b |= appleKey;
-    if (key.modifier & MODIFIER_CONTROL)
+    }
+    if (key.modifier & MODIFIER_CONTROL) {
         b |= controlKey;
+    }
     return b;
 }
 } // namespace
@@ -45,13 +49,15 @@ CKnob::CKnob(const CKnob& other)
       shadow(other.shadow), corona(other.corona), lineWidth(other.lineWidth),
       insetPx(other.insetPx), coronaInsetPx(other.coronaInsetPx), handleBmp(other.handleBmp),
       startAng(other.startAng), rangeAng(other.rangeAng), zoom(other.zoom) {
-    if (handleBmp)
+    if (handleBmp) {
         handleBmp->addReference();
+    }
 }
 
 CKnob::~CKnob() {
-    if (handleBmp)
+    if (handleBmp) {
         handleBmp->releaseReference();
+    }
 }
 
 bool CKnob::isKindOf(const char* className) const {
@@ -62,8 +68,9 @@ bool CKnob::isKindOf(const char* className) const {
 
 void CKnob::draw(CDrawContext* context) {
     const float shown = value();
-    if (CBitmap* bg = background())
+    if (CBitmap* bg = background()) {
         bg->draw(context, bounds(), offset, 1.0f);
+    }
     drawHandle(context);
     markDrawn(shown);
 }
@@ -110,27 +117,32 @@ float CKnob::valueFromPoint(const CPoint& p) const {
     const double ry = cy - insetPx > 0.0 ? cy - insetPx : 1.0;
     double alpha = std::atan2((p.y - cy) / ry, (p.x - cx) / rx) - (startAng + half);
     const double pi = std::numbers::pi;
-    while (alpha >= pi)
+    while (alpha >= pi) {
         alpha -= 2.0 * pi;
-    while (alpha < -pi)
+    }
+    while (alpha < -pi) {
         alpha += 2.0 * pi;
-    if (half < 0.0)
+    }
+    if (half < 0.0) {
         alpha = -alpha;
+    }
     double n;
-    if (alpha > half)
+    if (alpha > half) {
         n = 1.0;
-    else if (alpha < -half)
+    } else if (alpha < -half) {
         n = 0.0;
-    else
+    } else {
         n = alpha / rangeAng + 0.5;
+    }
     return static_cast<float>(minValue() + (maxValue() - minValue()) * n);
 }
 
 // ---- Mouse, wheel and keys --------------------------------------------------------------
 
 MouseResult CKnob::mouseDown(const CPoint& where, const ButtonState& buttons) {
-    if (!isLeftButtonOnly(buttons))
+    if (!isLeftButtonOnly(buttons)) {
         return mouseNotHandled;
+    }
     beginEdit();
     if (resetOnModifierClick(buttons)) {
         endEdit();
@@ -148,8 +160,9 @@ MouseResult CKnob::mouseDown(const CPoint& where, const ButtonState& buttons) {
     const std::int32_t mode = frame() ? frame()->knobMode() : circularMode;
     const bool alt = buttons.has(altKey);
     if ((mode == linearMode && !alt) || (mode != linearMode && alt)) {
-        if (buttons.has(zoomModifier))
+        if (buttons.has(zoomModifier)) {
             pixelRange *= zoom;
+        }
         lastPoint = where;
         linearDrag = true;
         valuePerPixel = (maxValue() - minValue()) / pixelRange;
@@ -161,11 +174,13 @@ MouseResult CKnob::mouseDown(const CPoint& where, const ButtonState& buttons) {
 }
 
 MouseResult CKnob::mouseMoved(const CPoint& where, const ButtonState& buttons) {
-    if (!isLeftButtonOnly(buttons))
+    if (!isLeftButtonOnly(buttons)) {
         return mouseHandled;
+    }
     const float middle = (maxValue() - minValue()) * 0.5f;
-    if (where == lastPoint)
+    if (where == lastPoint) {
         return mouseHandled;
+    }
     lastPoint = where;
 
     if (linearDrag) {
@@ -173,8 +188,9 @@ MouseResult CKnob::mouseMoved(const CPoint& where, const ButtonState& buttons) {
         if (buttons != lastButtons) {
             // Re-base so that a modifier pressed or released mid-drag does not jump.
             pixelRange = kDefaultPixelRange;
-            if (buttons.has(zoomModifier))
+            if (buttons.has(zoomModifier)) {
                 pixelRange *= zoom;
+            }
             const float coef2 = (maxValue() - minValue()) / pixelRange;
             entryValue += (valuePerPixel - coef2) * diff;
             valuePerPixel = coef2;
@@ -185,17 +201,20 @@ MouseResult CKnob::mouseMoved(const CPoint& where, const ButtonState& buttons) {
     } else {
         const float v = valueFromPoint(where - bounds().topLeft());
         storeValue(v);
-        if (startValue - v > middle)
+        if (startValue - v > middle) {
             storeValue(maxValue());
-        else if (v - startValue > middle)
+        } else if (v - startValue > middle) {
             storeValue(minValue());
-        else
+        } else {
             startValue = v;
+        }
     }
-    if (value() != drawnValue())
+    if (value() != drawnValue()) {
         notifyValueChanged();
-    if (isDirty())
+    }
+    if (isDirty()) {
         invalidate();
+    }
     return mouseHandled;
 }
 
@@ -205,8 +224,9 @@ MouseResult CKnob::mouseUp(const CPoint&, const ButtonState&) {
 }
 
 bool CKnob::wheel(const CPoint&, float distance, const ButtonState& buttons) {
-    if (!isMouseEnabled())
+    if (!isMouseEnabled()) {
         return false;
+    }
     const float delta =
         buttons.has(zoomModifier) ? distance * 0.1f * wheelStep() : distance * wheelStep();
     setNormalizedValue(normalizedValue() + delta);
@@ -233,8 +253,9 @@ std::int32_t CKnob::keyDown(VstKeyCode& keyCode) {
     default:
         return -1;
     }
-    if (modifiersOf(keyCode).has(zoomModifier))
+    if (modifiersOf(keyCode).has(zoomModifier)) {
         step *= 0.1f;
+    }
     setNormalizedValue(normalizedValue() + step * wheelStep());
     if (isDirty()) {
         invalidate();
@@ -259,15 +280,17 @@ bool CKnob::fitToContent() {
 
 void CKnob::setMinValue(float v) {
     CControl::setMinValue(v);
-    if (value() < v)
+    if (value() < v) {
         setValue(v);
+    }
     markDirty(true);
 }
 
 void CKnob::setMaxValue(float v) {
     CControl::setMaxValue(v);
-    if (value() > v)
+    if (value() > v) {
         setValue(v);
+    }
     markDirty(true);
 }
 
@@ -324,13 +347,16 @@ void CKnob::setHandleLineWidth(double width) {
 }
 
 void CKnob::setHandleBitmap(CBitmap* bitmap) {
-    if (bitmap)
+    if (bitmap) {
         bitmap->addReference();
-    if (handleBmp)
+    }
+    if (handleBmp) {
         handleBmp->releaseReference();
+    }
     handleBmp = bitmap;
-    if (handleBmp)
+    if (handleBmp) {
         insetPx = handleBmp->width() / 2.0 + 2.5;
+    }
     markDirty(true);
 }
 

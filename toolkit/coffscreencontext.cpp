@@ -12,13 +12,15 @@ CRect surfaceOf(const CBitmap* bitmap) {
 
 COffscreenContext::COffscreenContext(CBitmap* bitmap)
     : CDrawContext(surfaceOf(bitmap)), target(bitmap) {
-    if (target)
+    if (target) {
         target->addReference();
+    }
 }
 
 COffscreenContext::~COffscreenContext() {
-    if (target)
+    if (target) {
         target->releaseReference();
+    }
 }
 
 bool COffscreenContext::isKindOf(const char* className) const {

@@ -33,15 +33,17 @@ void COnOffButton::toggle() {
 }
 
 MouseResult COnOffButton::mouseDown(const CPoint&, const ButtonState& buttons) {
-    if (!buttons.has(leftButton))
+    if (!buttons.has(leftButton)) {
         return mouseNotHandled;
+    }
     toggle();
     return mouseHandledNoTracking;
 }
 
 std::int32_t COnOffButton::keyDown(VstKeyCode& keyCode) {
-    if (keyCode.virt != VKEY_RETURN || keyCode.modifier != 0)
+    if (keyCode.virt != VKEY_RETURN || keyCode.modifier != 0) {
         return -1;
+    }
     toggle();
     return 1;
 }

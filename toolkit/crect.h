@@ -49,10 +49,12 @@ struct CRect {
         top = std::max(top, o.top);
         right = std::min(right, o.right);
         bottom = std::min(bottom, o.bottom);
-        if (top > bottom)
+        if (top > bottom) {
             bottom = top;
-        if (left > right)
+        }
+        if (left > right) {
             right = left;
+        }
         return *this;
     }
     constexpr CRect bounded(const CRect& o) const {

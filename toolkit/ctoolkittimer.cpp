@@ -17,8 +17,9 @@ std::vector<CToolkitTimer*>& runningTimers() {
 
 CToolkitTimer::CToolkitTimer(CBaseObject* t, std::int32_t ms, bool startNow)
     : intervalMs(ms), target(t) {
-    if (startNow)
+    if (startNow) {
         start();
+    }
 }
 
 CToolkitTimer::~CToolkitTimer() {
@@ -30,13 +31,16 @@ bool CToolkitTimer::isKindOf(const char* className) const {
 }
 
 bool CToolkitTimer::start() {
-    if (platformTimer)
+    if (platformTimer) {
         return true;
-    if (intervalMs <= 0)
+    }
+    if (intervalMs <= 0) {
         return false;
+    }
     IPlatformTimer* timer = getPlatformFactory().createTimer(this);
-    if (!timer)
+    if (!timer) {
         return false;
+    }
     if (!timer->start(static_cast<std::uint32_t>(intervalMs))) {
         timer->releaseReference();
         return false;
@@ -47,8 +51,9 @@ bool CToolkitTimer::start() {
 }
 
 bool CToolkitTimer::stop() {
-    if (!platformTimer)
+    if (!platformTimer) {
         return false;
+    }
     IPlatformTimer* timer = platformTimer;
     platformTimer = nullptr;
     timer->stop();
@@ -59,8 +64,9 @@ bool CToolkitTimer::stop() {
 }
 
 bool CToolkitTimer::setInterval(std::int32_t ms) {
-    if (ms == intervalMs)
+    if (ms == intervalMs) {
         return false;
+    }
     const bool wasRunning = stop();
     intervalMs = ms;
     return wasRunning ? start() : true;
@@ -73,8 +79,9 @@ std::size_t CToolkitTimer::runningCount() {
 void CToolkitTimer::onPlatformTimer() {
     // The target may stop or release the timer while it is being told.
     SharedGuard<CToolkitTimer> hold(this);
-    if (platformTimer && target)
+    if (platformTimer && target) {
         target->handleMessage(this, kMsgTimer);
+    }
 }
 
 } // namespace Toolkit

@@ -17,13 +17,15 @@ CView::CView(const CView& other)
       viewFlags(other.viewFlags & ~kIsAttached), resizeBits(other.resizeBits),
       viewAlpha(other.viewAlpha), backgroundBitmap(other.backgroundBitmap),
       attributes(other.attributes) {
-    if (backgroundBitmap)
+    if (backgroundBitmap) {
         backgroundBitmap->addReference();
+    }
 }
 
 CView::~CView() {
-    if (backgroundBitmap)
+    if (backgroundBitmap) {
         backgroundBitmap->releaseReference();
+    }
 }
 
 bool CView::isKindOf(const char* className) const {
@@ -31,8 +33,9 @@ bool CView::isKindOf(const char* className) const {
 }
 
 void CView::draw(CDrawContext* context) {
-    if (backgroundBitmap)
+    if (backgroundBitmap) {
         backgroundBitmap->draw(context, size, CPoint(0, 0), 1.0f);
+    }
     markDirty(false);
 }
 
@@ -45,12 +48,14 @@ bool CView::needsRedrawIn(const CRect& rect) const {
 }
 
 void CView::invalidateRect(const CRect& rect) {
-    if (!isAttached() || !isVisible())
+    if (!isAttached() || !isVisible()) {
         return;
-    if (parent)
+    }
+    if (parent) {
         parent->invalidateRect(rect);
-    else if (parentFrame)
+    } else if (parentFrame) {
         parentFrame->invalidateRect(rect);
+    }
 }
 
 void CView::invalidate() {
@@ -98,8 +103,9 @@ bool CView::wheel(const CPoint&, float, const ButtonState&) {
 }
 
 DragResult CView::doDrag(IDataPackage* source, const CPoint& offset, CBitmap* image) {
-    if (!parentFrame)
+    if (!parentFrame) {
         return dragError;
+    }
     CPoint p = offset;
     localToFrame(p);
     return parentFrame->doDrag(source, p, image);
@@ -120,22 +126,28 @@ std::int32_t CView::keyUp(VstKeyCode&) {
 }
 
 void CView::setBounds(const CRect& rect, bool redraw) {
-    if (rect == size)
+    if (rect == size) {
         return;
+    }
     size = rect;
-    if (redraw)
+    if (redraw) {
         markDirty(true);
-    if (parent)
+    }
+    if (parent) {
         parent->handleMessage(this, kMsgViewSizeChanged);
+    }
 }
 
 CRect CView::visibleBounds() const {
-    if (parent)
+    if (parent) {
         return parent->visibleBoundsOf(size);
-    if (parentFrame && parentFrame != this)
+    }
+    if (parentFrame && parentFrame != this) {
         return parentFrame->visibleBoundsOf(size);
-    if (!isAttached())
+    }
+    if (!isAttached()) {
         return CRect();
+    }
     return size;
 }
 
@@ -148,42 +160,52 @@ CPoint& CView::localToFrame(CPoint& point) const {
 }
 
 void CView::setBackground(CBitmap* bitmap) {
-    if (bitmap)
+    if (bitmap) {
         bitmap->addReference();
-    if (backgroundBitmap)
+    }
+    if (backgroundBitmap) {
         backgroundBitmap->releaseReference();
+    }
     backgroundBitmap = bitmap;
     markDirty(true);
 }
 
 void CView::setAlpha(float alpha) {
-    if (alpha == viewAlpha)
+    if (alpha == viewAlpha) {
         return;
+    }
     viewAlpha = alpha;
-    if (parent)
+    if (parent) {
         parent->invalidateRect(size);
+    }
 }
 
 bool CView::attachedTo(CViewContainer* newParent) {
-    if (isAttached())
+    if (isAttached()) {
         return false;
+    }
     parent = newParent;
     parentFrame = newParent ? newParent->frame() : nullptr;
     setFlag(kIsAttached, true);
-    if (parentFrame)
+    if (parentFrame) {
         parentFrame->viewAdded(this);
-    if (wantsIdle())
+    }
+    if (wantsIdle()) {
         IdleViewUpdater::add(this);
+    }
     return true;
 }
 
 bool CView::detachedFrom(CViewContainer*) {
-    if (!isAttached())
+    if (!isAttached()) {
         return false;
-    if (wantsIdle())
+    }
+    if (wantsIdle()) {
         IdleViewUpdater::remove(this);
-    if (parentFrame)
+    }
+    if (parentFrame) {
         parentFrame->viewRemoved(this);
+    }
     setFlag(kIsAttached, false);
     parentFrame = nullptr;
     parent = nullptr;
@@ -195,15 +217,18 @@ ToolkitEditorInterface* CView::editor() const {
 }
 
 void CView::setWantsIdle(bool wants) {
-    if (wants == wantsIdle())
+    if (wants == wantsIdle()) {
         return;
+    }
     setFlag(kWantsIdle, wants);
-    if (!isAttached())
+    if (!isAttached()) {
         return;
-    if (wants)
+    }
+    if (wants) {
         IdleViewUpdater::add(this);
-    else
+    } else {
         IdleViewUpdater::remove(this);
+    }
 }
 
 void CView::setAttribute(std::uint32_t id, const void* data, std::size_t bytes) {
@@ -213,8 +238,9 @@ void CView::setAttribute(std::uint32_t id, const void* data, std::size_t bytes) 
 
 bool CView::attribute(std::uint32_t id, void* out, std::size_t bytes) const {
     auto it = attributes.find(id);
-    if (it == attributes.end() || it->second.size() != bytes || !out)
+    if (it == attributes.end() || it->second.size() != bytes || !out) {
         return false;
+    }
     std::memcpy(out, it->second.data(), bytes);
     return true;
 }

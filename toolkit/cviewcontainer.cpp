@@ -8,8 +8,9 @@
 namespace Toolkit {
 
 CViewContainer::CViewContainer(const CRect& bounds, CBitmap* background) : CView(bounds) {
-    if (background)
+    if (background) {
         CView::setBackground(background);
+    }
     markDirty(true);
     setFlag(kAutosizeSubviews, true);
 }
@@ -18,8 +19,9 @@ CViewContainer::CViewContainer(const CViewContainer& other)
     : CView(other), bgColor(other.bgColor), bgOffset(other.bgOffset) {
     for (CView* child : other.children()) {
         auto* copy = dynamic_cast<CView*>(child->clone());
-        if (!copy)
+        if (!copy) {
             continue;
+        }
         addView(copy);
         copy->releaseReference(); // the container's reference is the only one
     }
@@ -30,8 +32,9 @@ CViewContainer::~CViewContainer() {
 }
 
 MessageResult CViewContainer::handleMessage(CBaseObject* sender, IdStringPtr message) {
-    if (message == kMsgCheckIfViewContainer)
+    if (message == kMsgCheckIfViewContainer) {
         return messageNotified;
+    }
     return CView::handleMessage(sender, message);
 }
 
@@ -42,15 +45,18 @@ bool CViewContainer::isKindOf(const char* className) const {
 std::vector<CView*> CViewContainer::children() const {
     std::vector<CView*> list;
     list.reserve(static_cast<std::size_t>(childCount));
-    for (Node* n = first; n; n = n->next)
+    for (Node* n = first; n; n = n->next) {
         list.push_back(n->view);
+    }
     return list;
 }
 
 CViewContainer::Node* CViewContainer::findNode(const CView* view) const {
-    for (Node* n = first; n; n = n->next)
-        if (n->view == view)
+    for (Node* n = first; n; n = n->next) {
+        if (n->view == view) {
             return n;
+        }
+    }
     return nullptr;
 }
 
@@ -64,8 +70,9 @@ void CViewContainer::unlink(Node* node) {
 // ---- Tree -------------------------------------------------------------------------------
 
 bool CViewContainer::addView(CView* view) {
-    if (!view || view->isAttached())
+    if (!view || view->isAttached()) {
         return false;
+    }
     auto* node = new Node{view, nullptr, last};
     (last ? last->next : first) = node;
     last = node;
@@ -79,13 +86,16 @@ bool CViewContainer::addView(CView* view) {
 }
 
 bool CViewContainer::addViewBefore(CView* view, CView* before) {
-    if (!view || view->isAttached())
+    if (!view || view->isAttached()) {
         return false;
-    if (!first)
+    }
+    if (!first) {
         return addView(view);
+    }
     Node* at = first;
-    while (at->view != before && at->next)
+    while (at->view != before && at->next) {
         at = at->next;
+    }
     auto* node = new Node{view, at, at->previous};
     (at->previous ? at->previous->next : first) = node;
     at->previous = node;
@@ -99,31 +109,38 @@ bool CViewContainer::addViewBefore(CView* view, CView* before) {
 }
 
 bool CViewContainer::addViewWithArea(CView* view, const CRect& area, bool mouseEnabled) {
-    if (!addView(view))
+    if (!addView(view)) {
         return false;
+    }
     view->setMouseEnabled(mouseEnabled);
     view->setMouseArea(area);
     return true;
 }
 
 bool CViewContainer::removeView(CView* view, bool withRelease) {
-    if (view && view == mouseDownChild)
+    if (view && view == mouseDownChild) {
         mouseDownChild = nullptr;
-    if (view && view == dragChild)
+    }
+    if (view && view == dragChild) {
         dragChild = nullptr;
+    }
     Node* node = findNode(view);
-    if (!node)
+    if (!node) {
         return false;
+    }
     view->invalidate();
-    if (isAttached())
+    if (isAttached()) {
         view->detachedFrom(this);
+    }
     // The detach may have re-entered and removed the view already.
     node = findNode(view);
-    if (!node)
+    if (!node) {
         return true;
+    }
     unlink(node);
-    if (withRelease)
+    if (withRelease) {
         view->releaseReference();
+    }
     view->releaseReference();
     return true;
 }
@@ -139,10 +156,12 @@ bool CViewContainer::removeAll(bool withRelease) {
         Node* next = n->next;
         CView* view = n->view;
         delete n;
-        if (view->isAttached())
+        if (view->isAttached()) {
             view->detachedFrom(this);
-        if (withRelease)
+        }
+        if (withRelease) {
             view->releaseReference();
+        }
         view->releaseReference();
         n = next;
     }
@@ -151,35 +170,41 @@ bool CViewContainer::removeAll(bool withRelease) {
 
 bool CViewContainer::isChild(const CView* view, bool deep) const {
     for (Node* n = first; n; n = n->next) {
-        if (n->view == view)
+        if (n->view == view) {
             return true;
+        }
         if (deep) {
             auto* c = dynamic_cast<const CViewContainer*>(n->view);
-            if (c && c->isChild(view, true))
+            if (c && c->isChild(view, true)) {
                 return true;
+            }
         }
     }
     return false;
 }
 
 CView* CViewContainer::viewAt(std::int32_t index) const {
-    if (index < 0)
+    if (index < 0) {
         return nullptr;
+    }
     Node* n = first;
-    for (; n && index > 0; --index)
+    for (; n && index > 0; --index) {
         n = n->next;
+    }
     return n ? n->view : nullptr;
 }
 
 bool CViewContainer::changeViewOrder(CView* view, std::int32_t newIndex) {
     Node* node = findNode(view);
-    if (!node || newIndex < 0 || newIndex >= childCount)
+    if (!node || newIndex < 0 || newIndex >= childCount) {
         return false;
+    }
     (node->previous ? node->previous->next : first) = node->next;
     (node->next ? node->next->previous : last) = node->previous;
     Node* at = first;
-    for (std::int32_t i = 0; at && i < newIndex; ++i)
+    for (std::int32_t i = 0; at && i < newIndex; ++i) {
         at = at->next;
+    }
     node->next = at;
     node->previous = at ? at->previous : last;
     (node->previous ? node->previous->next : first) = node;
@@ -188,18 +213,22 @@ bool CViewContainer::changeViewOrder(CView* view, std::int32_t newIndex) {
 }
 
 bool CViewContainer::attachedTo(CViewContainer* parent) {
-    if (!CView::attachedTo(parent))
+    if (!CView::attachedTo(parent)) {
         return false;
-    for (CView* child : children())
+    }
+    for (CView* child : children()) {
         child->attachedTo(this);
+    }
     return true;
 }
 
 bool CViewContainer::detachedFrom(CViewContainer* parent) {
-    if (!isAttached())
+    if (!isAttached()) {
         return false;
-    for (CView* child : children())
+    }
+    for (CView* child : children()) {
         child->detachedFrom(this);
+    }
     return CView::detachedFrom(parent);
 }
 
@@ -209,11 +238,14 @@ CView* CViewContainer::viewAtPoint(const CPoint& where, bool deep) const {
     const CPoint local = toLocal(where);
     for (Node* n = last; n; n = n->previous) {
         CView* v = n->view;
-        if (!v->isShown() || !v->mouseArea().pointInside(local))
+        if (!v->isShown() || !v->mouseArea().pointInside(local)) {
             continue;
-        if (deep)
-            if (auto* c = dynamic_cast<CViewContainer*>(v))
+        }
+        if (deep) {
+            if (auto* c = dynamic_cast<CViewContainer*>(v)) {
                 return c->viewAtPoint(local, true);
+            }
+        }
         return v;
     }
     return nullptr;
@@ -223,10 +255,12 @@ CViewContainer* CViewContainer::containerAtPoint(const CPoint& where, bool deep)
     const CPoint local = toLocal(where);
     for (Node* n = last; n; n = n->previous) {
         CView* v = n->view;
-        if (!v->isShown() || !v->mouseArea().pointInside(local))
+        if (!v->isShown() || !v->mouseArea().pointInside(local)) {
             continue;
-        if (auto* c = dynamic_cast<CViewContainer*>(v))
+        }
+        if (auto* c = dynamic_cast<CViewContainer*>(v)) {
             return deep ? c->containerAtPoint(local, true) : c;
+        }
         break;
     }
     return const_cast<CViewContainer*>(this);
@@ -238,29 +272,35 @@ bool CViewContainer::viewsAtPoint(const CPoint& where, std::vector<CView*>& view
     bool found = false;
     for (Node* n = last; n; n = n->previous) {
         CView* v = n->view;
-        if (!v->isShown() || !v->mouseArea().pointInside(local))
+        if (!v->isShown() || !v->mouseArea().pointInside(local)) {
             continue;
+        }
         views.push_back(v);
         found = true;
-        if (deep)
-            if (auto* c = dynamic_cast<CViewContainer*>(v))
+        if (deep) {
+            if (auto* c = dynamic_cast<CViewContainer*>(v)) {
                 c->viewsAtPoint(local, views, true);
+            }
+        }
     }
     return found;
 }
 
 bool CViewContainer::containsPoint(const CPoint& where, const ButtonState& buttons) const {
-    if (!CView::containsPoint(where, buttons))
+    if (!CView::containsPoint(where, buttons)) {
         return false;
+    }
     // A transparent container takes only the points that one of its children takes.
     return !isTransparent() || anyChildContains(where, buttons);
 }
 
 bool CViewContainer::anyChildContains(const CPoint& where, const ButtonState& buttons) const {
     const CPoint local = toLocal(where);
-    for (Node* n = last; n; n = n->previous)
-        if (n->view->isShown() && n->view->containsPoint(local, buttons))
+    for (Node* n = last; n; n = n->previous) {
+        if (n->view->isShown() && n->view->containsPoint(local, buttons)) {
             return true;
+        }
+    }
     return false;
 }
 
@@ -270,55 +310,67 @@ MouseResult CViewContainer::mouseDown(const CPoint& where, const ButtonState& bu
     const CPoint local = toLocal(where);
     for (Node* n = last; n; n = n->previous) {
         CView* child = n->view;
-        if (!child->isShown() || !child->isMouseEnabled() || !child->containsPoint(local, buttons))
+        if (!child->isShown() || !child->isMouseEnabled() ||
+            !child->containsPoint(local, buttons)) {
             continue;
+        }
         if (buttons.modifiers() != 0) {
             auto* control = dynamic_cast<CControl*>(child);
             if (control && control->listener() &&
-                control->listener()->modifierClicked(control, buttons) != 0)
+                control->listener()->modifierClicked(control, buttons) != 0) {
                 return mouseHandled;
+            }
         }
         SharedGuard<CView> hold(child);
-        if (child->acceptsFocus() && frame())
+        if (child->acceptsFocus() && frame()) {
             frame()->setFocusView(child);
+        }
         const MouseResult result = child->mouseDown(local, buttons);
         if (result != mouseNotHandled && result != mouseNotImplemented) {
             // A child removed during its own press must not receive the rest of it.
-            if (result == mouseHandled && isChild(child))
+            if (result == mouseHandled && isChild(child)) {
                 mouseDownChild = child;
+            }
             return result;
         }
-        if (!child->isTransparent())
+        if (!child->isTransparent()) {
             return result;
+        }
         // Continue below a transparent child; the list may have changed meanwhile.
-        if (!findNode(child))
+        if (!findNode(child)) {
             return mouseNotHandled;
+        }
         n = findNode(child);
     }
     return mouseNotHandled;
 }
 
 MouseResult CViewContainer::mouseMoved(const CPoint& where, const ButtonState& buttons) {
-    if (!mouseDownChild)
+    if (!mouseDownChild) {
         return mouseNotHandled;
+    }
     CView* child = mouseDownChild;
     SharedGuard<CView> hold(child);
     const MouseResult result = child->mouseMoved(toLocal(where), buttons);
-    if (result == mouseHandled)
+    if (result == mouseHandled) {
         return mouseHandled;
-    if (mouseDownChild == child)
+    }
+    if (mouseDownChild == child) {
         mouseDownChild = nullptr;
+    }
     return mouseNotHandled;
 }
 
 MouseResult CViewContainer::mouseUp(const CPoint& where, const ButtonState& buttons) {
-    if (!mouseDownChild)
+    if (!mouseDownChild) {
         return mouseNotHandled;
+    }
     CView* child = mouseDownChild;
     SharedGuard<CView> hold(child);
     child->mouseUp(toLocal(where), buttons);
-    if (mouseDownChild == child)
+    if (mouseDownChild == child) {
         mouseDownChild = nullptr;
+    }
     return mouseHandled;
 }
 
@@ -327,16 +379,20 @@ bool CViewContainer::wheelOnAxis(const CPoint& where, MouseWheelAxis axis, float
     const CPoint local = toLocal(where);
     for (Node* n = last; n; n = n->previous) {
         CView* child = n->view;
-        if (!child->isShown() || !child->mouseArea().pointInside(local))
+        if (!child->isShown() || !child->mouseArea().pointInside(local)) {
             continue;
+        }
         SharedGuard<CView> hold(child);
-        if (child->wheelOnAxis(local, axis, distance, buttons))
+        if (child->wheelOnAxis(local, axis, distance, buttons)) {
             return true;
-        if (!child->isTransparent())
+        }
+        if (!child->isTransparent()) {
             return false;
+        }
         n = findNode(child);
-        if (!n)
+        if (!n) {
             return false;
+        }
     }
     return false;
 }
@@ -353,13 +409,15 @@ bool CViewContainer::onDrop(IDataPackage* drag, const CPoint& where) {
 
 void CViewContainer::onDragEnter(IDataPackage* drag, const CPoint& where) {
     dragChild = viewAtPoint(where, false);
-    if (dragChild)
+    if (dragChild) {
         dragChild->onDragEnter(drag, toLocal(where));
+    }
 }
 
 void CViewContainer::onDragLeave(IDataPackage* drag, const CPoint& where) {
-    if (dragChild)
+    if (dragChild) {
         dragChild->onDragLeave(drag, toLocal(where));
+    }
     dragChild = nullptr;
 }
 
@@ -397,8 +455,9 @@ CRect CViewContainer::visibleBoundsOf(const CRect& rect) const {
 }
 
 void CViewContainer::setBounds(const CRect& rect, bool redraw) {
-    if (rect == bounds())
+    if (rect == bounds()) {
         return;
+    }
     const double dw = rect.width() - bounds().width();
     const double dh = rect.height() - bounds().height();
     CView::setBounds(rect, redraw);
@@ -421,8 +480,9 @@ void CViewContainer::setBounds(const CRect& rect, bool redraw) {
                 } else if (d != 0.0 && (f & moveHi)) {
                     for (CRect* x : {&r, &area}) {
                         x->*hi += d;
-                        if (!(f & keepLo))
+                        if (!(f & keepLo)) {
                             x->*lo += d;
+                        }
                     }
                 }
             };
@@ -439,50 +499,60 @@ void CViewContainer::setBounds(const CRect& rect, bool redraw) {
 }
 
 void CViewContainer::parentResized() {
-    for (CView* child : children())
+    for (CView* child : children()) {
         child->parentResized();
+    }
 }
 
 // ---- Focus ------------------------------------------------------------------------------
 
 void CViewContainer::focusLost() {
-    for (CView* child : children())
+    for (CView* child : children()) {
         child->focusLost();
+    }
 }
 
 void CViewContainer::focusGained() {
-    for (CView* child : children())
+    for (CView* child : children()) {
         child->focusGained();
+    }
 }
 
 void CViewContainer::collectFocusViews(std::vector<CView*>& views) const {
     for (Node* n = first; n; n = n->next) {
         CView* v = n->view;
-        if (!v->isVisible())
+        if (!v->isVisible()) {
             continue;
-        if (auto* c = dynamic_cast<CViewContainer*>(v))
+        }
+        if (auto* c = dynamic_cast<CViewContainer*>(v)) {
             c->collectFocusViews(views);
-        else if (v->acceptsFocus())
+        } else if (v->acceptsFocus()) {
             views.push_back(v);
+        }
     }
 }
 
 bool CViewContainer::advanceFocus(CView* from, bool reverse) {
     CFrame* f = frame();
-    if (!f)
+    if (!f) {
         return false;
+    }
     std::vector<CView*> views;
     collectFocusViews(views);
-    if (views.empty())
+    if (views.empty()) {
         return false;
+    }
     const auto count = static_cast<std::ptrdiff_t>(views.size());
     std::ptrdiff_t index = reverse ? count - 1 : 0;
-    for (std::ptrdiff_t i = 0; i < count; ++i)
-        if (views[static_cast<std::size_t>(i)] == from)
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        if (views[static_cast<std::size_t>(i)] == from) {
             index = ((reverse ? i - 1 : i + 1) + count) % count;
+        }
+    }
     CView* next = views[static_cast<std::size_t>(index)];
-    if (next == from)
+    if (next == from) {
         return false;
+    }
     f->setFocusView(next);
     return f->focusView() == next;
 }
@@ -498,8 +568,9 @@ bool CViewContainer::childNeedsRedraw(CView* child, const CRect& rect) const {
 }
 
 void CViewContainer::drawInRect(CDrawContext* context, const CRect& updateRect) {
-    if (!context)
+    if (!context) {
         return;
+    }
     const CPoint savedOffset = context->offset();
     context->setOffset(savedOffset + bounds().topLeft());
     const CRect oldClip = context->clipRect();
@@ -513,12 +584,14 @@ void CViewContainer::drawInRect(CDrawContext* context, const CRect& updateRect) 
     drawBackgroundRect(context, client);
 
     for (CView* child : children()) {
-        if (!child->isShown() || !childNeedsRedraw(child, client))
+        if (!child->isShown() || !childNeedsRedraw(child, client)) {
             continue;
+        }
         CRect childClip = child->bounds();
         childClip.bound(clip);
-        if (childClip.width() <= 0.0 || childClip.height() <= 0.0)
+        if (childClip.width() <= 0.0 || childClip.height() <= 0.0) {
             continue;
+        }
         context->setClipRect(childClip);
         const float alpha = context->globalAlpha();
         context->setGlobalAlpha(alpha * child->alpha());
@@ -556,59 +629,71 @@ void CViewContainer::setBackgroundColor(const CColor& color) {
 }
 
 bool CViewContainer::isDirty() const {
-    if (CView::isDirty())
+    if (CView::isDirty()) {
         return true;
+    }
     const CRect local(0, 0, bounds().width(), bounds().height());
     for (Node* n = first; n; n = n->next) {
         CView* v = n->view;
-        if (!v->isDirty() || !v->isShown())
+        if (!v->isDirty() || !v->isShown()) {
             continue;
-        if (!v->bounds().bounded(local).isEmpty())
+        }
+        if (!v->bounds().bounded(local).isEmpty()) {
             return true;
+        }
     }
     return false;
 }
 
 void CViewContainer::invalidateRect(const CRect& rect) {
-    if (!isShown())
+    if (!isShown()) {
         return;
+    }
     CRect r = rect;
     r.offset(bounds().left, bounds().top);
     r.bound(bounds());
-    if (r.isEmpty())
+    if (r.isEmpty()) {
         return;
-    if (parentView())
+    }
+    if (parentView()) {
         parentView()->invalidateRect(r);
-    else if (frame() && static_cast<CView*>(frame()) != this)
+    } else if (frame() && static_cast<CView*>(frame()) != this) {
         frame()->invalidateRect(r);
+    }
 }
 
 void CViewContainer::invalidate() {
-    if (!isShown())
+    if (!isShown()) {
         return;
-    if (parentView())
+    }
+    if (parentView()) {
         parentView()->invalidateRect(bounds());
-    else if (frame() && static_cast<CView*>(frame()) != this)
+    } else if (frame() && static_cast<CView*>(frame()) != this) {
         frame()->invalidateRect(bounds());
+    }
 }
 
 bool CViewContainer::invalidateDirtyViews() {
-    if (!isShown())
+    if (!isShown()) {
         return true;
+    }
     if (CView::isDirty()) {
-        if (parentView())
+        if (parentView()) {
             parentView()->invalidateRect(bounds());
-        else if (frame())
+        } else if (frame()) {
             frame()->invalidateRect(bounds());
+        }
         return true;
     }
     for (CView* child : children()) {
-        if (!child->isDirty() || !child->isShown())
+        if (!child->isDirty() || !child->isShown()) {
             continue;
-        if (auto* c = dynamic_cast<CViewContainer*>(child))
+        }
+        if (auto* c = dynamic_cast<CViewContainer*>(child)) {
             c->invalidateDirtyViews();
-        else
+        } else {
             child->invalidate();
+        }
     }
     return true;
 }

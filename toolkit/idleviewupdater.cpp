@@ -24,16 +24,19 @@ IdleViewUpdater* IdleViewUpdater::instance() {
 }
 
 void IdleViewUpdater::add(CView* view) {
-    if (!theUpdater)
+    if (!theUpdater) {
         theUpdater = new IdleViewUpdater();
+    }
     auto& l = theUpdater->list;
-    if (std::find(l.begin(), l.end(), view) == l.end())
+    if (std::find(l.begin(), l.end(), view) == l.end()) {
         l.push_back(view);
+    }
 }
 
 void IdleViewUpdater::remove(CView* view) {
-    if (!theUpdater)
+    if (!theUpdater) {
         return;
+    }
     auto& l = theUpdater->list;
     l.erase(std::remove(l.begin(), l.end(), view), l.end());
     if (l.empty()) {
@@ -44,15 +47,17 @@ void IdleViewUpdater::remove(CView* view) {
 }
 
 MessageResult IdleViewUpdater::handleMessage(CBaseObject*, IdStringPtr message) {
-    if (message != kMsgTimer)
+    if (message != kMsgTimer) {
         return messageUnknown;
+    }
     // A view may leave (and the updater go away) during its tick: walk a copy, and skip views
     // that are no longer listed.
     SharedGuard<IdleViewUpdater> hold(this);
     const std::vector<CView*> snapshot = list;
     for (CView* v : snapshot) {
-        if (theUpdater != this || std::find(list.begin(), list.end(), v) == list.end())
+        if (theUpdater != this || std::find(list.begin(), list.end(), v) == list.end()) {
             continue;
+        }
         SharedGuard<CView> holdView(v);
         v->idleTick();
     }

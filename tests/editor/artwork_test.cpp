@@ -30,8 +30,9 @@ std::map<int, std::string> readResourceList() {
     std::ifstream in(kResources / "resources.list");
     std::string line;
     while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#')
+        if (line.empty() || line[0] == '#') {
             continue;
+        }
         std::istringstream fields(line);
         int id = 0;
         std::string type, file;
@@ -65,12 +66,14 @@ public:
     // Sum of absolute channel differences between two equally sized regions.
     double difference(int x0, int y0, int x1, int y1, int w, int h) const {
         double sum = 0;
-        for (int y = 0; y < h; ++y)
+        for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
                 const std::uint32_t a = pixel(x0 + x, y0 + y), b = pixel(x1 + x, y1 + y);
-                for (int s = 0; s < 32; s += 8)
+                for (int s = 0; s < 32; s += 8) {
                     sum += std::abs(int((a >> s) & 0xff) - int((b >> s) & 0xff));
+                }
             }
+        }
         return sum;
     }
 
@@ -104,7 +107,7 @@ TEST(Artwork, KnobPointerSitsAtTheAngleOfEachImagesValue) {
     for (int frame = 0; frame < 45; ++frame) {
         // Centroid of the pointer's near-white pixels around the knob's centre.
         double sx = 0, sy = 0, n = 0;
-        for (int y = 0; y < 119; ++y)
+        for (int y = 0; y < 119; ++y) {
             for (int x = 0; x < 119; ++x) {
                 const std::uint32_t p = knob.pixel(x, frame * 119 + y);
                 if ((p >> 24) == 255 && ((p >> 16) & 0xff) > 200 && ((p >> 8) & 0xff) > 200 &&
@@ -114,6 +117,7 @@ TEST(Artwork, KnobPointerSitsAtTheAngleOfEachImagesValue) {
                     ++n;
                 }
             }
+        }
         ASSERT_GT(n, 20) << "no pointer in image " << frame;
         const double expected = 3 * std::numbers::pi / 4 + frame / 44.0 * 3 * std::numbers::pi / 2;
         double error = std::atan2(sy, sx) - expected;
@@ -131,8 +135,9 @@ TEST(Artwork, FaderHandleClimbsFromBottomToTop) {
         int line = -1;
         for (int y = 0; y < 102 && line < 0; ++y) {
             const std::uint32_t p = fader.pixel(10, frame * 102 + y);
-            if (((p >> 16) & 0xff) > 220 && (p >> 24) == 255)
+            if (((p >> 16) & 0xff) > 220 && (p >> 24) == 255) {
                 line = y;
+            }
         }
         ASSERT_GE(line, 0) << "no handle in image " << frame;
         EXPECT_LT(line, previous) << "image " << frame;
@@ -166,9 +171,10 @@ TEST(Artwork, GeneratorRedrawsTheCommittedImagesByteForByte) {
     const std::string command =
         std::string("\"") + GRAVELIX_ARTWORK_TOOL + "\" \"" + out.string() + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    for (const auto& [id, file] : readResourceList())
+    for (const auto& [id, file] : readResourceList()) {
         EXPECT_EQ(readBytes(out / file), readBytes(kResources / file))
             << file << " is stale: run scripts/artwork.sh";
+    }
     fs::remove_all(out);
 }
 

@@ -56,8 +56,9 @@ public:
         return true;
     }
     void close() override {
-        if (frame)
+        if (frame) {
             frame->releaseReference();
+        }
         frame = nullptr;
         counting = nullptr;
     }
@@ -174,8 +175,9 @@ TEST_F(EditorBaseTest, EditBracketsReachTheHostOnlyForParameters) {
         editor->getFrame()->endEdit(index);
     }
     std::vector<std::pair<VstInt32, VstInt32>> told;
-    for (const HostCall& call : host.calls())
+    for (const HostCall& call : host.calls()) {
         told.emplace_back(call.opcode, call.index);
+    }
     EXPECT_EQ(told, (std::vector<std::pair<VstInt32, VstInt32>>{{audioMasterBeginEdit, 0},
                                                                 {audioMasterEndEdit, 0},
                                                                 {audioMasterBeginEdit, 9},

@@ -28,8 +28,9 @@ constexpr int kHeight = 475;
 // two seconds without it.
 Image showOnce(const PluginHost& plugin, HostWindow& window, const Image& expected) {
     const auto parent = reinterpret_cast<void*>(static_cast<std::uintptr_t>(window.id()));
-    if (plugin.dispatch(effEditOpen, 0, 0, parent) != 1)
+    if (plugin.dispatch(effEditOpen, 0, 0, parent) != 1) {
         return {};
+    }
     Image shown;
     for (int attempt = 0; attempt < 400; ++attempt) {
         plugin.dispatch(effEditIdle);
@@ -77,9 +78,11 @@ TEST(EditorThreads, TwoInstancesOpenAndCloseEditorsOnTheirOwnThreadsAtOnce) {
     auto run = [&](HostWindow& window, int& shownTimes) {
         for (int round = 0; round < kRounds; ++round) {
             PluginHost plugin(GRAVELIX_PLUGIN);
-            for (int open = 0; open < 2; ++open)
-                if (showOnce(plugin, window, reference) == reference)
+            for (int open = 0; open < 2; ++open) {
+                if (showOnce(plugin, window, reference) == reference) {
                     ++shownTimes;
+                }
+            }
         }
     };
     int shownA = 0, shownB = 0;

@@ -55,19 +55,22 @@ Surface loadPng(const fs::path& path) {
 
 // Opaque pixels as 0x00RRGGBB; an empty image for a surface that failed to load.
 Image toImage(cairo_surface_t* surface) {
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS)
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         return {};
+    }
     cairo_surface_flush(surface);
     const int w = cairo_image_surface_get_width(surface);
     const int h = cairo_image_surface_get_height(surface);
     Image out{w, h, std::vector<std::uint32_t>(std::size_t(w) * h)};
     const unsigned char* data = cairo_image_surface_get_data(surface);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
             out.pixels[std::size_t(y) * w + x] =
                 reinterpret_cast<const std::uint32_t*>(
                     data + std::ptrdiff_t(y) * cairo_image_surface_get_stride(surface))[x] &
                 0xFFFFFF;
+        }
+    }
     return out;
 }
 
@@ -106,8 +109,9 @@ Image composePanel(const Values& v, bool back) {
                                {173, 192, 205, 294},
                                {68, 328, 100, 430},
                                {173, 328, 205, 430}};
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < 5; ++i) {
             drawPiece(cr, "fader.png", faders[i], filmstripY(v[2 + i], 31, 102));
+        }
         drawPiece(cr, "stereo_switch.png", {161, 54, 211, 78}, lowerHalfIfOn(v[8], 24));
         drawPiece(cr, "pickup_switch.png", {161, 118, 211, 142}, lowerHalfIfOn(v[7], 24));
     } else {
@@ -116,27 +120,31 @@ Image composePanel(const Values& v, bool back) {
         drawPiece(cr, "footswitch.png", kFootswitch, 0);
     }
     drawPiece(cr, "tweak.png", kTweak, back ? 25 : 0);
-    if (!back)
+    if (!back) {
         drawPiece(cr, "led.png", kLed, lowerHalfIfOn(v[9], 32));
+    }
     cairo_destroy(cr);
     return toImage(target.get());
 }
 
 // Pixels in `area` whose channels differ by more than `tolerance`.
 int countDifferent(const Image& a, const Image& b, const Rect& area, int tolerance) {
-    if (a.width != b.width || a.height != b.height)
+    if (a.width != b.width || a.height != b.height) {
         return -1;
+    }
     int count = 0;
-    for (int y = area.top; y < area.bottom; ++y)
+    for (int y = area.top; y < area.bottom; ++y) {
         for (int x = area.left; x < area.right; ++x) {
             const std::uint32_t p = a.pixels[std::size_t(y) * a.width + x];
             const std::uint32_t q = b.pixels[std::size_t(y) * b.width + x];
-            for (int shift : {0, 8, 16})
+            for (int shift : {0, 8, 16}) {
                 if (std::abs(int((p >> shift) & 0xFF) - int((q >> shift) & 0xFF)) > tolerance) {
                     ++count;
                     break;
                 }
+            }
         }
+    }
     return count;
 }
 
@@ -170,15 +178,17 @@ protected:
             XCloseDisplay(input);
             return;
         }
-        if (open_)
+        if (open_) {
             closeEditor();
+        }
         // The tag-11 controls (footswitch, tweak plate) belong to no parameter.
         for (const HostCall& call : gestures()) {
             EXPECT_TRUE(call.index >= 0 && call.index < 10)
                 << "host told of index " << call.index << " (opcode " << call.opcode << ")";
         }
-        if (input)
+        if (input) {
             XCloseDisplay(input);
+        }
     }
 
     void openEditor() {
@@ -205,20 +215,23 @@ protected:
 
     Values values() const {
         Values v;
-        for (int i = 0; i < 10; ++i)
+        for (int i = 0; i < 10; ++i) {
             v.push_back(plugin.getParameter(i));
+        }
         return v;
     }
 
     // Waits (idling) until the window shows `expected` in `area`; false after about a second.
     bool shows(const Image& expected, const Rect& area = kWhole, bool idling = true) {
         for (int attempt = 0; attempt < 60; ++attempt) {
-            if (countDifferent(window->capture(), expected, area, 2) == 0)
+            if (countDifferent(window->capture(), expected, area, 2) == 0) {
                 return true;
-            if (idling)
+            }
+            if (idling) {
                 idle();
-            else
+            } else {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
         }
         return false;
     }
@@ -229,12 +242,15 @@ protected:
         unsigned count = 0;
         for (int attempt = 0; attempt < 100; ++attempt) {
             Window root, parent, *children = nullptr;
-            if (!XQueryTree(input, window->id(), &root, &parent, &children, &count))
+            if (!XQueryTree(input, window->id(), &root, &parent, &children, &count)) {
                 return ~0u;
-            if (children)
+            }
+            if (children) {
                 XFree(children);
-            if (count == expected)
+            }
+            if (count == expected) {
                 break;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return count;
@@ -272,10 +288,12 @@ protected:
     // The gestures the host was told of, in order: automation, begin and end of edit.
     std::vector<HostCall> gestures() const {
         std::vector<HostCall> out;
-        for (const HostCall& call : plugin.state().calls())
+        for (const HostCall& call : plugin.state().calls()) {
             if (call.opcode == audioMasterAutomate || call.opcode == audioMasterBeginEdit ||
-                call.opcode == audioMasterEndEdit)
+                call.opcode == audioMasterEndEdit) {
                 out.push_back(call);
+            }
+        }
         return out;
     }
 
@@ -288,8 +306,9 @@ protected:
             EXPECT_EQ(calls[3 * i + 1].opcode, audioMasterAutomate);
             EXPECT_EQ(calls[3 * i + 1].opt, sent[i]);
             EXPECT_EQ(calls[3 * i + 2].opcode, audioMasterEndEdit);
-            for (std::size_t k = 0; k < 3; ++k)
+            for (std::size_t k = 0; k < 3; ++k) {
                 EXPECT_EQ(calls[3 * i + k].index, 9);
+            }
         }
     }
 
@@ -330,8 +349,9 @@ TEST_F(EditorWindowTest, FrontPanelShowsTheArtworkWithProgramZerosKnobFrames) {
     // The golden picture was checked by eye; the artwork may be redrawn a little.
     const int off = countDifferent(actual, golden, kWhole, 24);
     EXPECT_TRUE(off >= 0 && off < kWidth * kHeight / 200) << off << " pixels differ from golden";
-    if (countDifferent(actual, expected, kWhole, 2) != 0 || off != 0)
+    if (countDifferent(actual, expected, kWhole, 2) != 0 || off != 0) {
         saveForInspection(actual, "front.png");
+    }
 }
 
 TEST_F(EditorWindowTest, TweakFlipsToTheBackPanelAndBack) {
@@ -342,8 +362,9 @@ TEST_F(EditorWindowTest, TweakFlipsToTheBackPanelAndBack) {
     const Image back = window->capture();
     const int off = countDifferent(back, toImage(loadPng(kGolden / "back.png").get()), kWhole, 24);
     EXPECT_TRUE(off >= 0 && off < kWidth * kHeight / 200) << off << " pixels differ from golden";
-    if (off != 0)
+    if (off != 0) {
         saveForInspection(back, "back.png");
+    }
 
     plugin.setParameter(0, 0.1f); // while the back shows: the hidden knob follows
     idle();
@@ -366,8 +387,9 @@ TEST_F(EditorWindowTest, DraggingDistortionUpRaisesItHalfPerHundredPixels) {
     auto drag = [&] {
         moveTo(x, 120);
         button(true);
-        for (int step = 1; step <= 10; ++step)
+        for (int step = 1; step <= 10; ++step) {
             moveTo(x, 120 - 10 * step);
+        }
         button(false);
         parkPointer();
     };
@@ -423,8 +445,9 @@ TEST_F(EditorWindowTest, FootswitchClicksTurnTheEffectOffAndOn) {
 TEST_F(EditorWindowTest, FootswitchWorkedWithReturnKeySendsButDoesNotToggle) {
     openEditor();
     // Tab order on the front: Output, Distortion, footswitch.
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(plugin.dispatch(effEditKeyDown, 0, 2), 1);
+    }
     plugin.state().clearCalls();
     EXPECT_EQ(plugin.dispatch(effEditKeyDown, 0, 4), 1);
     EXPECT_EQ(plugin.dispatch(effEditKeyUp, 0, 4), 1);

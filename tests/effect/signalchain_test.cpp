@@ -181,7 +181,8 @@ TEST(SignalChain, OutputStaysBelowThreeTenthsOfOutputGain) {
         ASSERT_EQ(g.outputGain, 10.0f);
         std::vector<float> sine(44100);
         for (std::size_t i = 0; i < sine.size(); ++i) {
-            sine[i] = 100.0f * static_cast<float>(std::sin(2.0 * std::numbers::pi * 100.0 * i / 44100.0));
+            sine[i] =
+                100.0f * static_cast<float>(std::sin(2.0 * std::numbers::pi * 100.0 * i / 44100.0));
         }
         Stereo out = process(g, {sine, sine});
         const Stereo extreme = process(g, {noise(2000, 3e38f), noise(2000, 1e6f, 4)});

@@ -23,8 +23,9 @@ class Drawing : public ::testing::Test {
 protected:
     void TearDown() override {
         for (CBaseObject* o : {static_cast<CBaseObject*>(context), static_cast<CBaseObject*>(strip),
-                               static_cast<CBaseObject*>(white)})
+                               static_cast<CBaseObject*>(white)}) {
             o->releaseReference();
+        }
     }
     std::uint32_t pixel(int x, int y) {
         cairo_surface_t* s =
@@ -38,11 +39,12 @@ protected:
     }
     // Exactly [left, right) x [top, bottom) has `inside`; every other pixel is untouched.
     void expectOnly(int left, int top, int right, int bottom, std::uint32_t inside) {
-        for (int y = 0; y < 16; ++y)
+        for (int y = 0; y < 16; ++y) {
             for (int x = 0; x < 16; ++x) {
                 const bool in = x >= left && x < right && y >= top && y < bottom;
                 ASSERT_EQ(in ? inside : kClear, pixel(x, y)) << x << "," << y;
             }
+        }
     }
 
     COffscreenContext* context = getPlatformFactory().createOffscreenContext(16, 16);

@@ -38,8 +38,9 @@ class FrameWindow : public X11TestHost {
 protected:
     void SetUp() override {
         X11TestHost::SetUp();
-        if (HasFatalFailure())
+        if (HasFatalFailure()) {
             return;
+        }
         frame = new CFrame(CRect(0, 0, 120, 80), parentHandle(), &editor);
         auto* background = new CBitmap(CResourceRef(10));
         auto* strip = new CBitmap(CResourceRef(11));
@@ -50,9 +51,11 @@ protected:
         toggleSwitch = new COnOffButton(CRect(60, 10, 80, 30), &listener, 4, toggle);
         frame->addView(knob);
         frame->addView(toggleSwitch);
-        for (CBaseObject* o : {static_cast<CBaseObject*>(background),
-                               static_cast<CBaseObject*>(strip), static_cast<CBaseObject*>(toggle)})
+        for (CBaseObject* o :
+             {static_cast<CBaseObject*>(background), static_cast<CBaseObject*>(strip),
+              static_cast<CBaseObject*>(toggle)}) {
             o->releaseReference();
+        }
         ASSERT_NE(nullptr, frame->platformFrame());
         window = static_cast<Window>(
             reinterpret_cast<std::uintptr_t>(frame->platformFrame()->nativeHandle()));
@@ -60,8 +63,9 @@ protected:
     }
     void TearDown() override {
         // Destroying the frame also drops the creator's references to its controls.
-        if (frame)
+        if (frame) {
             frame->releaseReference();
+        }
         X11TestHost::TearDown();
     }
     unsigned long at(int x, int y) { return pixel(window, x, y); }

@@ -33,8 +33,9 @@ bool write(const std::string& path, int width, int height, std::vector<Box> boxe
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2)
+    if (argc != 2) {
         return 2;
+    }
     const std::string dir = std::string(argv[1]) + "/";
     const double grey = 0x80 / 255.0;
     bool ok = write(dir + "filmstrip.png", 4, 12, // frames red, green, blue

@@ -30,8 +30,9 @@ TEST(Resources, LookupMatchesTypeAndTheFullId) {
     EXPECT_TRUE(findResource("PNG", 65535));
     EXPECT_TRUE(findResource("DATA", 7));
     EXPECT_FALSE(findResource("PNG", 7)) << "same id, other type";
-    for (int id : {8, 0, -1, 65536 + 1}) // 65537 must not wrap to 1
+    for (int id : {8, 0, -1, 65536 + 1}) { // 65537 must not wrap to 1
         EXPECT_FALSE(findResource("PNG", id)) << id;
+    }
     EXPECT_FALSE(findResource(nullptr, 1));
 }
 

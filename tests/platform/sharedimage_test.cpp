@@ -74,10 +74,12 @@ TEST(SharedImageCache, ThreadsRacingForIdsShareEachImageAndLeaveNothingBehind) {
         }
     };
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
+    for (int t = 0; t < 4; ++t) {
         threads.emplace_back(worker);
-    for (auto& t : threads)
+    }
+    for (auto& t : threads) {
         t.join();
+    }
     EXPECT_EQ(0, live.load());
     EXPECT_EQ(0u, cache.size());
     EXPECT_GT(made.load(), 0);

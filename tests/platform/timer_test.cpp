@@ -26,8 +26,9 @@ TEST(Timers, FireOncePerDuePassNeverEarlyAndNotAfterStop) {
     const std::uint64_t before = monotonicMilliseconds();
     ASSERT_TRUE(timer->start(10));
     const std::uint64_t after = monotonicMilliseconds();
-    for (std::uint64_t now : {before + 9, after + 10, after + 10, after + 500, after + 505})
+    for (std::uint64_t now : {before + 9, after + 10, after + 10, after + 500, after + 505}) {
         LinuxTimer::fireDue(now);
+    }
     EXPECT_EQ(2, counter.fired) << "at +10 and once (not 49 times) at +500";
     timer->stop();
     LinuxTimer::fireDue(after + 10000);
@@ -43,8 +44,9 @@ TEST(Timers, CallbacksMayStopOrReleaseAnyTimer) {
     IPlatformTimer* c = getPlatformFactory().createTimer(&third);
     first.action = [&] { b->stop(); };             // before b's turn
     third.action = [&] { c->releaseReference(); }; // the owner's last reference
-    for (IPlatformTimer* t : {a, b, c})
+    for (IPlatformTimer* t : {a, b, c}) {
         t->start(1);
+    }
     LinuxTimer::fireDue(monotonicMilliseconds() + 100);
     EXPECT_EQ(1, first.fired);
     EXPECT_EQ(0, second.fired) << "no callback after stop() returned";

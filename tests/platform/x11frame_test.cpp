@@ -31,15 +31,18 @@ public:
 
     int count(Kind kind) const {
         int n = 0;
-        for (const auto& e : events)
+        for (const auto& e : events) {
             n += e.kind == kind;
+        }
         return n;
     }
     std::vector<Event> all(Kind kind) const {
         std::vector<Event> found;
-        for (const auto& e : events)
-            if (e.kind == kind)
+        for (const auto& e : events) {
+            if (e.kind == kind) {
                 found.push_back(e);
+            }
+        }
         return found;
     }
 
@@ -47,8 +50,9 @@ public:
     bool platformDrawRect(CDrawContext* context, const CRect& rect) override {
         drawn.push_back(rect);
         context->setFillColor(colors.front());
-        if (colors.size() > 1)
+        if (colors.size() > 1) {
             colors.erase(colors.begin());
+        }
         context->drawRect(context->surfaceRect(), kDrawFilled);
         return true;
     }
@@ -94,8 +98,9 @@ private:
 class X11Host : public X11TestHost {
 protected:
     void TearDown() override {
-        if (frame)
+        if (frame) {
             frame->releaseReference();
+        }
         X11TestHost::TearDown();
     }
     IPlatformFrame* open(Recorder& to, const CRect& size = CRect(0, 0, 120, 80)) {
@@ -106,8 +111,9 @@ protected:
     }
     void SetUp() override {
         X11TestHost::SetUp();
-        if (!HasFatalFailure())
+        if (!HasFatalFailure()) {
             frame = open(recorder);
+        }
         child = static_cast<Window>(reinterpret_cast<std::uintptr_t>(frame->nativeHandle()));
     }
     unsigned long pixel(int x, int y) { return X11TestHost::pixel(child, x, y); }
@@ -160,8 +166,9 @@ TEST_F(X11Host, InvalidationRepaintsOnlyItsRectanglesEachClipped) {
                                 {30, 19, 0xFF0000},
                                 {9, 10, 0xFF0000},
                                 {50, 40, 0xFF0000},
-                                {110, 70, 0xFF0000}})
+                                {110, 70, 0xFF0000}}) {
         EXPECT_EQ(static_cast<unsigned long>(colour), pixel(x, y)) << x << "," << y;
+    }
     recorder.drawn.clear();
     settle();
     EXPECT_TRUE(recorder.drawn.empty()) << "nothing paints without a reason";
@@ -224,12 +231,14 @@ TEST_F(X11Host, KeysArriveAsVirtualKeysWhileTheHostGivesFocus) {
                              {XK_9, 57},
                              {XK_a, 0},
                              {XK_Shift_L, 54}}) {
-        if (XKeysymToKeycode(display, sym) == 0)
+        if (XKeysymToKeycode(display, sym) == 0) {
             continue; // not on this keyboard map
+        }
         key(sym, true);
         key(sym, false);
-        if (code)
+        if (code) {
             expected.push_back(code);
+        }
     }
     key(XK_Shift_L, true); // Shift+Tab is plain tab, without modifier bits
     key(XK_Tab, true);
@@ -238,8 +247,9 @@ TEST_F(X11Host, KeysArriveAsVirtualKeysWhileTheHostGivesFocus) {
     expected.insert(expected.end(), {54, 2});
     ASSERT_TRUE(pumpUntil([&] { return recorder.count(keyUp) == int(expected.size()); }));
     std::vector<int> downs;
-    for (const Event& e : recorder.all(keyDown))
+    for (const Event& e : recorder.all(keyDown)) {
         downs.push_back(e.detail);
+    }
     EXPECT_EQ(expected, downs);
     XSetInputFocus(display, host, RevertToParent, CurrentTime);
     ASSERT_TRUE(pumpUntil([&] { return recorder.count(activate) == 2; }));
@@ -250,8 +260,9 @@ TEST_F(X11Host, KeysArriveAsVirtualKeysWhileTheHostGivesFocus) {
 TEST_F(X11Host, HeldKeyRepeatsPressesAndIsReleasedOnce) {
     XKeyboardState keyboard;
     XGetKeyboardControl(display, &keyboard);
-    if (keyboard.global_auto_repeat != AutoRepeatModeOn)
+    if (keyboard.global_auto_repeat != AutoRepeatModeOn) {
         GTEST_SKIP() << "the server does not repeat keys";
+    }
     XSetInputFocus(display, child, RevertToParent, CurrentTime);
     key(XK_Return, true);
     const bool repeated = pumpUntil([&] { return recorder.count(keyDown) >= 3; });
@@ -272,8 +283,9 @@ TEST_F(X11Host, KeysTheFrameDoesNotUseGoOnToTheHost) {
         while (XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
-            if (event.type == KeyPress && event.xkey.window == host)
+            if (event.type == KeyPress && event.xkey.window == host) {
                 hostGot.push_back(static_cast<KeyCode>(event.xkey.keycode));
+            }
         }
         return hostGot.size();
     };

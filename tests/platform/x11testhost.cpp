@@ -8,14 +8,16 @@
 void X11TestHost::SetUpTestSuite() {
     for (int attempt = 0; attempt < 50 && !display; ++attempt) {
         display = XOpenDisplay(nullptr);
-        if (!display)
+        if (!display) {
             std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        }
     }
 }
 
 void X11TestHost::TearDownTestSuite() {
-    if (display)
+    if (display) {
         XCloseDisplay(display);
+    }
     display = nullptr;
 }
 
@@ -32,12 +34,15 @@ void X11TestHost::SetUp() {
 
 void X11TestHost::TearDown() {
     pump();
-    if (!display)
+    if (!display) {
         return;
-    for (KeySym sym : {XK_Shift_L, XK_Control_L})
+    }
+    for (KeySym sym : {XK_Shift_L, XK_Control_L}) {
         XTestFakeKeyEvent(display, XKeysymToKeycode(display, sym), False, 0);
-    for (unsigned b = 1; b <= 3; ++b)
+    }
+    for (unsigned b = 1; b <= 3; ++b) {
         XTestFakeButtonEvent(display, b, False, 0);
+    }
     XDestroyWindow(display, host);
     XSync(display, False);
     pump();
@@ -65,16 +70,18 @@ void X11TestHost::key(KeySym sym, bool press) {
 unsigned long X11TestHost::pixel(Window window, int x, int y) {
     XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
     const unsigned long value = image ? XGetPixel(image, 0, 0) & 0xFFFFFF : 0xDEAD;
-    if (image)
+    if (image) {
         XDestroyImage(image);
+    }
     return value;
 }
 
 int X11TestHost::grabFromAnotherClient() {
     const int result = XGrabPointer(display, host, False, 0, GrabModeAsync, GrabModeAsync, None,
                                     None, CurrentTime);
-    if (result == GrabSuccess)
+    if (result == GrabSuccess) {
         XUngrabPointer(display, CurrentTime);
+    }
     XSync(display, False);
     return result;
 }
@@ -84,10 +91,12 @@ bool X11TestHost::isChildOfHost(Window window) {
     unsigned count = 0;
     bool found = false;
     if (XQueryTree(display, host, &root, &parent, &children, &count)) {
-        for (unsigned i = 0; i < count; ++i)
+        for (unsigned i = 0; i < count; ++i) {
             found = found || children[i] == window;
-        if (children)
+        }
+        if (children) {
             XFree(children);
+        }
     }
     return found;
 }

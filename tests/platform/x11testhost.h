@@ -31,8 +31,9 @@ protected:
         do {
             XSync(display, False);
             pump();
-            if (done())
+            if (done()) {
                 return true;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         } while (std::chrono::steady_clock::now() < end);
         return false;

@@ -32,8 +32,9 @@ struct Dispatch : ::testing::Test {
 TEST_F(Dispatch, UnknownAndNegativeOpcodesAnswerZeroAndCallNothing) {
     attachEditor();
     for (VstInt32 opcode : {-1, -1000, 80, 1000, 0x7FFFFFFF, 9,  16, 17, 18, 20, 21, 28,
-                            30, 31,    32, 36,   37,         43, 46, 53, 54, 55, 57})
+                            30, 31,    32, 36,   37,         43, 46, 53, 54, 55, 57}) {
         EXPECT_EQ(send(opcode, 1, 1, nullptr, 1.0f), 0) << "opcode " << opcode;
+    }
     EXPECT_TRUE(log.calls.empty());
     EXPECT_EQ(host.count(), 0u);
 }
@@ -97,8 +98,9 @@ TEST_F(Dispatch, EditorRequestsWithoutAnEditorAnswerZeroAndLeaveTheHostsVariable
     EXPECT_EQ(send(effEditGetRect, 0, 0, &rect), 0);
     EXPECT_EQ(rect, &sentinel);
     for (VstInt32 opcode : {int(effEditOpen), int(effEditClose), int(effEditIdle),
-                            int(effEditKeyDown), int(effEditKeyUp), int(effSetEditKnobMode)})
+                            int(effEditKeyDown), int(effEditKeyUp), int(effSetEditKnobMode)}) {
         EXPECT_EQ(send(opcode, 65, 1, &rect, 1.0f), 0);
+    }
     EXPECT_TRUE(log.calls.empty());
 }
 

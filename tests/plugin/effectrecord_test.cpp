@@ -43,8 +43,9 @@ TEST(EffectRecord, ConstructionFillsTheRecordAndClearsTheRest) {
     EXPECT_EQ(r.object, static_cast<AudioEffect*>(&effect));
     EXPECT_EQ(r.user, nullptr);
     EXPECT_EQ(r.resvd1 | r.resvd2, 0);
-    for (int gap : {4, 5, 6, 7, 60, 61, 62, 63})
+    for (int gap : {4, 5, 6, 7, 60, 61, 62, 63}) {
         EXPECT_EQ(bytes[gap], 0) << "gap byte " << gap;
+    }
     EXPECT_TRUE(std::all_of(r.future, r.future + sizeof(r.future), [](char c) { return !c; }));
     EXPECT_EQ(effect.getSampleRate(), 44100.0f);
     EXPECT_EQ(effect.getBlockSize(), 1024);

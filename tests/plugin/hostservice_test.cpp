@@ -42,8 +42,9 @@ TEST_F(Services, RequestsCarryTheirOperandsAndTheEffectsRecord) {
     c = only(audioMasterVendorSpecific);
     EXPECT_TRUE(c.index == 8 && c.value == VstIntPtr(1) << 40 && c.ptr == &log && c.opt == 0.5f);
     EXPECT_EQ(only(audioMasterGetNextPlug).index, 0);
-    for (const HostCall& call : host.calls())
+    for (const HostCall& call : host.calls()) {
         EXPECT_EQ(call.effect, effect.getAeffect());
+    }
 }
 
 TEST_F(Services, AnswersAreConverted) {

@@ -20,20 +20,24 @@ std::set<std::string> exportedSymbols(const char* path) {
     std::ifstream file(path, std::ios::binary);
     std::vector<char> image((std::istreambuf_iterator<char>(file)), {});
     std::set<std::string> names;
-    if (image.size() < sizeof(Elf64_Ehdr))
+    if (image.size() < sizeof(Elf64_Ehdr)) {
         return names;
+    }
     const auto* header = reinterpret_cast<const Elf64_Ehdr*>(image.data());
     const auto* sections = reinterpret_cast<const Elf64_Shdr*>(image.data() + header->e_shoff);
     for (int i = 0; i < header->e_shnum; ++i) {
-        if (sections[i].sh_type != SHT_DYNSYM)
+        if (sections[i].sh_type != SHT_DYNSYM) {
             continue;
+        }
         const char* strings = image.data() + sections[sections[i].sh_link].sh_offset;
         const auto* symbols =
             reinterpret_cast<const Elf64_Sym*>(image.data() + sections[i].sh_offset);
         const std::size_t count = sections[i].sh_size / sizeof(Elf64_Sym);
-        for (std::size_t s = 1; s < count; ++s)
-            if (symbols[s].st_shndx != SHN_UNDEF)
+        for (std::size_t s = 1; s < count; ++s) {
+            if (symbols[s].st_shndx != SHN_UNDEF) {
                 names.insert(strings + symbols[s].st_name);
+            }
+        }
     }
     return names;
 }

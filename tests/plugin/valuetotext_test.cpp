@@ -18,8 +18,9 @@ template <typename F> std::string convert(F&& f, VstInt32 maxLen = kVstMaxParamS
     char buffer[64];
     std::memset(buffer, '#', sizeof(buffer));
     f(buffer, maxLen);
-    for (std::size_t i = std::size_t(maxLen) + 1; i < sizeof(buffer); ++i)
+    for (std::size_t i = std::size_t(maxLen) + 1; i < sizeof(buffer); ++i) {
         EXPECT_EQ(buffer[i], '#') << "wrote past the bound at " << i;
+    }
     EXPECT_EQ(buffer[maxLen], 0);
     return buffer;
 }

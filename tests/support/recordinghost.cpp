@@ -14,8 +14,9 @@ RecordingHost::RecordingHost() {
 
 RecordingHost::~RecordingHost() {
     std::lock_guard lock(activeMutex);
-    if (active == this)
+    if (active == this) {
         active = previous_;
+    }
 }
 
 audioMasterCallback RecordingHost::callback() {
@@ -35,9 +36,11 @@ std::vector<HostCall> RecordingHost::calls() const {
 std::vector<HostCall> RecordingHost::callsWith(VstInt32 opcode) const {
     std::lock_guard lock(mutex_);
     std::vector<HostCall> matching;
-    for (const HostCall& call : calls_)
-        if (call.opcode == opcode)
+    for (const HostCall& call : calls_) {
+        if (call.opcode == opcode) {
             matching.push_back(call);
+        }
+    }
     return matching;
 }
 
@@ -58,8 +61,9 @@ VstIntPtr RecordingHost::dispatch(AEffect* effect, VstInt32 opcode, VstInt32 ind
         std::lock_guard lock(activeMutex);
         host = active;
     }
-    if (!host)
+    if (!host) {
         return 0;
+    }
     return host->record(HostCall{effect, opcode, index, value, ptr, opt});
 }
 
@@ -70,12 +74,14 @@ VstIntPtr RecordingHost::record(const HostCall& call) {
         std::lock_guard lock(mutex_);
         calls_.push_back(call);
         respond = responder;
-        if (auto it = answers_.find(call.opcode); it != answers_.end())
+        if (auto it = answers_.find(call.opcode); it != answers_.end()) {
             answer = it->second;
+        }
     }
     // Outside the lock: a responder may call back into the plug-in.
     VstIntPtr custom = 0;
-    if (respond && respond(call, custom))
+    if (respond && respond(call, custom)) {
         return custom;
+    }
     return answer;
 }

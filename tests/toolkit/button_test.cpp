@@ -67,8 +67,9 @@ TEST_F(Buttons, ValueStoredWhileDrawingIsDrawnAtTheNextIdle) {
         using RecordingContext::RecordingContext;
         void drawBitmap(CBitmap* b, const CRect& d, const CPoint& o, float a) override {
             RecordingContext::drawBitmap(b, d, o, a);
-            if (target)
+            if (target) {
                 target->setValue(newValue);
+            }
             target = nullptr;
         }
         CControl* target = nullptr;
@@ -79,8 +80,9 @@ TEST_F(Buttons, ValueStoredWhileDrawingIsDrawnAtTheNextIdle) {
     auto* kick = new CKickButton(CRect(150, 50, 180, 70), &listener, 2, twoImages);
     const auto controls = {static_cast<CControl*>(knob), static_cast<CControl*>(button),
                            static_cast<CControl*>(kick)};
-    for (CControl* c : controls)
+    for (CControl* c : controls) {
         frame->addView(c);
+    }
     RecordingContext clean(CRect(0, 0, 300, 200));
     frame->draw(&clean);
     for (CControl* c : controls) {

@@ -138,8 +138,9 @@ TEST_F(Frame, FocusMovedFromInsideFocusLostIsGainedOnce) {
         using ProbeView::ProbeView;
         void focusLost() override {
             log.add(name + ".lost");
-            if (handOver)
+            if (handOver) {
                 frame()->setFocusView(handOver);
+            }
         }
         void focusGained() override { log.add(name + ".gained"); }
         CView* handOver = nullptr;

@@ -19,8 +19,9 @@ protected:
     void drag(std::initializer_list<CPoint> points, std::uint32_t buttons) {
         auto it = points.begin();
         frame->platformMouseDown(*it, buttons);
-        for (++it; it != points.end(); ++it)
+        for (++it; it != points.end(); ++it) {
             frame->platformMouseMoved(*it, buttons);
+        }
     }
     RecordingListener listener{log};
     CKnob* knob = nullptr;

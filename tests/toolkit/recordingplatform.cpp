@@ -26,8 +26,9 @@ std::string fmt(const CPoint& p) {
 
 bool RecordingBitmap::load(const CResourceRef& resource) {
     auto it = factory().resources.find(resource.id());
-    if (resource.kind() != CResourceRef::kNumeric || it == factory().resources.end())
+    if (resource.kind() != CResourceRef::kNumeric || it == factory().resources.end()) {
         return false;
+    }
     pixels = it->second;
     return true;
 }
@@ -45,10 +46,12 @@ void RecordingContext::drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoi
 }
 
 RecordingFrame::~RecordingFrame() {
-    if (factory().lastFrame == this)
+    if (factory().lastFrame == this) {
         factory().lastFrame = nullptr;
-    if (destroyedFlag)
+    }
+    if (destroyedFlag) {
         *destroyedFlag = true;
+    }
 }
 
 COffscreenContext* RecordingFrame::createOffscreenContext(double width, double height) {
@@ -58,8 +61,9 @@ COffscreenContext* RecordingFrame::createOffscreenContext(double width, double h
 void RecordingFrame::paint(RecordingContext& context) {
     const std::vector<CRect> rects = std::move(invalidated);
     invalidated.clear();
-    for (const CRect& r : rects)
+    for (const CRect& r : rects) {
         callback->platformDrawRect(&context, r);
+    }
 }
 
 namespace {
@@ -104,9 +108,11 @@ IPlatformTimer* RecordingFactory::createTimer(IPlatformTimerCallback* callback) 
 
 void RecordingFactory::fireTimers() {
     const std::vector<FakeTimer*> snapshot = timers;
-    for (FakeTimer* t : snapshot)
-        if (std::find(timers.begin(), timers.end(), t) != timers.end() && t->running)
+    for (FakeTimer* t : snapshot) {
+        if (std::find(timers.begin(), timers.end(), t) != timers.end() && t->running) {
             t->callback->onPlatformTimer();
+        }
+    }
 }
 
 void RecordingEditor::beginEdit(std::int32_t index) {
@@ -132,14 +138,16 @@ void RecordingListener::editEnded(CControl*) {
 }
 
 ProbeView::~ProbeView() {
-    if (destroyedFlag)
+    if (destroyedFlag) {
         *destroyedFlag = true;
+    }
 }
 
 MouseResult ProbeView::mouseDown(const CPoint& where, const ButtonState&) {
     log.add(name + ".down " + fmt(where));
-    if (removeSelfOnDown && parentView())
+    if (removeSelfOnDown && parentView()) {
         parentView()->removeView(this, true);
+    }
     return downResult;
 }
 

@@ -19,8 +19,9 @@ protected:
         platform->invalidated.clear();
     }
     void TearDown() override {
-        if (frame)
+        if (frame) {
             frame->releaseReference();
+        }
     }
     ProbeView* addProbe(const CRect& r, const char* name) {
         auto* v = new ProbeView(r, name, log);

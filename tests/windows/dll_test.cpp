@@ -56,8 +56,9 @@ TEST(Dll, CarriesTheEditorImagesAsPngResources) {
         std::istringstream fields(line.substr(0, line.find('#')));
         int id = 0;
         std::string type, file;
-        if (!(fields >> id >> type >> file))
+        if (!(fields >> id >> type >> file)) {
             continue;
+        }
         ++images;
         HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), L"PNG");
         ASSERT_NE(found, nullptr) << "no PNG resource " << id;

@@ -21,8 +21,9 @@ SIZE outerSize(HWND window) {
 
 void pump() {
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         DispatchMessageW(&message);
+    }
 }
 
 class Windows : public ::testing::Test {
@@ -42,8 +43,9 @@ protected:
         return window;
     }
     void TearDown() override {
-        for (auto it = made.rbegin(); it != made.rend(); ++it)
+        for (auto it = made.rbegin(); it != made.rend(); ++it) {
             DestroyWindow(*it);
+        }
         pump();
     }
     std::vector<HWND> made;

@@ -4,13 +4,15 @@
 
 PluginLibrary::PluginLibrary(const std::string& path) {
     handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle)
+    if (!handle) {
         why = dlerror();
+    }
 }
 
 PluginLibrary::~PluginLibrary() {
-    if (handle)
+    if (handle) {
         dlclose(handle);
+    }
 }
 
 PluginLibrary::EntryPoint PluginLibrary::entry(const char* name) const {

@@ -32,8 +32,9 @@ public:
         for (std::size_t i = 0; i < count; ++i) {
             std::uint32_t word;
             std::memcpy(&word, &samples[i], sizeof word);
-            for (int byte = 0; byte < 4; ++byte)
+            for (int byte = 0; byte < 4; ++byte) {
                 value = (value ^ ((word >> (8 * byte)) & 0xffu)) * 0x100000001b3u;
+            }
         }
     }
     std::uint64_t value = 0xcbf29ce484222325u;
@@ -44,8 +45,9 @@ public:
     Plugin(PluginLibrary& library, float rate) {
         auto entry = library.entry("VSTPluginMain");
         effect = entry ? entry(RecordingHost::callback()) : nullptr;
-        if (!effect)
+        if (!effect) {
             return;
+        }
         call(effOpen);
         call(effSetSampleRate, 0, 0, rate);
         call(effSetBlockSize, 0, blockFrames);

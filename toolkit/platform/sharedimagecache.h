@@ -27,12 +27,14 @@ public:
         // Only editor threads and constructors come here, never the audio thread: a lock is fine.
         std::lock_guard<std::mutex> hold(lock);
         if (auto found = images.find(id); found != images.end()) {
-            if (std::shared_ptr<Image> image = found->second.lock())
+            if (std::shared_ptr<Image> image = found->second.lock()) {
                 return image;
+            }
         }
         std::unique_ptr<Image> made = make();
-        if (!made)
+        if (!made) {
             return nullptr;
+        }
         std::shared_ptr<Image> image(made.release(), [this, id](Image* gone) { forget(id, gone); });
         images[id] = image;
         return image;
@@ -49,8 +51,9 @@ private:
         {
             std::lock_guard<std::mutex> hold(lock);
             // Another thread may already have made a new image for the id.
-            if (auto found = images.find(id); found != images.end() && found->second.expired())
+            if (auto found = images.find(id); found != images.end() && found->second.expired()) {
                 images.erase(found);
+            }
         }
         delete gone;
     }

@@ -18,8 +18,9 @@ Colour mix(Colour a, Colour b, double t) {
 
 Surface newSurface(int width, int height) {
     Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS)
+    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) {
         throw std::runtime_error("cannot create a drawing surface");
+    }
     return s;
 }
 
@@ -88,8 +89,9 @@ double textWidth(cairo_t* cr, const Fonts& fonts, const TextStyle& style, const 
         cairo_text_extents_t e;
         cairo_text_extents(cr, glyph, &e);
         width += e.x_advance;
-        if (i + 1 < text.size())
+        if (i + 1 < text.size()) {
             width += style.tracking;
+        }
     }
     cairo_restore(cr);
     return width;
@@ -98,10 +100,11 @@ double textWidth(cairo_t* cr, const Fonts& fonts, const TextStyle& style, const 
 void textPath(cairo_t* cr, const Fonts& fonts, const TextStyle& style, const std::string& text,
               double x, double baseline, Align align) {
     const double width = textWidth(cr, fonts, style, text);
-    if (align == Align::Centre)
+    if (align == Align::Centre) {
         x -= width / 2;
-    else if (align == Align::Right)
+    } else if (align == Align::Right) {
         x -= width;
+    }
     cairo_save(cr);
     selectFont(cr, fonts, style);
     for (char ch : text) {
@@ -168,18 +171,20 @@ void writePng(const Surface& surface, const std::string& path) {
             const std::uint32_t p = src[x];
             const unsigned a = p >> 24;
             const unsigned c[3] = {(p >> 16) & 0xff, (p >> 8) & 0xff, p & 0xff};
-            for (int i = 0; i < 3; ++i)
+            for (int i = 0; i < 3; ++i) {
                 dst[x * 4 + i] =
                     a == 0 ? 0
                            : static_cast<unsigned char>(std::min(255u, (c[i] * 255 + a / 2) / a));
+            }
             dst[x * 4 + 3] = static_cast<unsigned char>(a);
         }
     }
 
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
                                                          std::fclose);
-    if (!file)
+    if (!file) {
         throw std::runtime_error("cannot write " + path);
+    }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -195,12 +200,14 @@ void writePng(const Surface& surface, const std::string& path) {
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
+    for (int y = 0; y < height; ++y) {
         png_write_row(png, rgba.data() + static_cast<std::size_t>(y) * width * 4);
+    }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fflush(file.get()) != 0)
+    if (std::fflush(file.get()) != 0) {
         throw std::runtime_error("cannot write " + path);
+    }
 }
 
 } // namespace Artwork

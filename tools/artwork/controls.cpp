@@ -126,10 +126,11 @@ void hexagonPath(cairo_t* cr, double cx, double cy, double r, double rotation) {
     cairo_new_sub_path(cr);
     for (int i = 0; i < 6; ++i) {
         const double a = rotation + i * kPi / 3;
-        if (i == 0)
+        if (i == 0) {
             cairo_move_to(cr, cx + r * std::cos(a), cy + r * std::sin(a));
-        else
+        } else {
             cairo_line_to(cr, cx + r * std::cos(a), cy + r * std::sin(a));
+        }
     }
     cairo_close_path(cr);
 }
@@ -160,10 +161,11 @@ void footswitch(cairo_t* cr, double cx, double cy, bool pressed) {
         cairo_line_to(cr, cx + (nut - 5) * std::cos(a1), cy + (nut - 5) * std::sin(a1));
         cairo_line_to(cr, cx + (nut - 5) * std::cos(a0), cy + (nut - 5) * std::sin(a0));
         cairo_close_path(cr);
-        if (lit > 0)
+        if (lit > 0) {
             cairo_set_source_rgba(cr, 1, 1, 1, 0.35 * lit);
-        else
+        } else {
             cairo_set_source_rgba(cr, 0, 0, 0, -0.3 * lit);
+        }
         cairo_fill(cr);
     }
 
@@ -346,8 +348,9 @@ Surface drawFootswitch() {
 Surface drawSlideSwitch() {
     Surface s = newSurface(kSwitchWidth, 2 * kSwitchHeight);
     Context c = newContext(s);
-    for (int state = 0; state < 2; ++state)
+    for (int state = 0; state < 2; ++state) {
         slideSwitch(c.get(), 2, state * kSwitchHeight + 2, state == 1);
+    }
     return s;
 }
 
@@ -384,10 +387,11 @@ Surface drawTweakPlate(const Fonts& fonts) {
         cairo_fill(cr);
         cairo_pattern_destroy(p);
         roundedRectPath(cr, x + 0.5, y + 0.5, w - 1, h - 1, 3.5);
-        if (on)
+        if (on) {
             cairo_set_source_rgba(cr, 1.0, 0.78, 0.15, 0.9);
-        else
+        } else {
             cairo_set_source_rgba(cr, 1, 1, 1, 0.18);
+        }
         cairo_set_line_width(cr, 1.0);
         cairo_stroke(cr);
         const double baseline = y + 11.8;
@@ -400,10 +404,11 @@ Surface drawTweakPlate(const Fonts& fonts) {
         }
         cairo_new_path(cr);
         textPath(cr, fonts, style, "tweak", x + w / 2, baseline, Align::Centre);
-        if (on)
+        if (on) {
             cairo_set_source_rgb(cr, 1.0, 0.93, 0.55);
-        else
+        } else {
             cairo_set_source_rgb(cr, 0.80, 0.80, 0.78);
+        }
         cairo_fill(cr);
     }
     return s;

@@ -52,17 +52,20 @@ Fonts::~Fonts() {
 }
 
 void Fonts::release() {
-    if (!impl)
+    if (!impl) {
         return;
+    }
     for (cairo_font_face_t*& face : impl->faces) {
-        if (face)
+        if (face) {
             cairo_font_face_destroy(face);
+        }
         face = nullptr;
     }
     // Cairo may keep the faces cached; it releases them (and the FT faces) on its reset.
     cairo_debug_reset_static_data();
-    if (impl->library)
+    if (impl->library) {
         FT_Done_FreeType(impl->library);
+    }
     delete impl;
     impl = nullptr;
 }

@@ -61,10 +61,12 @@ inline double knobAngleForFrame(int frame) {
 }
 
 inline int frameForValue(double value, int frames) {
-    if (!(value > 0.0))
+    if (!(value > 0.0)) {
         return 0;
-    if (value >= 1.0)
+    }
+    if (value >= 1.0) {
         return frames - 1;
+    }
     return static_cast<int>(std::floor(value * (frames - 1)));
 }
 

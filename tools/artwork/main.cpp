@@ -23,15 +23,17 @@ int main(int argc, char** argv) {
     std::string outDir, previewDir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--preview" && i + 1 < argc)
+        if (arg == "--preview" && i + 1 < argc) {
             previewDir = argv[++i];
-        else if (!arg.empty() && arg[0] != '-' && outDir.empty())
+        } else if (!arg.empty() && arg[0] != '-' && outDir.empty()) {
             outDir = arg;
-        else
+        } else {
             return usage();
+        }
     }
-    if (outDir.empty())
+    if (outDir.empty()) {
         return usage();
+    }
 
     try {
         using namespace Artwork;
@@ -56,10 +58,12 @@ int main(int argc, char** argv) {
             {"fader.png", &im.fader},
             {"back_panel.png", &im.back},
             {"pickup_switch.png", &im.pickupSwitch}};
-        for (const auto& [name, surface] : files)
+        for (const auto& [name, surface] : files) {
             writePng(*surface, outDir + "/" + name);
-        if (!previewDir.empty())
+        }
+        if (!previewDir.empty()) {
             writePreviews(im, previewDir);
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "gravelix-artwork: %s\n", e.what());
         return 1;

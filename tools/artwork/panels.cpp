@@ -220,10 +220,11 @@ void faderScale(cairo_t* cr, const Box& fader) {
 void wire(cairo_t* cr, std::initializer_list<std::pair<double, double>> points) {
     bool first = true;
     for (const auto& [x, y] : points) {
-        if (first)
+        if (first) {
             cairo_move_to(cr, x, y);
-        else
+        } else {
             cairo_line_to(cr, x, y);
+        }
         first = false;
     }
     cairo_stroke(cr);
@@ -240,12 +241,14 @@ void resistor(cairo_t* cr, double x, double y, double len, bool vertical) {
     const double lead = (len - 24.0) / 2.0;
     cairo_save(cr);
     cairo_translate(cr, x, y);
-    if (vertical)
+    if (vertical) {
         cairo_rotate(cr, kPi / 2);
+    }
     cairo_move_to(cr, 0, 0);
     cairo_line_to(cr, lead, 0);
-    for (int i = 0; i < zigs; ++i)
+    for (int i = 0; i < zigs; ++i) {
         cairo_line_to(cr, lead + (i + 0.5) * 24.0 / zigs, (i % 2 == 0) ? -4.5 : 4.5);
+    }
     cairo_line_to(cr, lead + 24.0, 0);
     cairo_line_to(cr, len, 0);
     cairo_restore(cr);
@@ -255,8 +258,9 @@ void resistor(cairo_t* cr, double x, double y, double len, bool vertical) {
 void capacitor(cairo_t* cr, double x, double y, double len, bool vertical) {
     cairo_save(cr);
     cairo_translate(cr, x, y);
-    if (vertical)
+    if (vertical) {
         cairo_rotate(cr, kPi / 2);
+    }
     const double m = len / 2.0;
     cairo_move_to(cr, 0, 0);
     cairo_line_to(cr, m - 2.5, 0);
@@ -422,11 +426,13 @@ Surface drawBackPanel(const Fonts& fonts) {
         {"High Cut", kHighCutFader, kHighCutFader.centreX()},
         {"Low Cut", kLowCutFader, kLowCutFader.centreX()},
     };
-    for (const Labelled& l : labels)
+    for (const Labelled& l : labels) {
         printText(cr, fonts, label, l.text, l.centreX, l.box.top - 8, Align::Centre, kInk);
+    }
 
-    for (const Box& fader : {kInputFader, kOpampFader, kDiodeFader, kHighCutFader, kLowCutFader})
+    for (const Box& fader : {kInputFader, kOpampFader, kDiodeFader, kHighCutFader, kLowCutFader}) {
         faderScale(cr, fader);
+    }
 
     // The switches' two positions: off to the left, on to the right.
     const TextStyle legend{Typeface::Label, 7.5, 0.6};

@@ -50,8 +50,9 @@ Surface back(const ImageSet& im, const double (&faders)[5], bool stereo, bool pi
     cairo_set_source_surface(cr, im.back.get(), 0, 0);
     cairo_paint(cr);
     const Box boxes[5] = {kInputFader, kOpampFader, kDiodeFader, kHighCutFader, kLowCutFader};
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 5; ++i) {
         placeFader(cr, im, boxes[i], faders[i]);
+    }
     place(cr, im.pickupSwitch, kPickupSwitch, pickup ? 1 : 0, kSwitchHeight);
     place(cr, im.stereoSwitch, kStereoSwitch, stereo ? 1 : 0, kSwitchHeight);
     place(cr, im.tweak, kTweakButton, 1, 25);

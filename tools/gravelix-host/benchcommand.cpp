@@ -1,6 +1,6 @@
 #include "commands.h"
-#include "tools/hosting/pluginbench.h"
 #include "settingsoptions.h"
+#include "tools/hosting/pluginbench.h"
 
 #include <algorithm>
 #include <cstdio>

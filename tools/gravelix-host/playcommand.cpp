@@ -1,9 +1,9 @@
 #include "commands.h"
+#include "settingsoptions.h"
 #include "tools/hosting/editorsession.h"
 #include "tools/hosting/interrupts.h"
 #include "tools/hosting/jackplayer.h"
 #include "tools/hosting/pluginhost.h"
-#include "settingsoptions.h"
 
 #include <algorithm>
 #include <csignal>

@@ -1,7 +1,7 @@
 #include "commands.h"
+#include "settingsoptions.h"
 #include "tools/hosting/pluginhost.h"
 #include "tools/hosting/renderer.h"
-#include "settingsoptions.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #include "commands.h"
+#include "settingsoptions.h"
 #include "tools/hosting/editorsession.h"
 #include "tools/hosting/pluginhost.h"
-#include "settingsoptions.h"
 
 #include <cstdio>
 #include <stdexcept>

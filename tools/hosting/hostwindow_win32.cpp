@@ -23,8 +23,9 @@ HWND handle(std::uintptr_t window) {
 LRESULT CALLBACK hostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CLOSE) {
         // The window stays until the editor in it is closed; the pump reports the request.
-        if (auto* closed = reinterpret_cast<bool*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+        if (auto* closed = reinterpret_cast<bool*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
             *closed = true;
+        }
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -40,8 +41,9 @@ void registerClass() {
         windowClass.lpszClassName = kClassName;
         return RegisterClassW(&windowClass) != 0;
     }();
-    if (!registered)
+    if (!registered) {
         throw std::runtime_error("cannot register the host window class");
+    }
 }
 
 // The outer size of a window whose client area is width x height.
@@ -70,8 +72,9 @@ INPUT pointerInput(int x, int y, DWORD flags) {
 }
 
 template <class T> void release(T*& object) {
-    if (object)
+    if (object) {
         object->Release();
+    }
     object = nullptr;
 }
 
@@ -84,8 +87,9 @@ HostWindow::HostWindow(int width, int height, const std::string& title)
     const HWND window =
         CreateWindowExW(0, kClassName, wide(title).c_str(), kStyle, kLeft, kTop, outer.cx, outer.cy,
                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (!window)
+    if (!window) {
         throw std::runtime_error("cannot create the host window");
+    }
     window_ = reinterpret_cast<std::uintptr_t>(window);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&closed_));
     ShowWindow(window, SW_SHOWNORMAL);
@@ -110,14 +114,16 @@ void HostWindow::resize(int width, int height) {
 
 bool HostWindow::pump(int timeoutMs) {
     MSG message;
-    if (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) && timeoutMs > 0)
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) && timeoutMs > 0) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeoutMs), QS_ALLINPUT);
+    }
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    if (!destroyed_ && !IsWindow(handle(window_)))
+    if (!destroyed_ && !IsWindow(handle(window_))) {
         destroyed_ = closed_ = true;
+    }
     return !closed_;
 }
 
@@ -137,8 +143,9 @@ Image HostWindow::capture() {
     const int right = std::min<int>(origin.x + width_, GetSystemMetrics(SM_CXSCREEN));
     const int bottom = std::min<int>(origin.y + height_, GetSystemMetrics(SM_CYSCREEN));
     Image out{width_, height_, std::vector<std::uint32_t>(std::size_t(width_) * height_, 0)};
-    if (right <= left || bottom <= top)
+    if (right <= left || bottom <= top) {
         return out;
+    }
 
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -161,19 +168,23 @@ Image HostWindow::capture() {
     }
     if (copied) {
         const auto* pixels = static_cast<const std::uint32_t*>(bits);
-        for (int row = top - origin.y; row < bottom - origin.y; ++row)
+        for (int row = top - origin.y; row < bottom - origin.y; ++row) {
             for (int col = left - origin.x; col < right - origin.x; ++col) {
                 const std::size_t i = static_cast<std::size_t>(row) * width_ + col;
                 out.pixels[i] = pixels[i] & 0xFFFFFFu; // 0x00RRGGBB already
             }
+        }
     }
-    if (bitmap)
+    if (bitmap) {
         DeleteObject(bitmap);
-    if (memory)
+    }
+    if (memory) {
         DeleteDC(memory);
+    }
     ReleaseDC(nullptr, screen);
-    if (!copied)
+    if (!copied) {
         throw std::runtime_error("cannot read the window's pixels from the screen");
+    }
     return out;
 }
 
@@ -183,8 +194,9 @@ void HostWindow::click(int x, int y) {
     INPUT inputs[] = {pointerInput(at.x, at.y, 0), pointerInput(at.x, at.y, MOUSEEVENTF_LEFTDOWN),
                       pointerInput(at.x, at.y, MOUSEEVENTF_LEFTUP),
                       pointerInput(at.x - x + width_ + 40, at.y - y + height_ + 40, 0)};
-    if (SendInput(4, inputs, sizeof(INPUT)) != 4)
+    if (SendInput(4, inputs, sizeof(INPUT)) != 4) {
         throw std::runtime_error("cannot send mouse input to the window");
+    }
     pump(0);
 }
 
@@ -193,7 +205,7 @@ void writePng(const std::string& path, const Image& image) {
     const int width = image.width, height = image.height;
     const UINT stride = static_cast<UINT>((width * 3 + 3) & ~3);
     std::vector<BYTE> rows(static_cast<std::size_t>(stride) * height);
-    for (int y = 0; y < height; ++y)
+    for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const std::uint32_t p = image.pixels[static_cast<std::size_t>(y) * width + x];
             BYTE* out = &rows[static_cast<std::size_t>(y) * stride + x * 3];
@@ -201,6 +213,7 @@ void writePng(const std::string& path, const Image& image) {
             out[1] = static_cast<BYTE>(p >> 8);
             out[2] = static_cast<BYTE>(p >> 16);
         }
+    }
 
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IWICImagingFactory* factory = nullptr;
@@ -211,40 +224,54 @@ void writePng(const std::string& path, const Image& image) {
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
     HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory));
-    if (SUCCEEDED(hr))
+    if (SUCCEEDED(hr)) {
         hr = factory->CreateStream(&stream);
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = stream->InitializeFromFilename(wide(path).c_str(), GENERIC_WRITE);
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = encoder->CreateNewFrame(&frame, &options);
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = frame->Initialize(options);
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height));
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = frame->SetPixelFormat(&format);
-    if (SUCCEEDED(hr) && !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR))
+    }
+    if (SUCCEEDED(hr) && !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR)) {
         hr = E_FAIL; // the encoder wants another layout: never the case for PNG
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = frame->WritePixels(static_cast<UINT>(height), stride, static_cast<UINT>(rows.size()),
                                 rows.data());
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = frame->Commit();
-    if (SUCCEEDED(hr))
+    }
+    if (SUCCEEDED(hr)) {
         hr = encoder->Commit();
+    }
     release(options);
     release(frame);
     release(encoder);
     release(stream);
     release(factory);
-    if (SUCCEEDED(com))
+    if (SUCCEEDED(com)) {
         CoUninitialize();
-    if (FAILED(hr))
+    }
+    if (FAILED(hr)) {
         throw std::runtime_error("cannot write '" + path + "'");
+    }
 }
 
 } // namespace gravelix::host

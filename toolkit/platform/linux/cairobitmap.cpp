@@ -7,44 +7,51 @@ namespace Toolkit::LinuxPlatform {
 
 CairoBitmap::CairoBitmap(int width, int height) {
     cairo_surface_t* created = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    if (cairo_surface_status(created) == CAIRO_STATUS_SUCCESS)
+    if (cairo_surface_status(created) == CAIRO_STATUS_SUCCESS) {
         image = created; // cairo clears new image surfaces to transparent
-    else
+    } else {
         cairo_surface_destroy(created);
+    }
 }
 
 CairoBitmap::~CairoBitmap() {
     // The surface may read the shared pixels, so it goes before the last hold on them.
-    if (image)
+    if (image) {
         cairo_surface_destroy(image);
+    }
 }
 
 bool CairoBitmap::load(const CResourceRef& resource) {
-    if (image || shared || resource.kind() != CResourceRef::kNumeric)
+    if (image || shared || resource.kind() != CResourceRef::kNumeric) {
         return false;
+    }
     shared = ResourceImage::acquire(resource.id());
     return shared != nullptr;
 }
 
 bool CairoBitmap::loadFromMemory(const unsigned char* data, std::uint32_t size) {
-    if (image || shared)
+    if (image || shared) {
         return false;
+    }
     image = decodePng(data, size);
     return image != nullptr;
 }
 
 cairo_surface_t* CairoBitmap::surface() {
-    if (!image && shared)
+    if (!image && shared) {
         image = shared->newSurface();
+    }
     return image;
 }
 
 cairo_surface_t* CairoBitmap::writableSurface() {
-    if (!shared)
+    if (!shared) {
         return image;
+    }
     cairo_surface_t* source = surface();
-    if (!source)
+    if (!source) {
         return nullptr;
+    }
     const int width = cairo_image_surface_get_width(source);
     const int height = cairo_image_surface_get_height(source);
     cairo_surface_t* own = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -64,10 +71,12 @@ cairo_surface_t* CairoBitmap::writableSurface() {
 }
 
 CPoint CairoBitmap::size() const {
-    if (shared)
+    if (shared) {
         return {static_cast<double>(shared->width()), static_cast<double>(shared->height())};
-    if (!image)
+    }
+    if (!image) {
         return {};
+    }
     return {static_cast<double>(cairo_image_surface_get_width(image)),
             static_cast<double>(cairo_image_surface_get_height(image))};
 }

@@ -4,8 +4,9 @@ namespace Toolkit::LinuxPlatform {
 
 namespace {
 CRect surfaceOf(cairo_surface_t* target) {
-    if (!target || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE)
+    if (!target || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) {
         return {};
+    }
     return {0, 0, static_cast<double>(cairo_image_surface_get_width(target)),
             static_cast<double>(cairo_image_surface_get_height(target))};
 }

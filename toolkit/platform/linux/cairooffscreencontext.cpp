@@ -7,8 +7,10 @@ namespace Toolkit::LinuxPlatform {
 
 namespace {
 cairo_surface_t* surfaceOf(CBitmap* bitmap) {
-    if (!bitmap || !bitmap->platformBitmap() || !bitmap->platformBitmap()->isKindOf("CairoBitmap"))
+    if (!bitmap || !bitmap->platformBitmap() ||
+        !bitmap->platformBitmap()->isKindOf("CairoBitmap")) {
         return nullptr;
+    }
     return static_cast<CairoBitmap*>(bitmap->platformBitmap())->writableSurface();
 }
 } // namespace

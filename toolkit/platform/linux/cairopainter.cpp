@@ -10,8 +10,9 @@
 namespace Toolkit::LinuxPlatform {
 
 CairoPainter::CairoPainter(cairo_surface_t* target) {
-    if (!target || cairo_surface_status(target) != CAIRO_STATUS_SUCCESS)
+    if (!target || cairo_surface_status(target) != CAIRO_STATUS_SUCCESS) {
         return;
+    }
     surface = cairo_surface_reference(target);
     cr = cairo_create(surface);
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
@@ -21,18 +22,22 @@ CairoPainter::CairoPainter(cairo_surface_t* target) {
 }
 
 CairoPainter::~CairoPainter() {
-    if (cr)
+    if (cr) {
         cairo_destroy(cr);
-    if (surface)
+    }
+    if (surface) {
         cairo_surface_destroy(surface);
+    }
 }
 
 bool CairoPainter::begin(const CDrawContext& state) {
-    if (!cr)
+    if (!cr) {
         return false;
+    }
     const CRect& clip = state.deviceClipRect();
-    if (clip.isEmpty())
+    if (clip.isEmpty()) {
         return false;
+    }
     cairo_save(cr);
     // The clip follows the pixel grid (pixel centres inside), as the integer clips of the
     // window system do; shapes antialias only when the draw mode asks for it.
@@ -69,8 +74,9 @@ void CairoPainter::setStroke(const CDrawContext& state) {
 }
 
 double CairoPainter::strokeAlign(const CDrawContext& state) const {
-    if (state.drawMode() == kAntiAliasing)
+    if (state.drawMode() == kAntiAliasing) {
         return 0.0;
+    }
     const double width = state.lineWidth() > 0.0 ? state.lineWidth() : 1.0;
     return std::fmod(std::round(width), 2.0) == 1.0 ? 0.5 : 0.0;
 }
@@ -78,10 +84,11 @@ double CairoPainter::strokeAlign(const CDrawContext& state) const {
 void CairoPainter::finishPath(const CDrawContext& state, DrawStyle style) {
     if (style == kDrawFilled || style == kDrawFilledAndStroked) {
         setColor(state, state.fillColor());
-        if (style == kDrawFilledAndStroked)
+        if (style == kDrawFilledAndStroked) {
             cairo_fill_preserve(cr);
-        else
+        } else {
             cairo_fill(cr);
+        }
     }
     if (style == kDrawStroked || style == kDrawFilledAndStroked) {
         setStroke(state);
@@ -91,8 +98,9 @@ void CairoPainter::finishPath(const CDrawContext& state, DrawStyle style) {
 }
 
 void CairoPainter::line(const CDrawContext& state, const CPoint& from, const CPoint& to) {
-    if (!begin(state))
+    if (!begin(state)) {
         return;
+    }
     const double a = strokeAlign(state);
     cairo_move_to(cr, from.x + a, from.y + a);
     cairo_line_to(cr, to.x + a, to.y + a);
@@ -102,8 +110,9 @@ void CairoPainter::line(const CDrawContext& state, const CPoint& from, const CPo
 }
 
 void CairoPainter::lines(const CDrawContext& state, const CPoint* points, std::int32_t count) {
-    if (!points || count < 2 || !begin(state))
+    if (!points || count < 2 || !begin(state)) {
         return;
+    }
     const double a = strokeAlign(state);
     for (std::int32_t i = 0; i + 1 < count; i += 2) {
         cairo_move_to(cr, points[i].x + a, points[i].y + a);
@@ -116,20 +125,23 @@ void CairoPainter::lines(const CDrawContext& state, const CPoint* points, std::i
 
 void CairoPainter::polygon(const CDrawContext& state, const CPoint* points, std::int32_t count,
                            DrawStyle style) {
-    if (!points || count < 2 || !begin(state))
+    if (!points || count < 2 || !begin(state)) {
         return;
+    }
     const double a = style == kDrawFilled ? 0.0 : strokeAlign(state);
     cairo_move_to(cr, points[0].x + a, points[0].y + a);
-    for (std::int32_t i = 1; i < count; ++i)
+    for (std::int32_t i = 1; i < count; ++i) {
         cairo_line_to(cr, points[i].x + a, points[i].y + a);
+    }
     cairo_close_path(cr);
     finishPath(state, style);
     end();
 }
 
 void CairoPainter::rect(const CDrawContext& state, const CRect& r, DrawStyle style) {
-    if (r.isEmpty() || !begin(state))
+    if (r.isEmpty() || !begin(state)) {
         return;
+    }
     if (style == kDrawFilled || style == kDrawFilledAndStroked) {
         cairo_rectangle(cr, r.left, r.top, r.width(), r.height());
         setColor(state, state.fillColor());
@@ -148,25 +160,29 @@ void CairoPainter::rect(const CDrawContext& state, const CRect& r, DrawStyle sty
 
 void CairoPainter::arc(const CDrawContext& state, const CRect& r, double startAngle,
                        double endAngle, DrawStyle style, bool fullEllipse) {
-    if (r.isEmpty() || !begin(state))
+    if (r.isEmpty() || !begin(state)) {
         return;
+    }
     const double toRadians = std::numbers::pi / 180.0;
     cairo_save(cr);
     cairo_translate(cr, (r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0);
     cairo_scale(cr, r.width() / 2.0, r.height() / 2.0);
-    if (!fullEllipse && style != kDrawStroked)
+    if (!fullEllipse && style != kDrawStroked) {
         cairo_move_to(cr, 0.0, 0.0); // a filled arc is a pie slice
+    }
     cairo_arc(cr, 0.0, 0.0, 1.0, startAngle * toRadians, endAngle * toRadians);
-    if (fullEllipse || style != kDrawStroked)
+    if (fullEllipse || style != kDrawStroked) {
         cairo_close_path(cr);
+    }
     cairo_restore(cr); // back to pixel units so the stroke width is not scaled
     finishPath(state, style);
     end();
 }
 
 void CairoPainter::point(const CDrawContext& state, const CPoint& where, const CColor& color) {
-    if (!begin(state))
+    if (!begin(state)) {
         return;
+    }
     cairo_rectangle(cr, std::floor(where.x), std::floor(where.y), 1.0, 1.0);
     setColor(state, color);
     cairo_fill(cr);
@@ -178,11 +194,13 @@ void CairoPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRec
     const double opacity =
         std::min(1.0, static_cast<double>(alpha) * static_cast<double>(state.globalAlpha()));
     if (!(opacity > 0.0) || !bitmap || !bitmap->platformBitmap() ||
-        !bitmap->platformBitmap()->isKindOf("CairoBitmap"))
+        !bitmap->platformBitmap()->isKindOf("CairoBitmap")) {
         return;
+    }
     cairo_surface_t* image = static_cast<CairoBitmap*>(bitmap->platformBitmap())->surface();
-    if (!image)
+    if (!image) {
         return;
+    }
     // Pixel-aligned: destination and offset are truncated separately, then the size; the
     // image is never scaled, only a window of it is shown.
     const double x = std::trunc(dest.left) + std::trunc(state.offset().x);
@@ -191,23 +209,26 @@ void CairoPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRec
     const double height = std::trunc(dest.height());
     const double sourceX = std::trunc(sourceOffset.x);
     const double sourceY = std::trunc(sourceOffset.y);
-    if (width <= 0.0 || height <= 0.0 || !begin(state))
+    if (width <= 0.0 || height <= 0.0 || !begin(state)) {
         return;
+    }
     cairo_identity_matrix(cr); // x and y already carry the offset
     cairo_rectangle(cr, x, y, width, height);
     cairo_clip(cr);
     cairo_set_source_surface(cr, image, x - sourceX, y - sourceY);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    if (opacity >= 1.0)
+    if (opacity >= 1.0) {
         cairo_paint(cr);
-    else
+    } else {
         cairo_paint_with_alpha(cr, opacity);
+    }
     end();
 }
 
 void CairoPainter::clear(const CDrawContext& state, const CRect& rect) {
-    if (!cr || rect.isEmpty())
+    if (!cr || rect.isEmpty()) {
         return;
+    }
     // Clears exactly the given rectangle, whatever the stored clip says.
     cairo_save(cr);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
@@ -219,8 +240,9 @@ void CairoPainter::clear(const CDrawContext& state, const CRect& rect) {
 }
 
 void CairoPainter::flush() {
-    if (surface)
+    if (surface) {
         cairo_surface_flush(surface);
+    }
 }
 
 } // namespace Toolkit::LinuxPlatform

@@ -32,12 +32,14 @@ struct Item {
 };
 
 void measure(Item& item) {
-    if (item.type != "PNG")
+    if (item.type != "PNG") {
         return;
+    }
     cairo_surface_t* image = Toolkit::LinuxPlatform::decodePng(
         item.bytes.data(), static_cast<std::uint32_t>(item.bytes.size()));
-    if (!image)
+    if (!image) {
         return;
+    }
     item.width = cairo_image_surface_get_width(image);
     item.height = cairo_image_surface_get_height(image);
     cairo_surface_destroy(image);
@@ -50,20 +52,24 @@ bool fail(const std::string& where, const std::string& what) {
 
 bool readList(const std::filesystem::path& list, std::vector<Item>& items) {
     std::ifstream in(list);
-    if (!in)
+    if (!in) {
         return fail(list.string(), "cannot read the resource list");
+    }
     std::set<std::pair<std::string, long>> seen;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
         const std::string where = list.string() + ":" + std::to_string(number);
-        if (auto hash = line.find('#'); hash != std::string::npos)
+        if (auto hash = line.find('#'); hash != std::string::npos) {
             line.erase(hash);
+        }
         std::istringstream fields(line);
         std::string idText, type, file, extra;
-        if (!(fields >> idText))
+        if (!(fields >> idText)) {
             continue; // blank or comment only
-        if (!(fields >> type >> file) || (fields >> extra))
+        }
+        if (!(fields >> type >> file) || (fields >> extra)) {
             return fail(where, "expected \"ID TYPE FILENAME\"");
+        }
         std::size_t used = 0;
         long id = 0;
         try {
@@ -71,22 +77,27 @@ bool readList(const std::filesystem::path& list, std::vector<Item>& items) {
         } catch (...) {
             used = 0;
         }
-        if (used != idText.size() || id < 1 || id > 0xFFFF)
+        if (used != idText.size() || id < 1 || id > 0xFFFF) {
             return fail(where, "id must be a number from 1 to 65535: " + idText);
-        for (char c : type) {
-            if (!(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9') && c != '_')
-                return fail(where, "type must be upper-case letters, digits or '_': " + type);
         }
-        if (!seen.insert({type, id}).second)
+        for (char c : type) {
+            if (!(c >= 'A' && c <= 'Z') && !(c >= '0' && c <= '9') && c != '_') {
+                return fail(where, "type must be upper-case letters, digits or '_': " + type);
+            }
+        }
+        if (!seen.insert({type, id}).second) {
             return fail(where, "duplicate resource " + type + " " + idText);
+        }
         const auto path = list.parent_path() / file;
         std::ifstream data(path, std::ios::binary);
-        if (!data)
+        if (!data) {
             return fail(where, "cannot read " + path.string());
+        }
         Item item{type, id, {}};
         item.bytes.assign(std::istreambuf_iterator<char>(data), std::istreambuf_iterator<char>());
-        if (item.bytes.empty() || item.bytes.size() > 0xFFFFFFFFu)
+        if (item.bytes.empty() || item.bytes.size() > 0xFFFFFFFFu) {
             return fail(where, "empty or oversized file " + path.string());
+        }
         measure(item);
         items.push_back(std::move(item));
     }
@@ -128,20 +139,23 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<Item> items;
-    if (!readList(argv[1], items))
+    if (!readList(argv[1], items)) {
         return 1;
+    }
     // Write through a temporary so an interrupted build never leaves a truncated source behind.
     const std::filesystem::path output = argv[2];
     const auto temporary = output.string() + ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << render(items);
-        if (!out.flush())
+        if (!out.flush()) {
             return fail(temporary, "cannot write"), 1;
+        }
     }
     std::error_code error;
     std::filesystem::rename(temporary, output, error);
-    if (error)
+    if (error) {
         return fail(output.string(), error.message()), 1;
+    }
     return 0;
 }

@@ -6,12 +6,15 @@ namespace Toolkit::LinuxPlatform {
 
 std::uint8_t virtualKeyFromKeysym(std::uint32_t keysym) {
     // Keypad digits, operators and function keys come in contiguous keysym runs.
-    if (keysym >= 0xffb0 && keysym <= 0xffb9) // KP_0 .. KP_9
+    if (keysym >= 0xffb0 && keysym <= 0xffb9) { // KP_0 .. KP_9
         return static_cast<std::uint8_t>(VKEY_NUMPAD0 + (keysym - 0xffb0));
-    if (keysym >= 0xffaa && keysym <= 0xffaf) // KP_Multiply, Add, Separator, Subtract, Decimal,
+    }
+    if (keysym >= 0xffaa && keysym <= 0xffaf) { // KP_Multiply, Add, Separator, Subtract, Decimal,
         return static_cast<std::uint8_t>(VKEY_MULTIPLY + (keysym - 0xffaa)); // Divide
-    if (keysym >= 0xffbe && keysym <= 0xffc9)                                // F1 .. F12
+    }
+    if (keysym >= 0xffbe && keysym <= 0xffc9) { // F1 .. F12
         return static_cast<std::uint8_t>(VKEY_F1 + (keysym - 0xffbe));
+    }
 
     // clang-format off
     switch (keysym) {

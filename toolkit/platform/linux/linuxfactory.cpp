@@ -23,8 +23,9 @@ namespace Toolkit::LinuxPlatform {
 namespace {
 // Whole pixels in the range an image surface accepts; 0 when the value gives no image.
 int imageDimension(double value) {
-    if (!(value >= 1.0) || value > 32767.0)
+    if (!(value >= 1.0) || value > 32767.0) {
         return 0;
+    }
     return static_cast<int>(value);
 }
 } // namespace
@@ -35,30 +36,35 @@ IPlatformFrame* LinuxFactory::createFrame(IPlatformFrameCallback* callback, cons
 }
 
 CDrawContext* LinuxFactory::createWindowContext(IPlatformFrame* frame, const CRect&) {
-    if (!frame || !frame->isKindOf("X11Frame"))
+    if (!frame || !frame->isKindOf("X11Frame")) {
         return nullptr;
+    }
     cairo_surface_t* target = static_cast<X11Frame*>(frame)->backBuffer();
     return target ? new CairoDrawContext(target) : nullptr;
 }
 
 COffscreenContext* LinuxFactory::createOffscreenContext(double width, double height) {
-    if (imageDimension(width) == 0 || imageDimension(height) == 0)
+    if (imageDimension(width) == 0 || imageDimension(height) == 0) {
         return nullptr;
+    }
     auto* bitmap = new CBitmap(width, height);
     COffscreenContext* context = nullptr;
-    if (bitmap->platformBitmap())
+    if (bitmap->platformBitmap()) {
         context = new CairoOffscreenContext(bitmap);
+    }
     bitmap->releaseReference(); // the context holds its own
     return context;
 }
 
 IPlatformBitmap* LinuxFactory::createBitmap(const CPoint& size) {
-    if (size.x == 0.0 && size.y == 0.0)
+    if (size.x == 0.0 && size.y == 0.0) {
         return new CairoBitmap();
+    }
     const int width = imageDimension(size.x);
     const int height = imageDimension(size.y);
-    if (width == 0 || height == 0)
+    if (width == 0 || height == 0) {
         return nullptr;
+    }
     auto* bitmap = new CairoBitmap(width, height);
     if (!bitmap->surface()) {
         bitmap->releaseReference();

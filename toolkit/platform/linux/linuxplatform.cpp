@@ -13,8 +13,9 @@ thread_local bool pumping = false;
 
 void paintAll() {
     X11Connection* connection = X11Connection::acquireIfOpen();
-    if (!connection)
+    if (!connection) {
         return;
+    }
     for (X11Frame* frame : connection->referencedFrames()) {
         frame->paint();
         frame->releaseReference();

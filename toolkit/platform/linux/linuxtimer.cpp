@@ -33,8 +33,9 @@ LinuxTimer::~LinuxTimer() {
 }
 
 bool LinuxTimer::start(std::uint32_t intervalMs) {
-    if (!callback)
+    if (!callback) {
         return false;
+    }
     interval = std::max<std::uint32_t>(intervalMs, 1);
     due = monotonicMilliseconds() + interval;
     if (!running) {
@@ -45,8 +46,9 @@ bool LinuxTimer::start(std::uint32_t intervalMs) {
 }
 
 void LinuxTimer::stop() {
-    if (!running)
+    if (!running) {
         return;
+    }
     running = false;
     auto& timers = runningTimers();
     timers.erase(std::remove(timers.begin(), timers.end(), this), timers.end());
@@ -60,18 +62,22 @@ void LinuxTimer::fireDue(std::uint64_t now) {
     // Callbacks may start, stop or release any timer: work on a snapshot and keep each timer
     // alive until the pass is over.
     std::vector<LinuxTimer*> snapshot = runningTimers();
-    for (LinuxTimer* timer : snapshot)
-        timer->addReference();
     for (LinuxTimer* timer : snapshot) {
-        if (!timer->running || timer->due > now)
+        timer->addReference();
+    }
+    for (LinuxTimer* timer : snapshot) {
+        if (!timer->running || timer->due > now) {
             continue;
+        }
         timer->due += timer->interval;
-        if (timer->due <= now)
+        if (timer->due <= now) {
             timer->due = now + timer->interval;
+        }
         timer->callback->onPlatformTimer();
     }
-    for (LinuxTimer* timer : snapshot)
+    for (LinuxTimer* timer : snapshot) {
         timer->releaseReference();
+    }
 }
 
 std::size_t LinuxTimer::runningCount() {

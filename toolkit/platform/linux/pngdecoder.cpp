@@ -15,8 +15,9 @@ struct MemoryReader {
 // cairo asks for exact lengths; a short read means truncated data and fails the decode.
 cairo_status_t readMemory(void* closure, unsigned char* buffer, unsigned int length) {
     auto* reader = static_cast<MemoryReader*>(closure);
-    if (length > reader->size - reader->position)
+    if (length > reader->size - reader->position) {
         return CAIRO_STATUS_READ_ERROR;
+    }
     std::memcpy(buffer, reader->data + reader->position, length);
     reader->position += length;
     return CAIRO_STATUS_SUCCESS;
@@ -25,16 +26,18 @@ cairo_status_t readMemory(void* closure, unsigned char* buffer, unsigned int len
 } // namespace
 
 cairo_surface_t* decodePng(const unsigned char* data, std::uint32_t size) {
-    if (data == nullptr || size == 0)
+    if (data == nullptr || size == 0) {
         return nullptr;
+    }
     MemoryReader reader{data, size, 0};
     cairo_surface_t* decoded = cairo_image_surface_create_from_png_stream(readMemory, &reader);
     if (cairo_surface_status(decoded) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(decoded);
         return nullptr;
     }
-    if (cairo_image_surface_get_format(decoded) == CAIRO_FORMAT_ARGB32)
+    if (cairo_image_surface_get_format(decoded) == CAIRO_FORMAT_ARGB32) {
         return decoded;
+    }
 
     const int width = cairo_image_surface_get_width(decoded);
     const int height = cairo_image_surface_get_height(decoded);

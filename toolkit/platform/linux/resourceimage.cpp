@@ -15,8 +15,9 @@ SharedImageCache<ResourceImage>& cache() {
 std::shared_ptr<ResourceImage> ResourceImage::acquire(std::int32_t id) {
     return cache().acquire(id, [id]() -> std::unique_ptr<ResourceImage> {
         const ResourceBytes bytes = findResource("PNG", id);
-        if (!bytes || bytes.width == 0 || bytes.height == 0)
+        if (!bytes || bytes.width == 0 || bytes.height == 0) {
             return nullptr;
+        }
         return std::make_unique<ResourceImage>(bytes);
     });
 }
@@ -28,8 +29,9 @@ std::size_t ResourceImage::alive() {
 ResourceImage::ResourceImage(const ResourceBytes& resource) : bytes(resource) {}
 
 ResourceImage::~ResourceImage() {
-    if (pixels)
+    if (pixels) {
         cairo_surface_destroy(pixels);
+    }
 }
 
 cairo_surface_t* ResourceImage::newSurface() {
@@ -43,8 +45,9 @@ cairo_surface_t* ResourceImage::newSurface() {
         }
         pixels = decoded;
     });
-    if (!pixels)
+    if (!pixels) {
         return nullptr;
+    }
     cairo_surface_t* view = cairo_image_surface_create_for_data(
         cairo_image_surface_get_data(pixels), CAIRO_FORMAT_ARGB32, width(), height(),
         cairo_image_surface_get_stride(pixels));

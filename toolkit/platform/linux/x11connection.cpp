@@ -46,8 +46,9 @@ X11Connection* X11Connection::acquire() {
 X11Connection* X11Connection::acquireIfOpen() {
     std::lock_guard<std::mutex> hold(connectionsLock);
     const auto found = connections().find(std::this_thread::get_id());
-    if (found == connections().end())
+    if (found == connections().end()) {
         return nullptr;
+    }
     ++found->second->users;
     return found->second;
 }
@@ -57,11 +58,13 @@ void X11Connection::release() {
         // A frame may be destroyed on another thread than the one that made it (a host that
         // deletes the effect elsewhere): the connection is found by its owner, not the caller.
         std::lock_guard<std::mutex> hold(connectionsLock);
-        if (--users > 0)
+        if (--users > 0) {
             return;
+        }
         const auto found = connections().find(owner);
-        if (found != connections().end() && found->second == this)
+        if (found != connections().end() && found->second == this) {
             connections().erase(found);
+        }
     }
     delete this;
 }
@@ -83,10 +86,12 @@ X11Connection::~X11Connection() {
     }
     if (conn) {
         if (!failed()) {
-            for (const auto& [glyph, cursor] : cursors)
+            for (const auto& [glyph, cursor] : cursors) {
                 xcb_free_cursor(conn, cursor);
-            if (cursorFont != XCB_NONE)
+            }
+            if (cursorFont != XCB_NONE) {
                 xcb_close_font(conn, cursorFont);
+            }
             xcb_flush(conn);
         }
         xcb_disconnect(conn);
@@ -140,8 +145,9 @@ xcb_window_t X11Connection::eventWindow(const xcb_generic_event_t* event) {
 }
 
 void X11Connection::dispatchPending() {
-    if (failed())
+    if (failed()) {
         return;
+    }
     // A frame may close the last window (and so this connection) from inside a callback.
     ++users;
     xcb_generic_event_t* next = nullptr;
@@ -169,8 +175,9 @@ void X11Connection::dispatchPending() {
             }
         }
         std::free(event);
-        if (failed())
+        if (failed()) {
             break;
+        }
     }
     std::free(next);
     release();
@@ -178,15 +185,18 @@ void X11Connection::dispatchPending() {
 
 bool X11Connection::isAutoRepeat(const xcb_generic_event_t* release,
                                  const xcb_generic_event_t* press) {
-    if ((press->response_type & 0x7f) != XCB_KEY_PRESS)
+    if ((press->response_type & 0x7f) != XCB_KEY_PRESS) {
         return false;
+    }
     const auto& up = *reinterpret_cast<const xcb_key_release_event_t*>(release);
     const auto& down = *reinterpret_cast<const xcb_key_press_event_t*>(press);
-    if (up.detail != down.detail || up.time != down.time || up.event != down.event)
+    if (up.detail != down.detail || up.time != down.time || up.event != down.event) {
         return false;
+    }
     // Only keys the server repeats (by default not the modifiers) can be a repeat.
-    if (!keyboardLoaded)
+    if (!keyboardLoaded) {
         loadKeyboardMapping();
+    }
     return (repeatingKeys[up.detail / 8] >> (up.detail % 8)) & 1u;
 }
 
@@ -197,8 +207,9 @@ xcb_visualtype_t* X11Connection::visualType(xcb_visualid_t visual) const {
              xcb_depth_next(&depths)) {
             for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem;
                  xcb_visualtype_next(&visuals)) {
-                if (visuals.data->visual_id == visual)
+                if (visuals.data->visual_id == visual) {
                     return visuals.data;
+                }
             }
         }
     }
@@ -238,31 +249,38 @@ void X11Connection::loadKeyboardMapping() {
     }
     repeatingKeys.fill(0);
     if (auto* control = xcb_get_keyboard_control_reply(conn, controlCookie, nullptr)) {
-        if (control->global_auto_repeat != XCB_AUTO_REPEAT_MODE_OFF)
+        if (control->global_auto_repeat != XCB_AUTO_REPEAT_MODE_OFF) {
             std::memcpy(repeatingKeys.data(), control->auto_repeats, repeatingKeys.size());
+        }
         std::free(control);
     }
 }
 
 std::uint32_t X11Connection::keysymFor(xcb_keycode_t keycode, std::uint16_t state) {
-    if (!keyboardLoaded)
+    if (!keyboardLoaded) {
         loadKeyboardMapping();
-    if (keysymsPerKeycode == 0 || keycode < minKeycode)
+    }
+    if (keysymsPerKeycode == 0 || keycode < minKeycode) {
         return 0;
+    }
     const std::size_t base = static_cast<std::size_t>(keycode - minKeycode) * keysymsPerKeycode;
-    if (base >= keysyms.size())
+    if (base >= keysyms.size()) {
         return 0;
+    }
     const std::uint32_t plain = keysyms[base];
-    if ((state & numLockMask) && keysymsPerKeycode > 1 && isKeypadKeysym(keysyms[base + 1]))
+    if ((state & numLockMask) && keysymsPerKeycode > 1 && isKeypadKeysym(keysyms[base + 1])) {
         return keysyms[base + 1];
+    }
     return plain;
 }
 
 xcb_cursor_t X11Connection::fontCursor(std::uint16_t glyph) {
-    if (auto found = cursors.find(glyph); found != cursors.end())
+    if (auto found = cursors.find(glyph); found != cursors.end()) {
         return found->second;
-    if (failed())
+    }
+    if (failed()) {
         return XCB_NONE;
+    }
     if (cursorFont == XCB_NONE) {
         cursorFont = xcb_generate_id(conn);
         static const char name[] = "cursor";
@@ -287,8 +305,9 @@ xcb_cursor_t X11Connection::fontCursor(std::uint16_t glyph) {
 
 void X11Connection::noteCairoDevice(cairo_device_t* device) {
     // One device per connection: the first one seen is the one.
-    if (!device || cairoDevice)
+    if (!device || cairoDevice) {
         return;
+    }
     cairoDevice = cairo_device_reference(device);
 }
 

@@ -26,8 +26,9 @@ constexpr int kDoubleClickDistance = 4;
 
 // X window sizes are 1..32767; a frame of no or absurd size still gets a valid window.
 int windowDimension(double value) {
-    if (!(value >= 1.0))
+    if (!(value >= 1.0)) {
         return 1;
+    }
     return value >= 32767.0 ? 32767 : static_cast<int>(value);
 }
 
@@ -81,11 +82,13 @@ X11Frame::X11Frame(IPlatformFrameCallback* frameCallback, const CRect& size, voi
     invalid = cairo_region_create();
     const auto parentId = reinterpret_cast<std::uintptr_t>(parentWindow);
     // X resource ids use at most 29 bits; anything else cannot be a window.
-    if (!callback || parentId == 0 || parentId > 0x1fffffffu)
+    if (!callback || parentId == 0 || parentId > 0x1fffffffu) {
         return;
+    }
     connection = X11Connection::acquire();
-    if (connection)
+    if (connection) {
         createWindow(static_cast<xcb_window_t>(parentId));
+    }
 }
 
 void X11Frame::createWindow(xcb_window_t parentWindow) {
@@ -106,8 +109,9 @@ void X11Frame::createWindow(xcb_window_t parentWindow) {
     }
     std::free(geometry);
     std::free(attributes);
-    if (!visual)
+    if (!visual) {
         return;
+    }
 
     // A plain child of the host's window in its visual; no background, since every paint
     // covers what it exposes, and no focus request: the host decides where keys go.
@@ -131,8 +135,9 @@ void X11Frame::createWindow(xcb_window_t parentWindow) {
 }
 
 X11Frame::~X11Frame() {
-    if (drawContext)
+    if (drawContext) {
         drawContext->releaseReference();
+    }
     dropSurfaces();
     if (ownWindow != XCB_NONE) {
         connection->unregisterWindow(ownWindow);
@@ -142,8 +147,9 @@ X11Frame::~X11Frame() {
         }
     }
     cairo_region_destroy(invalid);
-    if (connection)
+    if (connection) {
         connection->release();
+    }
 }
 
 void X11Frame::dropSurfaces() {
@@ -173,13 +179,15 @@ bool X11Frame::isKindOf(const char* className) const {
 }
 
 bool X11Frame::globalPosition(CPoint& position) const {
-    if (ownWindow == XCB_NONE)
+    if (ownWindow == XCB_NONE) {
         return false;
+    }
     xcb_connection_t* c = connection->connection();
     auto* reply = xcb_translate_coordinates_reply(
         c, xcb_translate_coordinates(c, ownWindow, root, 0, 0), nullptr);
-    if (!reply)
+    if (!reply) {
         return false;
+    }
     position = CPoint(reply->dst_x, reply->dst_y);
     std::free(reply);
     return true;
@@ -208,19 +216,22 @@ bool X11Frame::setSize(const CRect& newSize) {
 }
 
 bool X11Frame::size(CRect& rect) const {
-    if (ownWindow == XCB_NONE)
+    if (ownWindow == XCB_NONE) {
         return false;
+    }
     rect = CRect(0, 0, width, height);
     return true;
 }
 
 bool X11Frame::mousePosition(CPoint& position) const {
-    if (ownWindow == XCB_NONE)
+    if (ownWindow == XCB_NONE) {
         return false;
+    }
     xcb_connection_t* c = connection->connection();
     auto* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, ownWindow), nullptr);
-    if (!reply)
+    if (!reply) {
         return false;
+    }
     position = CPoint(reply->win_x, reply->win_y);
     std::free(reply);
     return true;
@@ -240,8 +251,9 @@ bool X11Frame::mouseButtons(ButtonState& buttons) const {
 }
 
 bool X11Frame::setCursor(CursorType type) {
-    if (ownWindow == XCB_NONE || connection->failed())
+    if (ownWindow == XCB_NONE || connection->failed()) {
         return true;
+    }
     const std::uint16_t glyph = cursorGlyph(type);
     const std::uint32_t cursor = glyph == 0xffff ? XCB_NONE : connection->fontCursor(glyph);
     xcb_change_window_attributes(connection->connection(), ownWindow, XCB_CW_CURSOR, &cursor);
@@ -250,15 +262,17 @@ bool X11Frame::setCursor(CursorType type) {
 }
 
 bool X11Frame::invalidateRect(const CRect& rect) {
-    if (ownWindow == XCB_NONE)
+    if (ownWindow == XCB_NONE) {
         return false;
+    }
     // Whole pixels covering the rectangle, limited to the window.
     const double left = std::max(0.0, std::floor(rect.left));
     const double top = std::max(0.0, std::floor(rect.top));
     const double right = std::min(static_cast<double>(width), std::ceil(rect.right));
     const double bottom = std::min(static_cast<double>(height), std::ceil(rect.bottom));
-    if (!(right > left) || !(bottom > top))
+    if (!(right > left) || !(bottom > top)) {
         return true; // also catches NaN
+    }
     const cairo_rectangle_int_t area{static_cast<int>(left), static_cast<int>(top),
                                      static_cast<int>(right - left),
                                      static_cast<int>(bottom - top)};
@@ -287,24 +301,31 @@ cairo_surface_t* X11Frame::backBuffer() {
 
 ButtonState X11Frame::buttonsFromState(std::uint16_t state) const {
     ButtonState buttons(sideButtons);
-    if (state & XCB_BUTTON_MASK_1)
+    if (state & XCB_BUTTON_MASK_1) {
         buttons |= leftButton;
-    if (state & XCB_BUTTON_MASK_2)
+    }
+    if (state & XCB_BUTTON_MASK_2) {
         buttons |= middleButton;
-    if (state & XCB_BUTTON_MASK_3)
+    }
+    if (state & XCB_BUTTON_MASK_3) {
         buttons |= rightButton;
-    if (state & XCB_MOD_MASK_SHIFT)
+    }
+    if (state & XCB_MOD_MASK_SHIFT) {
         buttons |= shiftKey;
-    if (state & XCB_MOD_MASK_CONTROL)
+    }
+    if (state & XCB_MOD_MASK_CONTROL) {
         buttons |= controlKey;
-    if (state & XCB_MOD_MASK_1)
+    }
+    if (state & XCB_MOD_MASK_1) {
         buttons |= altKey;
+    }
     return buttons;
 }
 
 void X11Frame::handleEvent(const xcb_generic_event_t* event) {
-    if (ownWindow == XCB_NONE)
+    if (ownWindow == XCB_NONE) {
         return;
+    }
     switch (event->response_type & 0x7f) {
     case XCB_EXPOSE: {
         const auto& expose = *reinterpret_cast<const xcb_expose_event_t*>(event);
@@ -326,9 +347,10 @@ void X11Frame::handleEvent(const xcb_generic_event_t* event) {
     }
     case XCB_LEAVE_NOTIFY: {
         const auto& leave = *reinterpret_cast<const xcb_leave_notify_event_t*>(event);
-        if (leave.detail != XCB_NOTIFY_DETAIL_INFERIOR)
+        if (leave.detail != XCB_NOTIFY_DETAIL_INFERIOR) {
             callback->platformMouseExited(CPoint(leave.event_x, leave.event_y),
                                           buttonsFromState(leave.state));
+        }
         break;
     }
     case XCB_KEY_PRESS:
@@ -344,15 +366,17 @@ void X11Frame::handleEvent(const xcb_generic_event_t* event) {
         if (focus.mode == XCB_NOTIFY_MODE_GRAB || focus.mode == XCB_NOTIFY_MODE_UNGRAB ||
             focus.detail == XCB_NOTIFY_DETAIL_POINTER ||
             focus.detail == XCB_NOTIFY_DETAIL_POINTER_ROOT ||
-            focus.detail == XCB_NOTIFY_DETAIL_NONE)
+            focus.detail == XCB_NOTIFY_DETAIL_NONE) {
             break;
+        }
         callback->platformActivate((event->response_type & 0x7f) == XCB_FOCUS_IN);
         break;
     }
     case XCB_DESTROY_NOTIFY:
         // The host destroyed its window (and with it ours) before closing the editor.
-        if (reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == ownWindow)
+        if (reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == ownWindow) {
             forgetWindow();
+        }
         break;
     default:
         break;
@@ -375,14 +399,16 @@ void X11Frame::onButtonPress(const xcb_button_press_event_t& event) {
                         XCB_BUTTON_MASK_4 | XCB_BUTTON_MASK_5)) == 0 &&
         sideButtons == 0;
     if (bit == 0) {
-        if (firstButton)
+        if (firstButton) {
             ungrabPointer(event.time);
+        }
         return;
     }
     ButtonState buttons = buttonsFromState(event.state);
     buttons |= bit;
-    if (bit == button4 || bit == button5)
+    if (bit == button4 || bit == button5) {
         sideButtons |= bit;
+    }
 
     const bool repeat = lastPress.button == event.detail &&
                         event.time - lastPress.time <= kDoubleClickMs &&
@@ -408,8 +434,9 @@ void X11Frame::onButtonPress(const xcb_button_press_event_t& event) {
 
 void X11Frame::onButtonRelease(const xcb_button_release_event_t& event) {
     const std::uint32_t bit = buttonBit(event.detail);
-    if (bit == 0)
+    if (bit == 0) {
         return; // wheel releases carry nothing
+    }
     sideButtons &= ~bit;
     // The event's state is from before the release; the frame sees the state after it.
     const ButtonState buttons(buttonsFromState(event.state).value() & ~bit);
@@ -425,16 +452,18 @@ void X11Frame::onKey(const xcb_key_press_event_t& event, bool down) {
         key.virt = virtualKey;
         used = down ? callback->platformKeyDown(key) : callback->platformKeyUp(key);
     }
-    if (!used)
+    if (!used) {
         passKeyToParent(event, down);
+    }
 }
 
 void X11Frame::passKeyToParent(const xcb_key_press_event_t& event, bool down) {
     // The server hands keys to the window under the pointer even while the host has the
     // focus, so a key we do not use would otherwise be lost to the host (its transport keys,
     // say). Our window sits at the parent's origin: the coordinates stay as they are.
-    if (ownWindow == XCB_NONE || parent == XCB_NONE || connection->failed())
+    if (ownWindow == XCB_NONE || parent == XCB_NONE || connection->failed()) {
         return;
+    }
     xcb_key_press_event_t forwarded = event;
     forwarded.event = parent;
     forwarded.child = ownWindow;
@@ -459,15 +488,17 @@ bool X11Frame::needsPaint() const {
 }
 
 void X11Frame::paint() {
-    if (!needsPaint() || connection->failed())
+    if (!needsPaint() || connection->failed()) {
         return;
+    }
     cairo_region_t* region = invalid;
     invalid = cairo_region_create();
     const cairo_rectangle_int_t bounds{0, 0, width, height};
     cairo_region_intersect_rectangle(region, &bounds);
 
-    if (!drawContext && backBuffer())
+    if (!drawContext && backBuffer()) {
         drawContext = getPlatformFactory().createWindowContext(this, CRect(0, 0, width, height));
+    }
     const int count = cairo_region_num_rectangles(region);
     if (drawContext && count > 0) {
         CDrawContext* context = drawContext;
@@ -492,8 +523,9 @@ void X11Frame::paint() {
 }
 
 void X11Frame::copyToWindow(const cairo_region_t* region) {
-    if (ownWindow == XCB_NONE || !buffer)
+    if (ownWindow == XCB_NONE || !buffer) {
         return;
+    }
     if (!windowSurface) {
         windowSurface =
             cairo_xcb_surface_create(connection->connection(), ownWindow, visual, width, height);

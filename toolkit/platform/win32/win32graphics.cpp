@@ -18,8 +18,9 @@ namespace Toolkit::Win32Platform {
 namespace {
 // Whole pixels in the range an image accepts; 0 when the value gives no image.
 int imageDimension(double value) {
-    if (!(value >= 1.0) || value > 32767.0)
+    if (!(value >= 1.0) || value > 32767.0) {
         return 0;
+    }
     return static_cast<int>(value);
 }
 
@@ -48,19 +49,22 @@ void releaseGraphicsGlobals() {
 IPlatformBitmap* createBitmap(const CPoint& size) {
     const bool direct2d = graphicsBackend() == GraphicsBackend::direct2d;
     if (size.x == 0.0 && size.y == 0.0) {
-        if (direct2d)
+        if (direct2d) {
             return new D2DBitmap();
+        }
         return new GdiplusBitmap();
     }
     const int width = imageDimension(size.x);
     const int height = imageDimension(size.y);
-    if (width == 0 || height == 0)
+    if (width == 0 || height == 0) {
         return nullptr;
+    }
     Win32BitmapBase* bitmap = nullptr;
-    if (direct2d)
+    if (direct2d) {
         bitmap = new D2DBitmap(width, height);
-    else
+    } else {
         bitmap = new GdiplusBitmap(width, height);
+    }
     if (bitmap->size().x == 0.0) {
         bitmap->releaseReference();
         return nullptr;
@@ -69,8 +73,9 @@ IPlatformBitmap* createBitmap(const CPoint& size) {
 }
 
 CDrawContext* createWindowContext(HWND window, const CRect& surface) {
-    if (!window)
+    if (!window) {
         return nullptr;
+    }
     if (graphicsBackend() == GraphicsBackend::direct2d) {
         auto* context = new D2DDrawContext(window, surface);
         if (!context->renderTarget()) {
@@ -88,18 +93,21 @@ CDrawContext* createWindowContext(HWND window, const CRect& surface) {
 }
 
 COffscreenContext* createOffscreenContext(double width, double height) {
-    if (imageDimension(width) == 0 || imageDimension(height) == 0)
+    if (imageDimension(width) == 0 || imageDimension(height) == 0) {
         return nullptr;
+    }
     IPlatformBitmap* image = createBitmap(CPoint(width, height));
-    if (!image)
+    if (!image) {
         return nullptr;
+    }
     auto* bitmap = new CBitmap(image);
     image->releaseReference(); // the CBitmap holds its own
     COffscreenContext* context = nullptr;
-    if (graphicsBackend() == GraphicsBackend::direct2d)
+    if (graphicsBackend() == GraphicsBackend::direct2d) {
         context = new D2DOffscreenContext(bitmap);
-    else
+    } else {
         context = new GdiplusOffscreenContext(bitmap);
+    }
     bitmap->releaseReference(); // the context holds its own
     return context;
 }

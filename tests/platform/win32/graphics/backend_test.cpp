@@ -2,8 +2,8 @@
 // out bitmaps and contexts for sizes that make no image.
 #include "cbitmap.h"
 #include "coffscreencontext.h"
-#include "win32graphics.h"
 #include "platform/iplatformbitmap.h"
+#include "win32graphics.h"
 
 #include <gtest/gtest.h>
 

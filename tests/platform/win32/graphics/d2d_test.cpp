@@ -66,9 +66,10 @@ struct Canvas {
     }
     void draw(CBitmap* image, int times = 1) {
         context->beginDraw();
-        for (int i = 0; i < times; ++i)
+        for (int i = 0; i < times; ++i) {
             context->drawBitmap(image, CRect(0, 0, image->width(), image->height()), CPoint(),
                                 1.0f);
+        }
         context->endDraw();
     }
 };
@@ -309,10 +310,12 @@ TEST(D2DDrawing, AKnobFrameComesFromItsFilmstripOffsetAtTheContextOffset) {
         const auto drawn = pixelsOf(*d2dOf(canvas.bitmap), 10, 20, 119, 119);
         const auto expected = pixelsOf(*d2dOf(knob), 0, 119 * frame, 119, 119);
         int differing = 0;
-        for (std::size_t i = 0; i < drawn.size(); ++i)
-            for (int shift = 0; shift < 32; shift += 8)
+        for (std::size_t i = 0; i < drawn.size(); ++i) {
+            for (int shift = 0; shift < 32; shift += 8) {
                 differing += std::abs(int((drawn[i] >> shift) & 0xFF) -
                                       int((expected[i] >> shift) & 0xFF)) > 1;
+            }
+        }
         EXPECT_EQ(differing, 0) << "frame " << frame;
         EXPECT_EQ(pixelsOf(*d2dOf(canvas.bitmap), 9, 19, 1, 1)[0], 0u); // outside: untouched
     }

@@ -49,9 +49,11 @@ std::vector<std::uint32_t> pixelsOf(const GdiplusBitmap& bitmap, int x = 0, int 
 template <class Colour> CBitmap* painted(int width, int height, Colour colour) {
     auto* image = new GdiplusBitmap(width, height);
     std::vector<std::uint32_t> pixels;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
             pixels.push_back(colour(x, y));
+        }
+    }
     transfer(image->image(), Gdiplus::GpRect(0, 0, width, height), pixels.data(),
              Gdiplus::ImageLockModeWrite);
     auto* bitmap = new CBitmap(image);
@@ -86,10 +88,12 @@ int alphaOf(std::uint32_t argb) {
 
 // Channels equal within `tolerance`.
 bool withinTolerance(std::uint32_t a, std::uint32_t b, int tolerance) {
-    for (int shift = 0; shift < 32; shift += 8)
+    for (int shift = 0; shift < 32; shift += 8) {
         if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
-                     static_cast<int>((b >> shift) & 0xFF)) > tolerance)
+                     static_cast<int>((b >> shift) & 0xFF)) > tolerance) {
             return false;
+        }
+    }
     return true;
 }
 
@@ -163,8 +167,9 @@ TEST(GdiplusDrawing, AKnobFrameComesFromItsFilmstripOffsetUnscaled) {
         const auto expected = pixelsOf(*static_cast<GdiplusBitmap*>(strip.platformBitmap()), 0,
                                        119 * frame, 119, 119);
         int differing = 0;
-        for (std::size_t i = 0; i < drawn.size(); ++i)
+        for (std::size_t i = 0; i < drawn.size(); ++i) {
             differing += withinTolerance(drawn[i], expected[i], 2) ? 0 : 1;
+        }
         EXPECT_EQ(differing, 0) << "frame " << frame;
     }
 }

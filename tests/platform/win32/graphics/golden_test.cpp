@@ -30,8 +30,9 @@ Picture load(const std::string& path) {
     Picture picture;
     const std::wstring wide(path.begin(), path.end());
     Gdiplus::GpBitmap* bitmap = nullptr;
-    if (Gdip::GdipCreateBitmapFromFile(wide.c_str(), &bitmap) != Gdiplus::Ok)
+    if (Gdip::GdipCreateBitmapFromFile(wide.c_str(), &bitmap) != Gdiplus::Ok) {
         return picture;
+    }
     UINT w = 0, h = 0;
     Gdip::GdipGetImageWidth(bitmap, &w);
     Gdip::GdipGetImageHeight(bitmap, &h);
@@ -66,13 +67,15 @@ int run(std::string commandLine, const char* backend) {
     const BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
                                         nullptr, nullptr, &startup, &process);
     SetEnvironmentVariableA("GRAVELIX_GRAPHICS", nullptr);
-    if (!started)
+    if (!started) {
         return -1;
+    }
     DWORD code = DWORD(-1);
-    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0) {
         GetExitCodeProcess(process.hProcess, &code);
-    else
+    } else {
         TerminateProcess(process.hProcess, 1);
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return int(code);
@@ -138,10 +141,12 @@ INSTANTIATE_TEST_SUITE_P(BothBackends, GoldenPanels,
 // A path from the Linux side of a cross build (/...) as Wine names it (Z:\...), so the host's
 // command line never mistakes it for an option.
 std::string windowsPath(std::string path) {
-    if (!path.empty() && path[0] == '/')
+    if (!path.empty() && path[0] == '/') {
         path = "Z:" + path;
-    for (char& c : path)
+    }
+    for (char& c : path) {
         c = c == '/' ? '\\' : c;
+    }
     return path;
 }
 

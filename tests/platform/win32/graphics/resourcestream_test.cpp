@@ -26,8 +26,9 @@ struct Opened {
         bytes.assign(data, data + SizeofResource(moduleHandle(), found));
     }
     ~Opened() {
-        if (stream)
+        if (stream) {
             stream->Release();
+        }
     }
 };
 
@@ -36,8 +37,9 @@ HRESULT seek(IStream* stream, LONGLONG distance, DWORD origin, ULONGLONG* positi
     move.QuadPart = distance;
     ULARGE_INTEGER now{};
     const HRESULT result = stream->Seek(move, origin, &now);
-    if (position)
+    if (position) {
         *position = now.QuadPart;
+    }
     return result;
 }
 
@@ -50,8 +52,9 @@ TEST(ResourceStream, FindsOnlyPngResourcesByTheirFullId) {
           CResourceRef("KNOB"), CResourceRef()}) {
         ResourceStream* stream = ResourceStream::open(moduleHandle(), missing);
         EXPECT_EQ(stream, nullptr) << "kind " << missing.kind() << " id " << missing.id();
-        if (stream)
+        if (stream) {
             stream->Release();
+        }
     }
     Opened listed;
     ASSERT_NE(listed.stream, nullptr);

@@ -3,10 +3,10 @@
 
 #include "cdrawcontext.h"
 #include "ctoolkittimer.h"
-#include "win32graphics.h"
 #include "modulehandle.h"
 #include "platform/iplatformfactory.h"
 #include "platform/iplatformframe.h"
+#include "win32graphics.h"
 #include "windowclass.h"
 
 #include <cstdio>
@@ -43,9 +43,11 @@ public:
 
     std::vector<Event> all(Kind kind) const {
         std::vector<Event> found;
-        for (const auto& e : events)
-            if (e.kind == kind)
+        for (const auto& e : events) {
+            if (e.kind == kind) {
                 found.push_back(e);
+            }
+        }
         return found;
     }
 
@@ -119,10 +121,12 @@ protected:
         ASSERT_NE(nullptr, child);
     }
     void TearDown() override {
-        if (frame)
+        if (frame) {
             frame->releaseReference();
-        if (host)
+        }
+        if (host) {
             DestroyWindow(host);
+        }
         pumpFor(0);
     }
 
@@ -141,8 +145,9 @@ protected:
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
             }
-            if (done())
+            if (done()) {
                 return true;
+            }
             Sleep(2);
         } while (static_cast<int>(end - GetTickCount()) > 0);
         return false;
@@ -283,8 +288,9 @@ TEST_F(Win32Host, WheelGivesWholeNotchesAtSignedScreenPositionsWithModifiersOnly
     keys[VK_CONTROL] = 0x80;
     SetKeyboardState(keys);
     for (auto [message, delta] :
-         {std::pair{WM_MOUSEWHEEL, 40}, {WM_MOUSEWHEEL, -240}, {WM_MOUSEHWHEEL, 120}})
+         {std::pair{WM_MOUSEWHEEL, 40}, {WM_MOUSEWHEEL, -240}, {WM_MOUSEHWHEEL, 120}}) {
         send(message, MAKEWPARAM(MK_LBUTTON, delta), at);
+    }
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
 
@@ -328,10 +334,12 @@ TEST_F(Win32Host, TwoInvalidationsPaintOnceEachRectangleDrawnOnItsOwn) {
     EXPECT_EQ((std::vector<CRect>{{10, 10, 30, 20}, {80, 50, 90, 70}}), recorder.drawn);
     // The recorder fills the whole surface: only a clip per rectangle keeps the span between
     // them (and everything else) as it was.
-    for (auto [x, y] : {std::pair{10, 10}, {29, 19}, {80, 50}, {89, 69}})
+    for (auto [x, y] : {std::pair{10, 10}, {29, 19}, {80, 50}, {89, 69}}) {
         EXPECT_EQ(0x0000FFu, pixel(x, y)) << "repainted " << x << "," << y;
-    for (auto [x, y] : {std::pair{30, 19}, {9, 10}, {50, 40}, {90, 70}, {29, 50}, {80, 19}})
+    }
+    for (auto [x, y] : {std::pair{30, 19}, {9, 10}, {50, 40}, {90, 70}, {29, 50}, {80, 19}}) {
         EXPECT_EQ(0xFF0000u, pixel(x, y)) << "untouched " << x << "," << y;
+    }
     recorder.drawn.clear();
     pumpFor(50);
     EXPECT_TRUE(recorder.drawn.empty()) << "nothing paints without a reason";
@@ -369,8 +377,9 @@ TEST_F(Win32Host, EveryEntryRequestsOneLeaveNotification) {
     redirectTrackMouseEvent(countingTrackMouseEvent);
     leaveRequests = 0;
     for (int entry = 1; entry <= 2; ++entry) {
-        for (int x = 40; x < 43; ++x)
+        for (int x = 40; x < 43; ++x) {
             send(WM_MOUSEMOVE, 0, MAKELPARAM(x, 40));
+        }
         EXPECT_EQ(entry, leaveRequests) << "moves after the first of entry " << entry;
         send(WM_MOUSELEAVE, 0, 0); // what the requested notification delivers
     }
@@ -442,10 +451,12 @@ TEST(Win32Timer, ToolkitTimerFiresThroughTheMessageLoopUntilStopped) {
         const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
         do {
             MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
                 DispatchMessageW(&message);
-            if (done())
+            }
+            if (done()) {
                 return true;
+            }
             Sleep(1);
         } while (static_cast<int>(end - GetTickCount()) > 0);
         return false;

@@ -19,13 +19,15 @@ DecodedImageCache& decodedImages() {
 
 D2DBitmap::D2DBitmap(int w, int h) {
     IWICImagingFactory* imaging = D2DGlobals::imagingFactory();
-    if (!imaging || w < 1 || h < 1 || w > 32767 || h > 32767)
+    if (!imaging || w < 1 || h < 1 || w > 32767 || h > 32767) {
         return;
+    }
     auto made = std::make_shared<Image>();
     // Imaging bitmaps start zeroed: transparent.
     if (FAILED(imaging->CreateBitmap(static_cast<UINT>(w), static_cast<UINT>(h), premultipliedBgra,
-                                     WICBitmapCacheOnLoad, made->pixels.GetAddressOf())))
+                                     WICBitmapCacheOnLoad, made->pixels.GetAddressOf()))) {
         return;
+    }
     made->width = static_cast<UINT>(w);
     made->height = static_cast<UINT>(h);
     image = std::move(made);
@@ -36,27 +38,33 @@ D2DBitmap::~D2DBitmap() {
 }
 
 bool D2DBitmap::load(const CResourceRef& resource) {
-    if (image)
+    if (image) {
         return true;
+    }
     const bool numeric = resource.kind() == CResourceRef::kNumeric;
     if (numeric) {
         image = std::static_pointer_cast<const Image>(decodedImages().find(resource.id()));
-        if (image)
+        if (image) {
             return true;
+        }
     }
-    if (!loadResourceStream(resource))
+    if (!loadResourceStream(resource)) {
         return false;
-    if (numeric)
+    }
+    if (numeric) {
         decodedImages().remember(resource.id(), image);
+    }
     return true;
 }
 
 bool D2DBitmap::loadFromStream(IStream* stream) {
-    if (image)
+    if (image) {
         return true;
+    }
     IWICImagingFactory* imaging = D2DGlobals::imagingFactory();
-    if (!imaging || !stream)
+    if (!imaging || !stream) {
         return false;
+    }
     ComPtr<IWICStream> wicStream;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
@@ -74,8 +82,9 @@ bool D2DBitmap::loadFromStream(IStream* stream) {
         FAILED(converter->Initialize(frame.Get(), premultipliedBgra, WICBitmapDitherTypeNone,
                                      nullptr, 0.0, WICBitmapPaletteTypeCustom)) ||
         FAILED(imaging->CreateBitmapFromSource(converter.Get(), WICBitmapCacheOnLoad,
-                                               decoded->pixels.GetAddressOf())))
+                                               decoded->pixels.GetAddressOf()))) {
         return false;
+    }
     image = std::move(decoded);
     return true;
 }
@@ -85,8 +94,9 @@ IWICBitmap* D2DBitmap::source() const {
 }
 
 CPoint D2DBitmap::size() const {
-    if (!image)
+    if (!image) {
         return {};
+    }
     return {static_cast<double>(image->width), static_cast<double>(image->height)};
 }
 

@@ -23,14 +23,16 @@ std::map<Key, ComPtr<ID2D1Bitmap>>& entries() {
 template <class Predicate> void dropIf(Predicate matches) {
     std::lock_guard lock(mutex);
     auto& map = entries();
-    for (auto it = map.begin(); it != map.end();)
+    for (auto it = map.begin(); it != map.end();) {
         it = matches(it->first) ? map.erase(it) : std::next(it);
+    }
 }
 } // namespace
 
 ID2D1Bitmap* D2DBitmapCache::get(const D2DBitmap* bitmap, ID2D1RenderTarget* target) {
-    if (!bitmap || !target || !bitmap->source())
+    if (!bitmap || !target || !bitmap->source()) {
         return nullptr;
+    }
     std::lock_guard lock(mutex);
     auto& slot = entries()[Key(bitmap, target)];
     if (!slot) {

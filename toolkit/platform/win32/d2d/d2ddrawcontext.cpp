@@ -7,8 +7,9 @@ namespace Toolkit::Win32Platform {
 ID2D1RenderTarget* D2DDrawContext::makeWindowTarget(HWND window) {
     ID2D1Factory* factory = D2DGlobals::factory();
     RECT client{};
-    if (!factory || !window || !GetClientRect(window, &client))
+    if (!factory || !window || !GetClientRect(window, &client)) {
         return nullptr;
+    }
     D2D1_RENDER_TARGET_PROPERTIES properties{};
     properties.type = D2D1_RENDER_TARGET_TYPE_DEFAULT;
     properties.pixelFormat = {DXGI_FORMAT_UNKNOWN, D2D1_ALPHA_MODE_PREMULTIPLIED};
@@ -20,8 +21,9 @@ ID2D1RenderTarget* D2DDrawContext::makeWindowTarget(HWND window) {
                                   static_cast<UINT32>(client.bottom - client.top)};
     windowProperties.presentOptions = D2D1_PRESENT_OPTIONS_RETAIN_CONTENTS;
     ID2D1HwndRenderTarget* target = nullptr;
-    if (FAILED(factory->CreateHwndRenderTarget(&properties, &windowProperties, &target)))
+    if (FAILED(factory->CreateHwndRenderTarget(&properties, &windowProperties, &target))) {
         return nullptr;
+    }
     return target;
 }
 

@@ -40,16 +40,18 @@ void load() {
     HMODULE d2d = LoadLibraryW(L"d2d1.dll");
     if (auto create = exported<CreateFactoryFunction>(d2d, "D2D1CreateFactory")) {
         void* made = nullptr;
-        if (SUCCEEDED(create(D2D1_FACTORY_TYPE_MULTI_THREADED, factoryInterface, nullptr, &made)))
+        if (SUCCEEDED(create(D2D1_FACTORY_TYPE_MULTI_THREADED, factoryInterface, nullptr, &made))) {
             d2dFactory = static_cast<ID2D1Factory*>(made);
+        }
     } else if (d2d) {
         FreeLibrary(d2d);
     }
     HMODULE dwrite = LoadLibraryW(L"dwrite.dll");
     if (auto create = exported<CreateWriteFactoryFunction>(dwrite, "DWriteCreateFactory")) {
         IUnknown* made = nullptr;
-        if (SUCCEEDED(create(DWRITE_FACTORY_TYPE_SHARED, writeFactoryInterface, &made)))
+        if (SUCCEEDED(create(DWRITE_FACTORY_TYPE_SHARED, writeFactoryInterface, &made))) {
             dwriteFactory = static_cast<IDWriteFactory*>(static_cast<void*>(made));
+        }
     } else if (dwrite) {
         FreeLibrary(dwrite);
     }
@@ -81,8 +83,9 @@ IWICImagingFactory* D2DGlobals::imagingFactory() {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         void* made = nullptr;
         if (SUCCEEDED(CoCreateInstance(imagingFactoryClass, nullptr, CLSCTX_INPROC_SERVER,
-                                       imagingFactoryInterface, &made)))
+                                       imagingFactoryInterface, &made))) {
             wicFactory = static_cast<IWICImagingFactory*>(made);
+        }
     });
     return wicFactory;
 }

@@ -8,8 +8,9 @@ namespace Toolkit::Win32Platform {
 
 namespace {
 D2DBitmap* d2dBitmapOf(CBitmap* bitmap) {
-    if (!bitmap || !bitmap->platformBitmap() || !bitmap->platformBitmap()->isKindOf("D2DBitmap"))
+    if (!bitmap || !bitmap->platformBitmap() || !bitmap->platformBitmap()->isKindOf("D2DBitmap")) {
         return nullptr;
+    }
     return static_cast<D2DBitmap*>(bitmap->platformBitmap());
 }
 } // namespace
@@ -17,16 +18,18 @@ D2DBitmap* d2dBitmapOf(CBitmap* bitmap) {
 ID2D1RenderTarget* D2DOffscreenContext::makeBitmapTarget(CBitmap* bitmap) {
     D2DBitmap* image = d2dBitmapOf(bitmap);
     ID2D1Factory* factory = D2DGlobals::factory();
-    if (!image || !image->source() || !factory)
+    if (!image || !image->source() || !factory) {
         return nullptr;
+    }
     D2D1_RENDER_TARGET_PROPERTIES properties{};
     properties.type = D2D1_RENDER_TARGET_TYPE_DEFAULT;
     properties.pixelFormat = {DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED};
     properties.dpiX = 96.0f;
     properties.dpiY = 96.0f;
     ID2D1RenderTarget* target = nullptr;
-    if (FAILED(factory->CreateWicBitmapRenderTarget(image->source(), &properties, &target)))
+    if (FAILED(factory->CreateWicBitmapRenderTarget(image->source(), &properties, &target))) {
         return nullptr;
+    }
     return target;
 }
 

@@ -34,22 +34,25 @@ D2DPainter::D2DPainter(RenderTargetMaker targetMaker, const D2DBitmap* drawnBitm
 }
 
 D2DPainter::~D2DPainter() {
-    if (drawing && renderTarget)
+    if (drawing && renderTarget) {
         renderTarget->EndDraw();
+    }
     dropTarget();
 }
 
 void D2DPainter::makeTarget() {
-    if (renderTarget || !maker)
+    if (renderTarget || !maker) {
         return;
+    }
     // The maker's reference becomes ours (not Attach: some ComPtr versions add one there).
     *renderTarget.ReleaseAndGetAddressOf() = maker();
     antialias = -1;
 }
 
 void D2DPainter::dropTarget() {
-    if (!renderTarget)
+    if (!renderTarget) {
         return;
+    }
     // Device resources belong to their target: go with it, and free its cache slots, so a
     // later target at the same address cannot find them.
     solidBrush.Reset();
@@ -59,8 +62,9 @@ void D2DPainter::dropTarget() {
 
 void D2DPainter::beginDraw() {
     makeTarget();
-    if (!renderTarget || drawing)
+    if (!renderTarget || drawing) {
         return;
+    }
     renderTarget->BeginDraw();
     const D2D1_MATRIX_3X2_F identity = {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
     renderTarget->SetTransform(&identity);
@@ -68,8 +72,9 @@ void D2DPainter::beginDraw() {
 }
 
 void D2DPainter::endDraw() {
-    if (!renderTarget || !drawing)
+    if (!renderTarget || !drawing) {
         return;
+    }
     drawing = false;
     renderTarget->Flush(nullptr, nullptr);
     endResult = renderTarget->EndDraw(nullptr, nullptr);
@@ -79,16 +84,19 @@ void D2DPainter::endDraw() {
     }
     // Device copies of the image drawn into show the old pixels: every end of drawing makes
     // them stale, not only a recreated target.
-    if (drawn)
+    if (drawn) {
         D2DBitmapCache::forgetBitmap(drawn);
+    }
 }
 
 bool D2DPainter::begin(const CDrawContext& state) {
-    if (!renderTarget || !drawing)
+    if (!renderTarget || !drawing) {
         return false;
+    }
     const CRect& clip = state.deviceClipRect();
-    if (clip.isEmpty())
+    if (clip.isEmpty()) {
         return false;
+    }
     const D2D1_RECT_F area = deviceRect(clip);
     renderTarget->PushAxisAlignedClip(&area, D2D1_ANTIALIAS_MODE_ALIASED);
     const int mode = state.drawMode() == kAntiAliasing ? 1 : 0;
@@ -109,8 +117,10 @@ ID2D1SolidColorBrush* D2DPainter::brush(const CDrawContext& state, const CColor&
     const D2D1_COLOR_F value = {color.red / 255.0f, color.green / 255.0f, color.blue / 255.0f,
                                 color.alpha / 255.0f * alpha};
     if (!solidBrush) {
-        if (FAILED(renderTarget->CreateSolidColorBrush(&value, nullptr, solidBrush.GetAddressOf())))
+        if (FAILED(
+                renderTarget->CreateSolidColorBrush(&value, nullptr, solidBrush.GetAddressOf()))) {
             return nullptr;
+        }
     } else {
         solidBrush->SetColor(&value);
     }
@@ -118,41 +128,48 @@ ID2D1SolidColorBrush* D2DPainter::brush(const CDrawContext& state, const CColor&
 }
 
 ID2D1StrokeStyle* D2DPainter::stroke(const CDrawContext& state) {
-    if (state.lineStyle() != kLineOnOffDash)
+    if (state.lineStyle() != kLineOnOffDash) {
         return nullptr;
+    }
     if (!dashStyle) {
         D2D1_STROKE_STYLE_PROPERTIES properties{};
         properties.lineJoin = D2D1_LINE_JOIN_MITER;
         properties.miterLimit = 10.0f;
         properties.dashStyle = D2D1_DASH_STYLE_DASH;
-        if (ID2D1Factory* factory = D2DGlobals::factory())
+        if (ID2D1Factory* factory = D2DGlobals::factory()) {
             factory->CreateStrokeStyle(&properties, nullptr, 0, dashStyle.GetAddressOf());
+        }
     }
     return dashStyle.Get();
 }
 
 double D2DPainter::strokeAlign(const CDrawContext& state) const {
     // Half a pixel for odd-width aliased strokes, so 1-pixel lines cover whole pixels.
-    if (state.drawMode() == kAntiAliasing)
+    if (state.drawMode() == kAntiAliasing) {
         return 0.0;
+    }
     return std::fmod(std::round(lineWidthOf(state)), 2.0) == 1.0 ? 0.5 : 0.0;
 }
 
 void D2DPainter::line(const CDrawContext& state, const CPoint& from, const CPoint& to) {
-    if (!begin(state))
+    if (!begin(state)) {
         return;
+    }
     const double a = strokeAlign(state);
-    if (ID2D1SolidColorBrush* b = brush(state, state.frameColor()))
+    if (ID2D1SolidColorBrush* b = brush(state, state.frameColor())) {
         renderTarget->DrawLine(devicePoint(state, from, a), devicePoint(state, to, a), b,
                                static_cast<FLOAT>(lineWidthOf(state)), stroke(state));
+    }
     end();
 }
 
 void D2DPainter::lines(const CDrawContext& state, const CPoint* points, std::int32_t count) {
-    if (!points || count < 2)
+    if (!points || count < 2) {
         return;
-    for (std::int32_t i = 0; i + 1 < count; i += 2)
+    }
+    for (std::int32_t i = 0; i + 1 < count; i += 2) {
         line(state, points[i], points[i + 1]);
+    }
 }
 
 void D2DPainter::path(const CDrawContext& state, const D2D1_POINT_2F* points, std::size_t count,
@@ -161,44 +178,54 @@ void D2DPainter::path(const CDrawContext& state, const D2D1_POINT_2F* points, st
     ComPtr<ID2D1PathGeometry> geometry;
     ComPtr<ID2D1GeometrySink> sink;
     if (!factory || count < 2 || FAILED(factory->CreatePathGeometry(geometry.GetAddressOf())) ||
-        FAILED(geometry->Open(sink.GetAddressOf())))
+        FAILED(geometry->Open(sink.GetAddressOf()))) {
         return;
+    }
     sink->BeginFigure(points[0],
                       style == kDrawStroked ? D2D1_FIGURE_BEGIN_HOLLOW : D2D1_FIGURE_BEGIN_FILLED);
     sink->AddLines(points + 1, static_cast<UINT32>(count - 1));
     sink->EndFigure(closed ? D2D1_FIGURE_END_CLOSED : D2D1_FIGURE_END_OPEN);
-    if (FAILED(sink->Close()))
+    if (FAILED(sink->Close())) {
         return;
-    if (style == kDrawFilled || style == kDrawFilledAndStroked)
-        if (ID2D1SolidColorBrush* b = brush(state, state.fillColor()))
+    }
+    if (style == kDrawFilled || style == kDrawFilledAndStroked) {
+        if (ID2D1SolidColorBrush* b = brush(state, state.fillColor())) {
             renderTarget->FillGeometry(geometry.Get(), b, nullptr);
-    if (style == kDrawStroked || style == kDrawFilledAndStroked)
-        if (ID2D1SolidColorBrush* b = brush(state, state.frameColor()))
+        }
+    }
+    if (style == kDrawStroked || style == kDrawFilledAndStroked) {
+        if (ID2D1SolidColorBrush* b = brush(state, state.frameColor())) {
             renderTarget->DrawGeometry(geometry.Get(), b, static_cast<FLOAT>(lineWidthOf(state)),
                                        stroke(state));
+        }
+    }
 }
 
 void D2DPainter::polygon(const CDrawContext& state, const CPoint* points, std::int32_t count,
                          DrawStyle style) {
-    if (!points || count < 2 || !begin(state))
+    if (!points || count < 2 || !begin(state)) {
         return;
+    }
     const double a = style == kDrawFilled ? 0.0 : strokeAlign(state);
     std::vector<D2D1_POINT_2F> corners;
-    for (std::int32_t i = 0; i < count; ++i)
+    for (std::int32_t i = 0; i < count; ++i) {
         corners.push_back(devicePoint(state, points[i], a));
+    }
     path(state, corners.data(), corners.size(), true, style);
     end();
 }
 
 void D2DPainter::rect(const CDrawContext& state, const CRect& r, DrawStyle style) {
-    if (r.isEmpty() || !begin(state))
+    if (r.isEmpty() || !begin(state)) {
         return;
+    }
     CRect moved = r;
     moved.offset(state.offset());
     if (style == kDrawFilled || style == kDrawFilledAndStroked) {
         const D2D1_RECT_F area = deviceRect(moved);
-        if (ID2D1SolidColorBrush* b = brush(state, state.fillColor()))
+        if (ID2D1SolidColorBrush* b = brush(state, state.fillColor())) {
             renderTarget->FillRectangle(&area, b);
+        }
     }
     if (style == kDrawStroked || style == kDrawFilledAndStroked) {
         // The stroke stays inside the rectangle, so filled-and-stroked covers exactly `r`.
@@ -206,17 +233,19 @@ void D2DPainter::rect(const CDrawContext& state, const CRect& r, DrawStyle style
         const D2D1_RECT_F inner = {
             static_cast<FLOAT>(moved.left + half), static_cast<FLOAT>(moved.top + half),
             static_cast<FLOAT>(moved.right - half), static_cast<FLOAT>(moved.bottom - half)};
-        if (ID2D1SolidColorBrush* b = brush(state, state.frameColor()))
+        if (ID2D1SolidColorBrush* b = brush(state, state.frameColor())) {
             renderTarget->DrawRectangle(&inner, b, static_cast<FLOAT>(lineWidthOf(state)),
                                         stroke(state));
+        }
     }
     end();
 }
 
 void D2DPainter::arc(const CDrawContext& state, const CRect& r, double startAngle, double endAngle,
                      DrawStyle style, bool fullEllipse) {
-    if (r.isEmpty() || !begin(state))
+    if (r.isEmpty() || !begin(state)) {
         return;
+    }
     // Line segments fine enough that no pixel shows a corner.
     const double cx = (r.left + r.right) / 2.0 + state.offset().x;
     const double cy = (r.top + r.bottom) / 2.0 + state.offset().y;
@@ -227,8 +256,9 @@ void D2DPainter::arc(const CDrawContext& state, const CRect& r, double startAngl
         static_cast<int>(std::ceil(std::fabs(sweep) / 360.0 * std::max(rx, ry) * 4.0)), 8, 1024);
     std::vector<D2D1_POINT_2F> points;
     const bool pie = !fullEllipse && style != kDrawStroked;
-    if (pie)
+    if (pie) {
         points.push_back({static_cast<FLOAT>(cx), static_cast<FLOAT>(cy)});
+    }
     for (int i = 0; i <= steps; ++i) {
         const double angle = (startAngle + sweep * i / steps) * std::numbers::pi / 180.0;
         points.push_back({static_cast<FLOAT>(cx + rx * std::cos(angle)),
@@ -239,14 +269,16 @@ void D2DPainter::arc(const CDrawContext& state, const CRect& r, double startAngl
 }
 
 void D2DPainter::point(const CDrawContext& state, const CPoint& where, const CColor& color) {
-    if (!begin(state))
+    if (!begin(state)) {
         return;
+    }
     const double x = std::floor(where.x + state.offset().x);
     const double y = std::floor(where.y + state.offset().y);
     const D2D1_RECT_F pixel = {static_cast<FLOAT>(x), static_cast<FLOAT>(y),
                                static_cast<FLOAT>(x + 1), static_cast<FLOAT>(y + 1)};
-    if (ID2D1SolidColorBrush* b = brush(state, color))
+    if (ID2D1SolidColorBrush* b = brush(state, color)) {
         renderTarget->FillRectangle(&pixel, b);
+    }
     end();
 }
 
@@ -254,12 +286,14 @@ void D2DPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRect&
                         const CPoint& sourceOffset, float alpha) {
     const float opacity = std::min(1.0f, alpha * state.globalAlpha());
     if (!(opacity > 0.0f) || !bitmap || !bitmap->platformBitmap() ||
-        !bitmap->platformBitmap()->isKindOf("D2DBitmap") || !renderTarget || !drawing)
+        !bitmap->platformBitmap()->isKindOf("D2DBitmap") || !renderTarget || !drawing) {
         return;
+    }
     ID2D1Bitmap* device =
         D2DBitmapCache::get(static_cast<D2DBitmap*>(bitmap->platformBitmap()), renderTarget.Get());
-    if (!device || !begin(state))
+    if (!device || !begin(state)) {
         return;
+    }
     CRect to = dest;
     to.offset(state.offset());
     const D2D1_RECT_F target = deviceRect(to);
@@ -273,8 +307,9 @@ void D2DPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRect&
 }
 
 void D2DPainter::clear(const CDrawContext& state, const CRect& rect) {
-    if (!renderTarget || !drawing || rect.isEmpty())
+    if (!renderTarget || !drawing || rect.isEmpty()) {
         return;
+    }
     // Exactly the given rectangle, whatever the stored clip says.
     CRect moved = rect;
     moved.offset(state.offset());

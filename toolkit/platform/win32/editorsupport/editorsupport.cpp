@@ -16,8 +16,9 @@ thread_local int oleInitialisations = 0;
 } // namespace
 
 void enterEditorThread() {
-    if (SUCCEEDED(OleInitialize(nullptr)))
+    if (SUCCEEDED(OleInitialize(nullptr))) {
         ++oleInitialisations;
+    }
 }
 
 void leaveEditorThread() {
@@ -40,8 +41,9 @@ void afterFrameIdle() {}
 
 void pumpPaint() {
     MSG message;
-    if (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+    if (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) {
         DispatchMessageW(&message);
+    }
 }
 
 namespace {
@@ -60,15 +62,18 @@ bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t he
     int diffHeight = 0;
     HWND window = static_cast<HWND>(nativeWindow);
     while (diffWidth != 2 * thickness) {
-        if (!window)
+        if (!window) {
             return true;
+        }
         HWND parent = GetParent(window);
-        if (!parent)
+        if (!parent) {
             break;
+        }
         wchar_t className[1024] = {};
         GetClassNameW(parent, className, 1024);
-        if (std::wcscmp(className, L"MDIClient") == 0)
+        if (std::wcscmp(className, L"MDIClient") == 0) {
             break;
+        }
         RECT windowRect{};
         RECT parentRect{};
         GetWindowRect(window, &windowRect);
@@ -76,16 +81,20 @@ bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t he
         resizeKeepingPlace(window, width + diffWidth, height + diffHeight);
         diffWidth += (parentRect.right - parentRect.left) - (windowRect.right - windowRect.left);
         diffHeight += (parentRect.bottom - parentRect.top) - (windowRect.bottom - windowRect.top);
-        if (diffWidth > 80 || diffHeight > 80)
+        if (diffWidth > 80 || diffHeight > 80) {
             return true;
-        if (diffWidth < 0)
+        }
+        if (diffWidth < 0) {
             diffWidth = 0;
-        if (diffHeight < 0)
+        }
+        if (diffHeight < 0) {
             diffHeight = 0;
+        }
         window = parent;
     }
-    if (window)
+    if (window) {
         resizeKeepingPlace(window, width + diffWidth, height + diffHeight);
+    }
     return true;
 }
 

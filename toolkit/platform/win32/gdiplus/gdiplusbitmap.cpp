@@ -21,8 +21,9 @@ GdiplusBitmap::GdiplusBitmap() {
 
 GdiplusBitmap::GdiplusBitmap(int w, int h) {
     GDIPlusGlobals::acquire();
-    if (w < 1 || h < 1 || w > 32767 || h > 32767)
+    if (w < 1 || h < 1 || w > 32767 || h > 32767) {
         return;
+    }
     own.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0u); // transparent
     if (Gdip::GdipCreateBitmapFromScan0(w, h, w * 4, PixelFormat32bppARGB,
                                         reinterpret_cast<BYTE*>(own.data()),
@@ -36,23 +37,27 @@ GdiplusBitmap::GdiplusBitmap(int w, int h) {
 }
 
 GdiplusBitmap::~GdiplusBitmap() {
-    if (bitmap)
+    if (bitmap) {
         Gdip::GdipDisposeImage(bitmap);
+    }
     GDIPlusGlobals::release();
 }
 
 bool GdiplusBitmap::load(const CResourceRef& resource) {
-    if (bitmap)
+    if (bitmap) {
         return false;
+    }
     const bool numeric = resource.kind() == CResourceRef::kNumeric;
     if (numeric && resource.id() >= 1 && resource.id() <= 0xFFFF) {
         auto known = std::static_pointer_cast<const Pixels>(decodedImages().find(resource.id()));
-        if (known && adopt(known))
+        if (known && adopt(known)) {
             return true;
+        }
     }
     if (loadResourceStream(resource)) {
-        if (numeric && shared)
+        if (numeric && shared) {
             decodedImages().remember(resource.id(), shared);
+        }
         return true;
     }
     // Not a PNG resource: perhaps a plain bitmap resource of that id or name.
@@ -69,11 +74,13 @@ bool GdiplusBitmap::load(const CResourceRef& resource) {
 }
 
 bool GdiplusBitmap::loadFromStream(IStream* stream) {
-    if (bitmap || !stream)
+    if (bitmap || !stream) {
         return false;
+    }
     Gdiplus::GpBitmap* decoded = nullptr;
-    if (Gdip::GdipCreateBitmapFromStreamICM(stream, &decoded) != Gdiplus::Ok || !decoded)
+    if (Gdip::GdipCreateBitmapFromStreamICM(stream, &decoded) != Gdiplus::Ok || !decoded) {
         return false;
+    }
     // GDI+ decodes lazily and keeps the stream: read the pixels now, premultiplied, so the
     // image is decoded exactly once and draws on the fast path.
     UINT w = 0;
@@ -105,8 +112,9 @@ bool GdiplusBitmap::loadFromStream(IStream* stream) {
 }
 
 bool GdiplusBitmap::adopt(std::shared_ptr<const Pixels> pixels) {
-    if (bitmap || !pixels)
+    if (bitmap || !pixels) {
         return false;
+    }
     // GDI+ only reads an image made over outside memory unless someone draws into it, which
     // this toolkit does only with the bitmaps it makes empty.
     auto* scan0 = reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(pixels->data.data()));
@@ -125,8 +133,9 @@ bool GdiplusBitmap::adopt(std::shared_ptr<const Pixels> pixels) {
 void GdiplusBitmap::readSize() {
     width = 0;
     height = 0;
-    if (!bitmap)
+    if (!bitmap) {
         return;
+    }
     Gdip::GdipGetImageWidth(bitmap, &width);
     Gdip::GdipGetImageHeight(bitmap, &height);
 }

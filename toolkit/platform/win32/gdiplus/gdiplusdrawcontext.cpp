@@ -5,8 +5,9 @@ namespace Toolkit::Win32Platform {
 namespace {
 Gdiplus::GpGraphics* graphicsFor(HWND window) {
     Gdiplus::GpGraphics* graphics = nullptr;
-    if (!window || Gdip::GdipCreateFromHWND(window, &graphics) != Gdiplus::Ok)
+    if (!window || Gdip::GdipCreateFromHWND(window, &graphics) != Gdiplus::Ok) {
         return nullptr;
+    }
     return graphics;
 }
 } // namespace

@@ -12,17 +12,20 @@ bool started = false;
 } // namespace
 
 void GDIPlusGlobals::acquire() {
-    if (useCount++ > 0)
+    if (useCount++ > 0) {
         return;
+    }
     Gdiplus::GdiplusStartupInput input; // version 1, no callback, background thread on
     started = Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
 }
 
 void GDIPlusGlobals::release() {
-    if (useCount == 0 || --useCount > 0)
+    if (useCount == 0 || --useCount > 0) {
         return;
-    if (started)
+    }
+    if (started) {
         Gdiplus::GdiplusShutdown(token);
+    }
     started = false;
     token = 0;
 }

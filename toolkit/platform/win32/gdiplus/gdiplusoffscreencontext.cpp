@@ -8,12 +8,14 @@ namespace Toolkit::Win32Platform {
 namespace {
 Gdiplus::GpGraphics* graphicsFor(CBitmap* bitmap) {
     if (!bitmap || !bitmap->platformBitmap() ||
-        !bitmap->platformBitmap()->isKindOf("GdiplusBitmap"))
+        !bitmap->platformBitmap()->isKindOf("GdiplusBitmap")) {
         return nullptr;
+    }
     Gdiplus::GpBitmap* image = static_cast<GdiplusBitmap*>(bitmap->platformBitmap())->image();
     Gdiplus::GpGraphics* graphics = nullptr;
-    if (!image || Gdip::GdipGetImageGraphicsContext(image, &graphics) != Gdiplus::Ok)
+    if (!image || Gdip::GdipGetImageGraphicsContext(image, &graphics) != Gdiplus::Ok) {
         return nullptr;
+    }
     return graphics;
 }
 } // namespace

@@ -22,9 +22,10 @@ std::vector<Gdiplus::PointF> shifted(const CDrawContext& state, const CPoint* po
                                      std::int32_t count) {
     std::vector<Gdiplus::PointF> out;
     out.reserve(static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i)
+    for (std::int32_t i = 0; i < count; ++i) {
         out.emplace_back(static_cast<Gdiplus::REAL>(points[i].x + state.offset().x),
                          static_cast<Gdiplus::REAL>(points[i].y + state.offset().y));
+    }
     return out;
 }
 
@@ -42,8 +43,9 @@ Box shifted(const CDrawContext& state, const CRect& r) {
 
 GdiplusPainter::GdiplusPainter(Gdiplus::GpGraphics* graphics) : gfx(graphics) {
     GDIPlusGlobals::acquire();
-    if (!gfx)
+    if (!gfx) {
         return;
+    }
     check(Gdip::GdipSetInterpolationMode(gfx, Gdiplus::InterpolationModeLowQuality));
     check(Gdip::GdipSetPageUnit(gfx, Gdiplus::UnitPixel));
     check(Gdip::GdipSetPixelOffsetMode(gfx, Gdiplus::PixelOffsetModeHalf));
@@ -53,28 +55,35 @@ GdiplusPainter::GdiplusPainter(Gdiplus::GpGraphics* graphics) : gfx(graphics) {
 }
 
 GdiplusPainter::~GdiplusPainter() {
-    if (fontBrush)
+    if (fontBrush) {
         Gdip::GdipDeleteBrush(fontBrush);
-    if (fillBrush)
+    }
+    if (fillBrush) {
         Gdip::GdipDeleteBrush(fillBrush);
-    if (pen)
+    }
+    if (pen) {
         Gdip::GdipDeletePen(pen);
-    if (gfx)
+    }
+    if (gfx) {
         Gdip::GdipDeleteGraphics(gfx);
+    }
     GDIPlusGlobals::release();
 }
 
 void GdiplusPainter::check(Gdiplus::GpStatus status) {
-    if (status != Gdiplus::Ok)
+    if (status != Gdiplus::Ok) {
         lastStatus = status;
+    }
 }
 
 bool GdiplusPainter::begin(const CDrawContext& state) {
-    if (!gfx)
+    if (!gfx) {
         return false;
+    }
     const CRect& clip = state.deviceClipRect();
-    if (clip.isEmpty())
+    if (clip.isEmpty()) {
         return false;
+    }
     check(Gdip::GdipSetClipRect(
         gfx, static_cast<Gdiplus::REAL>(clip.left), static_cast<Gdiplus::REAL>(clip.top),
         static_cast<Gdiplus::REAL>(clip.width()), static_cast<Gdiplus::REAL>(clip.height()),
@@ -102,8 +111,9 @@ void GdiplusPainter::useFill(const CDrawContext& state, const CColor& color) {
 }
 
 void GdiplusPainter::line(const CDrawContext& state, const CPoint& from, const CPoint& to) {
-    if (!pen || !begin(state))
+    if (!pen || !begin(state)) {
         return;
+    }
     usePen(state);
     const CPoint& o = state.offset();
     check(Gdip::GdipDrawLine(gfx, pen, static_cast<Gdiplus::REAL>(from.x + o.x),
@@ -113,16 +123,19 @@ void GdiplusPainter::line(const CDrawContext& state, const CPoint& from, const C
 }
 
 void GdiplusPainter::lines(const CDrawContext& state, const CPoint* points, std::int32_t count) {
-    if (!points || count < 2)
+    if (!points || count < 2) {
         return;
-    for (std::int32_t i = 0; i + 1 < count; i += 2)
+    }
+    for (std::int32_t i = 0; i + 1 < count; i += 2) {
         line(state, points[i], points[i + 1]);
+    }
 }
 
 void GdiplusPainter::polygon(const CDrawContext& state, const CPoint* points, std::int32_t count,
                              DrawStyle style) {
-    if (!points || count < 2 || !pen || !fillBrush || !begin(state))
+    if (!points || count < 2 || !pen || !fillBrush || !begin(state)) {
         return;
+    }
     const auto corners = shifted(state, points, count);
     if (style == kDrawFilled || style == kDrawFilledAndStroked) {
         useFill(state, state.fillColor());
@@ -136,8 +149,9 @@ void GdiplusPainter::polygon(const CDrawContext& state, const CPoint* points, st
 }
 
 void GdiplusPainter::rect(const CDrawContext& state, const CRect& r, DrawStyle style) {
-    if (r.isEmpty() || !pen || !fillBrush || !begin(state))
+    if (r.isEmpty() || !pen || !fillBrush || !begin(state)) {
         return;
+    }
     const auto [x, y, w, h] = shifted(state, r);
     if (style == kDrawFilled || style == kDrawFilledAndStroked) {
         useFill(state, state.fillColor());
@@ -153,8 +167,9 @@ void GdiplusPainter::rect(const CDrawContext& state, const CRect& r, DrawStyle s
 
 void GdiplusPainter::arc(const CDrawContext& state, const CRect& r, double startAngle,
                          double endAngle, DrawStyle style) {
-    if (r.isEmpty() || !pen || !fillBrush || !begin(state))
+    if (r.isEmpty() || !pen || !fillBrush || !begin(state)) {
         return;
+    }
     const auto [x, y, w, h] = shifted(state, r);
     const auto start = static_cast<Gdiplus::REAL>(startAngle);
     const auto sweep = static_cast<Gdiplus::REAL>(endAngle - startAngle);
@@ -172,8 +187,9 @@ void GdiplusPainter::arc(const CDrawContext& state, const CRect& r, double start
 }
 
 void GdiplusPainter::ellipse(const CDrawContext& state, const CRect& r, DrawStyle style) {
-    if (r.isEmpty() || !pen || !fillBrush || !begin(state))
+    if (r.isEmpty() || !pen || !fillBrush || !begin(state)) {
         return;
+    }
     const auto [x, y, w, h] = shifted(state, r);
     if (style == kDrawFilled || style == kDrawFilledAndStroked) {
         useFill(state, state.fillColor());
@@ -186,8 +202,9 @@ void GdiplusPainter::ellipse(const CDrawContext& state, const CRect& r, DrawStyl
 }
 
 void GdiplusPainter::point(const CDrawContext& state, const CPoint& where, const CColor& color) {
-    if (!fillBrush || !begin(state))
+    if (!fillBrush || !begin(state)) {
         return;
+    }
     useFill(state, color);
     check(Gdip::GdipFillRectangle(
         gfx, fillBrush, static_cast<Gdiplus::REAL>(std::floor(where.x + state.offset().x)),
@@ -198,11 +215,13 @@ void GdiplusPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CR
                             const CPoint& sourceOffset, float alpha) {
     const float opacity = std::min(1.0f, alpha * state.globalAlpha());
     if (!(opacity > 0.0f) || !gfx || !bitmap || !bitmap->platformBitmap() ||
-        !bitmap->platformBitmap()->isKindOf("GdiplusBitmap"))
+        !bitmap->platformBitmap()->isKindOf("GdiplusBitmap")) {
         return;
+    }
     Gdiplus::GpBitmap* image = static_cast<GdiplusBitmap*>(bitmap->platformBitmap())->image();
-    if (!image || !begin(state))
+    if (!image || !begin(state)) {
         return;
+    }
     // Pixel-aligned: the destination and the context offset are truncated separately, and the
     // image is never scaled, only a window of it shown.
     const INT x = static_cast<INT>(dest.left) + static_cast<INT>(state.offset().x);
@@ -211,13 +230,15 @@ void GdiplusPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CR
     const INT h = static_cast<INT>(dest.height());
     const INT sourceX = static_cast<INT>(sourceOffset.x);
     const INT sourceY = static_cast<INT>(sourceOffset.y);
-    if (w <= 0 || h <= 0)
+    if (w <= 0 || h <= 0) {
         return;
+    }
     Gdiplus::GpImageAttributes* attributes = nullptr;
     if (opacity < 1.0f && Gdip::GdipCreateImageAttributes(&attributes) == Gdiplus::Ok) {
         Gdiplus::ColorMatrix matrix{};
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < 5; ++i) {
             matrix.m[i][i] = 1.0f;
+        }
         matrix.m[3][3] = opacity;
         check(Gdip::GdipSetImageAttributesColorMatrix(attributes, Gdiplus::ColorAdjustTypeDefault,
                                                       TRUE, &matrix, nullptr,
@@ -225,13 +246,15 @@ void GdiplusPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CR
     }
     check(Gdip::GdipDrawImageRectRectI(gfx, image, x, y, w, h, sourceX, sourceY, w, h,
                                        Gdiplus::UnitPixel, attributes, nullptr, nullptr));
-    if (attributes)
+    if (attributes) {
         Gdip::GdipDisposeImageAttributes(attributes);
+    }
 }
 
 void GdiplusPainter::flush() {
-    if (gfx)
+    if (gfx) {
         check(Gdip::GdipFlush(gfx, Gdiplus::FlushIntentionSync));
+    }
 }
 
 } // namespace Toolkit::Win32Platform

@@ -16,8 +16,9 @@ void DecodedImageCache::remember(std::int32_t id, const std::shared_ptr<const vo
 std::size_t DecodedImageCache::aliveCount() {
     std::lock_guard lock(mutex);
     std::size_t alive = 0;
-    for (const auto& entry : byId)
+    for (const auto& entry : byId) {
         alive += entry.second.expired() ? 0 : 1;
+    }
     return alive;
 }
 

@@ -7,8 +7,9 @@ namespace Toolkit::Win32Platform {
 
 bool Win32BitmapBase::loadResourceStream(const CResourceRef& resource) {
     ResourceStream* stream = ResourceStream::open(moduleHandle(), resource);
-    if (!stream)
+    if (!stream) {
         return false;
+    }
     const bool decoded = loadFromStream(stream);
     stream->Release();
     return decoded;

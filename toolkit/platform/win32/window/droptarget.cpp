@@ -7,16 +7,18 @@ namespace Toolkit::Win32Platform {
 namespace {
 // Copy when the source allows it, else move, else link.
 void chooseEffect(DWORD* effect) {
-    if (!effect)
+    if (!effect) {
         return;
-    if (*effect & DROPEFFECT_COPY)
+    }
+    if (*effect & DROPEFFECT_COPY) {
         *effect = DROPEFFECT_COPY;
-    else if (*effect & DROPEFFECT_MOVE)
+    } else if (*effect & DROPEFFECT_MOVE) {
         *effect = DROPEFFECT_MOVE;
-    else if (*effect & DROPEFFECT_LINK)
+    } else if (*effect & DROPEFFECT_LINK) {
         *effect = DROPEFFECT_LINK;
-    else
+    } else {
         *effect = DROPEFFECT_NONE;
+    }
 }
 } // namespace
 
@@ -24,8 +26,9 @@ DropTarget::DropTarget(IPlatformFrame* platformFrame, IPlatformFrameCallback* fr
     : frame(platformFrame), callback(frameCallback) {}
 
 HRESULT STDMETHODCALLTYPE DropTarget::QueryInterface(REFIID iid, void** object) {
-    if (!object)
+    if (!object) {
         return E_POINTER;
+    }
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
         *object = static_cast<IDropTarget*>(this);
         AddRef();
@@ -41,8 +44,9 @@ ULONG STDMETHODCALLTYPE DropTarget::AddRef() {
 
 ULONG STDMETHODCALLTYPE DropTarget::Release() {
     const LONG left = InterlockedDecrement(&references);
-    if (left == 0)
+    if (left == 0) {
         delete this;
+    }
     return static_cast<ULONG>(left);
 }
 

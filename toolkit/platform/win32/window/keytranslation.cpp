@@ -7,10 +7,12 @@
 namespace Toolkit::Win32Platform {
 
 std::uint8_t virtualKeyFromWindowsKey(unsigned windowsKey) {
-    if (windowsKey >= VK_NUMPAD0 && windowsKey <= VK_NUMPAD9)
+    if (windowsKey >= VK_NUMPAD0 && windowsKey <= VK_NUMPAD9) {
         return static_cast<std::uint8_t>(VKEY_NUMPAD0 + (windowsKey - VK_NUMPAD0));
-    if (windowsKey >= VK_F1 && windowsKey <= VK_F12)
+    }
+    if (windowsKey >= VK_F1 && windowsKey <= VK_F12) {
         return static_cast<std::uint8_t>(VKEY_F1 + (windowsKey - VK_F1));
+    }
     switch (windowsKey) {
     case VK_BACK:
         return VKEY_BACK;

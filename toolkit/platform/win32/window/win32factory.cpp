@@ -1,7 +1,7 @@
 #include "win32factory.h"
 
-#include "win32graphics.h"
 #include "win32frame.h"
+#include "win32graphics.h"
 #include "win32timer.h"
 
 namespace Toolkit {
@@ -21,8 +21,9 @@ IPlatformFrame* Win32Factory::createFrame(IPlatformFrameCallback* callback, cons
 }
 
 CDrawContext* Win32Factory::createWindowContext(IPlatformFrame* frame, const CRect& surface) {
-    if (!frame || !frame->isKindOf("Win32Frame"))
+    if (!frame || !frame->isKindOf("Win32Frame")) {
         return nullptr;
+    }
     const HWND window = static_cast<Win32Frame*>(frame)->window();
     return window ? Win32Platform::createWindowContext(window, surface) : nullptr;
 }

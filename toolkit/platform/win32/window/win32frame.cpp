@@ -1,9 +1,9 @@
 #include "win32frame.h"
 
 #include "droptarget.h"
-#include "win32graphics.h"
 #include "keytranslation.h"
 #include "modulehandle.h"
+#include "win32graphics.h"
 #include "windowclass.h"
 
 #include "cbitmap.h"
@@ -21,15 +21,17 @@ namespace {
 
 // Window sizes and pixel edges as integers; NaN and absurd values must not reach a cast.
 int windowDimension(double value) {
-    if (!(value >= 0.0))
+    if (!(value >= 0.0)) {
         return 0;
+    }
     return value >= 32767.0 ? 32767 : static_cast<int>(value);
 }
 
 int pixelEdge(double value) {
     constexpr double limit = 1 << 30;
-    if (std::isnan(value))
+    if (std::isnan(value)) {
         return 0;
+    }
     return static_cast<int>(std::clamp(value, -limit, limit));
 }
 
@@ -48,10 +50,12 @@ bool hostWindowIsLayered(HWND window) {
     while (window) {
         WINDOWINFO info{};
         info.cbSize = sizeof info;
-        if (!GetWindowInfo(window, &info))
+        if (!GetWindowInfo(window, &info)) {
             return false;
-        if (!(info.dwStyle & WS_CHILD))
+        }
+        if (!(info.dwStyle & WS_CHILD)) {
             return (info.dwExStyle & WS_EX_LAYERED) != 0;
+        }
         window = GetParent(window);
     }
     return false;
@@ -59,33 +63,44 @@ bool hostWindowIsLayered(HWND window) {
 
 ButtonState buttonsFromKeyFlags(WPARAM flags) {
     ButtonState buttons;
-    if (flags & MK_LBUTTON)
+    if (flags & MK_LBUTTON) {
         buttons |= leftButton;
-    if (flags & MK_RBUTTON)
+    }
+    if (flags & MK_RBUTTON) {
         buttons |= rightButton;
-    if (flags & MK_MBUTTON)
+    }
+    if (flags & MK_MBUTTON) {
         buttons |= middleButton;
-    if (flags & MK_XBUTTON1)
+    }
+    if (flags & MK_XBUTTON1) {
         buttons |= button4;
-    if (flags & MK_XBUTTON2)
+    }
+    if (flags & MK_XBUTTON2) {
         buttons |= button5;
-    if (flags & MK_CONTROL)
+    }
+    if (flags & MK_CONTROL) {
         buttons |= controlKey;
-    if (flags & MK_SHIFT)
+    }
+    if (flags & MK_SHIFT) {
         buttons |= shiftKey;
-    if (GetKeyState(VK_MENU) < 0)
+    }
+    if (GetKeyState(VK_MENU) < 0) {
         buttons |= altKey;
+    }
     return buttons;
 }
 
 ButtonState modifierKeys() {
     ButtonState buttons;
-    if (GetKeyState(VK_SHIFT) < 0)
+    if (GetKeyState(VK_SHIFT) < 0) {
         buttons |= shiftKey;
-    if (GetKeyState(VK_CONTROL) < 0)
+    }
+    if (GetKeyState(VK_CONTROL) < 0) {
         buttons |= controlKey;
-    if (GetKeyState(VK_MENU) < 0)
+    }
+    if (GetKeyState(VK_MENU) < 0) {
         buttons |= altKey;
+    }
     return buttons;
 }
 
@@ -128,23 +143,26 @@ const wchar_t* systemCursor(CursorType type) {
 Win32Frame::Win32Frame(IPlatformFrameCallback* frameCallback, const CRect& size, void* parent)
     : callback(frameCallback), parentWindow(static_cast<HWND>(parent)) {
     WindowClass::acquire(&Win32Frame::windowProcedure);
-    if (!callback || !parentWindow)
+    if (!callback || !parentWindow) {
         return;
+    }
 
     DWORD extendedStyle = hostWindowIsLayered(parentWindow) ? WS_EX_TRANSPARENT : 0;
     const int width = windowDimension(size.width());
     const int height = windowDimension(size.height());
     if (graphicsBackend() == GraphicsBackend::gdiplus) {
-        if (olderThanVersion6())
+        if (olderThanVersion6()) {
             backBuffer = Win32Platform::createOffscreenContext(width, height);
-        else
+        } else {
             extendedStyle |= WS_EX_COMPOSITED;
+        }
     }
     ownWindow = CreateWindowExW(extendedStyle, WindowClass::name(), L"Window",
                                 WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                                 width, height, parentWindow, nullptr, moduleHandle(), nullptr);
-    if (!ownWindow)
+    if (!ownWindow) {
         return;
+    }
     SetWindowLongPtrW(ownWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     dropTarget = new DropTarget(this, callback);
     if (FAILED(RegisterDragDrop(ownWindow, dropTarget))) {
@@ -155,15 +173,17 @@ Win32Frame::Win32Frame(IPlatformFrameCallback* frameCallback, const CRect& size,
 
 Win32Frame::~Win32Frame() {
     regionBuffer = {};
-    if (windowContext)
+    if (windowContext) {
         windowContext->releaseReference();
+    }
     if (ownWindow) {
         const HWND window = ownWindow;
         forgetWindow();
         DestroyWindow(window);
     }
-    if (backBuffer)
+    if (backBuffer) {
         backBuffer->releaseReference();
+    }
     WindowClass::release();
 }
 
@@ -184,8 +204,9 @@ bool Win32Frame::isKindOf(const char* className) const {
 
 bool Win32Frame::globalPosition(CPoint& position) const {
     RECT r;
-    if (!ownWindow || !GetWindowRect(ownWindow, &r))
+    if (!ownWindow || !GetWindowRect(ownWindow, &r)) {
         return false;
+    }
     position = CPoint(r.left, r.top);
     return true;
 }
@@ -201,18 +222,20 @@ bool Win32Frame::setSize(const CRect& newSize) {
         backBuffer->releaseReference();
         backBuffer = Win32Platform::createOffscreenContext(width, height);
     }
-    if (ownWindow)
+    if (ownWindow) {
         SetWindowPos(ownWindow, nullptr, pixelEdge(newSize.left), pixelEdge(newSize.top), width,
                      height,
                      SWP_DEFERERASE | SWP_NOCOPYBITS | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOZORDER);
+    }
     invalidateRect(newSize);
     return true;
 }
 
 bool Win32Frame::size(CRect& rect) const {
     RECT r;
-    if (!ownWindow || !GetWindowRect(ownWindow, &r))
+    if (!ownWindow || !GetWindowRect(ownWindow, &r)) {
         return false;
+    }
     POINT topLeft{r.left, r.top};
     MapWindowPoints(nullptr, ownWindow, &topLeft, 1);
     rect =
@@ -223,26 +246,33 @@ bool Win32Frame::size(CRect& rect) const {
 bool Win32Frame::mousePosition(CPoint& position) const {
     RECT r;
     POINT cursor;
-    if (!ownWindow || !GetWindowRect(ownWindow, &r) || !GetCursorPos(&cursor))
+    if (!ownWindow || !GetWindowRect(ownWindow, &r) || !GetCursorPos(&cursor)) {
         return false;
+    }
     position = CPoint(cursor.x - r.left, cursor.y - r.top);
     return true;
 }
 
 bool Win32Frame::mouseButtons(ButtonState& buttons) const {
     const bool swapped = WindowClass::buttonsSwapped();
-    if (GetAsyncKeyState(VK_LBUTTON) < 0)
+    if (GetAsyncKeyState(VK_LBUTTON) < 0) {
         buttons |= swapped ? rightButton : leftButton;
-    if (GetAsyncKeyState(VK_MBUTTON) < 0)
+    }
+    if (GetAsyncKeyState(VK_MBUTTON) < 0) {
         buttons |= middleButton;
-    if (GetAsyncKeyState(VK_RBUTTON) < 0)
+    }
+    if (GetAsyncKeyState(VK_RBUTTON) < 0) {
         buttons |= swapped ? leftButton : rightButton;
-    if (GetAsyncKeyState(VK_SHIFT) < 0)
+    }
+    if (GetAsyncKeyState(VK_SHIFT) < 0) {
         buttons |= shiftKey;
-    if (GetAsyncKeyState(VK_CONTROL) < 0)
+    }
+    if (GetAsyncKeyState(VK_CONTROL) < 0) {
         buttons |= controlKey;
-    if (GetAsyncKeyState(VK_MENU) < 0)
+    }
+    if (GetAsyncKeyState(VK_MENU) < 0) {
         buttons |= altKey;
+    }
     return true;
 }
 
@@ -259,8 +289,9 @@ bool Win32Frame::setCursor(CursorType type) {
 }
 
 bool Win32Frame::invalidateRect(const CRect& rect) {
-    if (!ownWindow)
+    if (!ownWindow) {
         return false;
+    }
     const RECT area{pixelEdge(std::trunc(rect.left)), pixelEdge(std::trunc(rect.top)),
                     pixelEdge(std::ceil(rect.right)), pixelEdge(std::ceil(rect.bottom))};
     InvalidateRect(ownWindow, &area, TRUE);
@@ -278,8 +309,9 @@ COffscreenContext* Win32Frame::createOffscreenContext(double width, double heigh
 LRESULT CALLBACK Win32Frame::windowProcedure(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam) {
     auto* frame = reinterpret_cast<Win32Frame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!frame)
+    if (!frame) {
         return DefWindowProcW(window, message, wParam, lParam);
+    }
     // An editor may close inside an event, releasing this object; it goes when we are done.
     SharedGuard<Win32Frame> hold(frame);
     return frame->onMessage(message, wParam, lParam);
@@ -298,8 +330,9 @@ LRESULT Win32Frame::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KILLFOCUS: {
         // Focus moving into a window of our own is no deactivation.
         const HWND gaining = reinterpret_cast<HWND>(wParam);
-        if (!gaining || GetParent(gaining) != window)
+        if (!gaining || GetParent(gaining) != window) {
             callback->platformActivate(false);
+        }
         break;
     }
     case WM_PAINT:
@@ -309,8 +342,9 @@ LRESULT Win32Frame::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 1; // every paint covers what it repaints
     case WM_KEYDOWN:
     case WM_KEYUP:
-        if (key(wParam, message == WM_KEYDOWN))
+        if (key(wParam, message == WM_KEYDOWN)) {
             return 0;
+        }
         break;
     case WM_MOUSEMOVE:
         if (!mouseInside) {
@@ -364,13 +398,15 @@ LRESULT Win32Frame::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Win32Frame::mouseDown(WPARAM keyFlags, LPARAM position, bool doubleClicked) {
     ButtonState buttons = buttonsFromKeyFlags(keyFlags);
-    if (doubleClicked)
+    if (doubleClicked) {
         buttons |= doubleClick;
+    }
     SetFocus(ownWindow);
     const MouseResult result = callback->platformMouseDown(messagePoint(position), buttons);
     // Anything but a tracked press leaves the mouse free: its release may happen elsewhere.
-    if (result == mouseHandled && ownWindow)
+    if (result == mouseHandled && ownWindow) {
         SetCapture(ownWindow);
+    }
 }
 
 void Win32Frame::mouseWheel(WPARAM wParam, LPARAM position, bool horizontal) {
@@ -390,15 +426,17 @@ void Win32Frame::mouseWheel(WPARAM wParam, LPARAM position, bool horizontal) {
 bool Win32Frame::key(WPARAM windowsKey, bool down) {
     VstKeyCode code;
     code.virt = virtualKeyFromWindowsKey(static_cast<unsigned>(windowsKey));
-    if (code.virt == 0)
+    if (code.virt == 0) {
         return false;
+    }
     return down ? callback->platformKeyDown(code) : callback->platformKeyUp(code);
 }
 
 void Win32Frame::paint() {
     const HRGN region = CreateRectRgn(0, 0, 0, 0);
-    if (!region)
+    if (!region) {
         return;
+    }
     if (GetUpdateRgn(ownWindow, region, FALSE) == NULLREGION) {
         DeleteObject(region);
         return;
@@ -408,8 +446,9 @@ void Win32Frame::paint() {
         CRect frameRect;
         size(frameRect);
         frameRect.moveTo(0, 0);
-        if (!windowContext)
+        if (!windowContext) {
             windowContext = createWindowContext(ownWindow, frameRect);
+        }
         if (windowContext) {
             // A context released by a resize inside a draw call stays alive until we are done.
             SharedGuard<CDrawContext> window(windowContext);
@@ -435,11 +474,13 @@ void Win32Frame::paint() {
 
 void Win32Frame::drawRegion(CDrawContext* context, HRGN region, const CRect& paintRect) {
     const DWORD needed = GetRegionData(region, 0, nullptr);
-    if (needed > regionBuffer.size())
+    if (needed > regionBuffer.size()) {
         regionBuffer.resize(needed);
+    }
     if (needed == 0 ||
-        GetRegionData(region, needed, reinterpret_cast<RGNDATA*>(regionBuffer.data())) == 0)
+        GetRegionData(region, needed, reinterpret_cast<RGNDATA*>(regionBuffer.data())) == 0) {
         return;
+    }
     const auto* data = reinterpret_cast<const RGNDATA*>(regionBuffer.data());
     if (data->rdh.nCount == 0) {
         callback->platformDrawRect(context, paintRect);
@@ -456,8 +497,9 @@ void Win32Frame::drawRegion(CDrawContext* context, HRGN region, const CRect& pai
         context->clearRect(rect);
         callback->platformDrawRect(context, rect);
         context->restoreGlobalState();
-        if (!ownWindow)
+        if (!ownWindow) {
             return;
+        }
     }
 }
 

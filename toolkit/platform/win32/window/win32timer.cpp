@@ -20,19 +20,22 @@ Win32Timer::~Win32Timer() {
 }
 
 bool Win32Timer::start(std::uint32_t intervalMs) {
-    if (!callback)
+    if (!callback) {
         return false;
+    }
     stop();
     id = SetTimer(nullptr, 0, intervalMs, &Win32Timer::fired);
-    if (id == 0)
+    if (id == 0) {
         return false;
+    }
     runningTimers().push_back(this);
     return true;
 }
 
 void Win32Timer::stop() {
-    if (id == 0)
+    if (id == 0) {
         return;
+    }
     KillTimer(nullptr, id);
     id = 0;
     auto& timers = runningTimers();

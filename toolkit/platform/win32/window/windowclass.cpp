@@ -1,7 +1,7 @@
 #include "windowclass.h"
 
-#include "win32graphics.h"
 #include "modulehandle.h"
+#include "win32graphics.h"
 
 #include <ole2.h>
 
@@ -18,8 +18,9 @@ bool oleInitialised = false;
 } // namespace
 
 void WindowClass::acquire(WNDPROC procedure) {
-    if (useCount++ > 0)
+    if (useCount++ > 0) {
         return;
+    }
     const HRESULT ole = OleInitialize(nullptr);
     oleInitialised = SUCCEEDED(ole);
     wsprintfW(className, L"Toolkit%p", static_cast<void*>(moduleHandle()));
@@ -36,12 +37,14 @@ void WindowClass::acquire(WNDPROC procedure) {
 }
 
 void WindowClass::release() {
-    if (useCount <= 0 || --useCount > 0)
+    if (useCount <= 0 || --useCount > 0) {
         return;
+    }
     releaseGraphicsGlobals();
     UnregisterClassW(className, moduleHandle());
-    if (oleInitialised)
+    if (oleInitialised) {
         OleUninitialize();
+    }
     oleInitialised = false;
 }
 
