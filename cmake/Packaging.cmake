@@ -1,5 +1,5 @@
 # Installing (`cmake --install`) and the Debian package (`cpack -G DEB`): the plug-in, the host
-# with its manual page, the copyright file and the changelog.
+# with its manual page and bash completion, the copyright file and the changelog.
 # Windows builds are packed by scripts/package-windows.sh instead.
 if(WIN32)
   return()
@@ -19,6 +19,8 @@ endif()
 
 if(TARGET gravelix-host)
   install(TARGETS gravelix-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${_packaging}/gravelix-host.bash-completion
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME gravelix-host)
 
   # The manual page is made from the built program's help, so it lists what the program has.
   # Sanitizer builds, which are never packaged, skip it rather than run the program to build.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Guards against a Debian package that lintian faults, that misses, misplaces or adds files,
 # ships maintainer scripts or lacks its run-time libraries, or that does not install, run,
-# offer its manual page and remove cleanly.
+# offer its manual page and completion, and remove cleanly.
 # Usage: deb_test.sh BUILD_DIR VERSION (exit 77: installing skipped, the package checks passed)
 set -euo pipefail
 build=$1 version=$2
@@ -39,7 +39,8 @@ deb=$tmp/gravelix_${version}_$(dpkg --print-architecture).deb
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sort)
 expected=$(printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/gravelix-host ./usr/lib/ ./usr/lib/vst/ \
-  ./usr/lib/vst/gravelix.so ./usr/share/ \
+  ./usr/lib/vst/gravelix.so ./usr/share/ ./usr/share/bash-completion/ \
+  ./usr/share/bash-completion/completions/ ./usr/share/bash-completion/completions/gravelix-host \
   ./usr/share/doc/ ./usr/share/doc/gravelix/ ./usr/share/doc/gravelix/changelog.gz \
   ./usr/share/doc/gravelix/copyright ./usr/share/man/ ./usr/share/man/man1/ \
   ./usr/share/man/man1/gravelix-host.1.gz | sort)
@@ -78,15 +79,21 @@ done
 [ "$(/usr/bin/gravelix-host --version)" = "gravelix-host $version" ] ||
   fail "gravelix-host --version says '$(/usr/bin/gravelix-host --version)'"
 
-# man finds the page the package installed, by name alone.
+# man and bash find what the package installed, by name alone.
 [ "$(man -w gravelix-host)" = /usr/share/man/man1/gravelix-host.1.gz ] ||
   fail "man -w gravelix-host finds '$(man -w gravelix-host 2>&1)'"
 MANWIDTH=80 man gravelix-host 2>/dev/null | grep -q "^EXIT STATUS" ||
   fail "man gravelix-host shows no EXIT STATUS"
+completed=$(bash -c 'source /usr/share/bash-completion/bash_completion
+  __load_completion gravelix-host || exit 1
+  COMP_WORDS=(gravelix-host re); COMP_CWORD=1; COMP_LINE="gravelix-host re"; COMP_POINT=16
+  _gravelix_host gravelix-host re gravelix-host; echo "${COMPREPLY[*]}"') ||
+  fail "bash-completion does not load the completion for gravelix-host"
+[ "$completed" = render ] || fail "'gravelix-host re<TAB>' offers '$completed', not render"
 
 dpkg_retry -r gravelix >/dev/null || fail "dpkg -r failed"
 for f in /usr/lib/vst/gravelix.so /usr/bin/gravelix-host /usr/share/man/man1/gravelix-host.1.gz \
-  /usr/share/doc/gravelix; do
+  /usr/share/bash-completion/completions/gravelix-host /usr/share/doc/gravelix; do
   [ ! -e "$f" ] || fail "$f is still there after dpkg -r"
 done
 [ "$had_vst_dir" = yes ] || [ ! -e /usr/lib/vst ] || fail "dpkg -r left /usr/lib/vst behind"
