@@ -75,6 +75,7 @@ expect "gravelix-host play gravelix.so --connect=n" "--connect=none"
 # Files: plug-ins (and folders) where the plug-in goes, any file elsewhere; an option's value
 # is no positional.
 expect "gravelix-host info " "gravelix.so other.so sub"
+expect "gravelix-host validate --seed 3 " "gravelix.so other.so sub"
 expect "gravelix-host render --block 64 " "gravelix.so other.so sub"
 expect "gravelix-host render gravelix.so " "gravelix.so other.so riff.wav sub"
 expect "gravelix-host demo-riff r" "riff.wav"
