@@ -57,6 +57,12 @@ add_custom_command(
 add_custom_target(gravelix-changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/copyright ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${_docdir})
 
+# Everything the package carries besides the two binaries, for builds of chosen targets only.
+add_custom_target(gravelix-package-files DEPENDS gravelix-changelog)
+if(TARGET gravelix-host-manpage)
+  add_dependencies(gravelix-package-files gravelix-host-manpage)
+endif()
+
 # Folders and files as Debian wants them, whatever the umask of the one who builds.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
