@@ -4,6 +4,7 @@
 #include "tools/hosting/interrupts.h"
 #include "tools/hosting/jackplayer.h"
 #include "tools/hosting/pluginhost.h"
+#include "transportoptions.h"
 
 #include <algorithm>
 #include <csignal>
@@ -92,6 +93,7 @@ void addPlayCommand(CLI::App& app, int& status) {
     struct Args {
         std::string plugin, server, connect = "auto";
         Settings settings;
+        TransportSettings transport;
         bool noEditor = false;
     };
     auto args = std::make_shared<Args>();
@@ -99,6 +101,7 @@ void addPlayCommand(CLI::App& app, int& status) {
     addSettingsOptions(
         *cmd, args->settings,
         "NAME=VALUE: set a parameter (0 to 1); repeatable, applied after the program");
+    addTransportOptions(*cmd, args->transport);
     cmd->add_option("--server", args->server, "JACK server name (default: the default server)");
     cmd->add_option("--connect", args->connect,
                     "auto: first physical capture port to both inputs, outputs to the first two "
@@ -108,6 +111,7 @@ void addPlayCommand(CLI::App& app, int& status) {
     cmd->add_flag("--no-editor", args->noEditor, "Do not open the plug-in's editor");
     cmd->callback([args, &status] {
         PluginHost plugin(args->plugin);
+        plugin.state().setTransport(args->transport);
         setStopSignalsBlocked(true);
         catchStopSignals();
         JackPlayer player(plugin, args->server);
