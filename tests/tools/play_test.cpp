@@ -1,6 +1,7 @@
 // Guards against live playing that differs from an offline render by a single bit, that
 // garbles audio when the server changes its block size, ignores the command line's settings,
-// or does not end cleanly on a signal, with no server, or when the server goes away.
+// or does not end cleanly on a signal, with no server, or when the server goes away, and
+// against time info that jumps when the block size changes.
 #include "livesupport.h"
 #include "testsupport.h"
 #include "x11support.h"
@@ -57,8 +58,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(server.ready()) << "jackd did not come up"; }
 
     // `play` on this server with these options.
-    void startPlay(const std::vector<std::string>& options) {
-        std::vector<std::string> argv = {GRAVELIX_HOST_EXE, "play", GRAVELIX_PLUGIN, "--server",
+    void startPlay(const std::vector<std::string>& options,
+                   const std::string& plugin = GRAVELIX_PLUGIN) {
+        std::vector<std::string> argv = {GRAVELIX_HOST_EXE, "play", plugin, "--server",
                                          server.name()};
         argv.insert(argv.end(), options.begin(), options.end());
         play = std::make_unique<Child>(argv, dir / "play.out", dir / "play.err");
@@ -67,7 +69,9 @@ protected:
     // Starts the test client, then `play` (one client joining at a time, as people do), and
     // wires them both ways.
     void startBoth(const Stereo& input, std::size_t recordFrames,
-                   const std::vector<std::string>& settings = {}, bool editor = false) {
+                   const std::vector<std::string>& settings = {}, bool editor = false,
+                   const std::string& plugin = GRAVELIX_PLUGIN,
+                   const std::string& playClient = kPlayClient) {
         client = std::make_unique<TestClient>(server.name(), input.left, input.right, recordFrames);
         ASSERT_TRUE(client->ok());
         ASSERT_TRUE(client->waitUntilRunning());
@@ -76,8 +80,8 @@ protected:
             options.push_back("--no-editor");
         }
         options.insert(options.end(), settings.begin(), settings.end());
-        startPlay(options);
-        ASSERT_TRUE(client->connect(kPlayClient, [&] { return play->running(); })) << err();
+        startPlay(options, plugin);
+        ASSERT_TRUE(client->connect(playClient, [&] { return play->running(); })) << err();
     }
 
     // Stops `play` with the signal and expects the clean exit of a user's stop.
@@ -190,6 +194,30 @@ TEST_F(LivePlay, FollowsABlockSizeChangeWithoutLosingASample) {
     EXPECT_EQ(measureShift(rendered, static_cast<std::size_t>(change) + kPeriod,
                            static_cast<std::size_t>(change) + after),
               kPeriod / 2);
+}
+
+TEST_F(LivePlay, TimeInfoRunsOnWithoutAJumpAcrossABlockSizeChangeAndIsRealtime) {
+    const Stereo input = makeInput(kRate * 20);
+    const std::string clock = std::string(FIXTURE_DIR) + "/hostfixture_clock.so";
+    ASSERT_NO_FATAL_FAILURE(
+        startBoth(input, input.left.size(), {"--tempo", "140"}, false, clock, "Clock"));
+    ASSERT_TRUE(client->waitForPosition(kRate / 4));
+    ASSERT_EQ(jack_set_buffer_size(client->client(), kPeriod / 2), 0);
+    for (int waited = 0; client->blockChangeAt() < 0 && waited < kDeadlineSeconds * 50; ++waited) {
+        usleep(20000);
+    }
+    ASSERT_GT(client->blockChangeAt(), 0);
+    ASSERT_TRUE(
+        client->waitForPosition(static_cast<std::size_t>(client->blockChangeAt()) + kRate / 4));
+    client->close();
+    stopPlay(SIGINT);
+    // The fixture checked every block against the one before, the new size included; inside
+    // process it was told real time, while resuming (the main thread) a user thread.
+    EXPECT_NE(out().find("jumps=0 faults=0 levels=4 resumelevel=1 cando=1 first=0 "),
+              std::string::npos)
+        << out();
+    EXPECT_NE(out().find("tempo=140 sig=4/4 minblock=128 maxblock=256"), std::string::npos)
+        << out();
 }
 
 TEST_F(LivePlay, SigintWhileProcessingEndsCleanlyAndLeavesTheGraph) {

@@ -1,6 +1,7 @@
 #include "commands.h"
 #include "settingsoptions.h"
 #include "tools/hosting/pluginbench.h"
+#include "transportoptions.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -59,6 +60,7 @@ void addBenchCommand(CLI::App& app, int& status) {
     auto args = std::make_shared<Args>();
     cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
     addSettingsOptions(*cmd, args->options.settings);
+    addTransportOptions(*cmd, args->options.transport);
     cmd->add_option("--block", args->options.blockFrames, "Frames per process call")
         ->default_val(512);
     cmd->add_option("--seconds", args->options.seconds, "Audio per pass, in seconds")

@@ -4,6 +4,7 @@
 #include "tools/hosting/interrupts.h"
 #include "tools/hosting/jackplayer.h"
 #include "tools/hosting/pluginhost.h"
+#include "transportoptions.h"
 
 #include <algorithm>
 #include <csignal>
@@ -94,6 +95,7 @@ void addPlayCommand(CLI::App& app, int& status) {
     struct Args {
         std::string plugin, server, connect = "auto";
         Settings settings;
+        TransportSettings transport;
         bool noEditor = false;
     };
     auto args = std::make_shared<Args>();
@@ -101,6 +103,7 @@ void addPlayCommand(CLI::App& app, int& status) {
     addSettingsOptions(
         *cmd, args->settings,
         "NAME=VALUE: set a parameter (0 to 1); repeatable, applied after the program");
+    addTransportOptions(*cmd, args->transport);
     cmd->add_option("--server", args->server, "JACK server name (default: the default server)");
     cmd->add_option("--connect", args->connect,
                     "auto: first physical capture port to both inputs, outputs to the first two "
@@ -110,6 +113,7 @@ void addPlayCommand(CLI::App& app, int& status) {
     cmd->add_flag("--no-editor", args->noEditor, "Do not open the plug-in's editor");
     cmd->callback([args, &status] {
         PluginHost plugin(args->plugin);
+        plugin.state().setTransport(args->transport);
         setStopSignalsBlocked(true);
         catchStopSignals();
         JackPlayer player(plugin, args->server);

@@ -2,6 +2,7 @@
 #include "settingsoptions.h"
 #include "tools/hosting/pluginhost.h"
 #include "tools/hosting/renderer.h"
+#include "transportoptions.h"
 
 #include <cstdio>
 
@@ -23,6 +24,7 @@ void addRenderCommand(CLI::App& app, int& status) {
                     "Output file; its extension picks the file type (WAV: 32-bit float)")
         ->required();
     addSettingsOptions(*cmd, args->options.settings);
+    addTransportOptions(*cmd, args->options.transport);
     cmd->add_option("--block", args->options.blockFrames, "Frames per process call")
         ->default_val(512);
     cmd->add_option("--sample-format", args->options.sampleFormat,

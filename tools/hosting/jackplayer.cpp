@@ -94,6 +94,7 @@ JackPlayer::JackPlayer(const PluginHost& plugin, const std::string& serverName) 
         const int rate = static_cast<int>(jack_get_sample_rate(client_));
         const int block = static_cast<int>(jack_get_buffer_size(client_));
         allocateScratch(block);
+        plugin_.state().setProcessLevel(kVstProcessLevelRealtime);
         plugin_.setSampleRate(static_cast<float>(rate));
         plugin_.setBlockSize(block);
         sampleRate_.store(rate);

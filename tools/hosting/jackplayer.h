@@ -31,9 +31,9 @@ public:
     };
 
     // Opens the client (never starting a server), registers its ports and tells the plug-in
-    // the server's sample rate and block size. serverName empty: the default server.
-    // Throws NoServerError or std::runtime_error. Called on the main thread, as are all
-    // members below.
+    // the server's sample rate and block size, and that its process calls are real-time.
+    // serverName empty: the default server. Throws NoServerError or std::runtime_error.
+    // Called on the main thread, as are all members below.
     JackPlayer(const PluginHost& plugin, const std::string& serverName);
     ~JackPlayer();
     JackPlayer(const JackPlayer&) = delete;

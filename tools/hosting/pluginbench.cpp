@@ -84,6 +84,7 @@ void checkBenchOptions(const BenchOptions& o) {
     if (o.instances < 1 || o.instances > 100) {
         throw std::runtime_error("--instances must be 1 to 100");
     }
+    checkTransport(o.transport);
 }
 
 BenchResult benchPlugin(const std::string& path, const BenchOptions& options) {
@@ -109,6 +110,9 @@ BenchResult benchPlugin(const std::string& path, const BenchOptions& options) {
         }
     }
 
+    // Measured as an offline render runs it; the transport plays from frame 0.
+    plugin.state().setTransport(options.transport);
+    plugin.state().setProcessLevel(kVstProcessLevelOffline);
     applySettings(plugin, options.settings);
     plugin.setSampleRate(options.sampleRate);
     plugin.setBlockSize(options.blockFrames);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "settings.h"
+#include "transport.h"
 
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@ namespace gravelix::host {
 
 struct BenchOptions {
     Settings settings;
+    TransportSettings transport;
     int blockFrames = 512;
     double seconds = 2.0; // audio per pass, at the sample rate below
     int passes = 5;

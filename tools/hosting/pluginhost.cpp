@@ -10,31 +10,49 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <unordered_map>
 #include <utility>
 
 namespace gravelix::host {
 
 namespace {
 
-constexpr std::size_t kMaxRecordedCalls = 100000;
-
-// Effects that are fully loaded, by record address. A plug-in calling back before the entry
-// point has returned (the version query, or calls from its constructor) cannot be looked up
-// yet; those calls belong to the load running on the same thread.
-std::mutex registryMutex;
-std::unordered_map<const AEffect*, HostState*> registry;
+// Open effects, found by the callback through an index the host keeps in the record's
+// host-reserved field: a lookup without a lock. The table only changes on loading and closing.
+// A plug-in calling back before the entry point has returned (the version query, or calls from
+// its constructor) cannot be looked up yet; those calls belong to the load running on the same
+// thread.
+constexpr std::size_t kSlots = 4096;
+std::atomic<HostState*> slots[kSlots];
+std::mutex slotsMutex;
 thread_local HostState* loadingState = nullptr;
+// The state whose plug-in this thread is processing, if any.
+thread_local const HostState* processingState = nullptr;
+// Answers getTime on threads that are not processing; valid until that thread asks again.
+thread_local VstTimeInfo otherThreadInfo{};
+std::atomic<const PluginHost::ProcessWatch*> processWatch{nullptr};
 
+// Called on any thread; no lock.
 HostState* stateFor(const AEffect* effect) {
     if (effect) {
-        std::lock_guard lock(registryMutex);
-        auto it = registry.find(effect);
-        if (it != registry.end()) {
-            return it->second;
+        // A record the plug-in scribbled on must not lead anywhere: the index is checked and
+        // the state must name this very record.
+        const auto index = static_cast<std::size_t>(effect->resvd1);
+        if (index > 0 && index < kSlots) {
+            HostState* state = slots[index].load(std::memory_order_acquire);
+            if (state && state->effect() == effect) {
+                return state;
+            }
         }
     }
     return loadingState;
+}
+
+// Host capabilities answered with 1; every other canDo string gets 0.
+bool hostCan(const char* what, bool sizeWindow) {
+    if (std::strcmp(what, "sendVstTimeInfo") == 0) {
+        return true;
+    }
+    return sizeWindow && std::strcmp(what, "sizeWindow") == 0;
 }
 
 void copyText(void* ptr, const char* text, std::size_t maxLen) {
@@ -74,24 +92,18 @@ VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntP
     return opcode == audioMasterVersion ? kVstVersion : 0;
 }
 
-// Called on any thread the plug-in uses; takes only the recording lock.
+HostState::HostState() = default;
+HostState::~HostState() = default;
+
+// Called on any thread the plug-in uses, the audio thread included; no lock, no allocation.
 VstIntPtr HostState::answer(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                             float opt) {
-    HostCall call{opcode, index, value, opt, std::this_thread::get_id()};
-    Listener listener;
-    SizeWindowHandler sizeWindow;
-    {
-        std::lock_guard lock(mutex_);
-        calls_.push_back(call);
-        if (calls_.size() > kMaxRecordedCalls) {
-            calls_.pop_front();
-        }
-        listener = listener_;
-        sizeWindow = sizeWindow_;
+    const HostCall call{opcode, index, value, opt, std::this_thread::get_id()};
+    recorder_.record(call);
+    if (const Listener* listener = listener_.load(std::memory_order_acquire); listener) {
+        (*listener)(call);
     }
-    if (listener) {
-        listener(call);
-    }
+    const SizeWindowHandler* sizeWindow = sizeWindow_.load(std::memory_order_acquire);
 
     switch (opcode) {
     case audioMasterVersion:
@@ -102,11 +114,29 @@ VstIntPtr HostState::answer(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr
     case audioMasterUpdateDisplay:
         return 1;
     case audioMasterSizeWindow:
-        return sizeWindow && sizeWindow(index, static_cast<int>(value)) ? 1 : 0;
+        return sizeWindow && (*sizeWindow)(index, static_cast<int>(value)) ? 1 : 0;
+    case audioMasterGetTime:
+        return reinterpret_cast<VstIntPtr>(timeInfo());
+    case audioMasterTempoAt:
+        // The tempo never changes along the timeline.
+        return static_cast<VstIntPtr>(transport_.tempo * 10000.0);
     case audioMasterGetSampleRate:
         return static_cast<VstIntPtr>(sampleRate_.load());
     case audioMasterGetBlockSize:
         return blockSize_.load();
+    case audioMasterGetCurrentProcessLevel: {
+        const VstInt32 level = processLevel_.load();
+        if (level == kVstProcessLevelRealtime && !processingHere()) {
+            return kVstProcessLevelUser;
+        }
+        return level;
+    }
+    case audioMasterGetAutomationState:
+        // Automation messages are taken, but nothing is written or played back.
+        return kVstAutomationOff;
+    case audioMasterWillReplaceOrAccumulate:
+        // Replacing whenever the plug-in offers it.
+        return 1;
     case audioMasterGetVendorString:
         copyText(ptr, "Gravelix", 63);
         return 1;
@@ -118,34 +148,80 @@ VstIntPtr HostState::answer(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr
     case audioMasterGetLanguage:
         return 1; // English
     case audioMasterCanDo:
-        if (ptr && std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0) {
-            return sizeWindow ? 1 : 0;
-        }
-        return 0;
+        return ptr && hostCan(static_cast<const char*>(ptr), sizeWindow != nullptr) ? 1 : 0;
     default:
-        // Pins connected (0), no time info, no MIDI, no latency: 0 is the right answer.
+        // Pins connected (0), no MIDI, no latency, no shell, no directory: 0 is the answer.
         return 0;
     }
 }
 
-std::vector<HostCall> HostState::calls() const {
-    std::lock_guard lock(mutex_);
-    return {calls_.begin(), calls_.end()};
+bool HostState::processingHere() const {
+    return processingState == this;
 }
 
-void HostState::clearCalls() {
-    std::lock_guard lock(mutex_);
-    calls_.clear();
+// The processing thread gets the block's record, filled once per block; any other thread a
+// record of its own from the position the last block ended at.
+VstTimeInfo* HostState::timeInfo() {
+    const double rate = sampleRate_.load();
+    if (processingHere()) {
+        if (!blockInfoFilled_) {
+            fillTimeInfo(blockInfo_, transport_, rate, position_.load(std::memory_order_relaxed),
+                         true, transportChanged_);
+            blockInfoFilled_ = true;
+        }
+        return &blockInfo_;
+    }
+    fillTimeInfo(otherThreadInfo, transport_, rate, position_.load(std::memory_order_acquire),
+                 running_.load(), false);
+    return &otherThreadInfo;
+}
+
+void HostState::setTransport(const TransportSettings& settings) {
+    checkTransport(settings);
+    transport_ = settings;
+}
+
+void HostState::locate(long long frame) {
+    position_.store(frame < 0 ? 0 : frame, std::memory_order_release);
+}
+
+// Called on the processing thread; no allocation, no lock.
+void HostState::beginBlock() {
+    processingState = this;
+    blockInfoFilled_ = false;
+}
+
+// Called on the processing thread; no allocation, no lock.
+void HostState::endBlock(VstInt32 frames) {
+    processingState = nullptr;
+    transportChanged_ = false;
+    position_.store(position_.load(std::memory_order_relaxed) + (frames > 0 ? frames : 0),
+                    std::memory_order_release);
+}
+
+void HostState::setRunning(bool running) {
+    running_.store(running);
+    transportChanged_ = true;
 }
 
 void HostState::setListener(Listener listener) {
-    std::lock_guard lock(mutex_);
-    listener_ = std::move(listener);
+    std::lock_guard lock(handlersMutex_);
+    if (!listener) {
+        listener_.store(nullptr, std::memory_order_release);
+        return;
+    }
+    listeners_.push_back(std::make_unique<Listener>(std::move(listener)));
+    listener_.store(listeners_.back().get(), std::memory_order_release);
 }
 
 void HostState::setSizeWindowHandler(SizeWindowHandler handler) {
-    std::lock_guard lock(mutex_);
-    sizeWindow_ = std::move(handler);
+    std::lock_guard lock(handlersMutex_);
+    if (!handler) {
+        sizeWindow_.store(nullptr, std::memory_order_release);
+        return;
+    }
+    sizeWindows_.push_back(std::make_unique<SizeWindowHandler>(std::move(handler)));
+    sizeWindow_.store(sizeWindows_.back().get(), std::memory_order_release);
 }
 
 PluginHost::PluginHost(const std::string& path)
@@ -209,11 +285,25 @@ PluginHost::PluginHost(const std::string& path)
         throw LoadError(LoadError::Kind::BadMagic, "'" + path + "' returned " + text);
     }
 
-    effect_ = effect;
     {
-        std::lock_guard lock(registryMutex);
-        registry[effect_] = state_.get();
+        std::lock_guard lock(slotsMutex);
+        std::size_t free = 1;
+        while (free < kSlots && slots[free].load(std::memory_order_relaxed)) {
+            ++free;
+        }
+        if (free == kSlots) {
+            // Not opened, so only the library goes; the record is the plug-in's to leak.
+            closeSharedLibrary(library_);
+            throw LoadError(LoadError::Kind::TooManyInstances,
+                            "cannot load '" + path + "': " + std::to_string(kSlots - 1) +
+                                " plug-ins are open already");
+        }
+        state_->effect_ = effect;
+        state_->slot_ = free;
+        effect->resvd1 = static_cast<VstIntPtr>(free);
+        slots[free].store(state_.get(), std::memory_order_release);
     }
+    effect_ = effect;
     dispatch(effOpen);
 }
 
@@ -249,8 +339,9 @@ void PluginHost::release() noexcept {
             suspend();
         }
         effect_->dispatcher(effect_, effClose, 0, 0, nullptr, 0.0f);
-        std::lock_guard lock(registryMutex);
-        registry.erase(effect_);
+        std::lock_guard lock(slotsMutex);
+        slots[state_->slot_].store(nullptr, std::memory_order_release);
+        state_->slot_ = 0;
         effect_ = nullptr;
     }
     if (library_) {
@@ -359,21 +450,36 @@ void PluginHost::setBlockSize(VstInt32 frames) const {
 
 void PluginHost::resume() const {
     dispatch(effMainsChanged, 0, 1);
+    state_->setRunning(true);
     resumed_ = true;
 }
 
 void PluginHost::suspend() const {
     dispatch(effMainsChanged, 0, 0);
+    state_->setRunning(false);
     resumed_ = false;
 }
 
-// Runs on the caller's audio thread; adds no allocation or locking of its own.
+// Called on the caller's audio thread; adds no allocation or locking of its own.
 void PluginHost::process(float** inputs, float** outputs, VstInt32 frames) const {
+    const ProcessWatch* watch = processWatch.load(std::memory_order_relaxed);
+    if (watch && watch->enter) {
+        watch->enter();
+    }
+    state_->beginBlock();
     if ((effect_->flags & effFlagsCanReplacing) && effect_->processReplacing) {
         effect_->processReplacing(effect_, inputs, outputs, frames);
     } else {
         effect_->process(effect_, inputs, outputs, frames);
     }
+    state_->endBlock(frames);
+    if (watch && watch->leave) {
+        watch->leave();
+    }
+}
+
+void PluginHost::setProcessWatch(const ProcessWatch* watch) {
+    processWatch.store(watch, std::memory_order_release);
 }
 
 const char* hostOpcodeName(VstInt32 opcode) {
@@ -406,6 +512,12 @@ const char* hostOpcodeName(VstInt32 opcode) {
         return "beginEdit";
     case audioMasterEndEdit:
         return "endEdit";
+    case audioMasterTempoAt:
+        return "tempoAt";
+    case audioMasterGetCurrentProcessLevel:
+        return "getCurrentProcessLevel";
+    case audioMasterGetAutomationState:
+        return "getAutomationState";
     default:
         return "other";
     }

@@ -1,11 +1,13 @@
 // Loads a plug-in library, hands it a host callback and owns the effect until closed.
 #pragma once
 
+#include "callrecorder.h"
 #include "plugin/aeffect.h"
+#include "transport.h"
+#include "vsttimeinfo.h"
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -19,7 +21,14 @@ namespace gravelix::host {
 // Why a plug-in could not be loaded; the message is one line naming the file.
 class LoadError : public std::runtime_error {
 public:
-    enum class Kind { MissingFile, NotSharedLibrary, NoEntryPoint, NullEffect, BadMagic };
+    enum class Kind {
+        MissingFile,
+        NotSharedLibrary,
+        NoEntryPoint,
+        NullEffect,
+        BadMagic,
+        TooManyInstances
+    };
     LoadError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
     Kind kind() const { return kind_; }
 
@@ -27,42 +36,81 @@ private:
     Kind kind_;
 };
 
-// One call the plug-in made into the host.
-struct HostCall {
-    VstInt32 opcode = 0;
-    VstInt32 index = 0;
-    VstIntPtr value = 0;
-    float opt = 0.0f;
-    std::thread::id thread;
-};
-
 // What the host callback sees and answers; shared by every thread that calls back.
 // Heap-allocated so the callback's view of it survives moves of the owning PluginHost.
+// The setters of the stream format, transport and process level are called while the
+// plug-in is not processing (before resume or while suspended).
 class HostState {
 public:
     using Listener = std::function<void(const HostCall&)>;
     using SizeWindowHandler = std::function<bool(int width, int height)>;
 
+    HostState();
+    ~HostState();
+    HostState(const HostState&) = delete;
+    HostState& operator=(const HostState&) = delete;
+
+    // Called on any thread the plug-in uses, the audio thread included: no lock and no
+    // allocation of its own (a listener or size handler does what it does).
     VstIntPtr answer(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                      float opt);
 
-    // Every call so far (the oldest are dropped beyond a generous limit).
-    std::vector<HostCall> calls() const;
-    void clearCalls();
-    // Called after each recorded call, on the calling thread.
+    // The record this state answers for; null until the entry point has returned it.
+    const AEffect* effect() const { return effect_; }
+
+    // Every call since the last clear, in order (see CallRecorder for what is kept).
+    std::vector<HostCall> calls() const { return recorder_.calls(); }
+    void clearCalls() { recorder_.clear(); }
+    // Calls answered but not recorded since the last clear.
+    std::uint64_t droppedCalls() const { return recorder_.dropped(); }
+    // Called after each recorded call, on the calling thread. Replacing a handler is safe while
+    // the plug-in calls back: replaced ones live until this state goes.
     void setListener(Listener listener);
     void setSizeWindowHandler(SizeWindowHandler handler);
 
     void setSampleRate(float rate) { sampleRate_.store(rate); }
     void setBlockSize(VstInt32 frames) { blockSize_.store(frames); }
+    // Throws std::runtime_error for a bad tempo or signature (see checkTransport).
+    void setTransport(const TransportSettings& settings);
+    const TransportSettings& transport() const { return transport_; }
+    // What the thread that processes is: kVstProcessLevelRealtime for live audio,
+    // kVstProcessLevelOffline for rendering (then every thread of the host is offline);
+    // unknown until set.
+    void setProcessLevel(VstInt32 level) { processLevel_.store(level); }
+    // Moves the transport to a frame position; the next block starts there.
+    void locate(long long frame);
+    long long position() const { return position_.load(std::memory_order_acquire); }
+
+    // Bracket one process call on the processing thread; no allocation, no lock.
+    void beginBlock();
+    void endBlock(VstInt32 frames);
+    // Resumed (the transport runs) or suspended.
+    void setRunning(bool running);
 
 private:
-    mutable std::mutex mutex_;
-    std::deque<HostCall> calls_;
-    Listener listener_;
-    SizeWindowHandler sizeWindow_;
+    friend class PluginHost;
+    bool processingHere() const;
+    VstTimeInfo* timeInfo();
+
+    const AEffect* effect_ = nullptr; // set once the record is known
+    std::size_t slot_ = 0;            // in the callback's lookup table, 0 for none
+    CallRecorder recorder_;
+    std::atomic<const Listener*> listener_{nullptr};
+    std::atomic<const SizeWindowHandler*> sizeWindow_{nullptr};
+    std::mutex handlersMutex_;
+    std::vector<std::unique_ptr<Listener>> listeners_;
+    std::vector<std::unique_ptr<SizeWindowHandler>> sizeWindows_;
+
     std::atomic<float> sampleRate_{44100.0f};
     std::atomic<VstInt32> blockSize_{512};
+    std::atomic<VstInt32> processLevel_{kVstProcessLevelUnknown};
+    TransportSettings transport_;
+    std::atomic<long long> position_{0};
+    std::atomic<bool> running_{false};
+    // Owned by the processing thread: the block's record, filled on the first request.
+    VstTimeInfo blockInfo_{};
+    bool blockInfoFilled_ = false;
+    bool transportChanged_ = false;
 };
 
 // How long loading took: the library (dlopen) and the entry point's call until it returned the
@@ -128,7 +176,16 @@ public:
 
     // Replacing process when the effect offers it, else the accumulating one into the
     // (caller-cleared) outputs. Buffers: numInputs and numOutputs channels of frames each.
+    // The transport advances by `frames`.
     void process(float** inputs, float** outputs, VstInt32 frames) const;
+
+    // Brackets every process call, on the processing thread, when set; for probes that
+    // watch what a plug-in does there. Null functions: nothing.
+    struct ProcessWatch {
+        void (*enter)() = nullptr;
+        void (*leave)() = nullptr;
+    };
+    static void setProcessWatch(const ProcessWatch* watch);
 
 private:
     std::string readText(VstInt32 opcode, VstInt32 index) const;
@@ -142,7 +199,8 @@ private:
     LoadTiming timing_;
 };
 
-// The callback handed to every plug-in; routes to the HostState of the calling effect.
+// The callback handed to every plug-in; routes to the HostState of the calling effect
+// without a lock (through the record's host-reserved field).
 VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                        float opt);
 

@@ -54,6 +54,9 @@ RenderResult renderFile(const PluginHost& plugin, const std::string& inPath,
     const int block = options.blockFrames;
     // The stream format first, as a host sets it up, then the user's choices; all of it is
     // checked before the output file exists.
+    plugin.state().setTransport(options.transport);
+    plugin.state().setProcessLevel(kVstProcessLevelOffline);
+    plugin.state().locate(0);
     plugin.setSampleRate(static_cast<float>(info.samplerate));
     plugin.setBlockSize(block);
     applySettings(plugin, options.settings);

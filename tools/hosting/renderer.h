@@ -3,6 +3,7 @@
 
 #include "pluginhost.h"
 #include "settings.h"
+#include "transport.h"
 
 #include <string>
 
@@ -10,6 +11,7 @@ namespace gravelix::host {
 
 struct RenderOptions {
     Settings settings;
+    TransportSettings transport;
     int blockFrames = 512;
     std::string sampleFormat = "auto"; // see outputFormatFor
     bool progress = true;              // a bar on stderr, only on a terminal and for long work
@@ -21,7 +23,8 @@ struct RenderResult {
     int inputChannels = 0;
 };
 
-// Reads IN (mono goes to both inputs, stereo to one each), writes two channels to OUT.
+// Reads IN (mono goes to both inputs, stereo to one each), writes two channels to OUT. The
+// plug-in is told it runs offline, with the transport playing from frame 0.
 // Throws std::runtime_error with a one-line message; a half-written OUT is removed.
 RenderResult renderFile(const PluginHost& plugin, const std::string& inPath,
                         const std::string& outPath, const RenderOptions& options);
