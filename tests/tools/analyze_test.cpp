@@ -290,6 +290,38 @@ TEST(Analyze, SweepWritesEachValueAndOverlays) {
     EXPECT_FALSE(std::filesystem::exists(dir / "out/levels.csv"));
 }
 
+#ifdef GRAVELIX_PLUGIN
+TEST(Analyze, PedalWritesEveryFileForEverySweptValue) {
+    TempDir dir;
+    const auto r = runHost(std::string("analyze ") + GRAVELIX_PLUGIN + " --out " + dir / "out" +
+                           " --program TS --sweep distortion=0,1");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<std::string, std::string> summaries;
+    for (const char* value : {"0", "1"}) {
+        const std::string suffix = std::string("-distortion-") + value;
+        for (const char* name : {"response", "harmonics", "levels", "aliasing"}) {
+            EXPECT_TRUE(
+                std::filesystem::exists(dir / ("out/" + std::string(name) + suffix + ".csv")));
+            EXPECT_TRUE(
+                std::filesystem::exists(dir / ("out/" + std::string(name) + suffix + ".png")));
+            EXPECT_TRUE(std::filesystem::exists(dir / ("out/" + std::string(name) + ".png")));
+        }
+        summaries[value] = readFile(dir / ("out/summary" + suffix + ".json"));
+        EXPECT_NE(summaries[value].find("\"program\": \"TS\""), std::string::npos);
+        // The pedal delays nothing; its low-passes only move the impulse response's peak.
+        EXPECT_GE(jsonValue(summaries[value], "latency_frames"), 0.0);
+        EXPECT_LE(jsonValue(summaries[value], "latency_frames"), 16.0);
+        EXPECT_EQ(jsonValue(summaries[value], "reported_latency_frames"), 0.0);
+        EXPECT_GT(jsonValue(summaries[value], "thd_percent_at_minus6dbfs"), 1.0);
+    }
+    // More drive, more gain and more distortion.
+    EXPECT_GT(jsonValue(summaries["1"], "gain_db_at_1khz"),
+              jsonValue(summaries["0"], "gain_db_at_1khz") + 6.0);
+    EXPECT_GT(jsonValue(summaries["1"], "thd_percent_at_minus6dbfs"),
+              jsonValue(summaries["0"], "thd_percent_at_minus6dbfs"));
+}
+#endif
+
 TEST(Analyze, RefusesBadOptionsWithOneLine) {
     TempDir dir;
     for (const char* args : {" --only response,nope", " --sweep nope=0,1", " --sweep level=2",

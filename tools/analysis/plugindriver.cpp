@@ -24,14 +24,24 @@ PluginDriver::PluginDriver(const host::PluginHost& plugin, int rate)
     for (auto& v : outputs_) {
         outputPointers_.push_back(v.data());
     }
-    plugin_.suspend();
+    // A freshly opened plug-in is suspended: no suspend before the first resume, which some
+    // plug-ins treat as a fault.
     plugin_.setSampleRate(static_cast<float>(rate));
     plugin_.setBlockSize(kBlockFrames);
 }
 
+PluginDriver::~PluginDriver() {
+    if (resumed_) {
+        plugin_.suspend();
+    }
+}
+
 std::vector<double> PluginDriver::run(const std::vector<double>& input) {
-    plugin_.suspend();
+    if (resumed_) {
+        plugin_.suspend();
+    }
     plugin_.resume();
+    resumed_ = true;
     const std::size_t delay = static_cast<std::size_t>(reportedDelay_);
     const std::size_t total = input.size() + delay;
     std::vector<double> out(input.size());

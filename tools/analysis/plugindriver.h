@@ -14,6 +14,10 @@ public:
 
     // Throws std::runtime_error for a plug-in without audio inputs or outputs.
     PluginDriver(const host::PluginHost& plugin, int rate);
+    // Leaves the plug-in suspended.
+    ~PluginDriver();
+    PluginDriver(const PluginDriver&) = delete;
+    PluginDriver& operator=(const PluginDriver&) = delete;
 
     int rate() const { return rate_; }
     // The delay the plug-in reports (initialDelay), read when the driver was made.
@@ -28,6 +32,7 @@ private:
     const host::PluginHost& plugin_;
     int rate_;
     int reportedDelay_ = 0;
+    bool resumed_ = false;
     std::vector<std::vector<float>> inputs_, outputs_;
     std::vector<float*> inputPointers_, outputPointers_;
 };
