@@ -40,6 +40,14 @@ Rgb viridis(double t) {
             stops[i].b + f * (stops[i + 1].b - stops[i].b)};
 }
 
+// The spectrogram's colours: 100 dB in 5 dB steps, which read as contours and keep the PNG small.
+constexpr double kMapSpanDb = 100.0, kMapStepDb = 5.0;
+
+Rgb mapColour(double db) {
+    return viridis(std::floor((db + kMapSpanDb) / kMapStepDb) * kMapStepDb /
+                   (kMapSpanDb - kMapStepDb));
+}
+
 using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
 
@@ -497,7 +505,7 @@ void plotAliasing(const std::string& path, const std::string& title,
                     const double db = frame >= 0
                                           ? s.db[static_cast<std::size_t>(frame) * s.bins + bin]
                                           : kFloorDb;
-                    const Rgb c = viridis((db + 120.0) / 120.0);
+                    const Rgb c = mapColour(db);
                     auto* px = reinterpret_cast<std::uint32_t*>(pixels + row * stride) + col;
                     *px = (static_cast<std::uint32_t>(c.r * 255) << 16) |
                           (static_cast<std::uint32_t>(c.g * 255) << 8) |
@@ -508,20 +516,20 @@ void plotAliasing(const std::string& path, const std::string& title,
             cairo_set_source_surface(cr, image.get(), map.left(), map.top());
             cairo_paint(cr);
         }
-        // Colour bar: -120 dB to 0 dB re the loudest cell.
+        // Colour bar, 0 dB (the loudest cell) at the top.
         const double bx = 1292, bw = 22;
         for (int row = 0; row < static_cast<int>(height); ++row) {
-            const Rgb c = viridis(1.0 - (row + 0.5) / height);
+            const Rgb c = mapColour(-kMapSpanDb * (row + 0.5) / height);
             cairo_set_source_rgb(cr, c.r, c.g, c.b);
             cairo_rectangle(cr, bx, top + row, bw, 1);
             cairo_fill(cr);
         }
         cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
         cairo_set_font_size(cr, 12);
-        for (int db = 0; db >= -120; db -= 20) {
+        for (int db = 0; db >= -static_cast<int>(kMapSpanDb); db -= 20) {
             char text[16];
             std::snprintf(text, sizeof text, "%d dB", db);
-            cairo_move_to(cr, bx + bw + 4, top + height * (-db / 120.0) + 4);
+            cairo_move_to(cr, bx + bw + 4, top + height * (-db / kMapSpanDb) + 4);
             cairo_show_text(cr, text);
         }
     });
