@@ -33,7 +33,8 @@ rows=()
 for program in 0 1 2 3; do
   "$host" analyze "$dir/gravelix.so" --program "$program" --out "$out/gravelix-$program" \
     --sweep distortion=0,0.5,1 >/dev/null
-  name=$("$host" info "$dir/gravelix.so" | awk -v p="$program" '$1 == p":" || $1 == p { $1 = ""; sub(/^ +/, ""); print; exit }')
+  name=$("$host" info "$dir/gravelix.so" | awk -v p="$program" '/^Programs/ { on = 1; next }
+    on && $1 == p { $1 = ""; sub(/^ +/, ""); sub(/ *\(current\)$/, ""); print; exit }')
   # The program's own Distortion setting is not one of the swept values; measure it too.
   "$host" analyze "$dir/gravelix.so" --program "$program" --out "$out/gravelix-$program/own" \
     --only harmonics,aliasing >/dev/null
@@ -54,10 +55,13 @@ for row in "${rows[@]}"; do
 done
 
 if [ "$docs" = 1 ]; then
+  # pngquant (a palette of at most 256 colours) keeps the pictures in the repository small.
+  scripts/setup.sh --extra pngquant
   mkdir -p docs/analysis
   for program in 0 1 2 3; do
     for plot in response harmonics levels aliasing; do
-      cp "$out/gravelix-$program/$plot.png" "docs/analysis/program$program-$plot.png"
+      pngquant --force --quality 60-90 --speed 1 --output "docs/analysis/program$program-$plot.png" \
+        "$out/gravelix-$program/$plot.png"
     done
   done
 fi
