@@ -51,7 +51,7 @@ expected=$(printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/gravelix-host ./usr/lib/ ./
   ./usr/lib/vst/gravelix.so | sort)
 [ "$files" = "$expected" ] || fail "the package holds"$'\n'"$files"$'\n'"instead of"$'\n'"$expected"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libcairo2 libxcb1 libsndfile1; do
+for lib in libc6 libcairo2 libxcb1 libsndfile1 libfftw3-double3; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 
