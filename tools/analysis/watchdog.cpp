@@ -36,11 +36,18 @@ void Watchdog::begin(const std::string& name) {
 }
 
 void Watchdog::end() {
+    setCrashMessage("gravelix-host: analyze: crashed after '" + current() +
+                    "' (not in the plug-in); " + where_ + "\n");
     {
         std::lock_guard lock(mutex_);
         armed_ = false;
     }
     changed_.notify_all();
+}
+
+std::string Watchdog::current() {
+    std::lock_guard lock(mutex_);
+    return current_;
 }
 
 void Watchdog::watch() {

@@ -24,6 +24,7 @@ public:
 
 private:
     void watch();
+    std::string current();
 
     double timeoutSeconds_;
     std::string where_;
