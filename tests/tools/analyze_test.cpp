@@ -331,6 +331,7 @@ TEST(Analyze, RefusesBadOptionsWithOneLine) {
         EXPECT_NE(r.err.find("gravelix-host: "), std::string::npos) << args << ": " << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << ": " << r.err;
     }
+    EXPECT_FALSE(std::filesystem::exists(dir / "out")) << "a refused run made its folder";
 }
 
 } // namespace

@@ -139,6 +139,13 @@ void analyzePlugin(const AnalyzeOptions& options, std::ostream& log) {
         }
     }
 
+    host::PluginHost plugin(options.plugin);
+    host::applySettings(plugin, options.settings);
+    if (!sweepName.empty() && plugin.findParameter(sweepName) < 0) {
+        throw std::runtime_error("--sweep: the plug-in has no parameter '" + sweepName +
+                                 "' (gravelix-host info lists them)");
+    }
+    // The folder only once the plug-in has loaded and taken its settings.
     const std::filesystem::path dir(options.outDir);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -147,12 +154,6 @@ void analyzePlugin(const AnalyzeOptions& options, std::ostream& log) {
                                  (ec ? ": " + ec.message() : ""));
     }
 
-    host::PluginHost plugin(options.plugin);
-    host::applySettings(plugin, options.settings);
-    if (!sweepName.empty() && plugin.findParameter(sweepName) < 0) {
-        throw std::runtime_error("--sweep: the plug-in has no parameter '" + sweepName +
-                                 "' (gravelix-host info lists them)");
-    }
     std::string effectName = plugin.effectName();
     if (effectName.empty()) {
         effectName = std::filesystem::path(options.plugin).stem().string();
