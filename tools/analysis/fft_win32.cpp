@@ -12,7 +12,18 @@ namespace {
 
 using Complex = std::complex<double>;
 
-void radix2(std::vector<Complex>& a, bool inverse) {
+// exp(-2 pi i k / n) for k < n / 2, from the angle each time: no accumulated rounding.
+std::vector<Complex> twiddlesFor(std::size_t n) {
+    std::vector<Complex> w(n / 2);
+    for (std::size_t k = 0; k < w.size(); ++k) {
+        w[k] = std::polar(1.0, -2.0 * std::numbers::pi * static_cast<double>(k) /
+                                   static_cast<double>(n));
+    }
+    return w;
+}
+
+// In place, unscaled; `twiddles` from twiddlesFor(a.size()).
+void radix2(std::vector<Complex>& a, bool inverse, const std::vector<Complex>& twiddles) {
     const std::size_t n = a.size();
     for (std::size_t i = 1, j = 0; i < n; ++i) {
         std::size_t bit = n >> 1;
@@ -25,11 +36,10 @@ void radix2(std::vector<Complex>& a, bool inverse) {
         }
     }
     for (std::size_t len = 2; len <= n; len <<= 1) {
-        const double angle = (inverse ? 2.0 : -2.0) * std::numbers::pi / static_cast<double>(len);
+        const std::size_t stride = n / len;
         for (std::size_t i = 0; i < n; i += len) {
             for (std::size_t k = 0; k < len / 2; ++k) {
-                // Twiddles from the angle each time: no accumulated rounding.
-                const Complex w = std::polar(1.0, angle * static_cast<double>(k));
+                const Complex w = inverse ? std::conj(twiddles[k * stride]) : twiddles[k * stride];
                 const Complex u = a[i + k], v = a[i + k + len / 2] * w;
                 a[i + k] = u + v;
                 a[i + k + len / 2] = u - v;
@@ -46,24 +56,25 @@ bool powerOfTwo(std::size_t n) {
 
 struct RealFft::Plans {
     std::size_t padded = 0;
+    std::vector<Complex> twiddles;      // for the power-of-two length transformed
     std::vector<Complex> chirp;         // exp(-i pi k^2 / n)
     std::vector<Complex> chirpSpectrum; // transform of the conjugate chirp, wrapped
 
     std::vector<Complex> transform(std::vector<Complex> x, bool inverse) const {
         const std::size_t n = x.size();
         if (powerOfTwo(n)) {
-            radix2(x, inverse);
+            radix2(x, inverse, twiddles);
             return x;
         }
         std::vector<Complex> a(padded);
         for (std::size_t k = 0; k < n; ++k) {
             a[k] = x[k] * (inverse ? std::conj(chirp[k]) : chirp[k]);
         }
-        radix2(a, false);
+        radix2(a, false, twiddles);
         for (std::size_t k = 0; k < padded; ++k) {
             a[k] *= inverse ? std::conj(chirpSpectrum[(padded - k) % padded]) : chirpSpectrum[k];
         }
-        radix2(a, true);
+        radix2(a, true, twiddles);
         std::vector<Complex> out(n);
         for (std::size_t k = 0; k < n; ++k) {
             out[k] =
@@ -77,12 +88,15 @@ RealFft::RealFft(std::size_t size) : size_(size), plans_(std::make_unique<Plans>
     if (size < 2) {
         throw std::invalid_argument("an FFT needs at least two samples");
     }
-    if (!powerOfTwo(size)) {
+    if (powerOfTwo(size)) {
+        plans_->twiddles = twiddlesFor(size);
+    } else {
         std::size_t m = 1;
         while (m < 2 * size - 1) {
             m <<= 1;
         }
         plans_->padded = m;
+        plans_->twiddles = twiddlesFor(m);
         plans_->chirp.resize(size);
         for (std::size_t k = 0; k < size; ++k) {
             // k^2 mod 2n keeps the angle small and exact.
@@ -94,7 +108,7 @@ RealFft::RealFft(std::size_t size) : size_(size), plans_(std::make_unique<Plans>
         for (std::size_t k = 1; k < size; ++k) {
             b[k] = b[m - k] = std::conj(plans_->chirp[k]);
         }
-        radix2(b, false);
+        radix2(b, false, plans_->twiddles);
         plans_->chirpSpectrum = std::move(b);
     }
 }
