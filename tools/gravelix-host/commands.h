@@ -22,6 +22,8 @@ void addSnapshotCommand(CLI::App& app, int& status);
 void addBenchCommand(CLI::App& app, int& status);
 // Present only when the validator library is built in (see CMakeLists.txt).
 void addValidateCommand(CLI::App& app, int& status);
+// Present only when the analysis library is built in (see CMakeLists.txt).
+void addAnalyzeCommand(CLI::App& app, int& status);
 // Present only when libjack is found (see CMakeLists.txt).
 void addPlayCommand(CLI::App& app, int& status);
 

@@ -24,6 +24,9 @@ int main(int argc, char** argv) {
 #ifdef GRAVELIX_HOST_WITH_PLAY
     gravelix::host::addPlayCommand(app, status);
 #endif
+#ifdef GRAVELIX_HOST_WITH_ANALYZE
+    gravelix::host::addAnalyzeCommand(app, status);
+#endif
 #ifdef GRAVELIX_HOST_WITH_BENCH
     gravelix::host::addBenchCommand(app, status);
 #endif
