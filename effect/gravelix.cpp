@@ -15,29 +15,9 @@ constexpr const char* kEffectName = "Gravelix x64";
 constexpr const char* kVendor = "Keldwyn";
 constexpr VstInt32 kProgramNameChars = kVstMaxProgNameLen - 1;
 
-constexpr const char* kParameterNames[Gravelix::kNumParams] = {
-    "Output",   "Distortion", "Input",  "Opamp Clipping", "Diode Clipping",
-    "High Cut", "Low Cut",    "Pickup", "Stereo",         "Effect",
-};
-
-bool isParameter(VstInt32 index) {
-    return index >= 0 && index < Gravelix::kNumParams;
-}
-
-void setProgramValues(GravelixProgram& p, const char* name, float output, float distortion,
-                      float input, float opamp, float diode, float pickup, float highCut,
-                      float lowCut, float stereo, float effect) {
-    p.output = output;
-    p.distortion = distortion;
-    p.input = input;
-    p.opampClipping = opamp;
-    p.diodeClipping = diode;
-    p.pickup = pickup;
-    p.highCut = highCut;
-    p.lowCut = lowCut;
-    p.stereo = stereo;
-    p.effect = effect;
-    vst_strncpy(p.name, name, kProgramNameChars);
+// The gain a decibel row shows, derived from its value as the coefficients are.
+float shownGain(VstInt32 index, float value) {
+    return index == Gravelix::kOutput ? outputGainRule(value) : inputGainRule(value);
 }
 
 } // namespace
@@ -56,11 +36,13 @@ Gravelix::Gravelix(audioMasterCallback audioMaster)
     processRate = getSampleRate();
 
     programs = std::make_unique<GravelixProgram[]>(static_cast<std::size_t>(numPrograms));
+    for (VstInt32 i = 0; i < numPrograms; ++i) {
+        programs[static_cast<std::size_t>(i)] = kFactoryPrograms[0];
+    }
     initPrograms();
 
-    outputValue = distortionValue = inputValue = opampValue = diodeValue = 0.0f;
-    pickupValue = highCutValue = lowCutValue = stereoValue = 0.0f;
-    effectValue = 1.0f;
+    values.fill(0.0f);
+    values[kEffect] = 1.0f;
     effectOn = false;
     stereoOn = false;
 
@@ -116,7 +98,7 @@ void Gravelix::startUp() {
 }
 
 void Gravelix::applyDistortion() {
-    const DistortionValues d = distortionRule(distortionValue, processRate);
+    const DistortionValues d = distortionRule(values[kDistortion], processRate);
     potResistance = d.potResistance;
     opampGain = d.opampGain;
     gainHpB = d.gainHpB;
@@ -134,11 +116,11 @@ void Gravelix::applyRateDependent() {
     smoothB = smooth.b;
     smoothA = smooth.a;
     applyDistortion();
-    const OnePolePair lowCut = lowCutSet ? lowCutRule(lowCutValue, processRate)
+    const OnePolePair lowCut = lowCutSet ? lowCutRule(values[kLowCut], processRate)
                                          : startUpPair(kStartLowCutCorner, processRate);
     lowCutB = lowCut.b;
     lowCutA = lowCut.a;
-    const OnePolePair highCut = highCutSet ? highCutRule(highCutValue, processRate)
+    const OnePolePair highCut = highCutSet ? highCutRule(values[kHighCut], processRate)
                                            : startUpPair(kStartHighCutCorner, processRate);
     highCutB = highCut.b;
     highCutA = highCut.a;
@@ -287,7 +269,7 @@ VstInt32 Gravelix::stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, Channe
         float yL = 0.0f;
         float yR = 0.0f;
 #if GRAVELIX_STEREO_SSE2
-        stereoFrameSse2(inL, inR, pickupValue > 0.5f, stereoCoefficients, s, yL, yR);
+        stereoFrameSse2(inL, inR, values[kPickup] > 0.5f, stereoCoefficients, s, yL, yR);
 #else
         stereoFrame(inL, inR, inputGain, chainCoefficients(), l, r, yL, yR);
 #endif
@@ -360,25 +342,23 @@ void Gravelix::setParameter(VstInt32 index, float value) {
         static_cast<AEffGUIEditor*>(editor)->setParameter(index, v);
     }
 
-    GravelixProgram& p = programs[static_cast<std::size_t>(curProgram)];
-    switch (index) {
+    programs[static_cast<std::size_t>(curProgram)].*parameterInfo(index).field = v;
+    values[static_cast<std::size_t>(index)] = v;
+    // Every index has its case: the build rejects a switch over the enum that misses one.
+    switch (static_cast<ParameterIndex>(index)) {
     case kOutput:
-        p.output = outputValue = v;
         outputGain = outputGainRule(v);
         publishLanes(kLanesOutput);
         break;
     case kDistortion:
-        p.distortion = distortionValue = v;
         applyDistortion();
         publishLanes(kLanesDistortion);
         break;
     case kInput:
-        p.input = inputValue = v;
         inputGain = inputGainRule(v);
         publishLanes(kLanesInput);
         break;
     case kOpampClipping: {
-        p.opampClipping = opampValue = v;
         const ClipBounds c = opampClippingRule(v);
         clipLow = c.clipLow;
         clipHigh = c.clipHigh;
@@ -386,12 +366,10 @@ void Gravelix::setParameter(VstInt32 index, float value) {
         break;
     }
     case kDiodeClipping:
-        p.diodeClipping = diodeValue = v;
         diodeKnee = diodeKneeRule(v);
         publishLanes(kLanesKnee);
         break;
     case kHighCut: {
-        p.highCut = highCutValue = v;
         const OnePolePair pair = highCutRule(v, processRate);
         highCutB = pair.b;
         highCutA = pair.a;
@@ -400,7 +378,6 @@ void Gravelix::setParameter(VstInt32 index, float value) {
         break;
     }
     case kLowCut: {
-        p.lowCut = lowCutValue = v;
         const OnePolePair pair = lowCutRule(v, processRate);
         lowCutB = pair.b;
         lowCutA = pair.a;
@@ -409,46 +386,32 @@ void Gravelix::setParameter(VstInt32 index, float value) {
         break;
     }
     case kPickup:
-        p.pickup = pickupValue = v;
         break;
     case kStereo:
-        p.stereo = stereoValue = v;
         stereoOn = v > 0.5f;
         break;
     case kEffect:
-        p.effect = effectValue = v;
         effectOn = v == 1.0f;
         break;
-    default:
+    case kParameterCount:
         break;
     }
 }
 
 float Gravelix::getParameter(VstInt32 index) {
-    switch (index) {
-    case kOutput:
-        return outputValue;
-    case kDistortion:
-        return distortionValue;
-    case kInput:
-        return inputValue;
-    case kOpampClipping:
-        return opampValue;
-    case kDiodeClipping:
-        return diodeValue;
-    case kHighCut:
-        return highCutValue;
-    case kLowCut:
-        return lowCutValue;
-    case kPickup:
-        return pickupValue > 0.5f ? 1.0f : 0.0f;
-    case kStereo:
-        return stereoOn ? 1.0f : 0.0f;
-    case kEffect:
-        return effectOn ? 1.0f : 0.0f;
-    default:
+    if (!isParameter(index)) {
         return 0.0f;
     }
+    const float v = values[static_cast<std::size_t>(index)];
+    switch (parameterInfo(index).answer) {
+    case ParameterAnswer::value:
+        return v;
+    case ParameterAnswer::aboveHalf:
+        return v > 0.5f ? 1.0f : 0.0f;
+    case ParameterAnswer::atOne:
+        return v == 1.0f ? 1.0f : 0.0f;
+    }
+    return 0.0f;
 }
 
 void Gravelix::setProgram(VstInt32 program) {
@@ -456,18 +419,11 @@ void Gravelix::setProgram(VstInt32 program) {
         return;
     }
     curProgram = program;
-    // Record order; each call stores its clamped value back into the same record.
+    // Table order; each call stores its clamped value back into the same record.
     const GravelixProgram& p = programs[static_cast<std::size_t>(program)];
-    setParameter(kOutput, p.output);
-    setParameter(kDistortion, p.distortion);
-    setParameter(kInput, p.input);
-    setParameter(kOpampClipping, p.opampClipping);
-    setParameter(kDiodeClipping, p.diodeClipping);
-    setParameter(kPickup, p.pickup);
-    setParameter(kHighCut, p.highCut);
-    setParameter(kLowCut, p.lowCut);
-    setParameter(kStereo, p.stereo);
-    setParameter(kEffect, p.effect);
+    for (const ParameterInfo& row : kParameterTable) {
+        setParameter(row.index, p.*row.field);
+    }
 }
 
 void Gravelix::setProgramName(char* name) {
@@ -496,55 +452,35 @@ void Gravelix::getParameterLabel(VstInt32 index, char* label) {
     if (label == nullptr || !isParameter(index)) {
         return;
     }
-    std::strcpy(label, index == kOutput || index == kInput ? "dB" : "");
+    std::strcpy(label, parameterInfo(index).label);
 }
 
 void Gravelix::getParameterDisplay(VstInt32 index, char* text) {
-    if (text == nullptr) {
+    if (text == nullptr || !isParameter(index)) {
         return;
     }
-    switch (index) {
-    case kOutput:
-        dB2string(outputGain, text, kVstMaxParamStrLen);
+    const float v = values[static_cast<std::size_t>(index)];
+    switch (parameterInfo(index).text) {
+    case ParameterText::decibels:
+        dB2string(shownGain(index, v), text, kVstMaxParamStrLen);
         break;
-    case kDistortion:
-        float2string(distortionValue, text, kVstMaxParamStrLen);
+    case ParameterText::number:
+        float2string(v, text, kVstMaxParamStrLen);
         break;
-    case kInput:
-        dB2string(inputGain, text, kVstMaxParamStrLen);
+    case ParameterText::onOff:
+        onOff2string(v, text, kVstMaxParamStrLen);
         break;
-    case kOpampClipping:
-        float2string(opampValue, text, kVstMaxParamStrLen);
-        break;
-    case kDiodeClipping:
-        float2string(diodeValue, text, kVstMaxParamStrLen);
-        break;
-    case kHighCut:
-        float2string(highCutValue, text, kVstMaxParamStrLen);
-        break;
-    case kLowCut:
-        float2string(lowCutValue, text, kVstMaxParamStrLen);
-        break;
-    case kPickup:
-        onOff2string(pickupValue, text, kVstMaxParamStrLen);
-        break;
-    case kStereo:
-        stereo2string(stereoValue, text, kVstMaxParamStrLen);
-        break;
-    case kEffect:
-        onOff2string(effectValue, text, kVstMaxParamStrLen);
-        break;
-    default:
+    case ParameterText::channels:
+        stereo2string(v, text, kVstMaxParamStrLen);
         break;
     }
 }
 
 void Gravelix::getParameterName(VstInt32 index, char* text) {
-    // Whole names: the two longest have 14 characters, beyond the usual 8.
     if (text == nullptr || !isParameter(index)) {
         return;
     }
-    std::strcpy(text, kParameterNames[index]);
+    std::strcpy(text, parameterInfo(index).name);
 }
 
 bool Gravelix::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char* text) {
@@ -608,10 +544,7 @@ void Gravelix::onOff2string(float value, char* text, VstInt32 maxLen) {
 }
 
 void Gravelix::initPrograms() {
-    setProgramValues(programs[1], "Hi-Gain", 0.5f, 0.8f, 0.8f, 1.0f, 1.0f, 1.0f, 0.6f, 0.4f, 0.0f,
-                     1.0f);
-    setProgramValues(programs[2], "TS", 0.65f, 0.4f, 0.5f, 0.0f, 0.5f, 1.0f, 0.8f, 0.5f, 0.0f,
-                     1.0f);
-    setProgramValues(programs[3], "Gritty", 0.8f, 0.8f, 0.5f, 1.0f, 0.0f, 0.0f, 0.0f, 0.4f, 0.0f,
-                     1.0f);
+    for (VstInt32 i = 1; i < numPrograms; ++i) {
+        programs[static_cast<std::size_t>(i)] = kFactoryPrograms[i];
+    }
 }

@@ -1,36 +1,29 @@
 #pragma once
 
+#include <array>
+#include <iterator>
 #include <memory>
 
 #include "audioeffectx.h"
 #include "gravelixprogram.h"
 #include "gravelixversion.h"
+#include "parametertable.h"
 #include "stereochain.h"
 
 // The distortion pedal: ten parameters, four in-memory programs, the coefficient rules and
 // the signal chain. Every parameter change, whoever makes it, goes through setParameter.
 class Gravelix : public AudioEffectX {
 public:
-    static constexpr VstInt32 kNumPrograms = 4;
-    static constexpr VstInt32 kNumParams = 10;
+    // The parameter indices of the table, as Gravelix::kOutput and so on.
+    using enum ParameterIndex;
+
+    static constexpr VstInt32 kNumPrograms = static_cast<VstInt32>(std::size(kFactoryPrograms));
+    static constexpr VstInt32 kNumParams = kParameterCount;
     static constexpr VstInt32 kUniqueId = ('G' << 24) | ('r' << 16) | ('v' << 8) | 'x';
     static constexpr VstInt32 kVendorVersion = GRAVELIX_VENDOR_VERSION;
     // Outside this range some rules turn unstable (the pickup filter first, at low rates).
     static constexpr float kMinProcessRate = 22050.0f;
     static constexpr float kMaxProcessRate = 384000.0f;
-
-    enum Parameter : VstInt32 {
-        kOutput = 0,
-        kDistortion,
-        kInput,
-        kOpampClipping,
-        kDiodeClipping,
-        kHighCut,
-        kLowCut,
-        kPickup,
-        kStereo,
-        kEffect,
-    };
 
     explicit Gravelix(audioMasterCallback audioMaster);
     ~Gravelix() override;
@@ -59,16 +52,8 @@ public:
 protected:
     std::unique_ptr<GravelixProgram[]> programs;
 
-    float outputValue = 0.0f;
-    float distortionValue = 0.0f;
-    float inputValue = 0.0f;
-    float opampValue = 0.0f;
-    float diodeValue = 0.0f;
-    float pickupValue = 0.0f;
-    float highCutValue = 0.0f;
-    float lowCutValue = 0.0f;
-    float stereoValue = 0.0f;
-    float effectValue = 0.0f;
+    // The normalised value of each parameter, by index.
+    std::array<float, kParameterCount> values{};
 
     float inputGain = 0.0f;
     float outputGain = 0.0f;
@@ -141,9 +126,13 @@ protected:
 
     // Everything one sample of the chain multiplies with, read from the members.
     ChainCoefficients chainCoefficients() const {
-        return {lowCutA, lowCutB,   pickupValue > 0.5f, pickupCoeff, opampGain, gainHpA,   gainHpB,
-                bandLpA, bandLpB,   clipHigh,           clipLow,     couplingA, couplingB, smoothA,
-                smoothB, diodeKnee, highCutA,           highCutB,    outputGain};
+        return {lowCutA,     lowCutB,   values[kPickup] > 0.5f,
+                pickupCoeff, opampGain, gainHpA,
+                gainHpB,     bandLpA,   bandLpB,
+                clipHigh,    clipLow,   couplingA,
+                couplingB,   smoothA,   smoothB,
+                diodeKnee,   highCutA,  highCutB,
+                outputGain};
     }
 
 private:
