@@ -69,103 +69,30 @@ Gravelix::Gravelix(audioMasterCallback audioMaster)
 Gravelix::~Gravelix() = default;
 
 void Gravelix::startUp() {
-    pickupCoeff = pickupCoeffRule(processRate);
-    const OnePolePair lowCut = startUpPair(kStartLowCutCorner, processRate);
-    lowCutB = lowCut.b;
-    lowCutA = lowCut.a;
-    const OnePolePair coupling = startUpPair(kCouplingCorner, processRate);
-    couplingB = coupling.b;
-    couplingA = coupling.a;
-    const OnePolePair smooth = startUpPair(kSmoothCorner, processRate);
-    smoothB = smooth.b;
-    smoothA = smooth.a;
-    const OnePolePair highCut = startUpPair(kStartHighCutCorner, processRate);
-    highCutB = highCut.b;
-    highCutA = highCut.a;
+    chain.pickup.coeff.set(pickupCoeffRule(processRate));
+    chain.lowCut.pair.set(startUpPair(kStartLowCutCorner, processRate));
+    chain.clippers.coupling.set(startUpPair(kCouplingCorner, processRate));
+    chain.clippers.smooth.set(startUpPair(kSmoothCorner, processRate));
+    chain.highCut.pair.set(startUpPair(kStartHighCutCorner, processRate));
     lowCutSet = false;
     highCutSet = false;
-
-    lowCutStateL = lowCutStateR = gainHpStateL = gainHpStateR = 0.0f;
-    bandLpStateL = bandLpStateR = prevL = prevR = 0.0f;
-    couplingStateL = couplingStateR = smoothStateL = smoothStateR = 0.0f;
-    decimMidL = decimPrevL = decimMidR = decimPrevR = 0.0f;
-    highCutStateL = highCutStateR = 0.0f;
-    pickupLowL = pickupBandL = pickupLowR = pickupBandR = 0.0f;
-    outL = outR = 0.0f;
-
+    chain.reset();
     applyDistortion();
-    publishLanes(kLanesAll);
 }
 
 void Gravelix::applyDistortion() {
-    const DistortionValues d = distortionRule(values[kDistortion], processRate);
-    potResistance = d.potResistance;
-    opampGain = d.opampGain;
-    gainHpB = d.gainHpB;
-    gainHpA = d.gainHpA;
-    bandLpB = d.bandLpB;
-    bandLpA = d.bandLpA;
+    chain.opamp.set(distortionRule(values[kDistortion], processRate));
 }
 
 void Gravelix::applyRateDependent() {
-    pickupCoeff = pickupCoeffRule(processRate);
-    const OnePolePair coupling = startUpPair(kCouplingCorner, processRate);
-    couplingB = coupling.b;
-    couplingA = coupling.a;
-    const OnePolePair smooth = startUpPair(kSmoothCorner, processRate);
-    smoothB = smooth.b;
-    smoothA = smooth.a;
+    chain.pickup.coeff.set(pickupCoeffRule(processRate));
+    chain.clippers.coupling.set(startUpPair(kCouplingCorner, processRate));
+    chain.clippers.smooth.set(startUpPair(kSmoothCorner, processRate));
     applyDistortion();
-    const OnePolePair lowCut = lowCutSet ? lowCutRule(values[kLowCut], processRate)
-                                         : startUpPair(kStartLowCutCorner, processRate);
-    lowCutB = lowCut.b;
-    lowCutA = lowCut.a;
-    const OnePolePair highCut = highCutSet ? highCutRule(values[kHighCut], processRate)
-                                           : startUpPair(kStartHighCutCorner, processRate);
-    highCutB = highCut.b;
-    highCutA = highCut.a;
-    publishLanes(kLanesAll);
-}
-
-void Gravelix::publishLanes([[maybe_unused]] unsigned groups) {
-#if GRAVELIX_STEREO_SSE2
-    StereoCoefficients& c = stereoCoefficients;
-    if (groups & kLanesOutput) {
-        c.outputGain = _mm_set1_ps(outputGain);
-    }
-    if (groups & kLanesInput) {
-        c.inputGain = _mm_set1_ps(inputGain);
-    }
-    if (groups & kLanesDistortion) {
-        c.opampGain = _mm_set1_ps(opampGain);
-        c.gainHpB = _mm_set1_ps(gainHpB);
-        c.gainHpA = _mm_set1_ps(gainHpA);
-        c.bandLpB = _mm_set1_ps(bandLpB);
-        c.bandLpA = _mm_set1_ps(bandLpA);
-    }
-    if (groups & kLanesClipping) {
-        c.clipLow = _mm_set1_ps(clipLow);
-        c.clipHigh = _mm_set1_ps(clipHigh);
-    }
-    if (groups & kLanesKnee) {
-        c.diodeKnee = _mm_set1_ps(diodeKnee);
-    }
-    if (groups & kLanesHighCut) {
-        c.highCutB = _mm_set1_ps(highCutB);
-        c.highCutA = _mm_set1_ps(highCutA);
-    }
-    if (groups & kLanesLowCut) {
-        c.lowCutB = _mm_set1_ps(lowCutB);
-        c.lowCutA = _mm_set1_ps(lowCutA);
-    }
-    if (groups & kLanesFixed) {
-        c.pickupCoeff = _mm_set1_ps(pickupCoeff);
-        c.couplingB = _mm_set1_ps(couplingB);
-        c.couplingA = _mm_set1_ps(couplingA);
-        c.smoothB = _mm_set1_ps(smoothB);
-        c.smoothA = _mm_set1_ps(smoothA);
-    }
-#endif
+    chain.lowCut.pair.set(lowCutSet ? lowCutRule(values[kLowCut], processRate)
+                                    : startUpPair(kStartLowCutCorner, processRate));
+    chain.highCut.pair.set(highCutSet ? highCutRule(values[kHighCut], processRate)
+                                      : startUpPair(kStartHighCutCorner, processRate));
 }
 
 void Gravelix::setSampleRate(float newSampleRate) {
@@ -191,10 +118,9 @@ void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sample
     }
     const Buffers io{inputs[0], inputs[1], outputs[0], outputs[1]};
 
-    // The states live in locals for the block (see ChannelState).
-    ChannelState left{};
-    ChannelState right{};
-    exchangeChannelStates(left, right, false);
+    // The states live in locals for the block (see SignalChain::ChannelState).
+    SignalChain::ChannelState left = chain.load(kLeft);
+    SignalChain::ChannelState right = chain.load(kRight);
 
     // Flush-to-zero only while the chain runs: the effect-off paths stay bit-exact.
     FlushDenormals flush;
@@ -213,7 +139,8 @@ void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sample
                        : monoRun(io, i, sampleFrames, left);
         }
     }
-    exchangeChannelStates(left, right, true);
+    chain.store(kLeft, left);
+    chain.store(kRight, right);
 }
 
 // Both inputs of a frame are read before either output is written (in-place buffers).
@@ -237,15 +164,13 @@ VstInt32 Gravelix::bypassRun(const Buffers& io, VstInt32 i, VstInt32 end, bool s
     return i;
 }
 
-VstInt32 Gravelix::monoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& state) {
-    ChannelState s = state;
+VstInt32 Gravelix::monoRun(const Buffers& io, VstInt32 i, VstInt32 end,
+                           SignalChain::ChannelState& state) {
+    SignalChain::ChannelState s = state;
     do {
         const float inL = io.inLeft[i];
         const float inR = io.inRight[i];
-        const ChainCoefficients k = chainCoefficients();
-        const float x = static_cast<float>(
-            static_cast<double>((boundedInput(inR) + boundedInput(inL)) * inputGain) * 0.3);
-        const float y = channelChain(x, k, s);
+        const float y = chain.mono(inL, inR, s);
         io.outLeft[i] = y;
         io.outRight[i] = y;
         ++i;
@@ -254,14 +179,14 @@ VstInt32 Gravelix::monoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelS
     return i;
 }
 
-VstInt32 Gravelix::stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& left,
-                             ChannelState& right) {
+VstInt32 Gravelix::stereoRun(const Buffers& io, VstInt32 i, VstInt32 end,
+                             SignalChain::ChannelState& left, SignalChain::ChannelState& right) {
     // Chosen at compile time: the two-lane chain wherever SSE2 exists, else the scalar one.
 #if GRAVELIX_STEREO_SSE2
-    StereoLanes s = loadLanes(left, right);
+    SignalChain::Lanes s = SignalChain::toLanes(left, right);
 #else
-    ChannelState l = left;
-    ChannelState r = right;
+    SignalChain::ChannelState l = left;
+    SignalChain::ChannelState r = right;
 #endif
     do {
         const float inL = io.inLeft[i];
@@ -269,54 +194,21 @@ VstInt32 Gravelix::stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, Channe
         float yL = 0.0f;
         float yR = 0.0f;
 #if GRAVELIX_STEREO_SSE2
-        stereoFrameSse2(inL, inR, values[kPickup] > 0.5f, stereoCoefficients, s, yL, yR);
+        chain.stereo(inL, inR, s, yL, yR);
 #else
-        stereoFrame(inL, inR, inputGain, chainCoefficients(), l, r, yL, yR);
+        chain.stereo(inL, inR, l, r, yL, yR);
 #endif
         io.outLeft[i] = yL;
         io.outRight[i] = yR;
         ++i;
     } while (i < end && effectOn && stereoOn);
 #if GRAVELIX_STEREO_SSE2
-    storeLanes(s, left, right);
+    SignalChain::fromLanes(s, left, right);
 #else
     left = l;
     right = r;
 #endif
     return i;
-}
-
-void Gravelix::exchangeChannelStates(ChannelState& left, ChannelState& right, bool toMembers) {
-    struct Binding {
-        float ChannelState::*field;
-        float Gravelix::*left;
-        float Gravelix::*right;
-    };
-    static constexpr Binding bindings[] = {
-        {&ChannelState::lowCut, &Gravelix::lowCutStateL, &Gravelix::lowCutStateR},
-        {&ChannelState::pickupLow, &Gravelix::pickupLowL, &Gravelix::pickupLowR},
-        {&ChannelState::pickupBand, &Gravelix::pickupBandL, &Gravelix::pickupBandR},
-        {&ChannelState::gainHp, &Gravelix::gainHpStateL, &Gravelix::gainHpStateR},
-        {&ChannelState::bandLp, &Gravelix::bandLpStateL, &Gravelix::bandLpStateR},
-        {&ChannelState::prev, &Gravelix::prevL, &Gravelix::prevR},
-        {&ChannelState::coupling, &Gravelix::couplingStateL, &Gravelix::couplingStateR},
-        {&ChannelState::smooth, &Gravelix::smoothStateL, &Gravelix::smoothStateR},
-        {&ChannelState::decimMid, &Gravelix::decimMidL, &Gravelix::decimMidR},
-        {&ChannelState::decimPrev, &Gravelix::decimPrevL, &Gravelix::decimPrevR},
-        {&ChannelState::highCut, &Gravelix::highCutStateL, &Gravelix::highCutStateR},
-        {&ChannelState::work, &Gravelix::workL, &Gravelix::workR},
-        {&ChannelState::mid, &Gravelix::midL, &Gravelix::midR},
-        {&ChannelState::out, &Gravelix::outL, &Gravelix::outR},
-    };
-    for (const Binding& b : bindings) {
-        if (toMembers) {
-            this->*b.left = left.*b.field;
-            this->*b.right = right.*b.field;
-        } else {
-            left.*b.field = this->*b.left;
-            right.*b.field = this->*b.right;
-        }
-    }
 }
 
 void Gravelix::setParameter(VstInt32 index, float value) {
@@ -347,45 +239,33 @@ void Gravelix::setParameter(VstInt32 index, float value) {
     // Every index has its case: the build rejects a switch over the enum that misses one.
     switch (static_cast<ParameterIndex>(index)) {
     case kOutput:
-        outputGain = outputGainRule(v);
-        publishLanes(kLanesOutput);
+        chain.output.gain.set(outputGainRule(v));
         break;
     case kDistortion:
         applyDistortion();
-        publishLanes(kLanesDistortion);
         break;
     case kInput:
-        inputGain = inputGainRule(v);
-        publishLanes(kLanesInput);
+        chain.input.gain.set(inputGainRule(v));
         break;
     case kOpampClipping: {
         const ClipBounds c = opampClippingRule(v);
-        clipLow = c.clipLow;
-        clipHigh = c.clipHigh;
-        publishLanes(kLanesClipping);
+        chain.clippers.clipLow.set(c.clipLow);
+        chain.clippers.clipHigh.set(c.clipHigh);
         break;
     }
     case kDiodeClipping:
-        diodeKnee = diodeKneeRule(v);
-        publishLanes(kLanesKnee);
+        chain.clippers.diodeKnee.set(diodeKneeRule(v));
         break;
-    case kHighCut: {
-        const OnePolePair pair = highCutRule(v, processRate);
-        highCutB = pair.b;
-        highCutA = pair.a;
+    case kHighCut:
+        chain.highCut.pair.set(highCutRule(v, processRate));
         highCutSet = true;
-        publishLanes(kLanesHighCut);
         break;
-    }
-    case kLowCut: {
-        const OnePolePair pair = lowCutRule(v, processRate);
-        lowCutB = pair.b;
-        lowCutA = pair.a;
+    case kLowCut:
+        chain.lowCut.pair.set(lowCutRule(v, processRate));
         lowCutSet = true;
-        publishLanes(kLanesLowCut);
         break;
-    }
     case kPickup:
+        chain.pickup.on = v > 0.5f;
         break;
     case kStereo:
         stereoOn = v > 0.5f;

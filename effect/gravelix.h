@@ -8,7 +8,7 @@
 #include "gravelixprogram.h"
 #include "gravelixversion.h"
 #include "parametertable.h"
-#include "stereochain.h"
+#include "signalchain.h"
 
 // The distortion pedal: ten parameters, four in-memory programs, the coefficient rules and
 // the signal chain. Every parameter change, whoever makes it, goes through setParameter.
@@ -55,85 +55,18 @@ protected:
     // The normalised value of each parameter, by index.
     std::array<float, kParameterCount> values{};
 
-    float inputGain = 0.0f;
-    float outputGain = 0.0f;
     float lastValue = 0.0f;
     bool effectOn = false;
     bool stereoOn = false;
-
-    float pickupCoeff = 0.0f;
-    float potResistance = 0.0f;
-    float gainHpA = 0.0f;
-    float gainHpB = 0.0f;
-    float bandLpA = 0.0f;
-    float bandLpB = 0.0f;
-    float clipHigh = 0.0f;
-    float clipLow = 0.0f;
-    float diodeKnee = 0.0f;
-    float opampGain = 0.0f;
-
-    float workL = 0.0f;
-    float workR = 0.0f;
-    float midR = 0.0f;
-    float midL = 0.0f;
-    float pickupLowL = 0.0f;
-    float pickupBandL = 0.0f;
-    float pickupLowR = 0.0f;
-    float pickupBandR = 0.0f;
-    float outL = 0.0f;
-    float outR = 0.0f;
-
-    float lowCutA = 0.0f;
-    float lowCutB = 0.0f;
-    float couplingA = 0.0f;
-    float couplingB = 0.0f;
-    float smoothA = 0.0f;
-    float smoothB = 0.0f;
-    float highCutA = 0.0f;
-    float highCutB = 0.0f;
-
     float processRate = 0.0f;
-
-    float lowCutStateL = 0.0f;
-    float lowCutStateR = 0.0f;
-    float gainHpStateL = 0.0f;
-    float gainHpStateR = 0.0f;
-    float bandLpStateL = 0.0f;
-    float bandLpStateR = 0.0f;
-    float prevL = 0.0f;
-    float prevR = 0.0f;
-    float couplingStateL = 0.0f;
-    float couplingStateR = 0.0f;
-    float smoothStateL = 0.0f;
-    float smoothStateR = 0.0f;
-    float decimMidL = 0.0f;
-    float decimPrevL = 0.0f;
-    float decimMidR = 0.0f;
-    float decimPrevR = 0.0f;
-    float highCutStateL = 0.0f;
-    float highCutStateR = 0.0f;
 
     // Whether Low Cut / High Cut were set after start-up replaced their pairs; a new
     // sample rate recomputes each pair by whichever rule produced it.
     bool lowCutSet = false;
     bool highCutSet = false;
 
-#if GRAVELIX_STEREO_SSE2
-    // The two-lane chain's copy of the coefficients above. Each is written with one aligned
-    // store, so the audio thread never sees its two lanes disagree.
-    StereoCoefficients stereoCoefficients{};
-#endif
-
-    // Everything one sample of the chain multiplies with, read from the members.
-    ChainCoefficients chainCoefficients() const {
-        return {lowCutA,     lowCutB,   values[kPickup] > 0.5f,
-                pickupCoeff, opampGain, gainHpA,
-                gainHpB,     bandLpA,   bandLpB,
-                clipHigh,    clipLow,   couplingA,
-                couplingB,   smoothA,   smoothB,
-                diodeKnee,   highCutA,  highCutB,
-                outputGain};
-    }
+    // The stages in signal order, each with its coefficients and its per-channel state.
+    SignalChain chain;
 
 private:
     struct Buffers {
@@ -145,29 +78,11 @@ private:
     // Each runs frames from i while the flags stay as they were at i and answers where it
     // stopped. Called on the audio thread; no allocation.
     VstInt32 bypassRun(const Buffers& io, VstInt32 i, VstInt32 end, bool stereo);
-    VstInt32 monoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& state);
-    VstInt32 stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& left,
-                       ChannelState& right);
+    VstInt32 monoRun(const Buffers& io, VstInt32 i, VstInt32 end, SignalChain::ChannelState& state);
+    VstInt32 stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, SignalChain::ChannelState& left,
+                       SignalChain::ChannelState& right);
 
     void startUp();
     void applyDistortion();
     void applyRateDependent();
-    // Coefficients that change together, as the two-lane chain's copy is refreshed.
-    enum LaneGroup : unsigned {
-        kLanesOutput = 1u << 0,
-        kLanesInput = 1u << 1,
-        kLanesDistortion = 1u << 2,
-        kLanesClipping = 1u << 3,
-        kLanesKnee = 1u << 4,
-        kLanesHighCut = 1u << 5,
-        kLanesLowCut = 1u << 6,
-        kLanesFixed = 1u << 7,
-        kLanesAll = (1u << 8) - 1,
-    };
-    // Copies the groups' members into the two-lane chain's copy, pairs b before a. Called
-    // right after the members changed, on the same thread, and only for the groups that did:
-    // a change on another thread never has its copy overwritten with a value read before it.
-    void publishLanes(unsigned groups);
-    // Copies both channels' states between the members and a block's local copies.
-    void exchangeChannelStates(ChannelState& left, ChannelState& right, bool toMembers);
 };
