@@ -95,6 +95,13 @@ void Gravelix::applyRateDependent() {
                                       : startUpPair(kStartHighCutCorner, processRate));
 }
 
+void Gravelix::resume() {
+    // Hosts resume before each new stream on one instance (the next track of a batch, Apply
+    // after Preview, a restarted transport); the last stream's tail must not sound in it.
+    chain.reset();
+    AudioEffectX::resume();
+}
+
 void Gravelix::setSampleRate(float newSampleRate) {
     // Not a rate at all: keep everything as it is.
     if (!std::isfinite(newSampleRate) || !(newSampleRate > 0.0f)) {

@@ -30,6 +30,10 @@ public:
 
     // The host's rate reaches the coefficients, so the pedal sounds the same at every rate.
     void setSampleRate(float newSampleRate) override;
+    // A new stream starts: every stage's per-channel state is cleared, and nothing else
+    // (coefficients, parameters, programs and the current program stay). Suspend does nothing.
+    // Called while the host is not processing.
+    void resume() override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
