@@ -32,7 +32,6 @@ STEREO_SWITCH_AT = (186, 66)
 # The dialog's buttons, from its top-right corner (Audacity 3.2's effect dialog, GTK).
 APPLY_FROM_RIGHT = (48, 21)
 PREVIEW_FROM_RIGHT = (149, 21)
-RATE = 44100
 SECONDS = 2
 
 
@@ -137,9 +136,9 @@ def compare(reference, other, what):
     return "%d frames x %d channels identical" % a.shape
 
 
-def make_inputs(work):
-    n = RATE * SECONDS
-    t = numpy.arange(n) / RATE
+def make_inputs(work, rate, names):
+    n = rate * SECONDS
+    t = numpy.arange(n) / rate
     noise = numpy.random.default_rng(15)
     # A decaying low note on the left and a steady one on the right, both with some noise, so
     # that the filters' and clipper's memories and the Channels switch all show in the output.
@@ -150,9 +149,9 @@ def make_inputs(work):
         0.4 * numpy.sin(2 * numpy.pi * 82.4 * t) + 0.02 * noise.standard_normal(n),
         0.2 * numpy.sign(numpy.sin(2 * numpy.pi * 55 * t)) * numpy.exp(-0.5 * t)], axis=1)
     paths = []
-    for name, data in (("a", first), ("b", second)):
+    for name, data in zip(names, (first, second)):
         path = os.path.join(work, "in-%s.wav" % name)
-        soundfile.write(path, data.astype(numpy.float32), RATE, subtype="FLOAT")
+        soundfile.write(path, data.astype(numpy.float32), rate, subtype="FLOAT")
         paths.append(path)
     return paths
 
@@ -201,8 +200,9 @@ class Session:
     def check_program(self, source, program):
         self.fresh(source)
         self.apply_program(program)
-        got = self.export_track(0, "program-%s.wav" % program)
-        return compare(self.render(source, "render-%s.wav" % program, program), got,
+        tag = "%s-%s" % (program, os.path.basename(source)[:-4])
+        got = self.export_track(0, "program-%s.wav" % tag)
+        return compare(self.render(source, "render-%s.wav" % tag, program), got,
                        "program %s" % program)
 
     def check_two_tracks(self, first, second):
@@ -277,24 +277,32 @@ class Session:
         self.fresh(source)
         dialog, _ = self.open_dialog()
         played = self.args.played
-        before = played_samples(played)
+        before = played_sound(played).size
         click(dialog[0] + dialog[2] - PREVIEW_FROM_RIGHT[0], dialog[1] + PREVIEW_FROM_RIGHT[1])
         # The file device plays faster than real time; wait until the sound has stopped growing.
         deadline = time.monotonic() + 20
-        heard, last_change = 0, time.monotonic()
+        heard, last_change = before, time.monotonic()
         while time.monotonic() < deadline:
-            now = played_samples(played)
+            now = played_sound(played).size
             if now != heard:
                 heard, last_change = now, time.monotonic()
             elif heard > before and time.monotonic() - last_change > 1.0:
                 break
             time.sleep(0.25)
-        if heard <= before:
+        sound = played_sound(played)[before:]
+        if sound.size == 0:
             raise CheckFailed("Preview played nothing into %s" % played)
         self.close_dialog_with_apply(dialog)
         got = self.export_track(0, "preview-apply.wav")
         want = self.render(source, "render-preview.wav", program)
-        return "preview played %d samples; %s" % (heard - before, compare(
+        reference, _ = read_float(want)
+        reference = reference.reshape(-1)
+        reference = reference[reference != 0]
+        if not numpy.array_equal(sound, reference[: sound.size]) or sound.size < reference.size:
+            raise CheckFailed("Preview (%s) did not play the render: %d of %d samples, largest "
+                              "difference %.3g" % (program, sound.size, reference.size, numpy.abs(
+                                  sound[: reference.size] - reference[: sound.size]).max()))
+        return "Preview played the render (%d samples); %s" % (sound.size, compare(
             want, got, "Apply after Preview (%s)" % program))
 
 
@@ -304,13 +312,16 @@ def compare_quietly(reference, other):
     return a.shape == b.shape and numpy.array_equal(a, b)
 
 
-def played_samples(path):
-    """Samples of sound (not silence) that the ALSA file device has written so far."""
+def played_sound(path):
+    """The samples of sound (not silence) that the ALSA file device has been given so far.
+
+    The device writes 32-bit floats whatever its header says, and fills every underrun of its
+    instant sink with silence, so only the sound in between is what was played."""
     try:
-        data = numpy.fromfile(path, dtype="<i4", offset=44)
+        data = numpy.fromfile(path, dtype="<f4", offset=44)
     except (FileNotFoundError, ValueError):
-        return 0
-    return int(numpy.count_nonzero(data))
+        return numpy.zeros(0, numpy.float32)
+    return data[data != 0]
 
 
 def screenshot(work, name):
@@ -384,13 +395,16 @@ def editor_in(window):
 
 
 def run(args):
-    first, second = make_inputs(args.work)
+    first, second = make_inputs(args.work, 44100, ("a", "b"))
+    # A track at another rate: Audacity processes each track at its own rate.
+    (other_rate,) = make_inputs(args.work, 48000, ("48k",))
     try:
         session = Session(args)
     except PipeStuck as e:
         print("audacity: FAIL connecting: %s" % e)
         return 1
     checks = [("program " + p, session.check_program, (first, p)) for p in PROGRAMS]
+    checks.append(("program TS at 48 kHz", session.check_program, (other_rate, "TS")))
     checks += [
         ("two tracks in one Apply", session.check_two_tracks, (first, second)),
         ("Channels switched in the editor", session.check_editor_switch, (first,)),
