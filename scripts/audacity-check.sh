@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Checks the plug-in the way a user meets it in Audacity 3.2 (Debian 12's package), driven
 # through Audacity's script pipe (tests/validator/audacity/drive.py):
-#  1. each of the four factory programs, applied from a script, equals `gravelix-host render`;
+#  1. each of the four factory programs, applied from a script, equals `gravelix-host render`
+#     (and one program on a 48 kHz track);
 #  2. two tracks in one Apply equal two separate renders;
 #  3. the editor opens inside the effect dialog, and a click on its Channels switch changes
 #     Apply's result exactly as `--set Stereo=1` does;
-#  4. Preview and then Apply in the dialog equals one render.
+#  4. Preview and then Apply in the dialog: what Preview played and what Apply wrote each
+#     equal one render.
 # Audacity runs with a private HOME, under a private Xvfb, in its own mount, PID and network
 # namespaces (root only): its script pipe lives at a fixed path in /tmp, which a private /tmp
 # keeps apart from anyone else's, and everything in the namespace dies with it.
