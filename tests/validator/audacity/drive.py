@@ -169,6 +169,7 @@ class Session:
         time.sleep(1)
         self.pipe = Pipe("/tmp", args.pid, 60)
         self.menu_id = None
+        self.dialog = None
 
     def render(self, source, name, program, *sets):
         out = os.path.join(self.work, name)
@@ -237,6 +238,7 @@ class Session:
             # Clicks go by position: wait until the dialog has its place and the editor shows.
             steady = steady + 1 if found and found == seen and viewable(found[1][2]) else 0
             if steady >= 3:
+                self.dialog = found[0]
                 return found
             seen = found
             time.sleep(0.2)
@@ -248,6 +250,16 @@ class Session:
         ok, text = self.pipe.receive(60)
         if not ok:
             raise CheckFailed("Apply in the dialog failed: %s" % text[-300:])
+
+    def cancel_dialog(self):
+        """After a failed dialog check: Apply closes the dialog (the next check starts from
+        fresh tracks), and the pipe is free again. Escape does not reach the dialog here."""
+        if self.pipe.pending is None:
+            return
+        if self.dialog:
+            dialog = self.dialog
+            click(dialog[0] + dialog[2] - APPLY_FROM_RIGHT[0], dialog[1] + APPLY_FROM_RIGHT[1])
+        self.pipe.receive(15)
 
     def check_editor_switch(self, source):
         program = "TS"
@@ -426,6 +438,10 @@ def run(args):
         except (CheckFailed, subprocess.SubprocessError, OSError) as e:
             print("audacity: FAIL %s: %s" % (name, e), flush=True)
             failed += 1
+            try:
+                session.cancel_dialog()
+            except PipeStuck as e:
+                stuck = str(e)
         except PipeStuck as e:
             print("audacity: FAIL %s: %s" % (name, e), flush=True)
             failed += 1
