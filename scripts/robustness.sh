@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Host-grade robustness run: the validator at full strictness, the effect fuzzer, the
 # threaded checks and two instances' concurrent editors under ThreadSanitizer, the validator
-# suite under valgrind, and a real DAW (Ardour) as a client. Every step is time-bounded; all
-# steps run, and the exit status is non-zero when any failed. Ends with a timing table and
-# "N passed, N failed" over the steps.
+# suite under valgrind, and two real hosts as clients (Ardour and Audacity). Every step is
+# time-bounded; all steps run, and the exit status is non-zero when any failed. Ends with a
+# timing table and "N passed, N failed" over the steps.
 # Usage: scripts/robustness.sh [BUILD_DIR]   (default build: reuses what scripts/test.sh built)
 # Environment: FUZZ_SECONDS (default 90), VALGRIND_STRICTNESS (default 5: every check, with
 # fewer rounds than at 10).
@@ -12,7 +12,8 @@ cd "$(dirname "$0")/.."
 dir=${1:-build}
 fuzz_seconds=${FUZZ_SECONDS:-90}
 valgrind_strictness=${VALGRIND_STRICTNESS:-5}
-scripts/setup.sh --extra ardour python3 || exit 1
+scripts/setup.sh --extra ardour python3 audacity python3-numpy python3-soundfile iproute2 x11-apps ||
+  exit 1
 
 names=() results=() times=()
 step() {
@@ -66,6 +67,7 @@ step "fuzz ${fuzz_seconds} s" $((fuzz_seconds + 1500)) scripts/fuzz.sh "$fuzz_se
 step "threadsanitizer" 1500 tsan
 step "valgrind" 1200 scripts/valgrind.sh "$valgrind_strictness" "$dir"
 step "ardour" 600 scripts/ardour-check.sh "$dir"
+step "audacity" 420 scripts/audacity-check.sh "$dir"
 
 passed=0 failed=0
 echo "robustness summary:"

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Checks the plug-in the way a user meets it in Audacity 3.2 (Debian 12's package), driven
+# through Audacity's script pipe (tests/validator/audacity/drive.py):
+#  1. each of the four factory programs, applied from a script, equals `gravelix-host render`
+#     (and one program on a 48 kHz track);
+#  2. two tracks in one Apply equal two separate renders;
+#  3. the editor opens inside the effect dialog, and a click on its Channels switch changes
+#     Apply's result exactly as `--set Stereo=1` does;
+#  4. Preview and then Apply in the dialog: what Preview played and what Apply wrote each
+#     equal one render.
+# Audacity runs with a private HOME, under a private Xvfb, in its own mount, PID and network
+# namespaces (root only): its script pipe lives at a fixed path in /tmp, which a private /tmp
+# keeps apart from anyone else's, and everything in the namespace dies with it.
+# Usage: scripts/audacity-check.sh [BUILD_DIR]    (default build-validator)
+# Environment: GRAVELIX_KEEP_WORK=1 keeps the work folder (logs, exports, a screenshot).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+if [ "${1:-}" = "--inside" ]; then
+  # Inside the namespaces: $2 work folder, $3 build folder.
+  work=$2
+  dir=$3
+  fail() {
+    echo "audacity: FAILED: $*" >&2
+    exit 1
+  }
+  mount -t tmpfs tmpfs /tmp
+  # Audacity's plug-in scanner talks to Audacity over loopback TCP.
+  ip link set lo up
+  Xvfb :1 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+  export DISPLAY=:1
+  for _ in $(seq 1 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
+
+  export HOME="$work/home" VST_PATH="$work/vst"
+  config="$HOME/.config/audacity"
+  mkdir -p "$config" "$VST_PATH" "$work/audacity-temp"
+  cp "$dir/gravelix.so" "$VST_PATH/"
+  module=$(dpkg -L audacity | grep '/mod-script-pipe\.so$' | head -n 1)
+  [ -n "$module" ] || fail "the audacity package has no mod-script-pipe module"
+  drive() { /usr/bin/python3 tests/validator/audacity/drive.py "$@"; }
+  # The pipe module loads only when all three entries name it, with the file's local time;
+  # otherwise it counts as new and stays off. A private TempDir keeps a killed run from
+  # leaving a recovery dialog elsewhere; format 6 is 32-bit float WAV.
+  settings() {
+    drive cfg "$config/audacity.cfg" Module mod-script-pipe 1
+    drive cfg "$config/audacity.cfg" ModulePath mod-script-pipe "$module"
+    drive cfg "$config/audacity.cfg" ModuleDateTime mod-script-pipe \
+      "$(date -d "@$(stat -c %Y "$module")" +%Y-%m-%dT%H:%M:%S)"
+    drive cfg "$config/audacity.cfg" GUI ShowSplashScreen 0
+    drive cfg "$config/audacity.cfg" Directories TempDir "$work/audacity-temp"
+    drive cfg "$config/audacity.cfg" FileFormats/ExportFormat_SF1_Type WAV_10000 6
+    drive cfg "$config/audacity.cfg" ActiveProjects
+  }
+  settings
+  # No sound card here: Preview plays into a file, which also shows what was played.
+  cat >"$HOME/.asoundrc" <<ALSA
+pcm.!default { type file; slave.pcm "null"; file "$work/played.wav"; format "wav" }
+ALSA
+
+  audacity_pid=
+  start_audacity() {
+    rm -f /tmp/audacity_script_pipe.*
+    setsid audacity >>"$work/audacity.log" 2>&1 &
+    audacity_pid=$!
+  }
+  stop_audacity() {
+    [ -n "$audacity_pid" ] || return 0
+    kill -TERM -- "-$audacity_pid" 2>/dev/null || true
+    for _ in $(seq 1 50); do
+      kill -0 "$audacity_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL -- "-$audacity_pid" 2>/dev/null || true
+    wait "$audacity_pid" 2>/dev/null || true
+    audacity_pid=
+  }
+  trap 'stop_audacity' EXIT
+
+  # The first start registers the new plug-in in a child process, which also loads the pipe
+  # module and leaves the main process's pipe dead: register, stop, start again.
+  start_audacity
+  registry="$config/pluginregistry.cfg"
+  for _ in $(seq 1 120); do
+    grep -q "^Path=$VST_PATH/gravelix.so" "$registry" 2>/dev/null && break
+    kill -0 "$audacity_pid" 2>/dev/null || fail "Audacity exited during its first start"
+    sleep 0.5
+  done
+  grep -q "^Path=$VST_PATH/gravelix.so" "$registry" 2>/dev/null ||
+    fail "Audacity did not register gravelix.so within 60 s: $(tail -n 5 "$work/audacity.log")"
+  sed -n "/^Path=${VST_PATH//\//\\/}\/gravelix.so/,/^\[/p" "$registry" | grep -q '^Enabled=1' ||
+    fail "Audacity registered gravelix.so but did not enable it"
+  echo "audacity: Audacity $(dpkg-query -W -f='${Version}' audacity) registered and enabled" \
+    "Gravelix x64"
+  sleep 2
+  stop_audacity
+  # The first start rewrites the file and forgets some of these; the project it leaves in
+  # TempDir would bring up the recovery dialog.
+  rm -rf "$work/audacity-temp"
+  mkdir "$work/audacity-temp"
+  settings
+
+  start_audacity
+  status=0
+  timeout --kill-after=5 240 /usr/bin/python3 tests/validator/audacity/drive.py run \
+    --host "$dir/gravelix-host" --plugin "$VST_PATH/gravelix.so" --work "$work" \
+    --played "$work/played.wav" --pid "$audacity_pid" || status=$?
+  if [ "$status" -ne 0 ]; then
+    import -window root "$work/screen.png" 2>/dev/null || xwd -root -out "$work/screen.xwd" 2>/dev/null ||
+      true
+    [ "$status" -eq 124 ] && echo "audacity: FAILED: the checks did not finish within 240 s" >&2
+  fi
+  exit "$status"
+fi
+
+dir=${1:-build-validator}
+[ "$(id -u)" -eq 0 ] ||
+  { echo "audacity: needs root (private /tmp and network namespace for Audacity's pipe)" >&2; exit 1; }
+scripts/setup.sh --extra audacity python3-numpy python3-soundfile iproute2 x11-apps
+# An existing build folder keeps its own settings.
+[ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -G Ninja -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
+cmake --build "$dir" --target gravelix gravelix-host >/dev/null
+dir=$(cd "$dir" && pwd)
+
+# Outside /tmp, which is replaced inside the namespaces.
+work=$(mktemp -d /var/tmp/gravelix-audacity.XXXXXX)
+if [ -n "${GRAVELIX_KEEP_WORK:-}" ]; then
+  echo "audacity: work folder $work" >&2
+else
+  trap 'rm -rf "$work"' EXIT
+fi
+start=$(date +%s)
+# The namespace's first process dies with unshare (--kill-child), and the kernel then ends
+# everything else in it: Audacity, its scanner, Xvfb. unshare ignores SIGTERM, so it gets
+# SIGKILL: on timeout, and when this script is stopped.
+unshare --mount --propagation private --pid --fork --kill-child --mount-proc --net \
+  "$root/scripts/audacity-check.sh" --inside "$work" "$dir" &
+inside=$!
+trap 'kill -KILL $inside 2>/dev/null; wait $inside; exit 143' TERM INT
+(
+  trap 'kill $sleeper 2>/dev/null; exit 0' TERM
+  sleep 300 &
+  sleeper=$!
+  wait $sleeper
+  echo "audacity: FAILED: not finished within 300 s" >&2
+  kill -KILL $inside 2>/dev/null
+) &
+watchdog=$!
+status=0
+wait $inside || status=$?
+kill $watchdog 2>/dev/null || true
+echo "audacity: $(($(date +%s) - start)) s"
+[ "$status" -eq 0 ] || echo "audacity: FAILED (status $status)" >&2
+exit "$status"
