@@ -90,7 +90,7 @@ bool gravelixeditor::open(void* ptr) {
     loadImage(pickupSwitchImage, kPickupSwitchImageId);
 
     const CRect size(0, 0, frontPanelImage->width(), frontPanelImage->height());
-    frame = new CFrame(size, ptr, this);
+    frame = new CFrame(size, ptr, this, platformFactory());
     IPlatformFrame* window = frame->platformFrame();
     if (!window || !window->nativeHandle()) {
         releaseFrame();

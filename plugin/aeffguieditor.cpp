@@ -3,6 +3,7 @@
 #include "audioeffectx.h"
 #include "toolkit/cframe.h"
 #include "toolkit/platform/editorsupport.h"
+#include "toolkit/platform/iplatformfactory.h"
 #include "toolkit/platform/iplatformframe.h"
 
 #include <cmath>
@@ -48,7 +49,10 @@ void fromToolkit(const Toolkit::VstKeyCode& key, VstKeyCode& out) {
 
 } // namespace
 
-AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect) {
+AEffGUIEditor::AEffGUIEditor(AudioEffect* effect)
+    : AEffEditor(effect), platform(&Toolkit::EditorSupport::platformFactory()) {
+    // The derived editor's bitmaps, made before any frame, come from the default factory.
+    Toolkit::setPlatformFactory(platform);
     effect->setEditor(this);
     systemWindow = nullptr;
     lastTicks = getTicks();

@@ -11,6 +11,10 @@
 
 class AudioEffectX;
 
+namespace Toolkit {
+class IPlatformFactory;
+}
+
 // The millisecond tick counter and the sleep behind doIdleStuff's timing. The system one is the
 // platform's (EditorSupport); tests put in their own.
 class EditorClock {
@@ -58,6 +62,8 @@ public:
     void wait(std::uint32_t ms);
     // Null puts the system clock back. Not owned.
     void setClock(EditorClock* newClock) { clock = newClock; }
+    // The window system the derived editor builds its frame on.
+    Toolkit::IPlatformFactory& platformFactory() const { return *platform; }
 
 protected:
     ERect rect{};
@@ -72,6 +78,7 @@ private:
     bool isEffectParameter(std::int32_t index) const;
 
     EditorClock* clock = nullptr;
+    Toolkit::IPlatformFactory* platform;
     // Shared by every editor in the library, which may open on threads of their own.
     static std::atomic<VstInt32> knobMode;
 };

@@ -25,11 +25,15 @@ CPoint toViewLocal(const CView* view, const CPoint& where) {
 } // namespace
 
 CFrame::CFrame(const CRect& size, void* parentWindow, ToolkitEditorInterface* editor)
-    : CViewContainer(size, nullptr), editorInterface(editor) {
+    : CFrame(size, parentWindow, editor, getPlatformFactory()) {}
+
+CFrame::CFrame(const CRect& size, void* parentWindow, ToolkitEditorInterface* editor,
+               IPlatformFactory& platformFactory)
+    : CViewContainer(size, nullptr), editorInterface(editor), factory(&platformFactory) {
     setFlag(kIsAttached, true);
     parentFrame = this;
     if (parentWindow) {
-        platform = getPlatformFactory().createFrame(this, bounds(), parentWindow);
+        platform = factory->createFrame(this, bounds(), parentWindow);
     }
 }
 
@@ -574,7 +578,7 @@ void CFrame::doIdleStuff() {
 }
 
 std::int64_t CFrame::ticks() const {
-    return platform ? static_cast<std::int64_t>(getPlatformFactory().ticks()) : -1;
+    return platform ? static_cast<std::int64_t>(factory->ticks()) : -1;
 }
 
 std::int32_t CFrame::knobMode() const {

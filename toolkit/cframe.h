@@ -10,6 +10,7 @@
 namespace Toolkit {
 
 class CFrame;
+class IPlatformFactory;
 
 // Asked first about every key; answer -1 to let the frame go on.
 class IKeyboardHook {
@@ -47,6 +48,9 @@ public:
 class CFrame : public CViewContainer, public IPlatformFrameCallback {
 public:
     CFrame(const CRect& size, void* parentWindow, ToolkitEditorInterface* editor);
+    // Makes its window and reads its ticks through `platformFactory`, which outlives the frame.
+    CFrame(const CRect& size, void* parentWindow, ToolkitEditorInterface* editor,
+           IPlatformFactory& platformFactory);
     ~CFrame() override;
     CFrame(const CFrame&) = delete;
     CFrame& operator=(const CFrame&) = delete;
@@ -163,6 +167,7 @@ private:
     bool active = true;
     std::vector<IMouseObserver*> mouseObservers;
     IPlatformFrame* platform = nullptr;
+    IPlatformFactory* factory;
 };
 
 } // namespace Toolkit

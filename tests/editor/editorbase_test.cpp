@@ -6,6 +6,8 @@
 #include "toolkit/cframe.h"
 #include "toolkit/ckickbutton.h"
 #include "toolkit/conoffbutton.h"
+#include "toolkit/platform/editorsupport.h"
+#include "toolkit/platform/iplatformfactory.h"
 
 #include <gtest/gtest.h>
 
@@ -182,6 +184,12 @@ TEST_F(EditorBaseTest, EditBracketsReachTheHostOnlyForParameters) {
                                                                 {audioMasterEndEdit, 0},
                                                                 {audioMasterBeginEdit, 9},
                                                                 {audioMasterEndEdit, 9}}));
+}
+
+// The pedal editor's bitmaps come from the toolkit's default factory, made before its frame.
+TEST_F(EditorBaseTest, HandsItsPlatformToTheToolkit) {
+    EXPECT_EQ(&editor->platformFactory(), &EditorSupport::platformFactory());
+    EXPECT_EQ(&getPlatformFactory(), &editor->platformFactory());
 }
 
 } // namespace

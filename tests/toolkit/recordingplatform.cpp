@@ -5,18 +5,20 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace Toolkit {
-
-IPlatformFactory& getPlatformFactory() {
-    return Testing::factory();
-}
-
-namespace Testing {
+namespace Toolkit::Testing {
 
 RecordingFactory& factory() {
     static RecordingFactory instance;
     return instance;
 }
+
+namespace {
+// Bitmaps and timers that the tests make on their own come from the recording back-end too.
+const bool installed = [] {
+    setPlatformFactory(&factory());
+    return true;
+}();
+} // namespace
 
 std::string fmt(const CPoint& p) {
     char buf[64];
@@ -83,7 +85,9 @@ public:
 } // namespace
 
 COffscreenContext* RecordingFactory::createOffscreenContext(double width, double height) {
-    auto* bitmap = new CBitmap(width, height);
+    IPlatformBitmap* image = createBitmap(CPoint(width, height));
+    auto* bitmap = new CBitmap(image);
+    image->releaseReference();
     auto* context = new RecordingOffscreen(bitmap);
     bitmap->releaseReference();
     return context;
@@ -183,5 +187,4 @@ std::int32_t ProbeView::keyDown(VstKeyCode& key) {
     return keyResult;
 }
 
-} // namespace Testing
-} // namespace Toolkit
+} // namespace Toolkit::Testing

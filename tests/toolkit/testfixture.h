@@ -12,7 +12,7 @@ class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
         int parentWindow = 0;
-        frame = new CFrame(CRect(0, 0, 300, 200), &parentWindow, &editor);
+        frame = new CFrame(CRect(0, 0, 300, 200), &parentWindow, &editor, factory());
         editor.setFrame(frame);
         platform = factory().lastFrame;
         ASSERT_NE(platform, nullptr);

@@ -1,4 +1,4 @@
-// Loads a plug-in library the way a host of this platform does: dlopen or LoadLibrary.
+// Loads a plug-in library as gravelix-host does, through the hosting library's loader.
 #pragma once
 
 #include "aeffect.h"

@@ -1,11 +1,19 @@
 // What the editor base needs of the window system besides the toolkit: per-thread services,
 // the tick counter, the event pumping around idle and the native-window sizing fallback.
-// Each platform library defines these; everything runs on the editor thread.
+// Each platform library defines these; everything but platformFactory runs on the editor thread.
 #pragma once
 
 #include <cstdint>
 
+namespace Toolkit {
+class IPlatformFactory;
+}
+
 namespace Toolkit::EditorSupport {
+
+// This platform's windows, drawing, bitmaps and timers: what the editor base hands its frame
+// and installs as the toolkit's default.
+IPlatformFactory& platformFactory();
 
 // Each editor object calls enter once when constructed and leave once when destroyed
 // (Windows: OLE for the thread, which drag and drop needs).

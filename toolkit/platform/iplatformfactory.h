@@ -41,7 +41,11 @@ public:
     virtual std::uint32_t ticks() const = 0;
 };
 
-// Defined by whichever platform library is linked.
+// The factory of bitmaps, timers and frames that are not handed one: the one last given to
+// setPlatformFactory, else one that makes nothing (frames without a window, bitmaps without an
+// image, timers that do not start). The editor base installs its platform's.
 IPlatformFactory& getPlatformFactory();
+// `factory` is not owned and must outlive its users; null puts back the one that makes nothing.
+void setPlatformFactory(IPlatformFactory* factory);
 
 } // namespace Toolkit

@@ -31,6 +31,12 @@ public:
     // dedicated thread: the trap cannot be removed. Answers false (with a reason) where
     // the kernel or the build does not allow it.
     static bool armSyscallTrap(std::string* why);
+
+    // What the platform's watchers report; each counts only on a thread inside a process
+    // call. Safe in allocators and signal handlers: they neither allocate nor lock.
+    static void countAllocation();
+    static void countLock();
+    static void countSyscall(int number);
 };
 
 } // namespace gravelix::validator

@@ -32,56 +32,6 @@
 #endif
 
 namespace gravelix::validator {
-namespace {
-
-// Executable-local TLS: initial access allocates nothing, so malloc may read it.
-thread_local bool t_inside = false;
-
-std::atomic<std::uint64_t> g_allocations{0};
-std::atomic<std::uint64_t> g_locks{0};
-std::atomic<std::uint64_t> g_syscalls{0};
-std::atomic<std::uint64_t> g_hostCalls{0};
-std::atomic<int> g_firstSyscall{-1};
-
-inline void countAllocation() {
-    if (t_inside) {
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-}
-
-inline void countLock() {
-    if (t_inside) {
-        g_locks.fetch_add(1, std::memory_order_relaxed);
-    }
-}
-
-} // namespace
-
-void RtProbe::enter() {
-    t_inside = true;
-}
-void RtProbe::leave() {
-    t_inside = false;
-}
-bool RtProbe::inside() {
-    return t_inside;
-}
-
-RtCounts RtProbe::totals() {
-    RtCounts c;
-    c.allocations = g_allocations.load();
-    c.locks = g_locks.load();
-    c.syscalls = g_syscalls.load();
-    c.hostCalls = g_hostCalls.load();
-    c.firstSyscall = g_firstSyscall.load();
-    return c;
-}
-
-void RtProbe::noteHostCall() {
-    if (t_inside) {
-        g_hostCalls.fetch_add(1, std::memory_order_relaxed);
-    }
-}
 
 #ifdef GRAVELIX_SANITIZED
 bool RtProbe::allocationsVisible() {
@@ -134,11 +84,7 @@ void onSigsys(int, siginfo_t* info, void* context) {
     auto* uc = static_cast<ucontext_t*>(context);
     greg_t* r = uc->uc_mcontext.gregs;
     const long nr = info->si_syscall;
-    if (t_inside) {
-        g_syscalls.fetch_add(1, std::memory_order_relaxed);
-        int none = -1;
-        g_firstSyscall.compare_exchange_strong(none, static_cast<int>(nr));
-    }
+    RtProbe::countSyscall(static_cast<int>(nr));
     if (nr == SYS_rt_sigprocmask) {
         // The handler's own mask is replaced on return; apply the change to the one that
         // sigreturn restores instead.
@@ -241,8 +187,7 @@ bool RtProbe::armSyscallTrap(std::string* why) {
 // ---------------------------------------------------------------------------------------
 // Interposers. Defined in the executable, they take precedence over the C library for the
 // plug-in's calls too. Each counts when its thread is inside a process call and forwards.
-using gravelix::validator::countAllocation;
-using gravelix::validator::countLock;
+using gravelix::validator::RtProbe;
 
 #ifdef GRAVELIX_SANITIZED
 // The sanitizer runtime owns malloc; it offers hooks instead.
@@ -252,11 +197,11 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(cons
 
 namespace {
 void onSanitizerMalloc(const volatile void*, std::size_t) {
-    countAllocation();
+    RtProbe::countAllocation();
 }
 void onSanitizerFree(const volatile void* p) {
     if (p != nullptr) {
-        countAllocation();
+        RtProbe::countAllocation();
     }
 }
 [[maybe_unused]] const int g_hooksInstalled =
@@ -271,29 +216,29 @@ void* __libc_memalign(std::size_t, std::size_t);
 void __libc_free(void*);
 
 __attribute__((visibility("default"))) void* malloc(std::size_t n) {
-    countAllocation();
+    RtProbe::countAllocation();
     return __libc_malloc(n);
 }
 __attribute__((visibility("default"))) void* calloc(std::size_t n, std::size_t size) {
-    countAllocation();
+    RtProbe::countAllocation();
     return __libc_calloc(n, size);
 }
 __attribute__((visibility("default"))) void* realloc(void* p, std::size_t n) {
-    countAllocation();
+    RtProbe::countAllocation();
     return __libc_realloc(p, n);
 }
 __attribute__((visibility("default"))) void free(void* p) {
     if (p != nullptr) {
-        countAllocation();
+        RtProbe::countAllocation();
     }
     __libc_free(p);
 }
 __attribute__((visibility("default"))) void* memalign(std::size_t align, std::size_t n) {
-    countAllocation();
+    RtProbe::countAllocation();
     return __libc_memalign(align, n);
 }
 __attribute__((visibility("default"))) void* aligned_alloc(std::size_t align, std::size_t n) {
-    countAllocation();
+    RtProbe::countAllocation();
     return __libc_memalign(align, n);
 }
 __attribute__((visibility("default"))) int posix_memalign(void** out, std::size_t align,
@@ -301,7 +246,7 @@ __attribute__((visibility("default"))) int posix_memalign(void** out, std::size_
     if (align < sizeof(void*) || (align & (align - 1)) != 0) {
         return EINVAL;
     }
-    countAllocation();
+    RtProbe::countAllocation();
     void* p = __libc_memalign(align, n);
     if (p == nullptr && n != 0) {
         return ENOMEM;
@@ -310,11 +255,11 @@ __attribute__((visibility("default"))) int posix_memalign(void** out, std::size_
     return 0;
 }
 __attribute__((visibility("default"))) void* valloc(std::size_t n) {
-    countAllocation();
+    RtProbe::countAllocation();
     return __libc_memalign(static_cast<std::size_t>(sysconf(_SC_PAGESIZE)), n);
 }
 __attribute__((visibility("default"))) void* pvalloc(std::size_t n) {
-    countAllocation();
+    RtProbe::countAllocation();
     const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     return __libc_memalign(page, (n + page - 1) / page * page);
 }
@@ -331,7 +276,7 @@ __attribute__((visibility("default"))) void* pvalloc(std::size_t n) {
             fn = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, #name));                                    \
             real.store(fn, std::memory_order_relaxed);                                             \
         }                                                                                          \
-        countLock();                                                                               \
+        RtProbe::countLock();                                                                      \
         return fn args;                                                                            \
     }
 

@@ -8,32 +8,17 @@
 #include <windows.h>
 #include <winternl.h>
 
-#include <atomic>
 #include <cstring>
 #include <cwchar>
 
 namespace gravelix::validator {
 namespace {
 
-thread_local bool t_inside = false;
-
-std::atomic<std::uint64_t> g_allocations{0};
-std::atomic<std::uint64_t> g_locks{0};
-std::atomic<std::uint64_t> g_syscalls{0};
-std::atomic<std::uint64_t> g_hostCalls{0};
-std::atomic<int> g_firstSyscall{-1};
-
-inline void countAllocation() {
-    if (t_inside) {
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-}
-
 // One counting wrapper per watched import; `real_NAME` is what the import table held.
 #define GRAVELIX_HEAP_HOOK(ret, name, params, args)                                                \
     ret(__cdecl* real_##name) params = nullptr;                                                    \
     ret __cdecl hook_##name params {                                                               \
-        countAllocation();                                                                         \
+        RtProbe::countAllocation();                                                                \
         return real_##name args;                                                                   \
     }
 GRAVELIX_HEAP_HOOK(void*, malloc, (size_t n), (n))
@@ -162,32 +147,6 @@ const bool watching = [] {
 }();
 
 } // namespace
-
-void RtProbe::enter() {
-    t_inside = true;
-}
-void RtProbe::leave() {
-    t_inside = false;
-}
-bool RtProbe::inside() {
-    return t_inside;
-}
-
-RtCounts RtProbe::totals() {
-    RtCounts c;
-    c.allocations = g_allocations.load();
-    c.locks = g_locks.load();
-    c.syscalls = g_syscalls.load();
-    c.hostCalls = g_hostCalls.load();
-    c.firstSyscall = g_firstSyscall.load();
-    return c;
-}
-
-void RtProbe::noteHostCall() {
-    if (t_inside) {
-        g_hostCalls.fetch_add(1, std::memory_order_relaxed);
-    }
-}
 
 bool RtProbe::allocationsVisible() {
     return watching;

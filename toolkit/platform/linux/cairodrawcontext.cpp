@@ -13,7 +13,7 @@ CRect surfaceOf(cairo_surface_t* target) {
 } // namespace
 
 CairoDrawContext::CairoDrawContext(cairo_surface_t* target)
-    : CairoContext<CDrawContext>(target, surfaceOf(target)) {
+    : PainterContext(surfaceOf(target), target) {
     applyDefaults();
 }
 

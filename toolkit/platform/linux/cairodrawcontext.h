@@ -3,10 +3,11 @@
 #pragma once
 
 #include "cairopainter.h"
+#include "platform/paintercontext.h"
 
 namespace Toolkit::LinuxPlatform {
 
-class CairoDrawContext : public CairoContext<CDrawContext> {
+class CairoDrawContext : public PainterContext<CairoPainter, CDrawContext> {
 public:
     // Draws into `target` (own reference taken); the surface rectangle is (0, 0, its size).
     explicit CairoDrawContext(cairo_surface_t* target);

@@ -16,7 +16,7 @@ cairo_surface_t* surfaceOf(CBitmap* bitmap) {
 } // namespace
 
 CairoOffscreenContext::CairoOffscreenContext(CBitmap* bitmap)
-    : CairoContext<COffscreenContext>(surfaceOf(bitmap), bitmap) {
+    : PainterContext(bitmap, surfaceOf(bitmap)) {
     applyDefaults();
 }
 

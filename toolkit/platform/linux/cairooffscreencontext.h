@@ -3,10 +3,11 @@
 
 #include "cairopainter.h"
 #include "coffscreencontext.h"
+#include "platform/paintercontext.h"
 
 namespace Toolkit::LinuxPlatform {
 
-class CairoOffscreenContext : public CairoContext<COffscreenContext> {
+class CairoOffscreenContext : public PainterContext<CairoPainter, COffscreenContext> {
 public:
     // Keeps a reference to `bitmap`; a bitmap of another back-end or without an image gives a
     // context that draws nothing.

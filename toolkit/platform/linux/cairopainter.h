@@ -4,7 +4,6 @@
 #include "cdrawcontext.h"
 
 #include <cairo.h>
-#include <utility>
 
 namespace Toolkit::LinuxPlatform {
 
@@ -30,6 +29,9 @@ public:
                 const CPoint& sourceOffset, float alpha);
     void clear(const CDrawContext& state, const CRect& rect);
     void flush();
+    // Cairo draws at any time; a paint ends by flushing the surface.
+    void beginDraw() {}
+    void endDraw() { flush(); }
 
     cairo_surface_t* target() const { return surface; }
 
@@ -46,45 +48,6 @@ private:
 
     cairo_surface_t* surface = nullptr;
     cairo_t* cr = nullptr;
-};
-
-// The CDrawContext operations of a context that draws with a CairoPainter; `Base` is
-// CDrawContext for windows and COffscreenContext for bitmaps.
-template <class Base> class CairoContext : public Base {
-public:
-    template <class... BaseArgs>
-    explicit CairoContext(cairo_surface_t* target, BaseArgs&&... baseArgs)
-        : Base(std::forward<BaseArgs>(baseArgs)...), painter(target) {}
-
-    void lineTo(const CPoint& point) override {
-        painter.line(*this, this->penLocation(), point);
-        Base::moveTo(point);
-    }
-    void drawLines(const CPoint* points, std::int32_t count) override {
-        painter.lines(*this, points, count);
-    }
-    void drawPolygon(const CPoint* points, std::int32_t count, DrawStyle style) override {
-        painter.polygon(*this, points, count, style);
-    }
-    void drawRect(const CRect& rect, DrawStyle style) override { painter.rect(*this, rect, style); }
-    void drawArc(const CRect& rect, double startAngle, double endAngle, DrawStyle style) override {
-        painter.arc(*this, rect, startAngle, endAngle, style, false);
-    }
-    void drawEllipse(const CRect& rect, DrawStyle style) override {
-        painter.arc(*this, rect, 0.0, 360.0, style, true);
-    }
-    void drawPoint(const CPoint& point, const CColor& color) override {
-        painter.point(*this, point, color);
-    }
-    void drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoint& offset,
-                    float alpha) override {
-        painter.bitmap(*this, bitmap, dest, offset, alpha);
-    }
-    void clearRect(const CRect& rect) override { painter.clear(*this, rect); }
-    void endDraw() override { painter.flush(); }
-
-protected:
-    CairoPainter painter;
 };
 
 } // namespace Toolkit::LinuxPlatform

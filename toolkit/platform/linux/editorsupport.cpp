@@ -2,12 +2,18 @@
 // window simply takes a new size.
 #include "platform/editorsupport.h"
 
+#include "linuxfactory.h"
 #include "linuxplatform.h"
 
 #include <cerrno>
 #include <ctime>
 
 namespace Toolkit::EditorSupport {
+
+IPlatformFactory& platformFactory() {
+    static LinuxPlatform::LinuxFactory factory;
+    return factory;
+}
 
 void enterEditorThread() {}
 void leaveEditorThread() {}

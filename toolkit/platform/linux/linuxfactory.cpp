@@ -9,15 +9,6 @@
 
 #include <cmath>
 
-namespace Toolkit {
-
-IPlatformFactory& getPlatformFactory() {
-    static LinuxPlatform::LinuxFactory factory;
-    return factory;
-}
-
-} // namespace Toolkit
-
 namespace Toolkit::LinuxPlatform {
 
 namespace {
@@ -47,11 +38,13 @@ COffscreenContext* LinuxFactory::createOffscreenContext(double width, double hei
     if (imageDimension(width) == 0 || imageDimension(height) == 0) {
         return nullptr;
     }
-    auto* bitmap = new CBitmap(width, height);
-    COffscreenContext* context = nullptr;
-    if (bitmap->platformBitmap()) {
-        context = new CairoOffscreenContext(bitmap);
+    IPlatformBitmap* image = createBitmap(CPoint(width, height));
+    if (!image) {
+        return nullptr;
     }
+    auto* bitmap = new CBitmap(image);
+    image->releaseReference();
+    auto* context = new CairoOffscreenContext(bitmap);
     bitmap->releaseReference(); // the context holds its own
     return context;
 }

@@ -5,7 +5,7 @@
 
 namespace Toolkit::LinuxPlatform {
 
-// getPlatformFactory() answers the one instance of this class.
+// EditorSupport::platformFactory() answers the one instance of this class.
 class LinuxFactory : public IPlatformFactory {
 public:
     // `parentWindow` carries the host's X window id; the frame is made even when no window

@@ -1,6 +1,7 @@
 #include "x11frame.h"
 
 #include "keytranslation.h"
+#include "platform/editorsupport.h"
 #include "platform/iplatformfactory.h"
 #include "x11connection.h"
 
@@ -285,7 +286,7 @@ void* X11Frame::nativeHandle() const {
 }
 
 COffscreenContext* X11Frame::createOffscreenContext(double offscreenWidth, double offscreenHeight) {
-    return getPlatformFactory().createOffscreenContext(offscreenWidth, offscreenHeight);
+    return EditorSupport::platformFactory().createOffscreenContext(offscreenWidth, offscreenHeight);
 }
 
 cairo_surface_t* X11Frame::backBuffer() {
@@ -497,7 +498,8 @@ void X11Frame::paint() {
     cairo_region_intersect_rectangle(region, &bounds);
 
     if (!drawContext && backBuffer()) {
-        drawContext = getPlatformFactory().createWindowContext(this, CRect(0, 0, width, height));
+        drawContext =
+            EditorSupport::platformFactory().createWindowContext(this, CRect(0, 0, width, height));
     }
     const int count = cairo_region_num_rectangles(region);
     if (drawContext && count > 0) {

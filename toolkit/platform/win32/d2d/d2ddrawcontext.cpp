@@ -31,7 +31,7 @@ D2DDrawContext::D2DDrawContext(HWND window, const CRect& surface)
     : D2DDrawContext([window] { return makeWindowTarget(window); }, surface) {}
 
 D2DDrawContext::D2DDrawContext(RenderTargetMaker maker, const CRect& surface)
-    : D2DContext<CDrawContext>(std::move(maker), nullptr, surface) {
+    : PainterContext(surface, std::move(maker), nullptr) {
     applyDefaults();
 }
 

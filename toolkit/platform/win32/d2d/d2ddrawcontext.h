@@ -3,10 +3,11 @@
 #pragma once
 
 #include "d2dpainter.h"
+#include "platform/paintercontext.h"
 
 namespace Toolkit::Win32Platform {
 
-class D2DDrawContext : public D2DContext<CDrawContext> {
+class D2DDrawContext : public PainterContext<D2DPainter, CDrawContext> {
 public:
     // Draws into `window`; `surface` is its client area.
     D2DDrawContext(HWND window, const CRect& surface);
@@ -14,6 +15,8 @@ public:
     D2DDrawContext(RenderTargetMaker maker, const CRect& surface);
 
     bool isKindOf(const char* className) const override;
+    ID2D1RenderTarget* renderTarget() const { return painter.target(); }
+    HRESULT lastEndDraw() const { return painter.lastEndDraw(); }
 
     // A render target for the client area of `window`; null when Direct2D or the window is
     // missing. One reference for the caller.

@@ -38,7 +38,7 @@ D2DOffscreenContext::D2DOffscreenContext(CBitmap* bitmap)
     : D2DOffscreenContext(bitmap, [bitmap] { return makeBitmapTarget(bitmap); }) {}
 
 D2DOffscreenContext::D2DOffscreenContext(CBitmap* bitmap, RenderTargetMaker maker)
-    : D2DContext<COffscreenContext>(std::move(maker), d2dBitmapOf(bitmap), bitmap) {
+    : PainterContext(bitmap, std::move(maker), d2dBitmapOf(bitmap)) {
     applyDefaults();
 }
 

@@ -6,7 +6,6 @@
 #include "d2dapi.h"
 
 #include <functional>
-#include <utility>
 
 namespace Toolkit::Win32Platform {
 
@@ -68,49 +67,6 @@ private:
     bool drawing = false;
     int antialias = -1; // the draw mode last applied
     HRESULT endResult = S_OK;
-};
-
-// The CDrawContext operations of a context that draws with a D2DPainter; `Base` is
-// CDrawContext for windows and COffscreenContext for bitmaps.
-template <class Base> class D2DContext : public Base {
-public:
-    template <class... BaseArgs>
-    D2DContext(RenderTargetMaker maker, const D2DBitmap* drawnBitmap, BaseArgs&&... baseArgs)
-        : Base(std::forward<BaseArgs>(baseArgs)...), painter(std::move(maker), drawnBitmap) {}
-
-    void lineTo(const CPoint& point) override {
-        painter.line(*this, this->penLocation(), point);
-        Base::moveTo(point);
-    }
-    void drawLines(const CPoint* points, std::int32_t count) override {
-        painter.lines(*this, points, count);
-    }
-    void drawPolygon(const CPoint* points, std::int32_t count, DrawStyle style) override {
-        painter.polygon(*this, points, count, style);
-    }
-    void drawRect(const CRect& rect, DrawStyle style) override { painter.rect(*this, rect, style); }
-    void drawArc(const CRect& rect, double startAngle, double endAngle, DrawStyle style) override {
-        painter.arc(*this, rect, startAngle, endAngle, style, false);
-    }
-    void drawEllipse(const CRect& rect, DrawStyle style) override {
-        painter.arc(*this, rect, 0.0, 360.0, style, true);
-    }
-    void drawPoint(const CPoint& point, const CColor& color) override {
-        painter.point(*this, point, color);
-    }
-    void drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoint& offset,
-                    float alpha) override {
-        painter.bitmap(*this, bitmap, dest, offset, alpha);
-    }
-    void clearRect(const CRect& rect) override { painter.clear(*this, rect); }
-    void beginDraw() override { painter.beginDraw(); }
-    void endDraw() override { painter.endDraw(); }
-
-    ID2D1RenderTarget* renderTarget() const { return painter.target(); }
-    HRESULT lastEndDraw() const { return painter.lastEndDraw(); }
-
-protected:
-    D2DPainter painter;
 };
 
 } // namespace Toolkit::Win32Platform

@@ -2,6 +2,8 @@
 // taken per editor, and without the host's help the native windows are resized by hand.
 #include "platform/editorsupport.h"
 
+#include "win32factory.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -14,6 +16,11 @@ namespace {
 // uninitialise for it would take away one of the host's own COM initialisations.
 thread_local int oleInitialisations = 0;
 } // namespace
+
+IPlatformFactory& platformFactory() {
+    static Win32Platform::Win32Factory factory;
+    return factory;
+}
 
 void enterEditorThread() {
     if (SUCCEEDED(OleInitialize(nullptr))) {

@@ -16,7 +16,7 @@ GdiplusDrawContext::GdiplusDrawContext(HWND window, const CRect& surface)
     : GdiplusDrawContext(graphicsFor(window), surface) {}
 
 GdiplusDrawContext::GdiplusDrawContext(Gdiplus::GpGraphics* graphics, const CRect& surface)
-    : GdiplusContext<CDrawContext>(graphics, surface) {
+    : PainterContext(surface, graphics) {
     applyDefaults();
 }
 

@@ -2,10 +2,11 @@
 #pragma once
 
 #include "gdipluspainter.h"
+#include "platform/paintercontext.h"
 
 namespace Toolkit::Win32Platform {
 
-class GdiplusDrawContext : public GdiplusContext<CDrawContext> {
+class GdiplusDrawContext : public PainterContext<GdiplusPainter, CDrawContext> {
 public:
     // Draws into `window` (a graphics object for its handle); `surface` is its client area.
     GdiplusDrawContext(HWND window, const CRect& surface);
@@ -13,6 +14,8 @@ public:
     GdiplusDrawContext(Gdiplus::GpGraphics* graphics, const CRect& surface);
 
     bool isKindOf(const char* className) const override;
+    Gdiplus::GpGraphics* graphics() const { return painter.graphics(); }
+    Gdiplus::GpStatus lastError() const { return painter.lastError(); }
 };
 
 } // namespace Toolkit::Win32Platform

@@ -21,7 +21,7 @@ Gdiplus::GpGraphics* graphicsFor(CBitmap* bitmap) {
 } // namespace
 
 GdiplusOffscreenContext::GdiplusOffscreenContext(CBitmap* bitmap)
-    : GdiplusContext<COffscreenContext>(graphicsFor(bitmap), bitmap) {
+    : PainterContext(bitmap, graphicsFor(bitmap)) {
     applyDefaults();
 }
 

@@ -4,8 +4,6 @@
 #include "cdrawcontext.h"
 #include "gdiplusapi.h"
 
-#include <utility>
-
 namespace Toolkit::Win32Platform {
 
 // Draws through one GDI+ graphics object with the state (offset, clip, colours, alpha, line
@@ -27,10 +25,23 @@ public:
     void arc(const CDrawContext& state, const CRect& rect, double startAngle, double endAngle,
              DrawStyle style);
     void ellipse(const CDrawContext& state, const CRect& rect, DrawStyle style);
+    void arc(const CDrawContext& state, const CRect& rect, double startAngle, double endAngle,
+             DrawStyle style, bool fullEllipse) {
+        if (fullEllipse) {
+            ellipse(state, rect, style);
+        } else {
+            arc(state, rect, startAngle, endAngle, style);
+        }
+    }
     void point(const CDrawContext& state, const CPoint& where, const CColor& color);
     void bitmap(const CDrawContext& state, CBitmap* bitmap, const CRect& dest,
                 const CPoint& sourceOffset, float alpha);
+    // The frame's background image repaints every pixel, so there is nothing to clear.
+    void clear(const CDrawContext&, const CRect&) {}
     void flush();
+    // GDI+ draws at any time; a paint ends by flushing the graphics.
+    void beginDraw() {}
+    void endDraw() { flush(); }
 
     Gdiplus::GpGraphics* graphics() const { return gfx; }
     // The status of the last GDI+ call that failed (Ok while none has).
@@ -53,48 +64,5 @@ private:
 
 // The colour as GDI+ ARGB with its alpha scaled by the global alpha (clamped to 0..1).
 Gdiplus::ARGB gdiplusColor(const CColor& color, float globalAlpha);
-
-// The CDrawContext operations of a context that draws with a GdiplusPainter; `Base` is
-// CDrawContext for windows and COffscreenContext for bitmaps.
-template <class Base> class GdiplusContext : public Base {
-public:
-    template <class... BaseArgs>
-    explicit GdiplusContext(Gdiplus::GpGraphics* graphics, BaseArgs&&... baseArgs)
-        : Base(std::forward<BaseArgs>(baseArgs)...), painter(graphics) {}
-
-    void lineTo(const CPoint& point) override {
-        painter.line(*this, this->penLocation(), point);
-        Base::moveTo(point);
-    }
-    void drawLines(const CPoint* points, std::int32_t count) override {
-        painter.lines(*this, points, count);
-    }
-    void drawPolygon(const CPoint* points, std::int32_t count, DrawStyle style) override {
-        painter.polygon(*this, points, count, style);
-    }
-    void drawRect(const CRect& rect, DrawStyle style) override { painter.rect(*this, rect, style); }
-    void drawArc(const CRect& rect, double startAngle, double endAngle, DrawStyle style) override {
-        painter.arc(*this, rect, startAngle, endAngle, style);
-    }
-    void drawEllipse(const CRect& rect, DrawStyle style) override {
-        painter.ellipse(*this, rect, style);
-    }
-    void drawPoint(const CPoint& point, const CColor& color) override {
-        painter.point(*this, point, color);
-    }
-    void drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoint& offset,
-                    float alpha) override {
-        painter.bitmap(*this, bitmap, dest, offset, alpha);
-    }
-    // The frame's background image repaints every pixel, so there is nothing to clear.
-    void clearRect(const CRect&) override {}
-    void endDraw() override { painter.flush(); }
-
-    Gdiplus::GpGraphics* graphics() const { return painter.graphics(); }
-    Gdiplus::GpStatus lastError() const { return painter.lastError(); }
-
-protected:
-    GdiplusPainter painter;
-};
 
 } // namespace Toolkit::Win32Platform

@@ -4,15 +4,6 @@
 #include "win32graphics.h"
 #include "win32timer.h"
 
-namespace Toolkit {
-
-IPlatformFactory& getPlatformFactory() {
-    static Win32Platform::Win32Factory factory;
-    return factory;
-}
-
-} // namespace Toolkit
-
 namespace Toolkit::Win32Platform {
 
 IPlatformFrame* Win32Factory::createFrame(IPlatformFrameCallback* callback, const CRect& size,

@@ -6,7 +6,7 @@
 
 namespace Toolkit::Win32Platform {
 
-// getPlatformFactory() answers the one instance of this class.
+// EditorSupport::platformFactory() answers the one instance of this class.
 class Win32Factory : public IPlatformFactory {
 public:
     // `parentWindow` is the host's HWND; the frame is made even when no window can be.
