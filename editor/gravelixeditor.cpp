@@ -94,6 +94,7 @@ bool gravelixeditor::open(void* ptr) {
         releaseFrame();
         return false;
     }
+    scaleNewFrame();
     frame->setBackground(frontPanelImage);
 
     // Back-panel controls are added hidden; the table order is also the drawing order.

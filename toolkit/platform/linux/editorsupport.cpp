@@ -1,5 +1,5 @@
-// Linux: no host delivers our window's events, so idle pumps them; no OLE, and our child
-// window simply takes a new size.
+// Linux: no host delivers our window's events, so idle pumps them; no OLE, and
+// our child window simply takes a new size.
 #include "platform/editorsupport.h"
 
 #include "linuxplatform.h"
@@ -26,8 +26,8 @@ void wait(std::uint32_t ms) {
     }
 }
 
-// Events are read before the redraw pass, and what that pass invalidated is painted in the
-// same idle call.
+// Events are read before the redraw pass, and what that pass invalidated is
+// painted in the same idle call.
 void beforeFrameIdle() {
     LinuxPlatform::pumpEvents();
 }
@@ -40,6 +40,10 @@ void pumpPaint() {
 
 bool resizeNativeWindows(void* /*nativeWindow*/, std::int32_t /*width*/, std::int32_t /*height*/) {
     return true;
+}
+
+double systemScaleFactor(void* /*parentWindow*/) {
+    return 1.0;
 }
 
 } // namespace Toolkit::EditorSupport

@@ -98,4 +98,10 @@ bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t he
     return true;
 }
 
+// Windows DPI detection is not there yet: the editor opens at 1x unless the player or the host
+// asks for another size.
+double systemScaleFactor(void* /*parentWindow*/) {
+    return 1.0;
+}
+
 } // namespace Toolkit::EditorSupport
