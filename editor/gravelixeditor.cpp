@@ -7,6 +7,7 @@
 #include "toolkit/cframe.h"
 #include "toolkit/ckickbutton.h"
 #include "toolkit/conoffbutton.h"
+#include "toolkit/cscalemenu.h"
 #include "toolkit/platform/iplatformframe.h"
 
 using namespace Toolkit;
@@ -142,7 +143,45 @@ bool gravelixeditor::open(void* ptr) {
 
     setKnobMode(KnobMode::linear);
     backPanelShown = false;
+    frame->registerMouseObserver(this);
     return true;
+}
+
+MouseResult gravelixeditor::onMouseDown(CFrame* onFrame, const CPoint& where,
+                                        const ButtonState& buttons) {
+    if (scaleMenu) {
+        if (scaleMenu->bounds().pointInside(where)) {
+            return mouseNotHandled; // the menu takes it
+        }
+        // A press anywhere else only closes the menu.
+        closeSizeMenu();
+        return mouseHandled;
+    }
+    if (!(buttons.value() & rightButton) || onFrame->viewAtPoint(where, true)) {
+        return mouseNotHandled;
+    }
+    openSizeMenu(where);
+    return mouseHandled;
+}
+
+void gravelixeditor::openSizeMenu(const CPoint& where) {
+    if (!frame || scaleMenu) {
+        return;
+    }
+    scaleMenu = new CScaleMenu(where, frame->bounds(), scaleFactor(), [this](double scale) {
+        closeSizeMenu();
+        setPlayerScaleFactor(scale);
+    });
+    // On top of everything; the frame owns it from here.
+    frame->addView(scaleMenu);
+}
+
+void gravelixeditor::closeSizeMenu() {
+    CScaleMenu* menu = scaleMenu;
+    scaleMenu = nullptr;
+    if (frame && menu) {
+        frame->removeView(menu, true);
+    }
 }
 
 void gravelixeditor::close() {
@@ -153,6 +192,10 @@ void gravelixeditor::close() {
 void gravelixeditor::releaseFrame() {
     CFrame* old = frame;
     frame = nullptr;
+    scaleMenu = nullptr; // the frame's child, gone with it
+    if (old) {
+        old->unregisterMouseObserver(this);
+    }
     if (old) {
         old->releaseReference();
     }

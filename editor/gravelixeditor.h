@@ -5,6 +5,7 @@
 
 #include "aeffguieditor.h"
 #include "toolkit/ccontrollistener.h"
+#include "toolkit/cframe.h"
 
 #include <array>
 #include <atomic>
@@ -16,9 +17,14 @@ class CBitmap;
 class CControl;
 class CKickButton;
 class COnOffButton;
+class CScaleMenu;
 } // namespace Toolkit
 
-class gravelixeditor : public AEffGUIEditor, public Toolkit::CControlListener {
+// A right-click on the pedal where there is no control opens the size menu (CScaleMenu); the
+// choice goes to the editor base's setPlayerScaleFactor.
+class gravelixeditor : public AEffGUIEditor,
+                       public Toolkit::CControlListener,
+                       private Toolkit::IMouseObserver {
 public:
     // Loads the two panel images and takes the front panel's size as the window size; no
     // window exists yet.
@@ -39,6 +45,9 @@ public:
 
     // Editor thread: a control changed through a user gesture.
     void valueChanged(Toolkit::CControl* control) override;
+
+    // The size menu while it is shown (owned by the frame), else null.
+    Toolkit::CScaleMenu* sizeMenu() const { return scaleMenu; }
 
 protected:
     // The twelve controls, valid while the window is open (the frame owns them).
@@ -75,6 +84,16 @@ private:
     Toolkit::CControl* controlFor(VstInt32 index) const;
     void applyToldValues();
     void releaseFrame();
+    void openSizeMenu(const Toolkit::CPoint& where);
+    void closeSizeMenu();
+
+    // IMouseObserver: sees every press before the views.
+    void onMouseEntered(Toolkit::CView*, Toolkit::CFrame*) override {}
+    void onMouseExited(Toolkit::CView*, Toolkit::CFrame*) override {}
+    Toolkit::MouseResult onMouseDown(Toolkit::CFrame* frame, const Toolkit::CPoint& where,
+                                     const Toolkit::ButtonState& buttons) override;
+
+    Toolkit::CScaleMenu* scaleMenu = nullptr;
 
     // Values told by setParameter, one slot per parameter, and which slots are new.
     std::array<std::atomic<float>, kParameters> toldValues{};
