@@ -2,6 +2,8 @@
 // taken per editor, and without the host's help the native windows are resized by hand.
 #include "platform/editorsupport.h"
 
+#include "windowdpi.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -98,10 +100,9 @@ bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t he
     return true;
 }
 
-// Windows DPI detection is not there yet: the editor opens at 1x unless the player or the host
-// asks for another size.
-double systemScaleFactor(void* /*parentWindow*/) {
-    return 1.0;
+// 96 dpi is 1x. A host that is not DPI aware gets 1x, and Windows stretches its windows.
+double systemScaleFactor(void* parentWindow) {
+    return Win32Platform::windowDpi(static_cast<HWND>(parentWindow)) / 96.0;
 }
 
 } // namespace Toolkit::EditorSupport
