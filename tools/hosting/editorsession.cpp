@@ -36,6 +36,7 @@ EditorSession::EditorSession(const PluginHost& plugin, double scale) : plugin_(p
     if (!(plugin.effect()->flags & effFlagsHasEditor)) {
         throw std::runtime_error("'" + plugin.path() + "' has no editor");
     }
+    HostWindow::declareDpiAware();
     if (scale > 0.0) {
         plugin.dispatch(effVendorSpecific, kScaleMessage, kScaleValue, nullptr,
                         static_cast<float>(scale));
