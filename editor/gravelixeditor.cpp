@@ -8,6 +8,7 @@
 #include "toolkit/ckickbutton.h"
 #include "toolkit/conoffbutton.h"
 #include "toolkit/cscalemenu.h"
+#include "toolkit/platform/iplatformbitmap.h"
 #include "toolkit/platform/iplatformframe.h"
 
 using namespace Toolkit;
@@ -24,11 +25,15 @@ constexpr double kFaderImageHeight = 102;
 constexpr std::int32_t kNoParameterTag = 11;
 
 // The new bitmap is made before the old one goes, so that an image this editor alone held stays
-// decoded in the shared cache instead of being freed and decoded again.
+// decoded in the shared cache instead of being freed and decoded again; the same for the
+// double-size variant the old one found, which the new one takes over.
 void loadImage(CBitmap*& slot, std::int32_t id) {
     CBitmap* old = slot;
     slot = new CBitmap(CResourceRef(id));
     if (old) {
+        if (IPlatformBitmap* variant = old->doubleSizePlatformBitmap()) {
+            slot->setDoubleSizePlatformBitmap(variant);
+        }
         old->releaseReference();
     }
 }
