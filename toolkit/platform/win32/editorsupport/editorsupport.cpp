@@ -98,6 +98,11 @@ bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t he
     return true;
 }
 
+// Not yet: decoding on another thread needs COM (imaging component) and GDI+ set up there.
+bool decodesAheadOffThread() {
+    return false;
+}
+
 // Windows DPI detection is not there yet: the editor opens at 1x unless the player or the host
 // asks for another size.
 double systemScaleFactor(void* /*parentWindow*/) {
