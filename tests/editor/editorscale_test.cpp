@@ -380,6 +380,18 @@ TEST_F(ScaledEditorTest, ABrokenSettingsFileLeavesTheOtherSources) {
     EXPECT_EQ(editorSize(), std::make_pair(540, 950));
 }
 
+TEST_F(ScaledEditorTest, InstancesDroppedWhileDecodingAheadGoCleanly) {
+    // Each new editor starts decoding on a thread of its own; deleting the effect at once must
+    // stop and join it, not leave it running into a freed editor or an unloaded library.
+    setXftDpi("192"); // the 2x images, the most work
+    for (int i = 0; i < 10; ++i) {
+        load();
+        plugin.reset();
+    }
+    load();
+    EXPECT_EQ(editorSize(), std::make_pair(540, 950));
+}
+
 // ---- Sharp artwork at 2x ------------------------------------------------------------------
 
 TEST_F(ScaledEditorTest, At2xBothPanelsMatchTheirGoldensAndTheir1xPictures) {
