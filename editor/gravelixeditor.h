@@ -10,6 +10,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <thread>
+#include <vector>
 
 namespace Toolkit {
 class CAnimKnob;
@@ -94,6 +96,13 @@ private:
                                      const Toolkit::ButtonState& buttons) override;
 
     Toolkit::CScaleMenu* scaleMenu = nullptr;
+
+    // Decodes the front face's images at the likely scale while the host has not opened the
+    // editor yet; its bitmaps keep them decoded and are the thread's alone until it is joined.
+    void startDecodingAhead();
+    std::thread decodeAhead;
+    std::vector<Toolkit::CBitmap*> decodedAhead;
+    std::atomic<bool> stopDecodingAhead{false};
 
     // Values told by setParameter, one slot per parameter, and which slots are new.
     std::array<std::atomic<float>, kParameters> toldValues{};

@@ -77,6 +77,8 @@ public:
     void setSettingsFolder(const std::filesystem::path& folder);
 
 protected:
+    // The player's choice as read at construction or the last open; 0 for none.
+    double playerScaleFactor() const { return playerScale; }
     // Called by the derived editor's open right after it made the frame: sets the frame to
     // scaleFactor() without asking the host, which has sized its window from getRect.
     void scaleNewFrame();

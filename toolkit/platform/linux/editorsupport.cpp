@@ -71,6 +71,11 @@ bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t he
     return true;
 }
 
+// cairo and the PNG decoder need nothing per thread.
+bool decodesAheadOffThread() {
+    return true;
+}
+
 // One desktop-wide setting on X11, whichever window asks.
 double systemScaleFactor(void* /*parentWindow*/) {
     return LinuxPlatform::systemScale();

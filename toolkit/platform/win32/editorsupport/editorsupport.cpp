@@ -100,6 +100,11 @@ bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t he
     return true;
 }
 
+// Not yet: decoding on another thread needs COM (imaging component) and GDI+ set up there.
+bool decodesAheadOffThread() {
+    return false;
+}
+
 // 96 dpi is 1x. A host that is not DPI aware gets 1x, and Windows stretches its windows.
 double systemScaleFactor(void* parentWindow) {
     return Win32Platform::windowDpi(static_cast<HWND>(parentWindow)) / 96.0;
