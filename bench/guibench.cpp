@@ -1,10 +1,11 @@
 // What a host waits for outside the audio path, measured as a host sees it: the plug-in library
 // loaded with dlopen, VSTPluginMain for the first instance of a fresh process and for later
-// ones, effEditOpen until the first paint reaches the screen (first editor of a fresh process,
-// and a second instance's), a full-window repaint, and an editor idle call with nothing to
-// repaint. Wall-clock times: google-benchmark's time is the mean, the counters "best" and
-// "median" are in seconds with an SI prefix (390n is 390 ns, 0.51m is 0.51 ms). The
-// editor figures need an X display (scripts/with-display.sh) and are skipped without one.
+// ones, effEditOpen until the first paint reaches the screen (first editor of a fresh process
+// at 1x and at 2x, and a later instance's at 1x, 1.5x and 2x; the scale told as a host tells
+// it), a full-window repaint, and an editor idle call with nothing to repaint. Wall-clock times:
+// google-benchmark's time is the mean, the counters "best" and "median" are in seconds with an SI
+// prefix (390n is 390 ns, 0.51m is 0.51 ms). The editor figures need an X display
+// (scripts/with-display.sh) and are skipped without one.
 #include <benchmark/benchmark.h>
 
 #include "plugin/aeffect.h"
@@ -55,6 +56,14 @@ Entry loadEntry() {
 
 VstIntPtr dispatch(AEffect* effect, VstInt32 opcode, void* ptr = nullptr) {
     return effect->dispatcher(effect, opcode, 0, 0, ptr, 0.0f);
+}
+
+// The host's vendor-specific message with the editor's scale; 1 tells nothing.
+void tellScale(AEffect* effect, double scale) {
+    if (scale != 1.0) {
+        effect->dispatcher(effect, effVendorSpecific, 0x50726553 /* 'PreS' */,
+                           0x41654373 /* 'AeCs' */, nullptr, static_cast<float>(scale));
+    }
 }
 
 AEffect* openInstance(Entry entry) {
@@ -184,7 +193,7 @@ void report(benchmark::State& state, std::vector<double>& seconds) {
 
 // Prints the seconds that VSTPluginMain (and with `editor`, effEditOpen until the first paint)
 // took in this process, in which nothing of the plug-in ran before.
-int firstInProcess(bool editor) {
+int firstInProcess(bool editor, double scale = 1.0) {
     Entry entry = loadEntry();
     if (!entry) {
         return 1;
@@ -204,6 +213,7 @@ int firstInProcess(bool editor) {
     }
     dispatch(effect, effOpen);
     if (editor) {
+        tellScale(effect, scale);
         start = Clock::now();
         dispatch(effect, effEditOpen, host->parent());
         if (!host->idleUntilProbeChanges(effect, 0)) {
@@ -280,6 +290,14 @@ BENCHMARK(BM_FirstEditorOpenInProcess)
     ->Iterations(15)
     ->Unit(benchmark::kMillisecond);
 
+void BM_FirstEditorOpenInProcess2x(benchmark::State& state) {
+    childBenchmark(state, "--first-editor-2x");
+}
+BENCHMARK(BM_FirstEditorOpenInProcess2x)
+    ->UseManualTime()
+    ->Iterations(15)
+    ->Unit(benchmark::kMillisecond);
+
 // ---- In this process, with a first instance alive whose editor has been open ------------------
 
 struct Session {
@@ -338,9 +356,11 @@ void BM_SecondEditorOpenFirstPaint(benchmark::State& state) {
         state.SkipWithError("no X display or no editor");
         return;
     }
+    const double scale = state.range(0) / 100.0;
     std::vector<double> samples;
     for (auto _ : state) {
         AEffect* second = openInstance(s.entry);
+        tellScale(second, scale);
         const auto start = Clock::now();
         dispatch(second, effEditOpen, s.host.parent());
         const bool painted = s.host.idleUntilProbeChanges(second, 0);
@@ -357,7 +377,51 @@ void BM_SecondEditorOpenFirstPaint(benchmark::State& state) {
     }
     report(state, samples);
 }
-BENCHMARK(BM_SecondEditorOpenFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond);
+// The argument is the scale in percent.
+BENCHMARK(BM_SecondEditorOpenFirstPaint)
+    ->Arg(100)
+    ->Arg(150)
+    ->Arg(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The same instance's editor closed and opened again at a scale (in percent) it has shown before.
+void BM_ReopenEditorFirstPaint(benchmark::State& state) {
+    Session& s = session();
+    if (!s.editorOk) {
+        state.SkipWithError("no X display or no editor");
+        return;
+    }
+    AEffect* effect = openInstance(s.entry);
+    tellScale(effect, state.range(0) / 100.0);
+    dispatch(effect, effEditOpen, s.host.parent());
+    s.host.idleUntilProbeChanges(effect, 0);
+    dispatch(effect, effEditClose);
+    s.host.waitForBlack();
+    std::vector<double> samples;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        dispatch(effect, effEditOpen, s.host.parent());
+        const bool painted = s.host.idleUntilProbeChanges(effect, 0);
+        const double seconds = secondsSince(start);
+        dispatch(effect, effEditClose);
+        if (!painted) {
+            state.SkipWithError("the editor never painted");
+            break;
+        }
+        samples.push_back(seconds);
+        state.SetIterationTime(seconds);
+        s.host.waitForBlack();
+    }
+    closeInstance(effect);
+    report(state, samples);
+}
+BENCHMARK(BM_ReopenEditorFirstPaint)
+    ->Arg(100)
+    ->Arg(150)
+    ->Arg(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Editor of the first instance open and painted for the next two.
 bool openFirstEditor(benchmark::State& state) {
@@ -413,6 +477,12 @@ BENCHMARK(BM_IdleNothingToRepaint)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
+    // No player's choice from this user's settings: the scale is the one each benchmark tells.
+    setenv("XDG_CONFIG_HOME", "/nonexistent/gravelix-gui-bench", 1);
+    unsetenv("GDK_SCALE");
+    if (argc == 2 && std::strcmp(argv[1], "--first-editor-2x") == 0) {
+        return firstInProcess(true, 2.0);
+    }
     if (argc == 2 && std::strcmp(argv[1], "--first-instance") == 0) {
         return firstInProcess(false);
     }

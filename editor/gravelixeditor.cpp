@@ -8,7 +8,13 @@
 #include "toolkit/cframe.h"
 #include "toolkit/ckickbutton.h"
 #include "toolkit/conoffbutton.h"
+#include "toolkit/cscalemenu.h"
+#include "toolkit/platform/editorsupport.h"
+#include "toolkit/platform/iplatformbitmap.h"
 #include "toolkit/platform/iplatformframe.h"
+#include "toolkit/scalefactor.h"
+
+#include <system_error>
 
 using namespace Toolkit;
 
@@ -25,11 +31,15 @@ constexpr std::int32_t kNoParameterTag = 11;
 static_assert(!isParameter(kNoParameterTag));
 
 // The new bitmap is made before the old one goes, so that an image this editor alone held stays
-// decoded in the shared cache instead of being freed and decoded again.
+// decoded in the shared cache instead of being freed and decoded again; the same for the
+// double-size variant the old one found, which the new one takes over.
 void loadImage(CBitmap*& slot, std::int32_t id) {
     CBitmap* old = slot;
     slot = new CBitmap(CResourceRef(id));
     if (old) {
+        if (IPlatformBitmap* variant = old->doubleSizePlatformBitmap()) {
+            slot->setDoubleSizePlatformBitmap(variant);
+        }
         old->releaseReference();
     }
 }
@@ -50,9 +60,46 @@ gravelixeditor::gravelixeditor(AudioEffect* effect) : AEffGUIEditor(effect) {
     rect.left = 0;
     rect.bottom = static_cast<std::int16_t>(frontPanelImage->height());
     rect.right = static_cast<std::int16_t>(frontPanelImage->width());
+    startDecodingAhead();
+}
+
+void gravelixeditor::startDecodingAhead() {
+    if (!EditorSupport::decodesAheadOffThread()) {
+        return;
+    }
+    const double chosen = playerScaleFactor();
+    try {
+        decodeAhead = std::thread([this, chosen] {
+            const double scale =
+                chosen > 0.0 ? chosen
+                             : nearestSupportedScale(EditorSupport::systemScaleFactor(nullptr));
+            // The biggest first: the editor thread decodes the others meanwhile if it opens now.
+            for (const std::int32_t id : {kKnobImageId, kFrontPanelImageId, kFootswitchImageId,
+                                          kTweakImageId, kLedImageId}) {
+                if (stopDecodingAhead.load(std::memory_order_relaxed)) {
+                    break;
+                }
+                auto* bitmap = new CBitmap(CResourceRef(id));
+                double pixelsPerUnit = 1.0;
+                if (IPlatformBitmap* image = bitmap->platformBitmapFor(scale, pixelsPerUnit)) {
+                    image->prepare();
+                }
+                decodedAhead.push_back(bitmap);
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the images decode when first drawn, as without this.
+    }
 }
 
 gravelixeditor::~gravelixeditor() {
+    stopDecodingAhead.store(true, std::memory_order_relaxed);
+    if (decodeAhead.joinable()) {
+        decodeAhead.join();
+    }
+    for (CBitmap* bitmap : decodedAhead) {
+        bitmap->releaseReference();
+    }
     // A host may destroy the effect without closing the editor first; the window must not
     // outlive the listener its controls call.
     if (frame) {
@@ -96,6 +143,7 @@ bool gravelixeditor::open(void* ptr) {
         releaseFrame();
         return false;
     }
+    scaleNewFrame();
     frame->setBackground(frontPanelImage);
 
     // Back-panel controls are added hidden; the table order is also the drawing order.
@@ -144,7 +192,45 @@ bool gravelixeditor::open(void* ptr) {
 
     setKnobMode(KnobMode::linear);
     backPanelShown = false;
+    frame->registerMouseObserver(this);
     return true;
+}
+
+MouseResult gravelixeditor::onMouseDown(CFrame* onFrame, const CPoint& where,
+                                        const ButtonState& buttons) {
+    if (scaleMenu) {
+        if (scaleMenu->bounds().pointInside(where)) {
+            return mouseNotHandled; // the menu takes it
+        }
+        // A press anywhere else only closes the menu.
+        closeSizeMenu();
+        return mouseHandled;
+    }
+    if (!(buttons.value() & rightButton) || onFrame->viewAtPoint(where, true)) {
+        return mouseNotHandled;
+    }
+    openSizeMenu(where);
+    return mouseHandled;
+}
+
+void gravelixeditor::openSizeMenu(const CPoint& where) {
+    if (!frame || scaleMenu) {
+        return;
+    }
+    scaleMenu = new CScaleMenu(where, frame->bounds(), scaleFactor(), [this](double scale) {
+        closeSizeMenu();
+        setPlayerScaleFactor(scale);
+    });
+    // On top of everything; the frame owns it from here.
+    frame->addView(scaleMenu);
+}
+
+void gravelixeditor::closeSizeMenu() {
+    CScaleMenu* menu = scaleMenu;
+    scaleMenu = nullptr;
+    if (frame && menu) {
+        frame->removeView(menu, true);
+    }
 }
 
 void gravelixeditor::close() {
@@ -155,6 +241,10 @@ void gravelixeditor::close() {
 void gravelixeditor::releaseFrame() {
     CFrame* old = frame;
     frame = nullptr;
+    scaleMenu = nullptr; // the frame's child, gone with it
+    if (old) {
+        old->unregisterMouseObserver(this);
+    }
     if (old) {
         old->releaseReference();
     }

@@ -6,10 +6,13 @@
 #include "aeffguieditor.h"
 #include "parametertable.h"
 #include "toolkit/ccontrollistener.h"
+#include "toolkit/cframe.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <thread>
+#include <vector>
 
 namespace Toolkit {
 class CAnimKnob;
@@ -17,9 +20,14 @@ class CBitmap;
 class CControl;
 class CKickButton;
 class COnOffButton;
+class CScaleMenu;
 } // namespace Toolkit
 
-class gravelixeditor : public AEffGUIEditor, public Toolkit::CControlListener {
+// A right-click on the pedal where there is no control opens the size menu (CScaleMenu); the
+// choice goes to the editor base's setPlayerScaleFactor.
+class gravelixeditor : public AEffGUIEditor,
+                       public Toolkit::CControlListener,
+                       private Toolkit::IMouseObserver {
 public:
     // Loads the two panel images and takes the front panel's size as the window size; no
     // window exists yet.
@@ -40,6 +48,9 @@ public:
 
     // Editor thread: a control changed through a user gesture.
     void valueChanged(Toolkit::CControl* control) override;
+
+    // The size menu while it is shown (owned by the frame), else null.
+    Toolkit::CScaleMenu* sizeMenu() const { return scaleMenu; }
 
 protected:
     // The twelve controls, valid while the window is open (the frame owns them).
@@ -74,6 +85,23 @@ private:
     Toolkit::CControl* controlFor(VstInt32 index) const;
     void applyToldValues();
     void releaseFrame();
+    void openSizeMenu(const Toolkit::CPoint& where);
+    void closeSizeMenu();
+
+    // IMouseObserver: sees every press before the views.
+    void onMouseEntered(Toolkit::CView*, Toolkit::CFrame*) override {}
+    void onMouseExited(Toolkit::CView*, Toolkit::CFrame*) override {}
+    Toolkit::MouseResult onMouseDown(Toolkit::CFrame* frame, const Toolkit::CPoint& where,
+                                     const Toolkit::ButtonState& buttons) override;
+
+    Toolkit::CScaleMenu* scaleMenu = nullptr;
+
+    // Decodes the front face's images at the likely scale while the host has not opened the
+    // editor yet; its bitmaps keep them decoded and are the thread's alone until it is joined.
+    void startDecodingAhead();
+    std::thread decodeAhead;
+    std::vector<Toolkit::CBitmap*> decodedAhead;
+    std::atomic<bool> stopDecodingAhead{false};
 
     // Values told by setParameter, one slot per parameter, and which slots are new.
     std::array<std::atomic<float>, kParameterCount> toldValues{};

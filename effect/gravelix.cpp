@@ -402,6 +402,16 @@ bool Gravelix::getProductString(char* text) {
     return true;
 }
 
+VstIntPtr Gravelix::vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* /*ptrArg*/,
+                                   float floatArg) {
+    // Editor thread: hosts send it around opening the editor, like the other editor calls.
+    if (lArg != kHostScaleMessage || lArg2 != kHostScaleValue || !editor) {
+        return 0;
+    }
+    static_cast<AEffGUIEditor*>(editor)->setHostScaleFactor(floatArg);
+    return 1;
+}
+
 VstInt32 Gravelix::getVendorVersion() {
     return kVendorVersion;
 }

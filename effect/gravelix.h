@@ -48,6 +48,12 @@ public:
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override;
+    // The host's window scale ('PreS', 'AeCs', the factor in floatArg): passed to the editor,
+    // answered 1. Everything else 0.
+    VstIntPtr vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float floatArg) override;
+
+    static constexpr VstInt32 kHostScaleMessage = 0x50726553; // 'PreS'
+    static constexpr VstIntPtr kHostScaleValue = 0x41654373;  // 'AeCs'
 
     virtual void stereo2string(float value, char* text, VstInt32 maxLen);
     virtual void onOff2string(float value, char* text, VstInt32 maxLen);

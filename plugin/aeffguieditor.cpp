@@ -5,6 +5,8 @@
 #include "toolkit/platform/editorsupport.h"
 #include "toolkit/platform/iplatformfactory.h"
 #include "toolkit/platform/iplatformframe.h"
+#include "toolkit/scalefactor.h"
+#include "usersettings.h"
 
 #include <cmath>
 #include <limits>
@@ -57,6 +59,8 @@ AEffGUIEditor::AEffGUIEditor(AudioEffect* effect)
     systemWindow = nullptr;
     lastTicks = getTicks();
     Toolkit::EditorSupport::enterEditorThread();
+    settingsFolder = UserSettings::defaultFolder();
+    readSettings();
 }
 
 AEffGUIEditor::~AEffGUIEditor() {
@@ -67,13 +71,85 @@ bool AEffGUIEditor::getRect(ERect** ppRect) {
     if (!ppRect) {
         return false;
     }
-    *ppRect = &rect;
+    const double scale = scaleFactor();
+    if (scale == 1.0) {
+        *ppRect = &rect;
+        return true;
+    }
+    // The same rounding as the frame's window, so the host's window fits it exactly.
+    const Toolkit::CRect scaled =
+        Toolkit::scaledOutward(Toolkit::CRect(rect.left, rect.top, rect.right, rect.bottom), scale);
+    scaledRect.left = static_cast<std::int16_t>(scaled.left);
+    scaledRect.top = static_cast<std::int16_t>(scaled.top);
+    scaledRect.right = static_cast<std::int16_t>(scaled.right);
+    scaledRect.bottom = static_cast<std::int16_t>(scaled.bottom);
+    *ppRect = &scaledRect;
     return true;
 }
 
 bool AEffGUIEditor::open(void* ptr) {
     systemWindow = ptr;
+    readSettings();
+    // The system's answer for this window replaces whatever getRect found before.
+    systemScale = 0.0;
     return false;
+}
+
+void AEffGUIEditor::setSettingsFolder(const std::filesystem::path& folder) {
+    settingsFolder = folder;
+    readSettings();
+}
+
+void AEffGUIEditor::readSettings() {
+    playerScale = UserSettings(settingsFolder).read().editorScale;
+}
+
+double AEffGUIEditor::scaleFactor() {
+    if (playerScale > 0.0) {
+        return Toolkit::nearestSupportedScale(playerScale);
+    }
+    if (hostScale > 0.0) {
+        return Toolkit::nearestSupportedScale(hostScale);
+    }
+    if (!(systemScale > 0.0)) {
+        systemScale = Toolkit::EditorSupport::systemScaleFactor(systemWindow);
+    }
+    return Toolkit::nearestSupportedScale(systemScale);
+}
+
+void AEffGUIEditor::setHostScaleFactor(double scale) {
+    hostScale = std::isfinite(scale) && scale > 0.0 ? scale : 0.0;
+    applyScaleFactor();
+}
+
+bool AEffGUIEditor::setPlayerScaleFactor(double scale) {
+    const double chosen = Toolkit::nearestSupportedScale(scale);
+    playerScale = chosen;
+    UserSettings settings(settingsFolder);
+    UserSettings::Values values = settings.read();
+    values.editorScale = chosen;
+    // A folder that cannot be written costs only the memory of the choice in later editors.
+    settings.write(values);
+    return applyScaleFactor();
+}
+
+void AEffGUIEditor::systemScaleChanged(double scale) {
+    systemScale = std::isfinite(scale) && scale > 0.0 ? scale : 0.0;
+    applyScaleFactor();
+}
+
+bool AEffGUIEditor::applyScaleFactor() {
+    if (!frame) {
+        return true;
+    }
+    Toolkit::SharedGuard<Toolkit::CFrame> hold(frame);
+    return hold->setScaleFactor(scaleFactor());
+}
+
+void AEffGUIEditor::scaleNewFrame() {
+    sizingNewFrame = true;
+    applyScaleFactor();
+    sizingNewFrame = false;
 }
 
 void AEffGUIEditor::idle() {
@@ -170,6 +246,9 @@ void AEffGUIEditor::endEdit(std::int32_t index) {
 
 bool AEffGUIEditor::beforeSizeChange(const Toolkit::CRect& newSize,
                                      const Toolkit::CRect& /*oldSize*/) {
+    if (sizingNewFrame) {
+        return true;
+    }
     AudioEffectX* x = extendedEffect();
     char capability[] = "sizeWindow";
     if (x && x->canHostDo(capability) != 0) {

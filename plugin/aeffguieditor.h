@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 
 class AudioEffectX;
 
@@ -35,6 +36,7 @@ public:
     explicit AEffGUIEditor(AudioEffect* effect);
     ~AEffGUIEditor() override;
 
+    // The editor's rectangle at the scale it has or will open with (scaleFactor()).
     bool getRect(ERect** ppRect) override;
     // Records the host's parent window; answers false (the derived editor builds the window).
     bool open(void* ptr) override;
@@ -65,7 +67,30 @@ public:
     // The window system the derived editor builds its frame on.
     Toolkit::IPlatformFactory& platformFactory() const { return *platform; }
 
+    // Device pixels per unit of the 1x layout in `rect`. Sources, first match wins: the
+    // player's choice (kept in the user settings), the host's (setHostScaleFactor), the
+    // system's for the host's window, else 1; rounded to the nearest supported factor.
+    double scaleFactor();
+    // The host's scale for our window (its vendor-specific message); an open editor follows
+    // at once. Not a positive finite number: forgotten.
+    void setHostScaleFactor(double scale);
+    // The player's choice from the editor: kept for every later editor (in the settings file
+    // when it can be written) and applied at once. False when the window could not take it.
+    bool setPlayerScaleFactor(double scale);
+    void systemScaleChanged(double systemScale) override;
+    // Where the player's choice is kept; defaults to UserSettings::defaultFolder(). Read again
+    // at every open, so a choice made in another editor counts there too.
+    void setSettingsFolder(const std::filesystem::path& folder);
+
 protected:
+    // The player's choice as read at construction or the last open; 0 for none.
+    double playerScaleFactor() const { return playerScale; }
+    // Called by the derived editor's open right after it made the frame: sets the frame to
+    // scaleFactor() without asking the host, which has sized its window from getRect.
+    void scaleNewFrame();
+    // Sets an open frame to scaleFactor(), through beforeSizeChange.
+    bool applyScaleFactor();
+
     ERect rect{};
     // doIdleStuff runs no full pass before this tick.
     std::uint32_t lastTicks = 0;
@@ -77,8 +102,18 @@ private:
     AudioEffectX* extendedEffect() const;
     bool isEffectParameter(std::int32_t index) const;
 
+    void readSettings();
+
     EditorClock* clock = nullptr;
     Toolkit::IPlatformFactory* platform;
+    // The rectangle getRect answers above 1x.
+    ERect scaledRect{};
+    std::filesystem::path settingsFolder;
+    // 0 where the source has said nothing.
+    double playerScale = 0.0;
+    double hostScale = 0.0;
+    double systemScale = 0.0;
+    bool sizingNewFrame = false;
     // Shared by every editor in the library, which may open on threads of their own.
     static std::atomic<VstInt32> knobMode;
 };

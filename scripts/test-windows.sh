@@ -40,9 +40,10 @@ reg() {
   timeout 60 wine reg add "$1" /v "$2" /d "$3" /f >/dev/null 2>&1 ||
     echo "test-windows.sh: warning: setting $1 $2 answered $?" >&2
 }
-# A virtual desktop: without a window manager DestroyWindow would wait for one.
+# A virtual desktop: without a window manager DestroyWindow would wait for one. As large as the
+# display, so the 2x editor (540 x 950) fits on it whole and reads back from the screen.
 reg 'HKCU\Software\Wine\Explorer' Desktop Default
-reg 'HKCU\Software\Wine\Explorer\Desktops' Default 1024x768
+reg 'HKCU\Software\Wine\Explorer\Desktops' Default 1280x1024
 reg 'HKCU\Software\Wine\Direct3D' renderer vulkan
 # The explorer already running keeps its old mode: restart the server so the keys take effect.
 wineserver -k >/dev/null 2>&1 || true

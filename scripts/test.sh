@@ -16,6 +16,12 @@ scripts/build.sh "$dir" "$@"
 # Tests labelled x11 drive the one pointer and keyboard of the shared display with real input,
 # so they run one at a time; everything else runs in parallel.
 status=0
+# The editor takes its size from the user's settings and the desktop: the tests start from
+# neither (the scale tests set their own).
+XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_CONFIG_HOME
+trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
+unset GDK_SCALE
 scripts/with-display.sh ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 300 \
   -LE x11 || status=1
 scripts/with-display.sh ctest --test-dir "$dir" --output-on-failure --timeout 300 -L x11 || status=1

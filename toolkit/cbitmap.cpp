@@ -21,6 +21,7 @@ CBitmap::CBitmap(IPlatformBitmap* platformBitmap) {
 }
 
 CBitmap::~CBitmap() {
+    setDoubleSizePlatformBitmap(nullptr);
     setPlatformBitmap(nullptr);
 }
 
@@ -53,6 +54,56 @@ void CBitmap::setPlatformBitmap(IPlatformBitmap* bitmap) {
         platform->releaseReference();
     }
     platform = bitmap;
+    // A variant belongs to the image it was made for.
+    if (doubleSize) {
+        doubleSize->releaseReference();
+        doubleSize = nullptr;
+    }
+    doubleSizeLooked = false;
+}
+
+IPlatformBitmap* CBitmap::platformBitmapFor(double scale, double& pixelsPerUnit) {
+    pixelsPerUnit = 1.0;
+    if (!platform || scale == 1.0) {
+        return platform;
+    }
+    if (!doubleSizeLooked) {
+        doubleSizeLooked = true;
+        // Resource ids are 16 bits: an id whose variant would not be one has none.
+        if (!doubleSize && resource.kind() == CResourceRef::kNumeric && resource.id() > 0 &&
+            resource.id() <= 0xffff - kDoubleSizeIdOffset) {
+            if (IPlatformBitmap* found = getPlatformFactory().createBitmapFromResource(
+                    CResourceRef(resource.id() + kDoubleSizeIdOffset))) {
+                setDoubleSizePlatformBitmap(found);
+                found->releaseReference();
+            }
+        }
+    }
+    if (doubleSize) {
+        pixelsPerUnit = 2.0;
+        return doubleSize;
+    }
+    return platform;
+}
+
+bool CBitmap::setDoubleSizePlatformBitmap(IPlatformBitmap* bitmap) {
+    if (bitmap == doubleSize) {
+        return true;
+    }
+    if (bitmap) {
+        const CPoint own = platform ? platform->size() : CPoint();
+        const CPoint twice = bitmap->size();
+        if (own.x <= 0.0 || own.y <= 0.0 || twice.x != 2.0 * own.x || twice.y != 2.0 * own.y) {
+            return false;
+        }
+        bitmap->addReference();
+    }
+    if (doubleSize) {
+        doubleSize->releaseReference();
+    }
+    doubleSize = bitmap;
+    doubleSizeLooked = true;
+    return true;
 }
 
 } // namespace Toolkit

@@ -1,8 +1,17 @@
 #include "cdrawcontext.h"
 
+#include "scalefactor.h"
+
 namespace Toolkit {
 
-CDrawContext::CDrawContext(const CRect& surfaceRect) : surface(surfaceRect) {
+CDrawContext::CDrawContext(const CRect& surfaceRect)
+    : surface(surfaceRect), pixelSurface(surfaceRect) {
+    currentState.clip = surface;
+}
+
+void CDrawContext::setScaleFactor(double newScale) {
+    scale = nearestSupportedScale(newScale);
+    surface = scale == 1.0 ? pixelSurface : unscaledOutward(pixelSurface, scale);
     currentState.clip = surface;
 }
 

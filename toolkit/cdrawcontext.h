@@ -63,6 +63,11 @@ public:
     virtual void beginDraw() {}
     virtual void endDraw() {}
     virtual void applyDefaults();
+    // Device pixels per drawing unit. A window context of a frame above 1x draws every
+    // operation that many times larger (its platform frame sets it); the surface rectangle
+    // becomes the device surface in units, rounded outwards, and the clip is reset to it.
+    // Back-ends that keep their own transform override it and call this one.
+    virtual void setScaleFactor(double scale);
 
     bool isKindOf(const char* className) const override;
 
@@ -79,8 +84,10 @@ public:
     const CPoint& penLocation() const { return currentState.penLoc; }
     CFontDesc* font() const { return currentState.font; }
     const CRect& surfaceRect() const { return surface; }
-    // The stored clip in device coordinates, for back-ends.
+    // The stored clip in device coordinates, for back-ends (in drawing units: multiply by
+    // scaleFactor() for pixels).
     const CRect& deviceClipRect() const { return currentState.clip; }
+    double scaleFactor() const { return scale; }
 
 protected:
     struct State {
@@ -98,6 +105,8 @@ protected:
     };
 
     CRect surface;
+    CRect pixelSurface;
+    double scale = 1.0;
     State currentState;
     std::vector<State> stateStack;
 };

@@ -2,6 +2,7 @@
 
 #include "cdrawcontext.h"
 #include "platform/iplatformfactory.h"
+#include "scalefactor.h"
 
 #include <algorithm>
 
@@ -111,7 +112,7 @@ void CFrame::drawInRect(CDrawContext* context, const CRect& updateRect) {
 
 void CFrame::invalidateRect(const CRect& rect) {
     if (isShown() && platform) {
-        platform->invalidateRect(rect);
+        platform->invalidateRect(toDevice(rect));
     }
 }
 
@@ -605,7 +606,7 @@ bool CFrame::setPosition(double x, double y) {
     CRect moved = before;
     moved.moveTo(x, y);
     setBoundsRaw(moved);
-    return platform->setSize(before);
+    return platform->setSize(toDevice(before));
 }
 
 bool CFrame::position(CPoint& where) const {
@@ -618,14 +619,52 @@ bool CFrame::setSize(double width, double height) {
     }
     const CRect oldSize = bounds();
     const CRect newSize(oldSize.left, oldSize.top, oldSize.left + width, oldSize.top + height);
-    if (editorInterface && !editorInterface->beforeSizeChange(newSize, oldSize)) {
+    if (editorInterface &&
+        !editorInterface->beforeSizeChange(toDevice(newSize), toDevice(oldSize))) {
         return false;
     }
-    if (platform && !platform->setSize(newSize)) {
+    if (platform && !platform->setSize(toDevice(newSize))) {
         return false;
     }
     setBounds(newSize, true);
     return true;
+}
+
+bool CFrame::setScaleFactor(double requested) {
+    const double newScale = nearestSupportedScale(requested);
+    if (newScale == scale) {
+        return true;
+    }
+    if (!platform) {
+        scale = newScale;
+        return true;
+    }
+    CRect origin = bounds();
+    origin.moveTo(0, 0);
+    const CRect oldWindow = toDevice(origin);
+    const CRect newWindow = newScale == 1.0 ? origin : scaledOutward(origin, newScale);
+    if (editorInterface && !editorInterface->beforeSizeChange(newWindow, oldWindow)) {
+        return false;
+    }
+    if (!platform->setScaleFactor(newScale)) {
+        return false;
+    }
+    scale = newScale;
+    // The platform frame invalidates the whole new size.
+    platform->setSize(newWindow);
+    return true;
+}
+
+CPoint CFrame::fromDevice(const CPoint& where) const {
+    return scale == 1.0 ? where : unscaled(where, scale);
+}
+
+CRect CFrame::toDevice(const CRect& rect) const {
+    return scale == 1.0 ? rect : scaledOutward(rect, scale);
+}
+
+CRect CFrame::fromDevice(const CRect& rect) const {
+    return scale == 1.0 ? rect : unscaledOutward(rect, scale);
 }
 
 void CFrame::setBounds(const CRect& rect, bool redraw) {
@@ -637,7 +676,11 @@ bool CFrame::size(CRect& rect) const {
 }
 
 bool CFrame::platformSize(CRect& rect) const {
-    return platform ? platform->size(rect) : false;
+    if (!platform || !platform->size(rect)) {
+        return false;
+    }
+    rect = fromDevice(rect);
+    return true;
 }
 
 bool CFrame::currentMouseLocation(CPoint& where) const {
@@ -645,6 +688,7 @@ bool CFrame::currentMouseLocation(CPoint& where) const {
     if (!platform || !platform->mousePosition(where)) {
         return false;
     }
+    where = fromDevice(where);
     frameToLocal(where);
     return true;
 }
@@ -672,48 +716,48 @@ bool CFrame::platformDrawRect(CDrawContext* context, const CRect& rect) {
 
 MouseResult CFrame::platformMouseDown(const CPoint& where, const ButtonState& buttons) {
     SharedGuard<CFrame> hold(this);
-    return mouseDown(where, buttons);
+    return mouseDown(fromDevice(where), buttons);
 }
 
 MouseResult CFrame::platformMouseMoved(const CPoint& where, const ButtonState& buttons) {
     SharedGuard<CFrame> hold(this);
-    return mouseMoved(where, buttons);
+    return mouseMoved(fromDevice(where), buttons);
 }
 
 MouseResult CFrame::platformMouseUp(const CPoint& where, const ButtonState& buttons) {
     SharedGuard<CFrame> hold(this);
-    return mouseUp(where, buttons);
+    return mouseUp(fromDevice(where), buttons);
 }
 
 MouseResult CFrame::platformMouseExited(const CPoint& where, const ButtonState& buttons) {
     SharedGuard<CFrame> hold(this);
-    return mouseExited(where, buttons);
+    return mouseExited(fromDevice(where), buttons);
 }
 
 bool CFrame::platformMouseWheel(const CPoint& where, MouseWheelAxis axis, float distance,
                                 const ButtonState& buttons) {
     SharedGuard<CFrame> hold(this);
-    return wheelOnAxis(where, axis, distance, buttons);
+    return wheelOnAxis(fromDevice(where), axis, distance, buttons);
 }
 
 DragResult CFrame::platformDrop(IDataPackage* drag, const CPoint& where) {
     SharedGuard<CFrame> hold(this);
-    return onDrop(drag, where) ? dragCopied : dragRefused;
+    return onDrop(drag, fromDevice(where)) ? dragCopied : dragRefused;
 }
 
 void CFrame::platformDragEnter(IDataPackage* drag, const CPoint& where) {
     SharedGuard<CFrame> hold(this);
-    onDragEnter(drag, where);
+    onDragEnter(drag, fromDevice(where));
 }
 
 void CFrame::platformDragLeave(IDataPackage* drag, const CPoint& where) {
     SharedGuard<CFrame> hold(this);
-    onDragLeave(drag, where);
+    onDragLeave(drag, fromDevice(where));
 }
 
 void CFrame::platformDragMove(IDataPackage* drag, const CPoint& where) {
     SharedGuard<CFrame> hold(this);
-    onDragMove(drag, where);
+    onDragMove(drag, fromDevice(where));
 }
 
 bool CFrame::platformKeyDown(VstKeyCode& keyCode) {
@@ -728,6 +772,13 @@ bool CFrame::platformKeyUp(VstKeyCode& keyCode) {
 
 void CFrame::platformActivate(bool becomeActive) {
     onActivate(becomeActive);
+}
+
+void CFrame::platformScaleChanged(double systemScale) {
+    SharedGuard<CFrame> hold(this);
+    if (editorInterface) {
+        editorInterface->systemScaleChanged(systemScale);
+    }
 }
 
 } // namespace Toolkit

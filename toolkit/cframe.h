@@ -45,6 +45,11 @@ public:
 // The root of the view tree and its link to the platform window. Created by the editor with
 // the host's window; destroyed when its last reference goes (callbacks from the window hold
 // one for their duration, so an editor may close inside an event).
+//
+// Scale: everything above the platform works in the frame's units (the 1x layout); the window
+// is the bounds times the scale factor. The frame multiplies sizes and invalidations out
+// (rounded outwards) and divides pointer positions back; the platform frame's window context
+// draws at the same factor.
 class CFrame : public CViewContainer, public IPlatformFrameCallback {
 public:
     CFrame(const CRect& size, void* parentWindow, ToolkitEditorInterface* editor);
@@ -112,6 +117,12 @@ public:
     virtual CColor focusColor() const;
     virtual void setFocusWidth(double width);
     virtual double focusWidth() const;
+    // Rounds to the nearest supported factor; asks the editor (beforeSizeChange, with the
+    // window's device rectangles) and the platform frame, then resizes the window and repaints
+    // it all. Without a platform frame the factor is only kept. False when refused (the frame
+    // keeps its factor).
+    virtual bool setScaleFactor(double scale);
+    virtual double scaleFactor() const { return scale; }
     virtual IKeyboardHook* keyboardHook() const { return keyHook; }
     virtual void setKeyboardHook(IKeyboardHook* hook) { keyHook = hook; }
     virtual IViewAddedRemovedObserver* viewObserver() const { return observer; }
@@ -139,6 +150,7 @@ public:
     bool platformKeyDown(VstKeyCode& keyCode) override;
     bool platformKeyUp(VstKeyCode& keyCode) override;
     void platformActivate(bool active) override;
+    void platformScaleChanged(double systemScale) override;
 
 private:
     using MouseObserverOperation = MouseResult (IMouseObserver::*)(CFrame*, const CPoint&,
@@ -156,6 +168,10 @@ private:
                        bool callExited);
     void focusChangeMessage(CView* view, IdStringPtr message);
     void detachFromPlatform();
+    // Between the frame's units and the window's device pixels.
+    CPoint fromDevice(const CPoint& where) const;
+    CRect toDevice(const CRect& rect) const;
+    CRect fromDevice(const CRect& rect) const;
 
     ToolkitEditorInterface* editorInterface;
     IKeyboardHook* keyHook = nullptr;
@@ -168,6 +184,7 @@ private:
     std::vector<IMouseObserver*> mouseObservers;
     IPlatformFrame* platform = nullptr;
     IPlatformFactory* factory;
+    double scale = 1.0;
 };
 
 } // namespace Toolkit

@@ -19,12 +19,16 @@ public:
     virtual std::int32_t getKnobMode() const { return 0; }
     virtual void beginEdit(std::int32_t /*index*/) {}
     virtual void endEdit(std::int32_t /*index*/) {}
-    // May refuse a frame size change (false).
+    // May refuse a frame size change (false). Both rectangles are the window's, in device
+    // pixels (the frame's units times its scale factor).
     virtual bool beforeSizeChange(const CRect& /*newSize*/, const CRect& /*oldSize*/) {
         return true;
     }
     virtual CFrame* getFrame() const { return frame; }
     virtual ~ToolkitEditorInterface() = default;
+    // The system's scale for the frame's window changed (unrounded); the editor decides whether
+    // the frame follows.
+    virtual void systemScaleChanged(double /*systemScale*/) {}
 
 protected:
     CFrame* frame = nullptr;

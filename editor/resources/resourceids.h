@@ -1,4 +1,5 @@
-// Numeric ids of the editor's PNG resources; the same numbers as resources.list.
+// Numeric ids of the editor's PNG resources; the same numbers as resources.list. Each has a
+// twice-as-large variant at id + Toolkit::CBitmap::kDoubleSizeIdOffset (101..109).
 #pragma once
 
 enum GravelixResourceId : int {

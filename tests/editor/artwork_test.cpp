@@ -90,7 +90,7 @@ TEST(Artwork, NineRgbaImagesWithTheControlsSizes) {
         {1, {270, 475}}, {2, {80, 160}},      {3, {60, 48}},   {4, {119, 45 * 119}}, {5, {32, 64}},
         {6, {72, 50}},   {7, {32, 31 * 102}}, {8, {273, 476}}, {9, {60, 48}}};
     const auto files = readResourceList();
-    ASSERT_EQ(files.size(), 9u);
+    ASSERT_EQ(files.size(), 18u); // nine images, each with its double-size variant
     for (const auto& [id, size] : sizes) {
         ASSERT_TRUE(files.count(id)) << "id " << id;
         const Image image(kResources / files.at(id));
@@ -98,6 +98,34 @@ TEST(Artwork, NineRgbaImagesWithTheControlsSizes) {
         EXPECT_EQ(image.width(), size.first) << files.at(id);
         EXPECT_EQ(image.height(), size.second) << files.at(id);
         EXPECT_TRUE(image.hasAlpha()) << files.at(id) << " is not RGBA";
+    }
+}
+
+// A variant that is not exactly twice its image, or that is the 1x image enlarged, would be
+// drawn misplaced or blurred at 2x.
+TEST(Artwork, EveryImageHasASharpDoubleSizeVariant) {
+    const auto files = readResourceList();
+    for (int id = 1; id <= 9; ++id) {
+        ASSERT_TRUE(files.count(id + 100)) << "no variant for id " << id;
+        const Image one(kResources / files.at(id));
+        const Image two(kResources / files.at(id + 100));
+        ASSERT_TRUE(one.ok() && two.ok()) << files.at(id + 100);
+        EXPECT_TRUE(two.hasAlpha()) << files.at(id + 100);
+        EXPECT_EQ(two.width(), 2 * one.width()) << files.at(id + 100);
+        EXPECT_EQ(two.height(), 2 * one.height()) << files.at(id + 100);
+        // Drawn, not enlarged: somewhere a 2 x 2 block of the variant is not one colour.
+        int splitBlocks = 0;
+        for (int y = 0; y + 1 < two.height() && splitBlocks == 0; y += 2) {
+            for (int x = 0; x + 1 < two.width(); x += 2) {
+                const std::uint32_t p = two.pixel(x, y);
+                if (two.pixel(x + 1, y) != p || two.pixel(x, y + 1) != p ||
+                    two.pixel(x + 1, y + 1) != p) {
+                    ++splitBlocks;
+                    break;
+                }
+            }
+        }
+        EXPECT_GT(splitBlocks, 0) << files.at(id + 100) << " looks like an enlarged 1x image";
     }
 }
 

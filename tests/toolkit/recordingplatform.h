@@ -81,6 +81,7 @@ public:
     }
     void* nativeHandle() const override { return nullptr; }
     COffscreenContext* createOffscreenContext(double width, double height) override;
+    bool setScaleFactor(double s) override { return takesScale && ((scale = s), true); }
 
     // Paints every invalidated rectangle like a window would, then forgets them.
     void paint(RecordingContext& context);
@@ -91,6 +92,8 @@ public:
     std::uint32_t buttons = 0;
     std::vector<CRect> invalidated;
     bool* destroyedFlag = nullptr;
+    double scale = 1.0;
+    bool takesScale = true;
 };
 
 class FakeTimer : public IPlatformTimer {

@@ -69,8 +69,10 @@ TEST(Dll, CarriesTheEditorImagesAsPngResources) {
         EXPECT_EQ(resource, fileBytes(std::string(GRAVELIX_RESOURCE_DIR) + "/" + file))
             << "resource " << id << " differs from " << file;
     }
-    EXPECT_EQ(images, 9);
+    // The nine images and their 2x variants (ids + 100), nothing beyond either range.
+    EXPECT_EQ(images, 18);
     EXPECT_EQ(FindResourceW(module, MAKEINTRESOURCEW(10), L"PNG"), nullptr);
+    EXPECT_EQ(FindResourceW(module, MAKEINTRESOURCEW(110), L"PNG"), nullptr);
 }
 
 } // namespace

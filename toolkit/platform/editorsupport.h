@@ -35,4 +35,12 @@ void pumpPaint();
 // may go ahead.
 bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t height);
 
+// Whether editors may decode their images on a thread of their own ahead of being opened.
+bool decodesAheadOffThread();
+
+// The scale the system asks for on the screen of the host's window `parentWindow` (null: the
+// default screen), not yet rounded to a supported one; 1 when the system says nothing. May be
+// asked before any editor window exists.
+double systemScaleFactor(void* parentWindow);
+
 } // namespace Toolkit::EditorSupport

@@ -17,6 +17,9 @@ public:
     virtual CPoint size() const = 0;
     // Direct pixel access is not offered by the back-ends of this toolkit.
     virtual IPlatformBitmapPixelAccess* lockPixels(bool /*alphaPremultiplied*/) { return nullptr; }
+    // Decodes now what the first draw would decode, so that draw is quick. Any thread, for a
+    // bitmap that thread alone uses.
+    virtual void prepare() {}
 
     bool isKindOf(const char* className) const override {
         return nameIs(className, "IPlatformBitmap") || CBaseObject::isKindOf(className);

@@ -17,10 +17,13 @@ class IPlatformTextEdit;
 class IPlatformOptionMenu;
 
 // The frame's side of the platform window: every input and paint request arrives here, on the
-// thread that owns the window. Points are in the window's client coordinates.
+// thread that owns the window. Points are in the window's client coordinates (device pixels);
+// the frame divides them by its scale factor.
 class IPlatformFrameCallback {
 public:
-    // Draws `rect` (client coordinates) into `context`, between its beginDraw and endDraw.
+    // Draws `rect` into `context`, between its beginDraw and endDraw. `rect` is in the
+    // context's drawing units: the platform frame sets the frame's scale on its window context
+    // and passes each device rectangle through unscaledOutward.
     virtual bool platformDrawRect(CDrawContext* context, const CRect& rect) = 0;
     // Capture the mouse until the release only when this answers mouseHandled.
     virtual MouseResult platformMouseDown(const CPoint& where, const ButtonState& buttons) = 0;
@@ -40,13 +43,17 @@ public:
     virtual bool platformKeyUp(VstKeyCode& keyCode) = 0;
     // The window gained (true) or lost (false) the keyboard focus.
     virtual void platformActivate(bool active) = 0;
+    // The system's scale for the window changed (it moved to a screen of another density);
+    // `systemScale` unrounded.
+    virtual void platformScaleChanged(double /*systemScale*/) {}
 
 protected:
     ~IPlatformFrameCallback() = default;
 };
 
 // The child window that the frame draws into. Made by the platform factory with one
-// reference owned by the frame; releasing it destroys the window.
+// reference owned by the frame; releasing it destroys the window. Every rectangle and point
+// here is in device pixels; only the window contexts it makes know the frame's scale.
 class IPlatformFrame : public CBaseObject {
 public:
     // The window's top-left corner in screen coordinates.
@@ -74,6 +81,10 @@ public:
                               CBitmap* /*image*/) {
         return dragError;
     }
+    // Device pixels per frame unit (one of kSupportedScaleFactors) for the window contexts made
+    // from now on: the next paint draws at it (the frame resizes the window itself, with
+    // setSize). False from a platform that draws at 1x only; the frame then stays at 1x.
+    virtual bool setScaleFactor(double /*scale*/) { return false; }
 
     bool isKindOf(const char* className) const override {
         return nameIs(className, "IPlatformFrame") || CBaseObject::isKindOf(className);

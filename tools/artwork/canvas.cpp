@@ -16,11 +16,27 @@ Colour mix(Colour a, Colour b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
 
+namespace {
+int scaleOfDrawing = 1;
+} // namespace
+
+void setDrawingScale(int scale) {
+    scaleOfDrawing = scale;
+}
+
+int drawingScale() {
+    return scaleOfDrawing;
+}
+
 Surface newSurface(int width, int height) {
-    Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width * scaleOfDrawing,
+                                         height * scaleOfDrawing));
     if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) {
         throw std::runtime_error("cannot create a drawing surface");
     }
+    // The device scale makes every later drawing call (and every use of the surface as a
+    // source) work in layout units.
+    cairo_surface_set_device_scale(s.get(), scaleOfDrawing, scaleOfDrawing);
     return s;
 }
 
@@ -134,14 +150,17 @@ void printText(cairo_t* cr, const Fonts& fonts, const TextStyle& style, const st
 
 void addGrain(cairo_t* cr, int width, int height, double strength, unsigned seed) {
     // One pixel-sized speck per pixel, lighter or darker; a small LCG keeps it reproducible.
+    // At a larger drawing scale the specks stay one device pixel each.
     Surface grain = newSurface(width, height);
     cairo_surface_flush(grain.get());
     unsigned char* data = cairo_image_surface_get_data(grain.get());
     const int stride = cairo_image_surface_get_stride(grain.get());
+    const int pixelsWide = cairo_image_surface_get_width(grain.get());
+    const int pixelsHigh = cairo_image_surface_get_height(grain.get());
     std::uint32_t state = seed * 2654435761u + 12345u;
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < pixelsHigh; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride);
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < pixelsWide; ++x) {
             state = state * 1664525u + 1013904223u;
             const double n = ((state >> 8) & 0xffff) / 65535.0 * 2.0 - 1.0;
             const auto a = static_cast<std::uint32_t>(std::lround(std::abs(n) * strength * 255));

@@ -29,6 +29,12 @@ struct ContextDeleter {
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 using Context = std::unique_ptr<cairo_t, ContextDeleter>;
 
+// Every picture is drawn in the 1x layout's units; a drawing scale of 2 makes each surface
+// twice as many pixels each way and draws the same shapes, text and grain at that resolution.
+void setDrawingScale(int scale);
+int drawingScale();
+
+// width x height layout units, drawingScale() pixels per unit.
 Surface newSurface(int width, int height);
 Context newContext(const Surface& surface);
 

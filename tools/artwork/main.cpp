@@ -1,6 +1,7 @@
 // gravelix-artwork OUTDIR [--preview DIR]
-// Draws the editor's nine PNG images into OUTDIR; with --preview it also writes snapshots
-// of both panels with controls in place into DIR.
+// Draws the editor's nine PNG images into OUTDIR, each once at 1x (name.png) and once at 2x
+// (name_2x.png) from the same drawing code; with --preview it also writes snapshots of both
+// panels with controls in place into DIR (1x).
 #include "controls.h"
 #include "fonts.h"
 #include "panels.h"
@@ -38,31 +39,36 @@ int main(int argc, char** argv) {
     try {
         using namespace Artwork;
         const Fonts fonts;
-        ImageSet im{drawFrontPanel(fonts),
-                    drawFootswitch(),
-                    drawSlideSwitch(),
-                    drawKnobStrip(),
-                    drawLed(),
-                    drawTweakPlate(fonts),
-                    drawFaderStrip(),
-                    drawBackPanel(fonts),
-                    drawSlideSwitch()};
-        // File names match editor/resources/resources.list.
-        const std::pair<const char*, const Surface*> files[] = {
-            {"front_panel.png", &im.front},
-            {"footswitch.png", &im.footswitch},
-            {"stereo_switch.png", &im.stereoSwitch},
-            {"knob.png", &im.knob},
-            {"led.png", &im.led},
-            {"tweak.png", &im.tweak},
-            {"fader.png", &im.fader},
-            {"back_panel.png", &im.back},
-            {"pickup_switch.png", &im.pickupSwitch}};
-        for (const auto& [name, surface] : files) {
-            writePng(*surface, outDir + "/" + name);
-        }
-        if (!previewDir.empty()) {
-            writePreviews(im, previewDir);
+        // The 2x pass last, so the previews below are drawn from the 1x set.
+        for (const int scale : {2, 1}) {
+            setDrawingScale(scale);
+            ImageSet im{drawFrontPanel(fonts),
+                        drawFootswitch(),
+                        drawSlideSwitch(),
+                        drawKnobStrip(),
+                        drawLed(),
+                        drawTweakPlate(fonts),
+                        drawFaderStrip(),
+                        drawBackPanel(fonts),
+                        drawSlideSwitch()};
+            // File names match editor/resources/resources.list.
+            const std::pair<const char*, const Surface*> files[] = {
+                {"front_panel", &im.front},
+                {"footswitch", &im.footswitch},
+                {"stereo_switch", &im.stereoSwitch},
+                {"knob", &im.knob},
+                {"led", &im.led},
+                {"tweak", &im.tweak},
+                {"fader", &im.fader},
+                {"back_panel", &im.back},
+                {"pickup_switch", &im.pickupSwitch}};
+            const std::string suffix = scale == 1 ? ".png" : "_2x.png";
+            for (const auto& [name, surface] : files) {
+                writePng(*surface, outDir + "/" + name + suffix);
+            }
+            if (scale == 1 && !previewDir.empty()) {
+                writePreviews(im, previewDir);
+            }
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "gravelix-artwork: %s\n", e.what());

@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "scaleoption.h"
 #include "tools/hosting/editorsession.h"
 #include "tools/hosting/interrupts.h"
 #include "tools/hosting/pluginhost.h"
@@ -42,10 +43,12 @@ void addEditCommand(CLI::App& app, int& status) {
     struct Args {
         std::string plugin;
         bool verbose = false;
+        double scale = 0.0;
     };
     auto args = std::make_shared<Args>();
     cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so, .dll)")->required();
     cmd->add_flag("-v,--verbose", args->verbose, "Print automation and edit gestures");
+    addScaleOption(*cmd, args->scale);
     cmd->callback([args, &status] {
         PluginHost plugin(args->plugin);
         if (args->verbose) {
@@ -53,7 +56,7 @@ void addEditCommand(CLI::App& app, int& status) {
         }
         stopSessionOnInterrupt();
         {
-            EditorSession session(plugin);
+            EditorSession session(plugin, args->scale);
             while (session.run(1000)) {
             }
         }

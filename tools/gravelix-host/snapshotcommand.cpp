@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "scaleoption.h"
 #include "settingsoptions.h"
 #include "tools/hosting/editorsession.h"
 #include "tools/hosting/pluginhost.h"
@@ -13,6 +14,7 @@ namespace {
 // Where the editor's panel switch sits, in editor coordinates.
 constexpr int kBackPanelClickX = 234;
 constexpr int kBackPanelClickY = 12;
+constexpr int kEditorWidth = 270;
 
 // Idles until the picture has stopped changing: at least minMs, then until three
 // successive captures agree, at most maxMs in all. False when it never settled.
@@ -44,17 +46,19 @@ void addSnapshotCommand(CLI::App& app, int& status) {
     struct Args {
         std::string plugin, out;
         bool back = false;
+        double scale = 0.0;
         Settings settings;
     };
     auto args = std::make_shared<Args>();
     cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so, .dll)")->required();
     cmd->add_option("OUT", args->out, "Output PNG file")->required();
     cmd->add_flag("--back", args->back, "Click the panel switch first to show the back panel");
+    addScaleOption(*cmd, args->scale);
     addSettingsOptions(*cmd, args->settings, "NAME=VALUE: set a parameter (0 to 1)");
     cmd->callback([args, &status] {
         PluginHost plugin(args->plugin);
         applySettings(plugin, args->settings);
-        EditorSession session(plugin);
+        EditorSession session(plugin, args->scale);
         Image image;
         if (!settle(session, image, 300, 5000)) {
             std::fprintf(stderr, "gravelix-host: warning: the editor kept changing; saving the "
@@ -62,7 +66,10 @@ void addSnapshotCommand(CLI::App& app, int& status) {
         }
         if (args->back) {
             const auto front = image;
-            session.window().click(kBackPanelClickX, kBackPanelClickY);
+            // The switch scales with the editor: find it in proportion to the window.
+            const double shown = session.window().width() / double(kEditorWidth);
+            session.window().click(static_cast<int>(kBackPanelClickX * shown),
+                                   static_cast<int>(kBackPanelClickY * shown));
             settle(session, image, 300, 5000);
             if (image == front) {
                 throw std::runtime_error("clicking the panel switch changed nothing");

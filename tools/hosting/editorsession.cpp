@@ -10,6 +10,8 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 constexpr int kIdleMs = 33;
+constexpr VstInt32 kScaleMessage = 0x50726553; // 'PreS'
+constexpr VstIntPtr kScaleValue = 0x41654373;  // 'AeCs'
 
 bool editorSize(const PluginHost& plugin, int& width, int& height) {
     ERect* rect = nullptr;
@@ -30,9 +32,14 @@ bool editorSize(const PluginHost& plugin, int& width, int& height) {
 
 } // namespace
 
-EditorSession::EditorSession(const PluginHost& plugin) : plugin_(plugin) {
+EditorSession::EditorSession(const PluginHost& plugin, double scale) : plugin_(plugin) {
     if (!(plugin.effect()->flags & effFlagsHasEditor)) {
         throw std::runtime_error("'" + plugin.path() + "' has no editor");
+    }
+    HostWindow::declareDpiAware();
+    if (scale > 0.0) {
+        plugin.dispatch(effVendorSpecific, kScaleMessage, kScaleValue, nullptr,
+                        static_cast<float>(scale));
     }
     int width = 400, height = 300;
     editorSize(plugin, width, height);

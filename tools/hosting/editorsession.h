@@ -10,8 +10,10 @@ namespace gravelix::host {
 
 class EditorSession {
 public:
-    // Throws std::runtime_error when the plug-in has no editor or there is no display.
-    explicit EditorSession(const PluginHost& plugin);
+    // Throws std::runtime_error when the plug-in has no editor or there is no display. A
+    // `scale` above 0 is told to the plug-in first, as hosts tell an editor its window's scale
+    // (effVendorSpecific 'PreS' 'AeCs', the factor in opt); 0 tells nothing.
+    explicit EditorSession(const PluginHost& plugin, double scale = 0.0);
     ~EditorSession(); // closes the editor, then the window
     EditorSession(const EditorSession&) = delete;
     EditorSession& operator=(const EditorSession&) = delete;

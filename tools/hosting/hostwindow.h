@@ -26,6 +26,11 @@ public:
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
 
+    // Tells Windows that this process draws for each screen's density itself, as current hosts
+    // do, so a plug-in asked for its size sees the real density; once, before the plug-in is
+    // asked anything about its editor. Nothing on X11.
+    static void declareDpiAware();
+
     // The X window id or the HWND, as the pointer-sized value effEditOpen expects.
     std::uintptr_t id() const { return window_; }
     int width() const { return width_; }

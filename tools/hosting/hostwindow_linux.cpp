@@ -34,6 +34,8 @@ std::uint32_t channel(unsigned long pixel, unsigned long mask) {
 
 } // namespace
 
+void HostWindow::declareDpiAware() {}
+
 HostWindow::HostWindow(int width, int height, const std::string& title)
     : width_(std::max(width, 1)), height_(std::max(height, 1)) {
     // The plug-in's editor may drive its own connection from other threads.

@@ -31,7 +31,32 @@ LRESULT CALLBACK hostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+} // namespace
+
+// Per monitor where the system knows monitors apart: Windows then neither stretches the window
+// nor tells the editor inside 96 dpi. The calls are looked up, so older systems still start it.
+void HostWindow::declareDpiAware() {
+    static const bool declared = [] {
+        const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+        using SetContext = BOOL(WINAPI*)(HANDLE);
+        using SetAware = BOOL(WINAPI*)();
+        const auto setContext = reinterpret_cast<SetContext>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+        // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+        if (setContext && setContext(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4)))) {
+            return true;
+        }
+        const auto setAware = reinterpret_cast<SetAware>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDPIAware")));
+        return setAware && setAware();
+    }();
+    (void)declared;
+}
+
+namespace {
+
 void registerClass() {
+    HostWindow::declareDpiAware();
     static const bool registered = [] {
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = hostProcedure;

@@ -25,6 +25,7 @@ public:
     // image keeps it and answers false; named resources do not exist in this module.
     bool load(const CResourceRef& resource) override;
     CPoint size() const override;
+    void prepare() override { surface(); }
     bool isKindOf(const char* className) const override;
 
     // Decodes PNG bytes into pixels of this bitmap's own; false (and no image) when they do

@@ -39,6 +39,10 @@ bool CairoPainter::begin(const CDrawContext& state) {
         return false;
     }
     cairo_save(cr);
+    // Above 1x every call draws in units that many device pixels large.
+    if (const double scale = state.scaleFactor(); scale != 1.0) {
+        cairo_scale(cr, scale, scale);
+    }
     // The clip follows the pixel grid (pixel centres inside), as the integer clips of the
     // window system do; shapes antialias only when the draw mode asks for it.
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
@@ -193,11 +197,16 @@ void CairoPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRec
                           const CPoint& sourceOffset, float alpha) {
     const double opacity =
         std::min(1.0, static_cast<double>(alpha) * static_cast<double>(state.globalAlpha()));
-    if (!(opacity > 0.0) || !bitmap || !bitmap->platformBitmap() ||
-        !bitmap->platformBitmap()->isKindOf("CairoBitmap")) {
+    if (!(opacity > 0.0) || !bitmap) {
         return;
     }
-    cairo_surface_t* image = static_cast<CairoBitmap*>(bitmap->platformBitmap())->surface();
+    const double scale = state.scaleFactor();
+    double pixelsPerUnit = 1.0;
+    IPlatformBitmap* variant = bitmap->platformBitmapFor(scale, pixelsPerUnit);
+    if (!variant || !variant->isKindOf("CairoBitmap")) {
+        return;
+    }
+    cairo_surface_t* image = static_cast<CairoBitmap*>(variant)->surface();
     if (!image) {
         return;
     }
@@ -213,16 +222,53 @@ void CairoPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRec
         return;
     }
     cairo_identity_matrix(cr); // x and y already carry the offset
+    if (scale == 1.0) {
+        cairo_rectangle(cr, x, y, width, height);
+        cairo_clip(cr);
+        cairo_set_source_surface(cr, image, x - sourceX, y - sourceY);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+        paintSource(opacity);
+        end();
+        return;
+    }
+    cairo_scale(cr, scale, scale);
     cairo_rectangle(cr, x, y, width, height);
     cairo_clip(cr);
-    cairo_set_source_surface(cr, image, x - sourceX, y - sourceY);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    // Only the shown part of the image is a source, so a filter never blends in the next
+    // picture of a filmstrip; its edge pixels extend outwards instead.
+    const int imageWidth = cairo_image_surface_get_width(image);
+    const int imageHeight = cairo_image_surface_get_height(image);
+    const double left = std::clamp(sourceX * pixelsPerUnit, 0.0, double(imageWidth));
+    const double top = std::clamp(sourceY * pixelsPerUnit, 0.0, double(imageHeight));
+    const double right = std::clamp((sourceX + width) * pixelsPerUnit, left, double(imageWidth));
+    const double bottom = std::clamp((sourceY + height) * pixelsPerUnit, top, double(imageHeight));
+    if (right > left && bottom > top) {
+        cairo_surface_t* part =
+            cairo_surface_create_for_rectangle(image, left, top, right - left, bottom - top);
+        cairo_pattern_t* pattern = cairo_pattern_create_for_surface(part);
+        cairo_matrix_t toImage;
+        cairo_matrix_init_scale(&toImage, pixelsPerUnit, pixelsPerUnit);
+        cairo_matrix_translate(&toImage, -(x + (left / pixelsPerUnit - sourceX)),
+                               -(y + (top / pixelsPerUnit - sourceY)));
+        cairo_pattern_set_matrix(pattern, &toImage);
+        // Exactly the image's own density: its pixels as they are. Otherwise resampled.
+        cairo_pattern_set_filter(pattern,
+                                 scale == pixelsPerUnit ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+        cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+        cairo_set_source(cr, pattern);
+        paintSource(opacity);
+        cairo_pattern_destroy(pattern);
+        cairo_surface_destroy(part);
+    }
+    end();
+}
+
+void CairoPainter::paintSource(double opacity) {
     if (opacity >= 1.0) {
         cairo_paint(cr);
     } else {
         cairo_paint_with_alpha(cr, opacity);
     }
-    end();
 }
 
 void CairoPainter::clear(const CDrawContext& state, const CRect& rect) {
@@ -231,6 +277,9 @@ void CairoPainter::clear(const CDrawContext& state, const CRect& rect) {
     }
     // Clears exactly the given rectangle, whatever the stored clip says.
     cairo_save(cr);
+    if (const double scale = state.scaleFactor(); scale != 1.0) {
+        cairo_scale(cr, scale, scale);
+    }
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_rectangle(cr, rect.left + state.offset().x, rect.top + state.offset().y, rect.width(),
                     rect.height());

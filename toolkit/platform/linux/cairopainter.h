@@ -7,8 +7,10 @@
 
 namespace Toolkit::LinuxPlatform {
 
-// Draws into one cairo surface with the state (offset, clip, colours, alpha, line settings) of
-// the context that owns it. Every call reads the state afresh, so state changes cost nothing.
+// Draws into one cairo surface with the state (offset, clip, colours, alpha, line settings,
+// scale) of the context that owns it. Every call reads the state afresh, so state changes cost
+// nothing. Above 1x everything is drawn scaled; bitmaps come from their double-size variant,
+// pixel for pixel at exactly 2x and resampled (cairo's good filter) at other scales.
 class CairoPainter {
 public:
     // Takes its own reference to `target`; a null or failed target draws nothing.
@@ -43,6 +45,7 @@ private:
     void setColor(const CDrawContext& state, const CColor& color);
     void setStroke(const CDrawContext& state);
     void finishPath(const CDrawContext& state, DrawStyle style);
+    void paintSource(double opacity);
     // Half a pixel for odd-width aliased strokes, so 1-pixel lines cover whole pixels.
     double strokeAlign(const CDrawContext& state) const;
 

@@ -4,8 +4,12 @@
 
 #include "linuxfactory.h"
 #include "linuxplatform.h"
+#include "systemscale.h"
+#include "x11connection.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <ctime>
 
 namespace Toolkit::EditorSupport {
@@ -44,8 +48,43 @@ void pumpPaint() {
     LinuxPlatform::pumpEvents();
 }
 
-bool resizeNativeWindows(void* /*nativeWindow*/, std::int32_t /*width*/, std::int32_t /*height*/) {
+// The host's window directly around ours takes the new size; windows further out are the
+// host's to manage (a window manager sizes its top-level window on request).
+bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t height) {
+    const auto window = static_cast<xcb_window_t>(reinterpret_cast<std::uintptr_t>(nativeWindow));
+    if (window == XCB_NONE || width < 1 || height < 1 || width > 32767 || height > 32767) {
+        return true;
+    }
+    LinuxPlatform::X11Connection* connection = LinuxPlatform::X11Connection::acquireIfOpen();
+    if (!connection) {
+        return true;
+    }
+    xcb_connection_t* c = connection->connection();
+    if (auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr)) {
+        const xcb_window_t parent = tree->parent;
+        const xcb_window_t root = tree->root;
+        std::free(tree);
+        if (parent != XCB_NONE && parent != root) {
+            const std::uint32_t size[] = {static_cast<std::uint32_t>(width),
+                                          static_cast<std::uint32_t>(height)};
+            // Checked: the host's window may be gone, which must not reach the host.
+            std::free(xcb_request_check(
+                c, xcb_configure_window_checked(
+                       c, parent, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size)));
+        }
+    }
+    connection->release();
     return true;
+}
+
+// cairo and the PNG decoder need nothing per thread.
+bool decodesAheadOffThread() {
+    return true;
+}
+
+// One desktop-wide setting on X11, whichever window asks.
+double systemScaleFactor(void* /*parentWindow*/) {
+    return LinuxPlatform::systemScale();
 }
 
 } // namespace Toolkit::EditorSupport

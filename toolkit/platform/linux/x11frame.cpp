@@ -3,6 +3,7 @@
 #include "keytranslation.h"
 #include "platform/editorsupport.h"
 #include "platform/iplatformfactory.h"
+#include "scalefactor.h"
 #include "x11connection.h"
 
 #include "cdrawcontext.h"
@@ -289,6 +290,19 @@ COffscreenContext* X11Frame::createOffscreenContext(double offscreenWidth, doubl
     return EditorSupport::platformFactory().createOffscreenContext(offscreenWidth, offscreenHeight);
 }
 
+bool X11Frame::setScaleFactor(double newScale) {
+    if (newScale == scale) {
+        return true;
+    }
+    scale = newScale;
+    // The next paint makes a context at the new scale.
+    if (drawContext) {
+        drawContext->releaseReference();
+        drawContext = nullptr;
+    }
+    return true;
+}
+
 cairo_surface_t* X11Frame::backBuffer() {
     if (!buffer) {
         buffer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -500,6 +514,9 @@ void X11Frame::paint() {
     if (!drawContext && backBuffer()) {
         drawContext =
             EditorSupport::platformFactory().createWindowContext(this, CRect(0, 0, width, height));
+        if (drawContext && scale != 1.0) {
+            drawContext->setScaleFactor(scale);
+        }
     }
     const int count = cairo_region_num_rectangles(region);
     if (drawContext && count > 0) {
@@ -509,7 +526,8 @@ void X11Frame::paint() {
         for (int i = 0; i < count; ++i) {
             cairo_rectangle_int_t r;
             cairo_region_get_rectangle(region, i, &r);
-            const CRect rect(r.x, r.y, r.x + r.width, r.y + r.height);
+            const CRect device(r.x, r.y, r.x + r.width, r.y + r.height);
+            const CRect rect = scale == 1.0 ? device : unscaledOutward(device, scale);
             context->saveGlobalState();
             context->setOffset(CPoint());
             context->setClipRect(rect);

@@ -34,6 +34,7 @@ public:
     // The X window id (as a pointer-sized value); null without a window.
     void* nativeHandle() const override;
     COffscreenContext* createOffscreenContext(double width, double height) override;
+    bool setScaleFactor(double scale) override;
     bool isKindOf(const char* className) const override;
 
     xcb_window_t window() const { return ownWindow; }
@@ -74,6 +75,8 @@ private:
     xcb_visualtype_t* visual = nullptr;
     int width = 0;
     int height = 0;
+    // The frame's scale, given to the window context; everything else here is device pixels.
+    double scale = 1.0;
     cairo_surface_t* windowSurface = nullptr;
     cairo_surface_t* buffer = nullptr;
     CDrawContext* drawContext = nullptr;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 using namespace Toolkit;
@@ -340,4 +341,87 @@ TEST(D2DDrawing, AKnobFrameComesFromItsFilmstripOffsetAtTheContextOffset) {
     EXPECT_TRUE(bitmap->load(CResourceRef(1)));
     EXPECT_EQ(bitmap->size().y, 64.0);
     bitmap->releaseReference();
+}
+
+namespace {
+// A bitmap whose decoded image has `colour(x, y)` (premultiplied, opaque here) everywhere.
+template <class Colour> CBitmap* painted(int width, int height, Colour colour) {
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            pixels.push_back(colour(x, y));
+        }
+    }
+    CBitmap* bitmap = blank(width, height);
+    IWICBitmapLock* lock = nullptr;
+    IWICBitmap* image = d2dOf(bitmap)->source();
+    const WICRect all{0, 0, width, height};
+    EXPECT_EQ(image->Lock(&all, WICBitmapLockWrite, &lock), S_OK);
+    if (lock) {
+        UINT size = 0;
+        BYTE* data = nullptr;
+        UINT stride = 0;
+        lock->GetStride(&stride);
+        lock->GetDataPointer(&size, &data);
+        for (int y = 0; y < height; ++y) {
+            std::memcpy(data + y * stride, &pixels[std::size_t(y * width)], std::size_t(width) * 4);
+        }
+        lock->Release();
+    }
+    return bitmap;
+}
+} // namespace
+
+// Above 1x the image comes from its double-size variant: exactly 2x copies the variant's pixels
+// one for one, other scales filter without pulling in the neighbouring filmstrip frame.
+TEST(D2DDrawing, AboveOneTimesDrawsTheDoubleSizeVariantUnfilteredAtTwoAndUnbledElsewhere) {
+    CBitmap* strip = painted(2, 4, [](int, int y) { return y < 2 ? 0xFFFF0000u : 0xFF0000FFu; });
+    CBitmap* twice = painted(4, 8, [](int x, int y) {
+        const std::uint32_t shade = 0x40u + std::uint32_t((y % 4) * 4 + x) * 8u;
+        return y < 4 ? 0xFF000000u | shade << 16 : 0xFF000000u | shade;
+    });
+    ASSERT_TRUE(strip->setDoubleSizePlatformBitmap(twice->platformBitmap()));
+    const auto variant = pixelsOf(*d2dOf(twice), 0, 0, 4, 8);
+
+    {
+        Canvas canvas(10, 10);
+        canvas.context->setScaleFactor(2.0);
+        canvas.context->beginDraw();
+        canvas.context->setOffset(CPoint(0.5, 0)); // truncated away, as at 1x
+        canvas.context->drawBitmap(strip, CRect(1, 1, 3, 3), CPoint(0, 2), 1.0f);
+        canvas.context->endDraw();
+        const auto drawn = pixelsOf(*d2dOf(canvas.bitmap), 0, 0, 10, 10);
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 0; x < 10; ++x) {
+                const bool inside = x >= 2 && x < 6 && y >= 2 && y < 6;
+                const std::uint32_t expected = inside ? variant[(y - 2 + 4) * 4 + (x - 2)] : 0u;
+                EXPECT_EQ(drawn[y * 10 + x], expected) << "2x pixel (" << x << ", " << y << ")";
+            }
+        }
+    }
+    for (const double scale : {1.25, 1.5, 3.0}) {
+        Canvas scaled(8, 8);
+        scaled.context->setScaleFactor(scale);
+        scaled.context->beginDraw();
+        scaled.context->drawBitmap(strip, CRect(0, 0, 2, 2), CPoint(0, 0), 1.0f);
+        scaled.context->endDraw();
+        const auto drawn = pixelsOf(*d2dOf(scaled.bitmap), 0, 0, 8, 8);
+        const int covered = static_cast<int>(2 * scale); // whole pixels inside the frame
+        for (int y = 0; y < covered; ++y) {
+            for (int x = 0; x < covered; ++x) {
+                const std::uint32_t p = drawn[y * 8 + x];
+                EXPECT_EQ(p & 0xFF, 0u)
+                    << scale << "x: blue from the next frame at (" << x << ", " << y << ")";
+                EXPECT_GT(p >> 16 & 0xFF, 0x30u) << scale << "x: (" << x << ", " << y << ")";
+            }
+        }
+    }
+    {
+        Canvas plain(2, 2);
+        plain.draw(strip); // 1x: the first image, never the variant
+        EXPECT_EQ(pixelsOf(*d2dOf(plain.bitmap), 0, 0, 2, 2),
+                  (std::vector<std::uint32_t>{0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u}));
+    }
+    twice->releaseReference();
+    strip->releaseReference();
 }

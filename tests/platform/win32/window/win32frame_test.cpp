@@ -37,6 +37,7 @@ class Recorder : public IPlatformFrameCallback {
 public:
     std::vector<Event> events;
     std::vector<CRect> drawn;
+    std::vector<double> scaleChanges;
     CColor color = kRedCColor;
     MouseResult pressAnswer = mouseHandled;
     std::function<void()> onPress = [] {};
@@ -84,6 +85,7 @@ public:
     bool platformKeyDown(VstKeyCode& k) override { return key(keyDown, k); }
     bool platformKeyUp(VstKeyCode& k) override { return key(keyUp, k); }
     void platformActivate(bool active) override { events.push_back({activate, {}, 0, 0, active}); }
+    void platformScaleChanged(double scale) override { scaleChanges.push_back(scale); }
 
 private:
     MouseResult add(Kind kind, const CPoint& where, std::uint32_t buttons) {
@@ -353,6 +355,53 @@ TEST_F(Win32Host, TwoInvalidationsPaintOnceEachRectangleDrawnOnItsOwn) {
         EXPECT_NE(0xFF0000u, pixel(45, 35)) << "cleared";
         EXPECT_EQ(0xFF0000u, pixel(50, 40)) << "outside";
     }
+}
+
+// Above 1x the platform frame stays in device pixels while its paints draw in units: a wrong
+// conversion shows as a paint that misses or overshoots the invalid pixels.
+TEST_F(Win32Host, AScaledFramePaintsUnitRectanglesThatCoverTheInvalidPixels) {
+    ASSERT_TRUE(frame->setScaleFactor(2.0));
+    ASSERT_TRUE(frame->setSize(CRect(0, 0, 240, 160)));
+    UpdateWindow(child);
+    CRect size;
+    ASSERT_TRUE(frame->size(size));
+    EXPECT_EQ(CRect(0, 0, 240, 160), size) << "sizes stay device pixels";
+    EXPECT_EQ(0xFF0000u, pixel(239, 159)) << "the unit surface covers the whole window";
+
+    recorder.drawn.clear();
+    recorder.color = kBlueCColor;
+    frame->invalidateRect(CRect(20, 20, 40, 30));
+    UpdateWindow(child);
+    EXPECT_EQ((std::vector<CRect>{{10, 10, 20, 15}}), recorder.drawn);
+    EXPECT_EQ(0x0000FFu, pixel(20, 20));
+    EXPECT_EQ(0x0000FFu, pixel(39, 29));
+    EXPECT_EQ(0xFF0000u, pixel(40, 29)) << "clipped to the invalid pixels";
+    EXPECT_EQ(0xFF0000u, pixel(19, 20));
+
+    // 1.5x: pixel edges between units widen to whole units; the clip still covers them all.
+    ASSERT_TRUE(frame->setScaleFactor(1.5));
+    ASSERT_TRUE(frame->setSize(CRect(0, 0, 180, 120)));
+    recorder.color = kRedCColor;
+    UpdateWindow(child);
+    recorder.drawn.clear();
+    recorder.color = kGreenCColor;
+    frame->invalidateRect(CRect(10, 10, 31, 20));
+    UpdateWindow(child);
+    EXPECT_EQ((std::vector<CRect>{{6, 6, 21, 14}}), recorder.drawn);
+    for (auto [x, y] : {std::pair{10, 10}, {30, 19}}) {
+        EXPECT_EQ(0x00FF00u, pixel(x, y)) << "repainted " << x << "," << y;
+    }
+}
+
+TEST_F(Win32Host, ANewDensityReachesTheFrameAsAScaleAndLeavesTheSizeAlone) {
+    send(0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), 0);
+    EXPECT_EQ(std::vector<double>{1.5}, recorder.scaleChanges);
+    CRect size;
+    ASSERT_TRUE(frame->size(size));
+    EXPECT_EQ(CRect(0, 0, 120, 80), size) << "the editor decides, then resizes";
+    send(0x02E3 /* WM_DPICHANGED_AFTERPARENT */, 0, 0);
+    ASSERT_EQ(2u, recorder.scaleChanges.size());
+    EXPECT_GT(recorder.scaleChanges[1], 0.0) << "read from the window itself";
 }
 
 // Counts the frame's leave requests on their way to the system (the program's import slot).

@@ -68,6 +68,7 @@ void D2DPainter::beginDraw() {
     renderTarget->BeginDraw();
     const D2D1_MATRIX_3X2_F identity = {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
     renderTarget->SetTransform(&identity);
+    transformScale = 1.0;
     drawing = true;
 }
 
@@ -89,6 +90,19 @@ void D2DPainter::endDraw() {
     }
 }
 
+void D2DPainter::useScale(const CDrawContext& state) {
+    // Everything, clips and stroke widths included, is given in units; the target's transform
+    // multiplies them out to device pixels.
+    const double s = state.scaleFactor();
+    if (s == transformScale) {
+        return;
+    }
+    const auto f = static_cast<FLOAT>(s);
+    const D2D1_MATRIX_3X2_F scaling = {f, 0.0f, 0.0f, f, 0.0f, 0.0f};
+    renderTarget->SetTransform(&scaling);
+    transformScale = s;
+}
+
 bool D2DPainter::begin(const CDrawContext& state) {
     if (!renderTarget || !drawing) {
         return false;
@@ -97,6 +111,7 @@ bool D2DPainter::begin(const CDrawContext& state) {
     if (clip.isEmpty()) {
         return false;
     }
+    useScale(state);
     const D2D1_RECT_F area = deviceRect(clip);
     renderTarget->PushAxisAlignedClip(&area, D2D1_ANTIALIAS_MODE_ALIASED);
     const int mode = state.drawMode() == kAntiAliasing ? 1 : 0;
@@ -285,25 +300,90 @@ void D2DPainter::point(const CDrawContext& state, const CPoint& where, const CCo
 void D2DPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRect& dest,
                         const CPoint& sourceOffset, float alpha) {
     const float opacity = std::min(1.0f, alpha * state.globalAlpha());
-    if (!(opacity > 0.0f) || !bitmap || !bitmap->platformBitmap() ||
-        !bitmap->platformBitmap()->isKindOf("D2DBitmap") || !renderTarget || !drawing) {
+    if (!(opacity > 0.0f) || !bitmap || !renderTarget || !drawing) {
+        return;
+    }
+    const double s = state.scaleFactor();
+    double pixelsPerUnit = 1.0;
+    IPlatformBitmap* platform = bitmap->platformBitmapFor(s, pixelsPerUnit);
+    if (!platform || !platform->isKindOf("D2DBitmap")) {
         return;
     }
     ID2D1Bitmap* device =
-        D2DBitmapCache::get(static_cast<D2DBitmap*>(bitmap->platformBitmap()), renderTarget.Get());
+        D2DBitmapCache::get(static_cast<D2DBitmap*>(platform), renderTarget.Get());
     if (!device || !begin(state)) {
         return;
     }
     CRect to = dest;
     to.offset(state.offset());
-    const D2D1_RECT_F target = deviceRect(to);
-    const D2D1_RECT_F source = {static_cast<FLOAT>(sourceOffset.x),
-                                static_cast<FLOAT>(sourceOffset.y),
-                                static_cast<FLOAT>(sourceOffset.x + dest.width()),
-                                static_cast<FLOAT>(sourceOffset.y + dest.height())};
-    renderTarget->DrawBitmap(device, &target, opacity, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
-                             &source);
+    if (s == 1.0) {
+        const D2D1_RECT_F target = deviceRect(to);
+        const D2D1_RECT_F source = {static_cast<FLOAT>(sourceOffset.x),
+                                    static_cast<FLOAT>(sourceOffset.y),
+                                    static_cast<FLOAT>(sourceOffset.x + dest.width()),
+                                    static_cast<FLOAT>(sourceOffset.y + dest.height())};
+        renderTarget->DrawBitmap(device, &target, opacity, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
+                                 &source);
+    } else {
+        // Above 1x on whole units (the transform makes them pixels); the source window in the
+        // variant's own pixels. Exactly one image pixel per device pixel copies unfiltered.
+        const double x = std::trunc(dest.left) + std::trunc(state.offset().x);
+        const double y = std::trunc(dest.top) + std::trunc(state.offset().y);
+        const double w = std::trunc(dest.width());
+        const double h = std::trunc(dest.height());
+        const double ppu = pixelsPerUnit;
+        const double sx = std::trunc(sourceOffset.x) * ppu;
+        const double sy = std::trunc(sourceOffset.y) * ppu;
+        if (w > 0.0 && h > 0.0) {
+            const bool exact = s == ppu;
+            const D2D1_RECT_F target = {static_cast<FLOAT>(x), static_cast<FLOAT>(y),
+                                        static_cast<FLOAT>(x + w), static_cast<FLOAT>(y + h)};
+            D2D1_RECT_F source = {static_cast<FLOAT>(sx), static_cast<FLOAT>(sy),
+                                  static_cast<FLOAT>(sx + w * ppu),
+                                  static_cast<FLOAT>(sy + h * ppu)};
+            ComPtr<ID2D1Bitmap> part;
+            if (!exact) {
+                part = sourceWindow(device, source, platform->size());
+            }
+            if (part) {
+                source = {0.0f, 0.0f, source.right - source.left, source.bottom - source.top};
+            }
+            renderTarget->DrawBitmap(part ? part.Get() : device, &target, opacity,
+                                     exact ? D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR
+                                           : D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
+                                     &source);
+        }
+    }
     end();
+}
+
+ComPtr<ID2D1Bitmap> D2DPainter::sourceWindow(ID2D1Bitmap* image, const D2D1_RECT_F& source,
+                                             const CPoint& imageSize) {
+    // Linear filtering reaches half a pixel past the source rectangle, into the next filmstrip
+    // frame; a bitmap of that rectangle alone is clamped at its own edges instead.
+    ComPtr<ID2D1Bitmap> part;
+    if (source.left < 0.0f || source.top < 0.0f || source.right > imageSize.x ||
+        source.bottom > imageSize.y ||
+        (source.left == 0.0f && source.top == 0.0f && source.right == imageSize.x &&
+         source.bottom == imageSize.y)) {
+        return part; // the whole image, or not inside it: drawn as it is
+    }
+    const D2D1_SIZE_U size = {static_cast<UINT32>(source.right - source.left),
+                              static_cast<UINT32>(source.bottom - source.top)};
+    D2D1_BITMAP_PROPERTIES properties{};
+    properties.pixelFormat = {DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED};
+    properties.dpiX = 96.0f;
+    properties.dpiY = 96.0f;
+    const D2D1_POINT_2U origin = {0, 0};
+    const D2D1_RECT_U area = {static_cast<UINT32>(source.left), static_cast<UINT32>(source.top),
+                              static_cast<UINT32>(source.right),
+                              static_cast<UINT32>(source.bottom)};
+    if (size.width == 0 || size.height == 0 ||
+        FAILED(renderTarget->CreateBitmap(size, nullptr, 0, &properties, part.GetAddressOf())) ||
+        FAILED(part->CopyFromBitmap(&origin, image, &area))) {
+        part.Reset();
+    }
+    return part;
 }
 
 void D2DPainter::clear(const CDrawContext& state, const CRect& rect) {
@@ -314,6 +394,7 @@ void D2DPainter::clear(const CDrawContext& state, const CRect& rect) {
     CRect moved = rect;
     moved.offset(state.offset());
     const D2D1_RECT_F area = deviceRect(moved);
+    useScale(state);
     renderTarget->PushAxisAlignedClip(&area, D2D1_ANTIALIAS_MODE_ALIASED);
     const D2D1_COLOR_F transparentWhite = {1.0f, 1.0f, 1.0f, 0.0f};
     renderTarget->Clear(&transparentWhite);

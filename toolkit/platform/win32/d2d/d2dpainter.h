@@ -53,6 +53,12 @@ private:
     // Clip and antialiasing for one call; false when nothing can be drawn. Paired with end().
     bool begin(const CDrawContext& state);
     void end();
+    // Sets the target's transform to the context's scale factor when it differs.
+    void useScale(const CDrawContext& state);
+    // A device bitmap holding only `source` (whole pixels of `image`, which is `imageSize`
+    // large); null when `source` is the whole image or the copy fails.
+    ComPtr<ID2D1Bitmap> sourceWindow(ID2D1Bitmap* image, const D2D1_RECT_F& source,
+                                     const CPoint& imageSize);
     ID2D1SolidColorBrush* brush(const CDrawContext& state, const CColor& color);
     ID2D1StrokeStyle* stroke(const CDrawContext& state);
     double strokeAlign(const CDrawContext& state) const;
@@ -65,7 +71,8 @@ private:
     ComPtr<ID2D1SolidColorBrush> solidBrush;
     ComPtr<ID2D1StrokeStyle> dashStyle;
     bool drawing = false;
-    int antialias = -1; // the draw mode last applied
+    int antialias = -1;          // the draw mode last applied
+    double transformScale = 1.0; // the scale of the target's transform
     HRESULT endResult = S_OK;
 };
 

@@ -3,6 +3,7 @@
 #include "platform/editorsupport.h"
 
 #include "win32factory.h"
+#include "windowdpi.h"
 
 #include <windows.h>
 
@@ -103,6 +104,16 @@ bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t he
         resizeKeepingPlace(window, width + diffWidth, height + diffHeight);
     }
     return true;
+}
+
+// Not yet: decoding on another thread needs COM (imaging component) and GDI+ set up there.
+bool decodesAheadOffThread() {
+    return false;
+}
+
+// 96 dpi is 1x. A host that is not DPI aware gets 1x, and Windows stretches its windows.
+double systemScaleFactor(void* parentWindow) {
+    return Win32Platform::windowDpi(static_cast<HWND>(parentWindow)) / 96.0;
 }
 
 } // namespace Toolkit::EditorSupport

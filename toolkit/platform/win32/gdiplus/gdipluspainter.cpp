@@ -18,26 +18,38 @@ Gdiplus::ARGB gdiplusColor(const CColor& color, float globalAlpha) {
 }
 
 namespace {
+// Every coordinate is multiplied out to device pixels here rather than through a world
+// transform: GDI+ implementations disagree on whether a pixel-unit pen follows the transform.
+// At 1x the products equal the operands, so 1x drawing is unchanged.
+Gdiplus::REAL device(double units, double scale) {
+    return static_cast<Gdiplus::REAL>(units * scale);
+}
+
 std::vector<Gdiplus::PointF> shifted(const CDrawContext& state, const CPoint* points,
                                      std::int32_t count) {
+    const double s = state.scaleFactor();
     std::vector<Gdiplus::PointF> out;
     out.reserve(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
-        out.emplace_back(static_cast<Gdiplus::REAL>(points[i].x + state.offset().x),
-                         static_cast<Gdiplus::REAL>(points[i].y + state.offset().y));
+        out.emplace_back(device(points[i].x + state.offset().x, s),
+                         device(points[i].y + state.offset().y, s));
     }
     return out;
 }
 
-// A rectangle moved by the context's offset, in GDI+ units.
+// A rectangle moved by the context's offset, in device pixels.
 struct Box {
     Gdiplus::REAL x, y, w, h;
 };
 
 Box shifted(const CDrawContext& state, const CRect& r) {
-    return {static_cast<Gdiplus::REAL>(r.left + state.offset().x),
-            static_cast<Gdiplus::REAL>(r.top + state.offset().y),
-            static_cast<Gdiplus::REAL>(r.width()), static_cast<Gdiplus::REAL>(r.height())};
+    const double s = state.scaleFactor();
+    return {device(r.left + state.offset().x, s), device(r.top + state.offset().y, s),
+            device(r.width(), s), device(r.height(), s)};
+}
+
+double penWidth(const CDrawContext& state) {
+    return (state.lineWidth() > 0.0 ? state.lineWidth() : 1.0) * state.scaleFactor();
 }
 } // namespace
 
@@ -84,10 +96,10 @@ bool GdiplusPainter::begin(const CDrawContext& state) {
     if (clip.isEmpty()) {
         return false;
     }
-    check(Gdip::GdipSetClipRect(
-        gfx, static_cast<Gdiplus::REAL>(clip.left), static_cast<Gdiplus::REAL>(clip.top),
-        static_cast<Gdiplus::REAL>(clip.width()), static_cast<Gdiplus::REAL>(clip.height()),
-        Gdiplus::CombineModeReplace));
+    const double s = state.scaleFactor();
+    check(Gdip::GdipSetClipRect(gfx, device(clip.left, s), device(clip.top, s),
+                                device(clip.width(), s), device(clip.height(), s),
+                                Gdiplus::CombineModeReplace));
     const int mode = state.drawMode() == kAntiAliasing ? 1 : 0;
     if (mode != smoothing) {
         check(Gdip::GdipSetSmoothingMode(gfx, mode ? Gdiplus::SmoothingModeAntiAlias
@@ -98,8 +110,7 @@ bool GdiplusPainter::begin(const CDrawContext& state) {
 }
 
 void GdiplusPainter::usePen(const CDrawContext& state) {
-    const double width = state.lineWidth() > 0.0 ? state.lineWidth() : 1.0;
-    check(Gdip::GdipSetPenWidth(pen, static_cast<Gdiplus::REAL>(width)));
+    check(Gdip::GdipSetPenWidth(pen, static_cast<Gdiplus::REAL>(penWidth(state))));
     check(Gdip::GdipSetPenColor(pen, gdiplusColor(state.frameColor(), state.globalAlpha())));
     check(Gdip::GdipSetPenDashStyle(pen, state.lineStyle() == kLineOnOffDash
                                              ? Gdiplus::DashStyleDash
@@ -116,10 +127,9 @@ void GdiplusPainter::line(const CDrawContext& state, const CPoint& from, const C
     }
     usePen(state);
     const CPoint& o = state.offset();
-    check(Gdip::GdipDrawLine(gfx, pen, static_cast<Gdiplus::REAL>(from.x + o.x),
-                             static_cast<Gdiplus::REAL>(from.y + o.y),
-                             static_cast<Gdiplus::REAL>(to.x + o.x),
-                             static_cast<Gdiplus::REAL>(to.y + o.y)));
+    const double s = state.scaleFactor();
+    check(Gdip::GdipDrawLine(gfx, pen, device(from.x + o.x, s), device(from.y + o.y, s),
+                             device(to.x + o.x, s), device(to.y + o.y, s)));
 }
 
 void GdiplusPainter::lines(const CDrawContext& state, const CPoint* points, std::int32_t count) {
@@ -160,7 +170,7 @@ void GdiplusPainter::rect(const CDrawContext& state, const CRect& r, DrawStyle s
     if (style == kDrawStroked || style == kDrawFilledAndStroked) {
         // The stroke stays inside the rectangle, as on the other back-ends.
         usePen(state);
-        const auto line = static_cast<Gdiplus::REAL>(state.lineWidth() > 0 ? state.lineWidth() : 1);
+        const auto line = static_cast<Gdiplus::REAL>(penWidth(state));
         check(Gdip::GdipDrawRectangle(gfx, pen, x + line / 2, y + line / 2, w - line, h - line));
     }
 }
@@ -206,24 +216,31 @@ void GdiplusPainter::point(const CDrawContext& state, const CPoint& where, const
         return;
     }
     useFill(state, color);
-    check(Gdip::GdipFillRectangle(
-        gfx, fillBrush, static_cast<Gdiplus::REAL>(std::floor(where.x + state.offset().x)),
-        static_cast<Gdiplus::REAL>(std::floor(where.y + state.offset().y)), 1.0f, 1.0f));
+    // One unit square: s x s pixels above 1x.
+    const double s = state.scaleFactor();
+    check(Gdip::GdipFillRectangle(gfx, fillBrush, device(std::floor(where.x + state.offset().x), s),
+                                  device(std::floor(where.y + state.offset().y), s), device(1.0, s),
+                                  device(1.0, s)));
 }
 
 void GdiplusPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRect& dest,
                             const CPoint& sourceOffset, float alpha) {
     const float opacity = std::min(1.0f, alpha * state.globalAlpha());
-    if (!(opacity > 0.0f) || !gfx || !bitmap || !bitmap->platformBitmap() ||
-        !bitmap->platformBitmap()->isKindOf("GdiplusBitmap")) {
+    if (!(opacity > 0.0f) || !gfx || !bitmap) {
         return;
     }
-    Gdiplus::GpBitmap* image = static_cast<GdiplusBitmap*>(bitmap->platformBitmap())->image();
+    const double s = state.scaleFactor();
+    double pixelsPerUnit = 1.0;
+    IPlatformBitmap* platform = bitmap->platformBitmapFor(s, pixelsPerUnit);
+    if (!platform || !platform->isKindOf("GdiplusBitmap")) {
+        return;
+    }
+    Gdiplus::GpBitmap* image = static_cast<GdiplusBitmap*>(platform)->image();
     if (!image || !begin(state)) {
         return;
     }
-    // Pixel-aligned: the destination and the context offset are truncated separately, and the
-    // image is never scaled, only a window of it shown.
+    // Pixel-aligned: the destination and the context offset are truncated separately, and at
+    // 1x the image is never scaled, only a window of it shown.
     const INT x = static_cast<INT>(dest.left) + static_cast<INT>(state.offset().x);
     const INT y = static_cast<INT>(dest.top) + static_cast<INT>(state.offset().y);
     const INT w = static_cast<INT>(dest.width());
@@ -233,19 +250,66 @@ void GdiplusPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CR
     if (w <= 0 || h <= 0) {
         return;
     }
+    // Exactly as many image pixels per device pixel draws them unfiltered; any other ratio
+    // filters, mirrored at the edges of the source window so no neighbouring filmstrip frame
+    // bleeds in.
+    const bool oneToOne = s == pixelsPerUnit;
     Gdiplus::GpImageAttributes* attributes = nullptr;
-    if (opacity < 1.0f && Gdip::GdipCreateImageAttributes(&attributes) == Gdiplus::Ok) {
-        Gdiplus::ColorMatrix matrix{};
-        for (int i = 0; i < 5; ++i) {
-            matrix.m[i][i] = 1.0f;
+    if ((opacity < 1.0f || !oneToOne) &&
+        Gdip::GdipCreateImageAttributes(&attributes) == Gdiplus::Ok) {
+        if (opacity < 1.0f) {
+            Gdiplus::ColorMatrix matrix{};
+            for (int i = 0; i < 5; ++i) {
+                matrix.m[i][i] = 1.0f;
+            }
+            matrix.m[3][3] = opacity;
+            check(Gdip::GdipSetImageAttributesColorMatrix(
+                attributes, Gdiplus::ColorAdjustTypeDefault, TRUE, &matrix, nullptr,
+                Gdiplus::ColorMatrixFlagsDefault));
         }
-        matrix.m[3][3] = opacity;
-        check(Gdip::GdipSetImageAttributesColorMatrix(attributes, Gdiplus::ColorAdjustTypeDefault,
-                                                      TRUE, &matrix, nullptr,
-                                                      Gdiplus::ColorMatrixFlagsDefault));
+        if (!oneToOne) {
+            check(Gdip::GdipSetImageAttributesWrapMode(attributes, Gdiplus::WrapModeTileFlipXY, 0,
+                                                       FALSE));
+        }
     }
-    check(Gdip::GdipDrawImageRectRectI(gfx, image, x, y, w, h, sourceX, sourceY, w, h,
-                                       Gdiplus::UnitPixel, attributes, nullptr, nullptr));
+    if (s == 1.0) {
+        check(Gdip::GdipDrawImageRectRectI(gfx, image, x, y, w, h, sourceX, sourceY, w, h,
+                                           Gdiplus::UnitPixel, attributes, nullptr, nullptr));
+    } else {
+        Gdiplus::InterpolationMode previous = Gdiplus::InterpolationModeLowQuality;
+        check(Gdip::GdipGetInterpolationMode(gfx, &previous));
+        check(Gdip::GdipSetInterpolationMode(
+            gfx, oneToOne ? Gdiplus::InterpolationModeNearestNeighbor
+                          : Gdiplus::InterpolationModeHighQualityBicubic));
+        const double ppu = pixelsPerUnit;
+        Gdiplus::REAL left = device(sourceX, ppu);
+        Gdiplus::REAL top = device(sourceY, ppu);
+        const Gdiplus::REAL width = device(w, ppu);
+        const Gdiplus::REAL height = device(h, ppu);
+        // A filter reaches past the source window into the next filmstrip frame, whatever the
+        // wrap mode says on some GDI+ versions: it gets a copy of that window alone, whose own
+        // edges the wrap mode extends.
+        Gdiplus::GpBitmap* part = nullptr;
+        const CPoint full = platform->size();
+        if (!oneToOne && (left > 0 || top > 0 || width < full.x || height < full.y)) {
+            Gdiplus::PixelFormat format = PixelFormat32bppPARGB;
+            Gdip::GdipGetImagePixelFormat(image, &format);
+            if (Gdip::GdipCloneBitmapArea(left, top, width, height, format, image, &part) ==
+                Gdiplus::Ok) {
+                left = 0;
+                top = 0;
+            } else {
+                part = nullptr;
+            }
+        }
+        check(Gdip::GdipDrawImageRectRect(gfx, part ? part : image, device(x, s), device(y, s),
+                                          device(w, s), device(h, s), left, top, width, height,
+                                          Gdiplus::UnitPixel, attributes, nullptr, nullptr));
+        if (part) {
+            Gdip::GdipDisposeImage(part);
+        }
+        check(Gdip::GdipSetInterpolationMode(gfx, previous));
+    }
     if (attributes) {
         Gdip::GdipDisposeImageAttributes(attributes);
     }

@@ -5,10 +5,12 @@
 #include "modulehandle.h"
 #include "win32graphics.h"
 #include "windowclass.h"
+#include "windowdpi.h"
 
 #include "cbitmap.h"
 #include "cdrawcontext.h"
 #include "coffscreencontext.h"
+#include "scalefactor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +36,10 @@ int pixelEdge(double value) {
     }
     return static_cast<int>(std::clamp(value, -limit, limit));
 }
+
+// Newer than the Windows 7 headers this builds against.
+constexpr UINT kDpiChanged = 0x02E0;            // WM_DPICHANGED, to top-level windows
+constexpr UINT kDpiChangedAfterParent = 0x02E3; // to their children, per-monitor aware v2
 
 // Windows before version 6 cannot double-buffer a window (WS_EX_COMPOSITED) reliably.
 bool olderThanVersion6() {
@@ -221,6 +227,9 @@ bool Win32Frame::setSize(const CRect& newSize) {
     if (backBuffer) {
         backBuffer->releaseReference();
         backBuffer = Win32Platform::createOffscreenContext(width, height);
+        if (backBuffer && scale != 1.0) {
+            backBuffer->setScaleFactor(scale);
+        }
     }
     if (ownWindow) {
         SetWindowPos(ownWindow, nullptr, pixelEdge(newSize.left), pixelEdge(newSize.top), width,
@@ -228,6 +237,20 @@ bool Win32Frame::setSize(const CRect& newSize) {
                      SWP_DEFERERASE | SWP_NOCOPYBITS | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOZORDER);
     }
     invalidateRect(newSize);
+    return true;
+}
+
+bool Win32Frame::setScaleFactor(double newScale) {
+    scale = nearestSupportedScale(newScale);
+    // The next paint makes a context at the new scale; the back buffer keeps its size until
+    // the frame's setSize, which follows.
+    if (windowContext) {
+        windowContext->releaseReference();
+        windowContext = nullptr;
+    }
+    if (backBuffer) {
+        backBuffer->setScaleFactor(scale);
+    }
     return true;
 }
 
@@ -340,6 +363,16 @@ LRESULT Win32Frame::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_ERASEBKGND:
         return 1; // every paint covers what it repaints
+    case kDpiChanged:
+        // The size Windows suggests is for top-level windows; ours is sized by the host or the
+        // editor once the editor has decided on its scale.
+        if (const UINT dpi = LOWORD(wParam); dpi > 0) {
+            callback->platformScaleChanged(dpi / 96.0);
+        }
+        return 0;
+    case kDpiChangedAfterParent:
+        callback->platformScaleChanged(windowDpi(window) / 96.0);
+        return 0;
     case WM_KEYDOWN:
     case WM_KEYUP:
         if (key(wParam, message == WM_KEYDOWN)) {
@@ -448,14 +481,18 @@ void Win32Frame::paint() {
         frameRect.moveTo(0, 0);
         if (!windowContext) {
             windowContext = createWindowContext(ownWindow, frameRect);
+            // A back buffer carries the scale itself and is copied pixel for pixel.
+            if (windowContext && scale != 1.0 && !backBuffer) {
+                windowContext->setScaleFactor(scale);
+            }
         }
         if (windowContext) {
             // A context released by a resize inside a draw call stays alive until we are done.
             SharedGuard<CDrawContext> window(windowContext);
             const RECT& p = paintInfo.rcPaint;
             const CRect paintRect(p.left, p.top, p.right, p.bottom);
-            window->setClipRect(paintRect);
             CDrawContext* target = backBuffer ? backBuffer : window.get();
+            window->setClipRect(target == window.get() ? toUnits(paintRect) : paintRect);
             SharedGuard<CDrawContext> hold(target);
             target->beginDraw();
             drawRegion(target, region, paintRect);
@@ -472,6 +509,10 @@ void Win32Frame::paint() {
     DeleteObject(region);
 }
 
+CRect Win32Frame::toUnits(const CRect& pixels) const {
+    return scale == 1.0 ? pixels : unscaledOutward(pixels, scale);
+}
+
 void Win32Frame::drawRegion(CDrawContext* context, HRGN region, const CRect& paintRect) {
     const DWORD needed = GetRegionData(region, 0, nullptr);
     if (needed > regionBuffer.size()) {
@@ -483,7 +524,7 @@ void Win32Frame::drawRegion(CDrawContext* context, HRGN region, const CRect& pai
     }
     const auto* data = reinterpret_cast<const RGNDATA*>(regionBuffer.data());
     if (data->rdh.nCount == 0) {
-        callback->platformDrawRect(context, paintRect);
+        callback->platformDrawRect(context, toUnits(paintRect));
         return;
     }
     // Each rectangle on its own, so a knob turn repaints that knob and not the span between
@@ -491,11 +532,12 @@ void Win32Frame::drawRegion(CDrawContext* context, HRGN region, const CRect& pai
     const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
     for (DWORD i = 0; i < data->rdh.nCount; ++i) {
         const CRect rect(rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
+        const CRect units = toUnits(rect);
         context->saveGlobalState();
         context->setOffset(CPoint());
-        context->setClipRect(rect.bounded(paintRect));
-        context->clearRect(rect);
-        callback->platformDrawRect(context, rect);
+        context->setClipRect(toUnits(rect.bounded(paintRect)));
+        context->clearRect(units);
+        callback->platformDrawRect(context, units);
         context->restoreGlobalState();
         if (!ownWindow) {
             return;

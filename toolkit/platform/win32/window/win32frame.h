@@ -35,6 +35,8 @@ public:
     // The HWND; null without a window.
     void* nativeHandle() const override;
     COffscreenContext* createOffscreenContext(double width, double height) override;
+    // Window contexts made from now on draw at `scale`; releases the current one.
+    bool setScaleFactor(double scale) override;
     bool isKindOf(const char* className) const override;
 
     HWND window() const { return ownWindow; }
@@ -48,6 +50,8 @@ private:
     bool key(WPARAM windowsKey, bool down);
     void paint();
     void drawRegion(CDrawContext* context, HRGN region, const CRect& paintRect);
+    // A device rectangle in the drawing units of the frame's scale, widened to whole units.
+    CRect toUnits(const CRect& pixels) const;
     void forgetWindow();
 
     IPlatformFrameCallback* callback;
@@ -57,6 +61,7 @@ private:
     // window itself (before version 6) and Direct2D is missing.
     COffscreenContext* backBuffer = nullptr;
     CDrawContext* windowContext = nullptr;
+    double scale = 1.0;
     DropTarget* dropTarget = nullptr;
     // A leave notification is pending.
     bool mouseInside = false;
