@@ -2,7 +2,7 @@
 // controls, repaint after host-side changes, and a parent window that goes away first.
 #include "backgroundaudio.h"
 #include "check.h"
-#include "hostwindow.h"
+#include "editorhost.h"
 #include "session.h"
 
 #include <algorithm>
@@ -31,15 +31,6 @@ std::unique_ptr<Session> editorSession(CheckContext& ctx, bool needDisplay, Outc
         return nullptr;
     }
     return s;
-}
-
-std::unique_ptr<HostWindow> windowFor(Session& s) {
-    int w = 0, h = 0;
-    if (!editorSize(s, w, h)) {
-        w = 400;
-        h = 300;
-    }
-    return std::make_unique<HostWindow>(w, h);
 }
 
 bool openEditor(Session& s, HostWindow& w) {
@@ -130,7 +121,7 @@ Outcome openTwice(CheckContext& ctx) {
     openEditor(*s, *second);
     pumpIdle(*s, second.get(), 3);
     s->dispatch(effEditClose);
-    pumpIdle(*s, nullptr, 2);
+    pumpIdle(*s, second.get(), 2);
     s->dispatch(effEditClose);
     // And the editor still works normally afterwards.
     openEditor(*s, *window);
@@ -151,9 +142,9 @@ Outcome parentDestroyedFirst(CheckContext& ctx) {
         pumpIdle(*s, window.get(), 3);
         window->destroy();
         // Round 0 closes straight away, before an idle call could see the window go.
-        pumpIdle(*s, nullptr, round == 0 ? 0 : 3);
+        pumpIdle(*s, window.get(), round == 0 ? 0 : 3);
         s->dispatch(effEditClose);
-        pumpIdle(*s, nullptr, 2);
+        pumpIdle(*s, window.get(), 2);
     }
     // The editor must still open into a new window.
     auto window = windowFor(*s);
@@ -290,8 +281,8 @@ Outcome controls(CheckContext& ctx) {
     // flip); they are undone at once, and each face they lead to is scanned in turn.
     std::vector<std::pair<int, int>> switches;
     auto scan = [&]() -> std::string {
-        for (int y = step / 2; y < window->height; y += step) {
-            for (int x = step / 2; x < window->width; x += step) {
+        for (int y = step / 2; y < window->height(); y += step) {
+            for (int x = step / 2; x < window->width(); x += step) {
                 if (std::find(switches.begin(), switches.end(), std::pair{x, y}) !=
                     switches.end()) {
                     continue;

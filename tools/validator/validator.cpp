@@ -2,7 +2,7 @@
 
 #include "audiobuffers.h"
 #include "check.h"
-#include "hostwindow.h"
+#include "editorhost.h"
 #include "isolation.h"
 #include "tools/hosting/sharedlibrary.h"
 

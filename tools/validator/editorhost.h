@@ -1,0 +1,27 @@
+// What the editor checks do as a host around the shared host window: ask the editor's size,
+// make a window for it and give it idle time.
+#pragma once
+
+#include "tools/hosting/hostwindow.h"
+
+#include <memory>
+
+namespace gravelix::validator {
+
+class Session;
+using host::HostWindow;
+
+// Whether DISPLAY names an X server that accepts a connection (on Windows: always).
+bool displayAvailable();
+
+// The editor's size from effEditGetRect; false when it gives none.
+bool editorSize(Session& s, int& width, int& height);
+
+// A bare window at the screen's origin of the editor's size (400 x 300 when it gives none).
+std::unique_ptr<HostWindow> windowFor(Session& s);
+
+// Calls effEditIdle count times with a pause between, the way a host's timer would, handling
+// the window system's events before each (on Windows they reach the editor only that way).
+void pumpIdle(Session& s, HostWindow* w, int count, int pauseMs = 5);
+
+} // namespace gravelix::validator
