@@ -67,7 +67,7 @@ Outcome openClose(CheckContext& ctx, bool processing, bool beforeResume) {
     if (!s) {
         return result;
     }
-    auto window = windowFor(*s);
+    auto window = windowFor(ctx, *s);
     std::optional<BackgroundAudio> audio;
     if (processing) {
         s->start(44100, 256);
@@ -112,8 +112,8 @@ Outcome openTwice(CheckContext& ctx) {
     if (!s) {
         return result;
     }
-    auto window = windowFor(*s);
-    auto second = windowFor(*s);
+    auto window = windowFor(ctx, *s);
+    auto second = windowFor(ctx, *s);
     openEditor(*s, *window);
     pumpIdle(*s, window.get(), 3);
     openEditor(*s, *window);
@@ -137,7 +137,7 @@ Outcome parentDestroyedFirst(CheckContext& ctx) {
         return result;
     }
     for (int round = 0; round < 3; ++round) {
-        auto window = windowFor(*s);
+        auto window = windowFor(ctx, *s);
         openEditor(*s, *window);
         pumpIdle(*s, window.get(), 3);
         window->destroy();
@@ -147,7 +147,7 @@ Outcome parentDestroyedFirst(CheckContext& ctx) {
         pumpIdle(*s, window.get(), 2);
     }
     // The editor must still open into a new window.
-    auto window = windowFor(*s);
+    auto window = windowFor(ctx, *s);
     openEditor(*s, *window);
     pumpIdle(*s, window.get(), 3);
     s->dispatch(effEditClose);
@@ -271,7 +271,7 @@ Outcome controls(CheckContext& ctx) {
         return result;
     }
     s->start(44100, 512);
-    auto window = windowFor(*s);
+    auto window = windowFor(ctx, *s);
     openEditor(*s, *window);
     pumpIdle(*s, window.get(), 5);
     const int step = ctx.opts.strictness >= 8 ? 18 : 30;
@@ -338,7 +338,7 @@ Outcome hostChangeRepaints(CheckContext& ctx) {
     if (!s) {
         return result;
     }
-    auto window = windowFor(*s);
+    auto window = windowFor(ctx, *s);
     openEditor(*s, *window);
     pumpIdle(*s, window.get(), 10);
     std::ostringstream repainted;

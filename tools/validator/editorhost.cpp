@@ -1,5 +1,6 @@
 #include "editorhost.h"
 
+#include "check.h"
 #include "session.h"
 
 #include <chrono>
@@ -8,9 +9,9 @@
 
 namespace gravelix::validator {
 
-bool displayAvailable() {
+bool connectDisplay(CheckContext& ctx) {
     try {
-        host::HostDisplay display;
+        ctx.connection = std::make_shared<host::HostDisplay>();
         return true;
     } catch (const std::runtime_error&) {
         return false;
@@ -28,13 +29,17 @@ bool editorSize(Session& s, int& width, int& height) {
     return width > 0 && height > 0 && width < 10000 && height < 10000;
 }
 
-std::unique_ptr<HostWindow> windowFor(Session& s) {
+std::unique_ptr<HostWindow> windowFor(CheckContext& ctx, Session& s) {
     int w = 0, h = 0;
     if (!editorSize(s, w, h)) {
         w = 400;
         h = 300;
     }
-    return std::make_unique<HostWindow>(w, h, "gravelix validator", HostWindow::Kind::Bare);
+    if (!ctx.connection) {
+        ctx.connection = std::make_shared<host::HostDisplay>();
+    }
+    return std::make_unique<HostWindow>(ctx.connection, w, h, "gravelix validator",
+                                        HostWindow::Kind::Bare);
 }
 
 void pumpIdle(Session& s, HostWindow* w, int count, int pauseMs) {

@@ -9,16 +9,18 @@
 namespace gravelix::validator {
 
 class Session;
+struct CheckContext;
 using host::HostWindow;
 
-// Whether DISPLAY names an X server that accepts a connection (on Windows: always).
-bool displayAvailable();
+// Opens the run's window-system connection into ctx.connection; false when there is no display.
+bool connectDisplay(CheckContext& ctx);
 
 // The editor's size from effEditGetRect; false when it gives none.
 bool editorSize(Session& s, int& width, int& height);
 
-// A bare window at the screen's origin of the editor's size (400 x 300 when it gives none).
-std::unique_ptr<HostWindow> windowFor(Session& s);
+// A bare window at the screen's origin of the editor's size (400 x 300 when it gives none), on
+// the run's connection (opened for this process first if it has none).
+std::unique_ptr<HostWindow> windowFor(CheckContext& ctx, Session& s);
 
 // Calls effEditIdle count times with a pause between, the way a host's timer would, handling
 // the window system's events before each (on Windows they reach the editor only that way).

@@ -40,7 +40,7 @@ Outcome together(CheckContext& ctx) {
     const auto phase = std::chrono::milliseconds(250 * ctx.scaled(1));
     std::unique_ptr<HostWindow> window;
     if (editor) {
-        window = windowFor(*s);
+        window = windowFor(ctx, *s);
     }
     for (int part = 0; part < 3; ++part) {
         if (window && part != 1) {
