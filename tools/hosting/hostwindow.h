@@ -63,6 +63,9 @@ public:
     int height() const { return height_; }
     // False once destroy() was called or another client destroyed the window.
     bool alive() const { return !destroyed_; }
+    // Whether any window (an editor's) is still a child of this one.
+    bool hasChildren();
+    const std::shared_ptr<HostDisplay>& display() const { return display_; }
 
     void resize(int width, int height);
     // Destroys the window now, ahead of the object, as a host closing its window first does.

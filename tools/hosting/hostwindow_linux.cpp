@@ -154,6 +154,22 @@ void HostWindow::waitMapped() {
     }
 }
 
+bool HostWindow::hasChildren() {
+    if (destroyed_) {
+        return false;
+    }
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display_->x(), window_, &root, &parent, &children, &count)) {
+        return false;
+    }
+    if (children) {
+        XFree(children);
+    }
+    return count > 0;
+}
+
 void HostWindow::sync() {
     XSync(display_->x(), False);
     pump(0);

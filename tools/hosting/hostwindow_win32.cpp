@@ -156,6 +156,10 @@ bool HostWindow::pump(int timeoutMs) {
     return !closed_;
 }
 
+bool HostWindow::hasChildren() {
+    return !destroyed_ && GetWindow(handle(window_), GW_CHILD) != nullptr;
+}
+
 void HostWindow::sync() {
     pump(0);
 }

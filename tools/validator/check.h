@@ -59,5 +59,6 @@ void addParameterChecks(std::vector<Check>& checks);
 void addThreadChecks(std::vector<Check>& checks);
 void addRealtimeChecks(std::vector<Check>& checks);
 void addEditorChecks(std::vector<Check>& checks);
+void addQuirkChecks(std::vector<Check>& checks);
 
 } // namespace gravelix::validator

@@ -237,33 +237,6 @@ std::string describeCalls(const std::vector<host::HostCall>& calls) {
     return m.str();
 }
 
-// Every begun edit has ended.
-bool settled(const std::vector<host::HostCall>& calls) {
-    int open = 0;
-    for (const auto& c : calls) {
-        open += c.opcode == audioMasterBeginEdit ? 1 : c.opcode == audioMasterEndEdit ? -1 : 0;
-    }
-    return open <= 0;
-}
-
-// One press, drag upwards and release at (x, y), with idle calls between as a host gives.
-void gesture(Session& s, HostWindow& w, int x, int y) {
-    w.moveTo(x, y);
-    pumpIdle(s, &w, 2, 2);
-    w.button(true);
-    pumpIdle(s, &w, 3, 2);
-    for (int dy : {8, 20, 40}) {
-        w.moveTo(x, std::max(0, y - dy));
-        pumpIdle(s, &w, 1, 2);
-    }
-    w.button(false);
-    pumpIdle(s, &w, 3, 2);
-    // A loaded machine may deliver the release late; give it time before judging the gesture.
-    for (int i = 0; i < 40 && !settled(s.host().state().calls()); ++i) {
-        pumpIdle(s, &w, 1, 5);
-    }
-}
-
 Outcome controls(CheckContext& ctx) {
     Outcome result;
     auto s = editorSession(ctx, true, result);

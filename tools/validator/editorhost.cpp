@@ -3,6 +3,7 @@
 #include "check.h"
 #include "session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -55,6 +56,47 @@ void pumpIdle(Session& s, HostWindow* w, int count, int pauseMs) {
     if (w != nullptr) {
         w->sync();
     }
+}
+
+bool settled(const std::vector<host::HostCall>& calls) {
+    int open = 0;
+    for (const auto& c : calls) {
+        open += c.opcode == audioMasterBeginEdit ? 1 : c.opcode == audioMasterEndEdit ? -1 : 0;
+    }
+    return open <= 0;
+}
+
+void gesture(Session& s, HostWindow& w, int x, int y) {
+    w.moveTo(x, y);
+    pumpIdle(s, &w, 2, 2);
+    w.button(true);
+    pumpIdle(s, &w, 3, 2);
+    for (int dy : {8, 20, 40}) {
+        w.moveTo(x, std::max(0, y - dy));
+        pumpIdle(s, &w, 1, 2);
+    }
+    w.button(false);
+    pumpIdle(s, &w, 3, 2);
+    // A loaded machine may deliver the release late; give it time before judging the gesture.
+    for (int i = 0; i < 40 && !settled(s.host().state().calls()); ++i) {
+        pumpIdle(s, &w, 1, 5);
+    }
+}
+
+std::optional<std::pair<int, int>> findControl(Session& s, HostWindow& w) {
+    constexpr int step = 30;
+    for (int y = step / 2; y < w.height(); y += step) {
+        for (int x = step / 2; x < w.width(); x += step) {
+            s.host().state().clearCalls();
+            gesture(s, w, x, y);
+            for (const auto& c : s.host().state().calls()) {
+                if (c.opcode == audioMasterAutomate) {
+                    return std::pair{x, y};
+                }
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace gravelix::validator

@@ -26,6 +26,7 @@ std::vector<Check> allChecks() {
     addThreadChecks(checks);
     addRealtimeChecks(checks);
     addEditorChecks(checks);
+    addQuirkChecks(checks);
     return checks;
 }
 
