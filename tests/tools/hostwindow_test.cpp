@@ -54,6 +54,17 @@ TEST_F(SharedDisplay, EachWindowSeesOnlyItsOwnDestruction) {
     EXPECT_EQ(a.capture().pixels.size(), std::size_t(120 * 80));
 }
 
+TEST_F(SharedDisplay, WindowDestroyedElsewhereAndNeverPumpedGoesQuietly) {
+    {
+        HostWindow gone(display, 60, 60, "gone", HostWindow::Kind::Bare);
+        XDestroyWindow(other, static_cast<Window>(gone.id()));
+        XSync(other, False);
+    } // destroying it again would end the process through Xlib's error handler
+    HostWindow next(display, 60, 60, "next", HostWindow::Kind::Bare);
+    next.sync();
+    EXPECT_TRUE(next.alive());
+}
+
 TEST_F(SharedDisplay, ChildrenAreTheEditorWindowsInside) {
     HostWindow window(display, 100, 60, "parent", HostWindow::Kind::Bare);
     EXPECT_FALSE(window.hasChildren());

@@ -99,8 +99,13 @@ void HostWindow::destroy() {
         return;
     }
     Display* x = display_->x();
-    XDestroyWindow(x, window_);
+    // Another client may have destroyed it already: destroying it again would be a fatal error.
     XSync(x, False);
+    pump(0);
+    if (!destroyed_) {
+        XDestroyWindow(x, window_);
+        XSync(x, False);
+    }
     destroyed_ = closed_ = true;
     // What is still queued for it would otherwise stay on the shared connection for good.
     XEvent event;
@@ -127,13 +132,20 @@ void HostWindow::resize(int width, int height) {
 
 bool HostWindow::pump(int timeoutMs) {
     Display* x = display_->x();
-    if (!XPending(x) && timeoutMs > 0) {
+    const auto next = [&](XEvent& event) {
+        return !destroyed_ &&
+               XCheckIfEvent(x, &event, forWindow, reinterpret_cast<XPointer>(window_));
+    };
+    XEvent event;
+    bool got = next(event);
+    if (!got && timeoutMs > 0) {
+        // Everything that had arrived is queued by now, so the socket only wakes us for news
+        // (events queued for other windows or for no window must not keep us from waiting).
         pollfd fd{ConnectionNumber(x), POLLIN, 0};
         poll(&fd, 1, timeoutMs); // EINTR (Ctrl-C) simply ends the wait
+        got = next(event);
     }
-    XEvent event;
-    while (!destroyed_ &&
-           XCheckIfEvent(x, &event, forWindow, reinterpret_cast<XPointer>(window_))) {
+    for (; got; got = next(event)) {
         if (event.type == MapNotify) {
             mapped_ = true;
         } else if (event.type == ClientMessage &&
