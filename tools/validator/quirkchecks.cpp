@@ -228,21 +228,31 @@ Outcome idleFromAnotherThread(CheckContext& ctx) {
     auto window = windowFor(ctx, *s);
     s->dispatch(effEditOpen, 0, 0, window->parentHandle());
     settle(*s, *window);
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop{false}, stopped{false};
     std::thread timer([&] {
         while (!stop) {
             s->dispatch(effEditIdle);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        stopped = true;
     });
     coverAndUncover(*window);
     window->click(window->width() / 2, window->height() / 2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // This thread keeps handling its window system's messages meanwhile, as a host's user
+    // interface thread does: on Windows the idle thread may be waiting for it.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < end) {
+        window->pump(10);
+    }
     stop = true;
+    while (!stopped) {
+        window->pump(5);
+    }
     timer.join();
     s->host().state().clearCalls();
+    const host::Image picture = settle(*s, *window);
     coverAndUncover(*window);
-    const bool repainted = repaintsTo(*s, *window, settle(*s, *window));
+    const bool repainted = repaintsTo(*s, *window, picture);
     s->dispatch(effEditClose);
     pumpIdle(*s, window.get(), 2);
     if (!repainted) {
