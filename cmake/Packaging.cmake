@@ -1,23 +1,77 @@
-# Installing (`cmake --install`) and the Debian package (`cpack -G DEB`).
+# Installing (`cmake --install`) and the Debian package (`cpack -G DEB`): the plug-in, the host
+# with its manual page and bash completion, the copyright file and the changelog.
 # Windows builds are packed by scripts/package-windows.sh instead.
 if(WIN32)
   return()
 endif()
 include(GNUInstallDirs)
 
+# The project's own contact, not a person's: the package's maintainer and the copyright file's.
+set(GRAVELIX_CONTACT "Gravelix developers <gravelix@keldwyn.example>")
+set(_packaging ${GRAVELIX_SOURCE_DIR}/packaging)
+set(_docdir ${CMAKE_INSTALL_DATADIR}/doc/gravelix)
+
 if(TARGET gravelix)
   # Linux VST 2.4 hosts search lib/vst under /usr and /usr/local (and ~/.vst), not the
   # multiarch folder GNUInstallDirs picks for /usr, so the folder is fixed here.
   install(TARGETS gravelix LIBRARY DESTINATION lib/vst)
 endif()
+
 if(TARGET gravelix-host)
   install(TARGETS gravelix-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${_packaging}/gravelix-host.bash-completion
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME gravelix-host)
+
+  # The manual page is made from the built program's help, so it lists what the program has.
+  # Sanitizer builds, which are never packaged, skip it rather than run the program to build.
+  find_program(GRAVELIX_HELP2MAN help2man)
+  if(GRAVELIX_HELP2MAN AND NOT GRAVELIX_SANITIZE)
+    add_custom_command(
+      OUTPUT gravelix-host.1 gravelix-host.1.gz
+      COMMAND ${_packaging}/manpage.sh $<TARGET_FILE:gravelix-host> ${_packaging}/gravelix-host.h2m
+              gravelix-host.1
+      COMMAND gzip -9nf -k gravelix-host.1
+      DEPENDS gravelix-host ${_packaging}/manpage.sh ${_packaging}/gravelix-host.h2m
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+      COMMENT "Writing the manual page of gravelix-host"
+      VERBATIM)
+    add_custom_target(gravelix-host-manpage ALL
+                      DEPENDS ${CMAKE_BINARY_DIR}/gravelix-host.1 ${CMAKE_BINARY_DIR}/gravelix-host.1.gz)
+    install(FILES ${CMAKE_BINARY_DIR}/gravelix-host.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  elseif(NOT GRAVELIX_HELP2MAN)
+    message(WARNING "help2man not found (scripts/setup.sh installs it): "
+                    "the package will have no manual page")
+  endif()
 endif()
+
+configure_file(${_packaging}/copyright.in ${CMAKE_BINARY_DIR}/copyright @ONLY)
+add_custom_command(
+  OUTPUT changelog.gz
+  COMMAND ${_packaging}/changelog.sh debian ${GRAVELIX_SOURCE_DIR}/CHANGES.md ${PROJECT_VERSION}
+          ${GRAVELIX_CONTACT} > changelog
+  COMMAND gzip -9nf changelog
+  DEPENDS ${GRAVELIX_SOURCE_DIR}/CHANGES.md ${_packaging}/changelog.sh
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  COMMENT "Writing the Debian changelog"
+  VERBATIM)
+add_custom_target(gravelix-changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/copyright ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${_docdir})
+
+# Everything the package carries besides the two binaries, for builds of chosen targets only.
+add_custom_target(gravelix-package-files DEPENDS gravelix-changelog)
+if(TARGET gravelix-host-manpage)
+  add_dependencies(gravelix-package-files gravelix-host-manpage)
+endif()
+
+# Folders and files as Debian wants them, whatever the umask of the one who builds.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME gravelix)
 set(CPACK_PACKAGE_VENDOR Keldwyn)
-set(CPACK_PACKAGE_CONTACT Keldwyn)
+set(CPACK_PACKAGE_CONTACT ${GRAVELIX_CONTACT})
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${GRAVELIX_CONTACT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "guitar distortion pedal as a VST 2.4 plug-in")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Gravelix is a two-knob guitar distortion pedal as a Linux VST 2.4 effect,\n"
@@ -27,8 +81,16 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 list(JOIN CPACK_DEBIAN_PACKAGE_DESCRIPTION "" CPACK_DEBIAN_PACKAGE_DESCRIPTION)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# gravelix_<version>_<arch>.deb; dependencies come from the binaries' own libraries.
+# gravelix_<version>_<arch>.deb.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
+# Dependencies come from the binaries' own libraries, found by dpkg-shlibdeps in
+# CPackDebianDepends.cmake: CPack's own scan would also add ldconfig calls for the plug-in,
+# which no linker path holds (hosts load it by path).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+if(TARGET gravelix AND TARGET gravelix-host)
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/CPackDebianDepends.cmake
+       INPUT ${CMAKE_CURRENT_LIST_DIR}/CPackDebianDepends.cmake.in)
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackDebianDepends.cmake)
+endif()
 include(CPack)

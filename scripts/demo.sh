@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: sets up, builds the plug-in and gravelix-host (Release, in build-release),
+# The main job: sets up, builds the plug-in and gravelix-host (Release, in build-release, with
+# what the Debian package carries besides, so `cpack -G DEB` works there),
 # shows the plug-in's details, renders a generated guitar riff through each of its programs
 # and takes pictures of both editor panels. Everything it makes lands in out/.
 # Usage: scripts/demo.sh [OUT_DIR]
@@ -11,7 +12,7 @@ build=build-release
 out=${1:-out}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DGRAVELIX_BUILD_TESTS=OFF -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target gravelix gravelix-host
+cmake --build "$build" --target gravelix gravelix-host gravelix-package-files
 host="$build/gravelix-host"
 plugin="$build/gravelix.so"
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Packs the Windows build (scripts/build-windows.sh) into BUILD_DIR/gravelix-VERSION-win64.zip:
-# the plug-in, gravelix-host.exe and a note on where Windows hosts look for plug-ins.
+# the plug-in, gravelix-host.exe, a note on where Windows hosts look for plug-ins, the licence
+# and the release notes.
 # Usage: scripts/package-windows.sh [BUILD_DIR]   (default: build-windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,12 +24,14 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt" 2>/
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$dir/GRAVELIX.dll" "$dir/gravelix-host.exe" "$stage/"
+# The texts are read on Windows: CRLF line ends.
+sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
+packaging/changelog.sh text CHANGES.md "$version" >"$stage/CHANGES.txt"
 # Debug information stays in the build folder: it multiplies the download for no user.
 strip=$(command -v x86_64-w64-mingw32-strip || true)
 if [ -n "$strip" ]; then
   "$strip" --strip-debug "$stage/GRAVELIX.dll" "$stage/gravelix-host.exe" 2>/dev/null || true
 fi
-# CRLF line ends: the note is read on Windows.
 sed 's/$/\r/' >"$stage/README.txt" <<TEXT
 Gravelix $version for 64-bit Windows
 ====================================
@@ -54,11 +57,14 @@ Command Prompt in this folder:
 
   gravelix-host.exe info GRAVELIX.dll      identity, parameters and programs
   gravelix-host.exe --help                 all commands
+
+CHANGES.txt lists what changed in each release. Gravelix is free software under the
+GNU General Public License, version 3 or later: see LICENSE.txt.
 TEXT
 
 out=$(realpath "$dir")/gravelix-$version-win64.zip
 rm -f "$out"
 # -X: no Unix owners or extra time stamps, which Windows has no use for.
-(cd "$stage" && zip -q -X "$out.tmp" GRAVELIX.dll gravelix-host.exe README.txt)
+(cd "$stage" && zip -q -X "$out.tmp" GRAVELIX.dll gravelix-host.exe README.txt LICENSE.txt CHANGES.txt)
 mv "$out.tmp" "$out"
 echo "$out"

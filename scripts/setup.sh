@@ -13,6 +13,7 @@ packages=(
   fonts-dejavu-core fonts-urw-base35
   valgrind clang libclang-rt-14-dev
   file zip unzip  # the .deb's dependency scan (cpack), the Windows archive
+  lintian help2man man-db bash-completion  # the .deb's checks, manual page and completion
 )
 if [ "${1:-}" = "--extra" ]; then
   shift
@@ -31,6 +32,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Another package tool at work on this machine is waited for rather than failed on.
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -1,22 +1,13 @@
 #!/usr/bin/env bash
-# Guards against a Debian package that misses, misplaces or adds files, lacks its run-time
-# libraries, or does not install, run and remove cleanly.
-# Usage: deb_test.sh BUILD_DIR VERSION (exit 77: skipped)
+# Guards against a Debian package that lintian faults, that misses, misplaces or adds files,
+# ships maintainer scripts or lacks its run-time libraries, or that does not install, run,
+# offer its manual page and completion, and remove cleanly.
+# Usage: deb_test.sh BUILD_DIR VERSION (exit 77: installing skipped, the package checks passed)
 set -euo pipefail
 build=$1 version=$2
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: $*" >&2; exit 1; }
-
-# Only where it leaves nothing of anyone else's behind.
-[ "$(id -u)" -eq 0 ] || skip "installing a package needs root"
-if dpkg-query -W -f='${Status}' gravelix 2>/dev/null | grep -qv "not-installed"; then
-  skip "a gravelix package is on this machine already; the test would replace it"
-fi
-for f in /usr/lib/vst/gravelix.so /usr/bin/gravelix-host; do
-  [ ! -e "$f" ] || skip "$f exists already; the test would replace it"
-done
-had_vst_dir=no
-[ ! -d /usr/lib/vst ] || had_vst_dir=yes
+command -v lintian >/dev/null || fail "lintian is missing (scripts/setup.sh installs it)"
 
 tmp=$(mktemp -d)
 installed=no
@@ -48,12 +39,36 @@ deb=$tmp/gravelix_${version}_$(dpkg --print-architecture).deb
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sort)
 expected=$(printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/gravelix-host ./usr/lib/ ./usr/lib/vst/ \
-  ./usr/lib/vst/gravelix.so | sort)
+  ./usr/lib/vst/gravelix.so ./usr/share/ ./usr/share/bash-completion/ \
+  ./usr/share/bash-completion/completions/ ./usr/share/bash-completion/completions/gravelix-host \
+  ./usr/share/doc/ ./usr/share/doc/gravelix/ ./usr/share/doc/gravelix/changelog.gz \
+  ./usr/share/doc/gravelix/copyright ./usr/share/man/ ./usr/share/man/man1/ \
+  ./usr/share/man/man1/gravelix-host.1.gz | sort)
 [ "$files" = "$expected" ] || fail "the package holds"$'\n'"$files"$'\n'"instead of"$'\n'"$expected"
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -vx './' | sort | tr '\n' ' ')
+[ "$control" = "./control ./md5sums " ] || fail "control files beyond control and md5sums: $control"
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libcairo2 libxcb1 libsndfile1; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
+zcat <(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/gravelix/changelog.gz) |
+  head -1 | grep -q "^gravelix ($version) " || fail "the changelog's newest entry is not $version"
+
+# Informational tags are fine; errors and warnings are not.
+lintian --fail-on error,warning "$deb" >"$tmp/lintian.log" 2>&1 ||
+  fail "lintian:"$'\n'"$(cat "$tmp/lintian.log")"
+! grep -q "^[EW]: " "$tmp/lintian.log" || fail "lintian:"$'\n'"$(cat "$tmp/lintian.log")"
+
+# Installing, only where it leaves nothing of anyone else's behind.
+[ "$(id -u)" -eq 0 ] || skip "installing a package needs root"
+if dpkg-query -W -f='${Status}' gravelix 2>/dev/null | grep -qv "not-installed"; then
+  skip "a gravelix package is on this machine already; the test would replace it"
+fi
+for f in /usr/lib/vst/gravelix.so /usr/bin/gravelix-host; do
+  [ ! -e "$f" ] || skip "$f exists already; the test would replace it"
+done
+had_vst_dir=no
+[ ! -d /usr/lib/vst ] || had_vst_dir=yes
 
 installed=yes
 dpkg_retry -i "$deb" >/dev/null || fail "dpkg -i failed"
@@ -64,15 +79,27 @@ done
 [ "$(/usr/bin/gravelix-host --version)" = "gravelix-host $version" ] ||
   fail "gravelix-host --version says '$(/usr/bin/gravelix-host --version)'"
 
+# man and bash find what the package installed, by name alone.
+[ "$(man -w gravelix-host)" = /usr/share/man/man1/gravelix-host.1.gz ] ||
+  fail "man -w gravelix-host finds '$(man -w gravelix-host 2>&1)'"
+MANWIDTH=80 man gravelix-host 2>/dev/null | grep -q "^EXIT STATUS" ||
+  fail "man gravelix-host shows no EXIT STATUS"
+completed=$(bash -c 'source /usr/share/bash-completion/bash_completion
+  __load_completion gravelix-host || exit 1
+  COMP_WORDS=(gravelix-host re); COMP_CWORD=1; COMP_LINE="gravelix-host re"; COMP_POINT=16
+  _gravelix_host gravelix-host re gravelix-host; echo "${COMPREPLY[*]}"') ||
+  fail "bash-completion does not load the completion for gravelix-host"
+[ "$completed" = render ] || fail "'gravelix-host re<TAB>' offers '$completed', not render"
+
 dpkg_retry -r gravelix >/dev/null || fail "dpkg -r failed"
-installed=no
-for f in /usr/lib/vst/gravelix.so /usr/bin/gravelix-host; do
+for f in /usr/lib/vst/gravelix.so /usr/bin/gravelix-host /usr/share/man/man1/gravelix-host.1.gz \
+  /usr/share/bash-completion/completions/gravelix-host /usr/share/doc/gravelix; do
   [ ! -e "$f" ] || fail "$f is still there after dpkg -r"
 done
 [ "$had_vst_dir" = yes ] || [ ! -e /usr/lib/vst ] || fail "dpkg -r left /usr/lib/vst behind"
-# The package's maintainer scripts (CPack's ldconfig calls) keep it listed until purged.
-dpkg_retry --purge gravelix >/dev/null || fail "dpkg --purge failed"
+# With no maintainer scripts and no conffiles, removing leaves nothing to purge.
 if dpkg-query -W -f='${Status}' gravelix 2>/dev/null | grep -qv "not-installed"; then
-  fail "dpkg still lists gravelix: $(dpkg-query -W -f='${Status}' gravelix)"
+  fail "dpkg still lists gravelix after dpkg -r: $(dpkg-query -W -f='${Status}' gravelix)"
 fi
-echo "gravelix_${version} built, installed, ran and removed"
+installed=no
+echo "gravelix_${version} built, passed lintian, installed, ran and removed"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Guards against a Windows archive that misses a file or its install note, or that is made
-# (and reported as made) when the Windows build is absent. Uses stand-in files, not a build.
+# Guards against a Windows archive that misses a file, its install note, licence or release
+# notes, or that is made (and reported as made) when the Windows build is absent. Uses
+# stand-in files, not a build.
 # Usage: windows_zip_test.sh SOURCE_DIR VERSION
 set -euo pipefail
 src=$1 version=$2
@@ -20,11 +21,19 @@ echo stand-in-exe >"$tmp/gravelix-host.exe"
 "$src/scripts/package-windows.sh" "$tmp" >"$tmp/out" || fail "packing failed"
 zip=$tmp/gravelix-$version-win64.zip
 [ "$(cat "$tmp/out")" = "$zip" ] || fail "reported $(cat "$tmp/out") instead of $zip"
-[ "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = "GRAVELIX.dll README.txt gravelix-host.exe " ] ||
+[ "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')" = \
+  "CHANGES.txt GRAVELIX.dll LICENSE.txt README.txt gravelix-host.exe " ] ||
   fail "archive holds: $(unzip -Z1 "$zip" | tr '\n' ' ')"
 [ "$(unzip -p "$zip" gravelix-host.exe)" = stand-in-exe ] || fail "gravelix-host.exe changed"
 note=$(unzip -p "$zip" README.txt)
 [[ $note == *"Gravelix $version"* && $note == *'C:\Program Files\Common Files\VST2'* ]] ||
   fail "README.txt lacks the version or the plug-in folders:"$'\n'"$note"
 [[ $note == *$'\r\n'* ]] || fail "README.txt has no Windows line ends"
-echo "gravelix-$version-win64.zip holds the plug-in, the host and the note"
+[ "$(unzip -p "$zip" LICENSE.txt | tr -d '\r')" = "$(cat "$src/LICENSE")" ] ||
+  fail "LICENSE.txt is not the repository's LICENSE"
+unzip -p "$zip" LICENSE.txt | head -1 | grep -q $'GNU GENERAL PUBLIC LICENSE\r$' ||
+  fail "LICENSE.txt is no GPL text with Windows line ends"
+changes=$(unzip -p "$zip" CHANGES.txt)
+[[ $changes == *"Gravelix $version ("* && $changes == *$'\r\n'* ]] ||
+  fail "CHANGES.txt lacks this release or Windows line ends:"$'\n'"$changes"
+echo "gravelix-$version-win64.zip holds the plug-in, the host, the note, licence and changes"

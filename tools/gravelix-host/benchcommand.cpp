@@ -51,6 +51,7 @@ void printResult(const std::string& path, const BenchOptions& o, const BenchResu
 void addBenchCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "bench", "Measure a plug-in's audio cost per frame and its instance-creation time");
+    setExample(*cmd, "gravelix-host bench /usr/lib/vst/gravelix.so --seconds 1 --passes 3");
     struct Args {
         std::string plugin;
         BenchOptions options;

@@ -4,7 +4,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+
 namespace gravelix::host {
+
+// Ends the command's --help with one typical use; the manual page and its test rely on the
+// "Example:" heading.
+inline void setExample(CLI::App& cmd, const std::string& commandLine) {
+    cmd.footer("Example:\n  " + commandLine);
+}
 
 void addInfoCommand(CLI::App& app, int& status);
 void addRenderCommand(CLI::App& app, int& status);

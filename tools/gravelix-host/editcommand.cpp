@@ -38,6 +38,7 @@ void printGestures(const PluginHost& plugin) {
 
 void addEditCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand("edit", "Open a plug-in's editor in a window of its own");
+    setExample(*cmd, "gravelix-host edit /usr/lib/vst/gravelix.so --verbose");
     struct Args {
         std::string plugin;
         bool verbose = false;

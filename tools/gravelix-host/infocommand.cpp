@@ -43,6 +43,7 @@ void printInfo(const PluginHost& plugin) {
 
 void addInfoCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand("info", "Print a plug-in's identity, parameters and programs");
+    setExample(*cmd, "gravelix-host info /usr/lib/vst/gravelix.so");
     auto path = std::make_shared<std::string>();
     cmd->add_option("PLUGIN", *path, "Plug-in library (.so, .dll)")->required();
     cmd->callback([path, &status] {

@@ -89,6 +89,8 @@ struct Totals {
 void addPlayCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "play", "Play live audio through a plug-in as a JACK client (two inputs, two outputs)");
+    setExample(*cmd,
+               "gravelix-host play /usr/lib/vst/gravelix.so --program TS --set Distortion=0.7");
     struct Args {
         std::string plugin, server, connect = "auto";
         Settings settings;

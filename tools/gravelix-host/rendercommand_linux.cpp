@@ -10,6 +10,8 @@ namespace gravelix::host {
 void addRenderCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "render", "Render an audio file through a plug-in (mono or stereo in, stereo out)");
+    setExample(*cmd, "gravelix-host render /usr/lib/vst/gravelix.so riff.wav out.wav --program "
+                     "Hi-Gain --set Distortion=0.8");
     struct Args {
         std::string plugin, in, out;
         RenderOptions options;

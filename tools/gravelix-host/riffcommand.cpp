@@ -11,6 +11,7 @@ void addRiffCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "demo-riff", "Write a plucked-string guitar riff (mono WAV) to render through a plug-in");
     cmd->alias("riff");
+    setExample(*cmd, "gravelix-host demo-riff riff.wav --seconds 8");
     struct Args {
         std::string out;
         double seconds = 8.0;

@@ -39,6 +39,8 @@ void addSnapshotCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "snapshot",
         "Open a plug-in's editor and save it as PNG (on Linux any X display, e.g. xvfb-run)");
+    setExample(*cmd,
+               "gravelix-host snapshot /usr/lib/vst/gravelix.so back.png --back --program TS");
     struct Args {
         std::string plugin, out;
         bool back = false;

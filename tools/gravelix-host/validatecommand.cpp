@@ -8,6 +8,7 @@ namespace gravelix::host {
 void addValidateCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand(
         "validate", "Check a plug-in against the interface's rules and real-time safety");
+    setExample(*cmd, "gravelix-host validate /usr/lib/vst/gravelix.so --strictness 7");
     struct Args {
         std::string plugin;
         validator::ValidationOptions options;
