@@ -7,7 +7,7 @@
 
 #include "benchsetup.h"
 #include "flushdenormals.h"
-#include "stereochain.h"
+#include "signalchain.h"
 
 namespace {
 
@@ -58,18 +58,16 @@ BENCHMARK(BM_StereoOverMono);
 void BM_StereoChain(benchmark::State& state) {
     const bool lanes = state.range(0) != 0;
     struct Probe : Gravelix {
-        using Gravelix::Gravelix, Gravelix::chainCoefficients, Gravelix::inputGain;
+        using Gravelix::Gravelix, Gravelix::chain;
     };
     Probe g(nullptr);
     bench::configure(g, true, true);
-    const ChainCoefficients k = g.chainCoefficients();
-    const float gain = g.inputGain;
+    const SignalChain& chain = g.chain;
     const std::vector<float> l = bench::noise(kNoiseFrames, 1), r = bench::noise(kNoiseFrames, 2);
     std::vector<float> outL(kNoiseFrames), outR(kNoiseFrames);
-    ChannelState left{}, right{};
+    SignalChain::ChannelState left{}, right{};
 #if GRAVELIX_STEREO_SSE2
-    const StereoCoefficients lanesK = broadcast(k, gain);
-    StereoLanes both = loadLanes(left, right);
+    SignalChain::Lanes both = SignalChain::toLanes(left, right);
 #else
     if (lanes) {
         state.SkipWithError("no SSE2 on this CPU");
@@ -83,11 +81,11 @@ void BM_StereoChain(benchmark::State& state) {
         for (std::size_t i = offset; i < offset + kBlock; ++i) {
 #if GRAVELIX_STEREO_SSE2
             if (lanes) {
-                stereoFrameSse2(l[i], r[i], k.pickupOn, lanesK, both, outL[i], outR[i]);
+                chain.stereo(l[i], r[i], both, outL[i], outR[i]);
                 continue;
             }
 #endif
-            stereoFrame(l[i], r[i], gain, k, left, right, outL[i], outR[i]);
+            chain.stereo(l[i], r[i], left, right, outL[i], outR[i]);
         }
         benchmark::ClobberMemory();
         offset = (offset + kBlock) % kNoiseFrames;

@@ -1,6 +1,7 @@
 #include "gravelixeditor.h"
 
 #include "audioeffect.h"
+#include "parametertable.h"
 #include "resources/resourceids.h"
 #include "toolkit/canimknob.h"
 #include "toolkit/cbitmap.h"
@@ -21,6 +22,7 @@ constexpr double kFaderImageHeight = 102;
 
 // Tag of the two controls that belong to no parameter (footswitch and tweak plate).
 constexpr std::int32_t kNoParameterTag = 11;
+static_assert(!isParameter(kNoParameterTag));
 
 // The new bitmap is made before the old one goes, so that an image this editor alone held stays
 // decoded in the shared cache instead of being freed and decoded again.
@@ -107,37 +109,38 @@ bool gravelixeditor::open(void* ptr) {
         }
     };
     const CPoint origin(0, 0);
-    add(outputKnob = new CAnimKnob(CRect(16, 29, 135, 148), this, 0, kKnobImages, kKnobImageHeight,
-                                   knobImage, origin),
+    add(outputKnob = new CAnimKnob(CRect(16, 29, 135, 148), this, kOutput, kKnobImages,
+                                   kKnobImageHeight, knobImage, origin),
         true);
-    add(distortionKnob = new CAnimKnob(CRect(133, 29, 252, 148), this, 1, kKnobImages,
+    add(distortionKnob = new CAnimKnob(CRect(133, 29, 252, 148), this, kDistortion, kKnobImages,
                                        kKnobImageHeight, knobImage, origin),
         true);
-    add(inputFader = new CAnimKnob(CRect(68, 55, 100, 157), this, 2, kFaderImages,
+    add(inputFader = new CAnimKnob(CRect(68, 55, 100, 157), this, kInput, kFaderImages,
                                    kFaderImageHeight, faderImage, origin),
         false);
-    add(opampFader = new CAnimKnob(CRect(68, 192, 100, 294), this, 3, kFaderImages,
+    add(opampFader = new CAnimKnob(CRect(68, 192, 100, 294), this, kOpampClipping, kFaderImages,
                                    kFaderImageHeight, faderImage, origin),
         false);
-    add(diodeFader = new CAnimKnob(CRect(173, 192, 205, 294), this, 4, kFaderImages,
+    add(diodeFader = new CAnimKnob(CRect(173, 192, 205, 294), this, kDiodeClipping, kFaderImages,
                                    kFaderImageHeight, faderImage, origin),
         false);
-    add(highCutFader = new CAnimKnob(CRect(68, 328, 100, 430), this, 5, kFaderImages,
+    add(highCutFader = new CAnimKnob(CRect(68, 328, 100, 430), this, kHighCut, kFaderImages,
                                      kFaderImageHeight, faderImage, origin),
         false);
-    add(lowCutFader = new CAnimKnob(CRect(173, 328, 205, 430), this, 6, kFaderImages,
+    add(lowCutFader = new CAnimKnob(CRect(173, 328, 205, 430), this, kLowCut, kFaderImages,
                                     kFaderImageHeight, faderImage, origin),
         false);
-    add(stereoSwitch = new COnOffButton(CRect(161, 54, 211, 78), this, 8, stereoSwitchImage),
+    add(stereoSwitch = new COnOffButton(CRect(161, 54, 211, 78), this, kStereo, stereoSwitchImage),
         false);
-    add(pickupSwitch = new COnOffButton(CRect(161, 118, 211, 142), this, 7, pickupSwitchImage),
+    add(pickupSwitch =
+            new COnOffButton(CRect(161, 118, 211, 142), this, kPickup, pickupSwitchImage),
         false);
     add(footswitch = new CKickButton(CRect(97, 295, 177, 375), this, kNoParameterTag,
                                      footswitchImage, origin),
         true);
     add(tweakButton = new COnOffButton(CRect(198, 0, 270, 25), this, kNoParameterTag, tweakImage),
         true);
-    add(effectLed = new COnOffButton(CRect(119, 253, 151, 285), this, 9, ledImage), true);
+    add(effectLed = new COnOffButton(CRect(119, 253, 151, 285), this, kEffect, ledImage), true);
 
     setKnobMode(KnobMode::linear);
     backPanelShown = false;
@@ -171,7 +174,7 @@ static_assert(std::atomic<float>::is_always_lock_free &&
 void gravelixeditor::setParameter(VstInt32 index, float value) {
     // May run on the host's audio thread while the editor thread opens or closes the window,
     // so the controls are not touched here.
-    if (index < 0 || index >= kParameters) {
+    if (!isParameter(index)) {
         return;
     }
     toldValues[static_cast<std::size_t>(index)].store(value, std::memory_order_relaxed);
@@ -196,30 +199,35 @@ CControl* gravelixeditor::controlFor(VstInt32 index) const {
     if (!frame) {
         return nullptr;
     }
-    switch (index) {
-    case 0:
-        return outputKnob;
-    case 1:
-        return distortionKnob;
-    case 2:
-        return inputFader;
-    case 3:
-        return opampFader;
-    case 4:
-        return diodeFader;
-    case 5:
-        return highCutFader;
-    case 6:
-        return lowCutFader;
-    case 7:
-        return pickupSwitch;
-    case 8:
-        return stereoSwitch;
-    case 9:
-        return effectLed;
-    default:
+    if (!isParameter(index)) {
         return nullptr;
     }
+    // Every parameter has its case: the build rejects a switch over the enum that misses one.
+    switch (static_cast<ParameterIndex>(index)) {
+    case kOutput:
+        return outputKnob;
+    case kDistortion:
+        return distortionKnob;
+    case kInput:
+        return inputFader;
+    case kOpampClipping:
+        return opampFader;
+    case kDiodeClipping:
+        return diodeFader;
+    case kHighCut:
+        return highCutFader;
+    case kLowCut:
+        return lowCutFader;
+    case kPickup:
+        return pickupSwitch;
+    case kStereo:
+        return stereoSwitch;
+    case kEffect:
+        return effectLed;
+    case kParameterCount:
+        break;
+    }
+    return nullptr;
 }
 
 void gravelixeditor::valueChanged(CControl* control) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "aeffguieditor.h"
+#include "parametertable.h"
 #include "toolkit/ccontrollistener.h"
 
 #include <array>
@@ -69,14 +70,12 @@ protected:
     bool backPanelShown = false;
 
 private:
-    static constexpr int kParameters = 10;
-
     // The control that shows a parameter; null for other indices or while closed.
     Toolkit::CControl* controlFor(VstInt32 index) const;
     void applyToldValues();
     void releaseFrame();
 
     // Values told by setParameter, one slot per parameter, and which slots are new.
-    std::array<std::atomic<float>, kParameters> toldValues{};
+    std::array<std::atomic<float>, kParameterCount> toldValues{};
     std::atomic<std::uint32_t> toldMask{0};
 };

@@ -15,29 +15,9 @@ constexpr const char* kEffectName = "Gravelix x64";
 constexpr const char* kVendor = "Keldwyn";
 constexpr VstInt32 kProgramNameChars = kVstMaxProgNameLen - 1;
 
-constexpr const char* kParameterNames[Gravelix::kNumParams] = {
-    "Output",   "Distortion", "Input",  "Opamp Clipping", "Diode Clipping",
-    "High Cut", "Low Cut",    "Pickup", "Stereo",         "Effect",
-};
-
-bool isParameter(VstInt32 index) {
-    return index >= 0 && index < Gravelix::kNumParams;
-}
-
-void setProgramValues(GravelixProgram& p, const char* name, float output, float distortion,
-                      float input, float opamp, float diode, float pickup, float highCut,
-                      float lowCut, float stereo, float effect) {
-    p.output = output;
-    p.distortion = distortion;
-    p.input = input;
-    p.opampClipping = opamp;
-    p.diodeClipping = diode;
-    p.pickup = pickup;
-    p.highCut = highCut;
-    p.lowCut = lowCut;
-    p.stereo = stereo;
-    p.effect = effect;
-    vst_strncpy(p.name, name, kProgramNameChars);
+// The gain a decibel row shows, derived from its value as the coefficients are.
+float shownGain(VstInt32 index, float value) {
+    return index == Gravelix::kOutput ? outputGainRule(value) : inputGainRule(value);
 }
 
 } // namespace
@@ -56,11 +36,13 @@ Gravelix::Gravelix(audioMasterCallback audioMaster)
     processRate = getSampleRate();
 
     programs = std::make_unique<GravelixProgram[]>(static_cast<std::size_t>(numPrograms));
+    for (VstInt32 i = 0; i < numPrograms; ++i) {
+        programs[static_cast<std::size_t>(i)] = kFactoryPrograms[0];
+    }
     initPrograms();
 
-    outputValue = distortionValue = inputValue = opampValue = diodeValue = 0.0f;
-    pickupValue = highCutValue = lowCutValue = stereoValue = 0.0f;
-    effectValue = 1.0f;
+    values.fill(0.0f);
+    values[kEffect] = 1.0f;
     effectOn = false;
     stereoOn = false;
 
@@ -87,103 +69,37 @@ Gravelix::Gravelix(audioMasterCallback audioMaster)
 Gravelix::~Gravelix() = default;
 
 void Gravelix::startUp() {
-    pickupCoeff = pickupCoeffRule(processRate);
-    const OnePolePair lowCut = startUpPair(kStartLowCutCorner, processRate);
-    lowCutB = lowCut.b;
-    lowCutA = lowCut.a;
-    const OnePolePair coupling = startUpPair(kCouplingCorner, processRate);
-    couplingB = coupling.b;
-    couplingA = coupling.a;
-    const OnePolePair smooth = startUpPair(kSmoothCorner, processRate);
-    smoothB = smooth.b;
-    smoothA = smooth.a;
-    const OnePolePair highCut = startUpPair(kStartHighCutCorner, processRate);
-    highCutB = highCut.b;
-    highCutA = highCut.a;
+    chain.pickup.coeff.set(pickupCoeffRule(processRate));
+    chain.lowCut.pair.set(startUpPair(kStartLowCutCorner, processRate));
+    chain.clippers.coupling.set(startUpPair(kCouplingCorner, processRate));
+    chain.clippers.smooth.set(startUpPair(kSmoothCorner, processRate));
+    chain.highCut.pair.set(startUpPair(kStartHighCutCorner, processRate));
     lowCutSet = false;
     highCutSet = false;
-
-    lowCutStateL = lowCutStateR = gainHpStateL = gainHpStateR = 0.0f;
-    bandLpStateL = bandLpStateR = prevL = prevR = 0.0f;
-    couplingStateL = couplingStateR = smoothStateL = smoothStateR = 0.0f;
-    decimMidL = decimPrevL = decimMidR = decimPrevR = 0.0f;
-    highCutStateL = highCutStateR = 0.0f;
-    pickupLowL = pickupBandL = pickupLowR = pickupBandR = 0.0f;
-    outL = outR = 0.0f;
-
+    chain.reset();
     applyDistortion();
-    publishLanes(kLanesAll);
 }
 
 void Gravelix::applyDistortion() {
-    const DistortionValues d = distortionRule(distortionValue, processRate);
-    potResistance = d.potResistance;
-    opampGain = d.opampGain;
-    gainHpB = d.gainHpB;
-    gainHpA = d.gainHpA;
-    bandLpB = d.bandLpB;
-    bandLpA = d.bandLpA;
+    chain.opamp.set(distortionRule(values[kDistortion], processRate));
 }
 
 void Gravelix::applyRateDependent() {
-    pickupCoeff = pickupCoeffRule(processRate);
-    const OnePolePair coupling = startUpPair(kCouplingCorner, processRate);
-    couplingB = coupling.b;
-    couplingA = coupling.a;
-    const OnePolePair smooth = startUpPair(kSmoothCorner, processRate);
-    smoothB = smooth.b;
-    smoothA = smooth.a;
+    chain.pickup.coeff.set(pickupCoeffRule(processRate));
+    chain.clippers.coupling.set(startUpPair(kCouplingCorner, processRate));
+    chain.clippers.smooth.set(startUpPair(kSmoothCorner, processRate));
     applyDistortion();
-    const OnePolePair lowCut = lowCutSet ? lowCutRule(lowCutValue, processRate)
-                                         : startUpPair(kStartLowCutCorner, processRate);
-    lowCutB = lowCut.b;
-    lowCutA = lowCut.a;
-    const OnePolePair highCut = highCutSet ? highCutRule(highCutValue, processRate)
-                                           : startUpPair(kStartHighCutCorner, processRate);
-    highCutB = highCut.b;
-    highCutA = highCut.a;
-    publishLanes(kLanesAll);
+    chain.lowCut.pair.set(lowCutSet ? lowCutRule(values[kLowCut], processRate)
+                                    : startUpPair(kStartLowCutCorner, processRate));
+    chain.highCut.pair.set(highCutSet ? highCutRule(values[kHighCut], processRate)
+                                      : startUpPair(kStartHighCutCorner, processRate));
 }
 
-void Gravelix::publishLanes([[maybe_unused]] unsigned groups) {
-#if GRAVELIX_STEREO_SSE2
-    StereoCoefficients& c = stereoCoefficients;
-    if (groups & kLanesOutput) {
-        c.outputGain = _mm_set1_ps(outputGain);
-    }
-    if (groups & kLanesInput) {
-        c.inputGain = _mm_set1_ps(inputGain);
-    }
-    if (groups & kLanesDistortion) {
-        c.opampGain = _mm_set1_ps(opampGain);
-        c.gainHpB = _mm_set1_ps(gainHpB);
-        c.gainHpA = _mm_set1_ps(gainHpA);
-        c.bandLpB = _mm_set1_ps(bandLpB);
-        c.bandLpA = _mm_set1_ps(bandLpA);
-    }
-    if (groups & kLanesClipping) {
-        c.clipLow = _mm_set1_ps(clipLow);
-        c.clipHigh = _mm_set1_ps(clipHigh);
-    }
-    if (groups & kLanesKnee) {
-        c.diodeKnee = _mm_set1_ps(diodeKnee);
-    }
-    if (groups & kLanesHighCut) {
-        c.highCutB = _mm_set1_ps(highCutB);
-        c.highCutA = _mm_set1_ps(highCutA);
-    }
-    if (groups & kLanesLowCut) {
-        c.lowCutB = _mm_set1_ps(lowCutB);
-        c.lowCutA = _mm_set1_ps(lowCutA);
-    }
-    if (groups & kLanesFixed) {
-        c.pickupCoeff = _mm_set1_ps(pickupCoeff);
-        c.couplingB = _mm_set1_ps(couplingB);
-        c.couplingA = _mm_set1_ps(couplingA);
-        c.smoothB = _mm_set1_ps(smoothB);
-        c.smoothA = _mm_set1_ps(smoothA);
-    }
-#endif
+void Gravelix::resume() {
+    // Hosts resume before each new stream on one instance (the next track of a batch, Apply
+    // after Preview, a restarted transport); the last stream's tail must not sound in it.
+    chain.reset();
+    AudioEffectX::resume();
 }
 
 void Gravelix::setSampleRate(float newSampleRate) {
@@ -209,10 +125,9 @@ void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sample
     }
     const Buffers io{inputs[0], inputs[1], outputs[0], outputs[1]};
 
-    // The states live in locals for the block (see ChannelState).
-    ChannelState left{};
-    ChannelState right{};
-    exchangeChannelStates(left, right, false);
+    // The states live in locals for the block (see SignalChain::ChannelState).
+    SignalChain::ChannelState left = chain.load(kLeft);
+    SignalChain::ChannelState right = chain.load(kRight);
 
     // Flush-to-zero only while the chain runs: the effect-off paths stay bit-exact.
     FlushDenormals flush;
@@ -231,7 +146,8 @@ void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sample
                        : monoRun(io, i, sampleFrames, left);
         }
     }
-    exchangeChannelStates(left, right, true);
+    chain.store(kLeft, left);
+    chain.store(kRight, right);
 }
 
 // Both inputs of a frame are read before either output is written (in-place buffers).
@@ -255,15 +171,13 @@ VstInt32 Gravelix::bypassRun(const Buffers& io, VstInt32 i, VstInt32 end, bool s
     return i;
 }
 
-VstInt32 Gravelix::monoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& state) {
-    ChannelState s = state;
+VstInt32 Gravelix::monoRun(const Buffers& io, VstInt32 i, VstInt32 end,
+                           SignalChain::ChannelState& state) {
+    SignalChain::ChannelState s = state;
     do {
         const float inL = io.inLeft[i];
         const float inR = io.inRight[i];
-        const ChainCoefficients k = chainCoefficients();
-        const float x = static_cast<float>(
-            static_cast<double>((boundedInput(inR) + boundedInput(inL)) * inputGain) * 0.3);
-        const float y = channelChain(x, k, s);
+        const float y = chain.mono(inL, inR, s);
         io.outLeft[i] = y;
         io.outRight[i] = y;
         ++i;
@@ -272,14 +186,14 @@ VstInt32 Gravelix::monoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelS
     return i;
 }
 
-VstInt32 Gravelix::stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, ChannelState& left,
-                             ChannelState& right) {
+VstInt32 Gravelix::stereoRun(const Buffers& io, VstInt32 i, VstInt32 end,
+                             SignalChain::ChannelState& left, SignalChain::ChannelState& right) {
     // Chosen at compile time: the two-lane chain wherever SSE2 exists, else the scalar one.
 #if GRAVELIX_STEREO_SSE2
-    StereoLanes s = loadLanes(left, right);
+    SignalChain::Lanes s = SignalChain::toLanes(left, right);
 #else
-    ChannelState l = left;
-    ChannelState r = right;
+    SignalChain::ChannelState l = left;
+    SignalChain::ChannelState r = right;
 #endif
     do {
         const float inL = io.inLeft[i];
@@ -287,54 +201,21 @@ VstInt32 Gravelix::stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, Channe
         float yL = 0.0f;
         float yR = 0.0f;
 #if GRAVELIX_STEREO_SSE2
-        stereoFrameSse2(inL, inR, pickupValue > 0.5f, stereoCoefficients, s, yL, yR);
+        chain.stereo(inL, inR, s, yL, yR);
 #else
-        stereoFrame(inL, inR, inputGain, chainCoefficients(), l, r, yL, yR);
+        chain.stereo(inL, inR, l, r, yL, yR);
 #endif
         io.outLeft[i] = yL;
         io.outRight[i] = yR;
         ++i;
     } while (i < end && effectOn && stereoOn);
 #if GRAVELIX_STEREO_SSE2
-    storeLanes(s, left, right);
+    SignalChain::fromLanes(s, left, right);
 #else
     left = l;
     right = r;
 #endif
     return i;
-}
-
-void Gravelix::exchangeChannelStates(ChannelState& left, ChannelState& right, bool toMembers) {
-    struct Binding {
-        float ChannelState::*field;
-        float Gravelix::*left;
-        float Gravelix::*right;
-    };
-    static constexpr Binding bindings[] = {
-        {&ChannelState::lowCut, &Gravelix::lowCutStateL, &Gravelix::lowCutStateR},
-        {&ChannelState::pickupLow, &Gravelix::pickupLowL, &Gravelix::pickupLowR},
-        {&ChannelState::pickupBand, &Gravelix::pickupBandL, &Gravelix::pickupBandR},
-        {&ChannelState::gainHp, &Gravelix::gainHpStateL, &Gravelix::gainHpStateR},
-        {&ChannelState::bandLp, &Gravelix::bandLpStateL, &Gravelix::bandLpStateR},
-        {&ChannelState::prev, &Gravelix::prevL, &Gravelix::prevR},
-        {&ChannelState::coupling, &Gravelix::couplingStateL, &Gravelix::couplingStateR},
-        {&ChannelState::smooth, &Gravelix::smoothStateL, &Gravelix::smoothStateR},
-        {&ChannelState::decimMid, &Gravelix::decimMidL, &Gravelix::decimMidR},
-        {&ChannelState::decimPrev, &Gravelix::decimPrevL, &Gravelix::decimPrevR},
-        {&ChannelState::highCut, &Gravelix::highCutStateL, &Gravelix::highCutStateR},
-        {&ChannelState::work, &Gravelix::workL, &Gravelix::workR},
-        {&ChannelState::mid, &Gravelix::midL, &Gravelix::midR},
-        {&ChannelState::out, &Gravelix::outL, &Gravelix::outR},
-    };
-    for (const Binding& b : bindings) {
-        if (toMembers) {
-            this->*b.left = left.*b.field;
-            this->*b.right = right.*b.field;
-        } else {
-            left.*b.field = this->*b.left;
-            right.*b.field = this->*b.right;
-        }
-    }
 }
 
 void Gravelix::setParameter(VstInt32 index, float value) {
@@ -360,95 +241,64 @@ void Gravelix::setParameter(VstInt32 index, float value) {
         static_cast<AEffGUIEditor*>(editor)->setParameter(index, v);
     }
 
-    GravelixProgram& p = programs[static_cast<std::size_t>(curProgram)];
-    switch (index) {
+    programs[static_cast<std::size_t>(curProgram)].*parameterInfo(index).field = v;
+    values[static_cast<std::size_t>(index)] = v;
+    // Every index has its case: the build rejects a switch over the enum that misses one.
+    switch (static_cast<ParameterIndex>(index)) {
     case kOutput:
-        p.output = outputValue = v;
-        outputGain = outputGainRule(v);
-        publishLanes(kLanesOutput);
+        chain.output.gain.set(outputGainRule(v));
         break;
     case kDistortion:
-        p.distortion = distortionValue = v;
         applyDistortion();
-        publishLanes(kLanesDistortion);
         break;
     case kInput:
-        p.input = inputValue = v;
-        inputGain = inputGainRule(v);
-        publishLanes(kLanesInput);
+        chain.input.gain.set(inputGainRule(v));
         break;
     case kOpampClipping: {
-        p.opampClipping = opampValue = v;
         const ClipBounds c = opampClippingRule(v);
-        clipLow = c.clipLow;
-        clipHigh = c.clipHigh;
-        publishLanes(kLanesClipping);
+        chain.clippers.clipLow.set(c.clipLow);
+        chain.clippers.clipHigh.set(c.clipHigh);
         break;
     }
     case kDiodeClipping:
-        p.diodeClipping = diodeValue = v;
-        diodeKnee = diodeKneeRule(v);
-        publishLanes(kLanesKnee);
+        chain.clippers.diodeKnee.set(diodeKneeRule(v));
         break;
-    case kHighCut: {
-        p.highCut = highCutValue = v;
-        const OnePolePair pair = highCutRule(v, processRate);
-        highCutB = pair.b;
-        highCutA = pair.a;
+    case kHighCut:
+        chain.highCut.pair.set(highCutRule(v, processRate));
         highCutSet = true;
-        publishLanes(kLanesHighCut);
         break;
-    }
-    case kLowCut: {
-        p.lowCut = lowCutValue = v;
-        const OnePolePair pair = lowCutRule(v, processRate);
-        lowCutB = pair.b;
-        lowCutA = pair.a;
+    case kLowCut:
+        chain.lowCut.pair.set(lowCutRule(v, processRate));
         lowCutSet = true;
-        publishLanes(kLanesLowCut);
         break;
-    }
     case kPickup:
-        p.pickup = pickupValue = v;
+        chain.pickup.on = v > 0.5f;
         break;
     case kStereo:
-        p.stereo = stereoValue = v;
         stereoOn = v > 0.5f;
         break;
     case kEffect:
-        p.effect = effectValue = v;
         effectOn = v == 1.0f;
         break;
-    default:
+    case kParameterCount:
         break;
     }
 }
 
 float Gravelix::getParameter(VstInt32 index) {
-    switch (index) {
-    case kOutput:
-        return outputValue;
-    case kDistortion:
-        return distortionValue;
-    case kInput:
-        return inputValue;
-    case kOpampClipping:
-        return opampValue;
-    case kDiodeClipping:
-        return diodeValue;
-    case kHighCut:
-        return highCutValue;
-    case kLowCut:
-        return lowCutValue;
-    case kPickup:
-        return pickupValue > 0.5f ? 1.0f : 0.0f;
-    case kStereo:
-        return stereoOn ? 1.0f : 0.0f;
-    case kEffect:
-        return effectOn ? 1.0f : 0.0f;
-    default:
+    if (!isParameter(index)) {
         return 0.0f;
     }
+    const float v = values[static_cast<std::size_t>(index)];
+    switch (parameterInfo(index).answer) {
+    case ParameterAnswer::value:
+        return v;
+    case ParameterAnswer::aboveHalf:
+        return v > 0.5f ? 1.0f : 0.0f;
+    case ParameterAnswer::atOne:
+        return v == 1.0f ? 1.0f : 0.0f;
+    }
+    return 0.0f;
 }
 
 void Gravelix::setProgram(VstInt32 program) {
@@ -456,18 +306,11 @@ void Gravelix::setProgram(VstInt32 program) {
         return;
     }
     curProgram = program;
-    // Record order; each call stores its clamped value back into the same record.
+    // Table order; each call stores its clamped value back into the same record.
     const GravelixProgram& p = programs[static_cast<std::size_t>(program)];
-    setParameter(kOutput, p.output);
-    setParameter(kDistortion, p.distortion);
-    setParameter(kInput, p.input);
-    setParameter(kOpampClipping, p.opampClipping);
-    setParameter(kDiodeClipping, p.diodeClipping);
-    setParameter(kPickup, p.pickup);
-    setParameter(kHighCut, p.highCut);
-    setParameter(kLowCut, p.lowCut);
-    setParameter(kStereo, p.stereo);
-    setParameter(kEffect, p.effect);
+    for (const ParameterInfo& row : kParameterTable) {
+        setParameter(row.index, p.*row.field);
+    }
 }
 
 void Gravelix::setProgramName(char* name) {
@@ -496,55 +339,35 @@ void Gravelix::getParameterLabel(VstInt32 index, char* label) {
     if (label == nullptr || !isParameter(index)) {
         return;
     }
-    std::strcpy(label, index == kOutput || index == kInput ? "dB" : "");
+    std::strcpy(label, parameterInfo(index).label);
 }
 
 void Gravelix::getParameterDisplay(VstInt32 index, char* text) {
-    if (text == nullptr) {
+    if (text == nullptr || !isParameter(index)) {
         return;
     }
-    switch (index) {
-    case kOutput:
-        dB2string(outputGain, text, kVstMaxParamStrLen);
+    const float v = values[static_cast<std::size_t>(index)];
+    switch (parameterInfo(index).text) {
+    case ParameterText::decibels:
+        dB2string(shownGain(index, v), text, kVstMaxParamStrLen);
         break;
-    case kDistortion:
-        float2string(distortionValue, text, kVstMaxParamStrLen);
+    case ParameterText::number:
+        float2string(v, text, kVstMaxParamStrLen);
         break;
-    case kInput:
-        dB2string(inputGain, text, kVstMaxParamStrLen);
+    case ParameterText::onOff:
+        onOff2string(v, text, kVstMaxParamStrLen);
         break;
-    case kOpampClipping:
-        float2string(opampValue, text, kVstMaxParamStrLen);
-        break;
-    case kDiodeClipping:
-        float2string(diodeValue, text, kVstMaxParamStrLen);
-        break;
-    case kHighCut:
-        float2string(highCutValue, text, kVstMaxParamStrLen);
-        break;
-    case kLowCut:
-        float2string(lowCutValue, text, kVstMaxParamStrLen);
-        break;
-    case kPickup:
-        onOff2string(pickupValue, text, kVstMaxParamStrLen);
-        break;
-    case kStereo:
-        stereo2string(stereoValue, text, kVstMaxParamStrLen);
-        break;
-    case kEffect:
-        onOff2string(effectValue, text, kVstMaxParamStrLen);
-        break;
-    default:
+    case ParameterText::channels:
+        stereo2string(v, text, kVstMaxParamStrLen);
         break;
     }
 }
 
 void Gravelix::getParameterName(VstInt32 index, char* text) {
-    // Whole names: the two longest have 14 characters, beyond the usual 8.
     if (text == nullptr || !isParameter(index)) {
         return;
     }
-    std::strcpy(text, kParameterNames[index]);
+    std::strcpy(text, parameterInfo(index).name);
 }
 
 bool Gravelix::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char* text) {
@@ -608,10 +431,7 @@ void Gravelix::onOff2string(float value, char* text, VstInt32 maxLen) {
 }
 
 void Gravelix::initPrograms() {
-    setProgramValues(programs[1], "Hi-Gain", 0.5f, 0.8f, 0.8f, 1.0f, 1.0f, 1.0f, 0.6f, 0.4f, 0.0f,
-                     1.0f);
-    setProgramValues(programs[2], "TS", 0.65f, 0.4f, 0.5f, 0.0f, 0.5f, 1.0f, 0.8f, 0.5f, 0.0f,
-                     1.0f);
-    setProgramValues(programs[3], "Gritty", 0.8f, 0.8f, 0.5f, 1.0f, 0.0f, 0.0f, 0.0f, 0.4f, 0.0f,
-                     1.0f);
+    for (VstInt32 i = 1; i < numPrograms; ++i) {
+        programs[static_cast<std::size_t>(i)] = kFactoryPrograms[i];
+    }
 }

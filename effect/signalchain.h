@@ -1,150 +1,111 @@
 #pragma once
 
-// The pedal's signal chain: the per-sample primitives and one channel's path through them.
-// All arithmetic is float except where a step widens to double; a double result is narrowed
-// once, when it is stored. Each step is written exactly as it must round, so keep operand
-// order and widening as they are (the build forbids contraction into fused multiply-adds).
+// The pedal's signal chain: its stages in signal order, one channel's states of all of them,
+// and a frame through the chain in mono, in stereo one channel after the other, and in stereo
+// with both channels in two lanes where SSE2 exists. The two stereo forms agree bit for bit.
+// Called on the audio thread: no allocation, locks, host calls or transcendental functions.
 
-#include <cmath>
+#include "signalstages.h"
 
-inline void lowPassStep(float& x, float a, float b, float& s) {
-    const float y = a * x - b * s;
-    s = y;
-    x = y;
-}
+struct SignalChain {
+    InputLevel input;
+    InputHighPass lowCut;
+    PickupFilter pickup;
+    OpampStage opamp;
+    Clippers clippers;
+    ToneLowPass highCut;
+    OutputLevel output;
 
-inline void highPassStep(float& x, float a, float b, float& s) {
-    const float y = a * x - b * s;
-    s = y;
-    x = x - y;
-}
-
-// Two consecutive points through one low-pass state.
-inline void pairedLowPassStep(float& x1, float& x2, float a, float b, float& s) {
-    lowPassStep(x1, a, b, s);
-    lowPassStep(x2, a, b, s);
-}
-
-inline void pairedHighPassStep(float& x1, float& x2, float a, float b, float& s) {
-    highPassStep(x1, a, b, s);
-    highPassStep(x2, a, b, s);
-}
-
-// State-variable low-pass; low is updated from the previous band value, so the output
-// does not yet depend on the current sample.
-inline void svfLowPassStep(float& x, float g, float d, float& low, float& band) {
-    low = g * band + low;
-    band = (x - low - d * band) * g + band;
-    x = low;
-}
-
-inline void midpointStep(float& mid, float x, float& prev) {
-    mid = static_cast<float>(0.5 * static_cast<double>(prev) + 0.5 * static_cast<double>(x));
-    prev = x;
-}
-
-// Written as selects so the compiler emits min/max instead of a branch that noise
-// mispredicts about half the time.
-inline void clampStep(float& x, float hi, float lo) {
-    x = x > hi ? hi : (x < lo ? lo : x);
-}
-
-// Soft diode clipper; its result stays below 0.3 in size for any finite input.
-inline void diodeCurve(float& x, float k) {
-    const float ax = std::fabs(x);
-    const float numerator = (k + ax) * x;
-    const double denominator =
-        (static_cast<double>(k) + 1.4) * static_cast<double>(ax) + 1.0 + static_cast<double>(x * x);
-    x = static_cast<float>(0.3 * static_cast<double>(numerator) / denominator);
-}
-
-// Back to one point per sample: weights 0.25 / 0.5 / 0.25 over the current mid-point, the
-// previous full-rate point and the previous mid-point.
-inline void decimateStep(float mid, float x, float& out, float& sMid, float& sPrev) {
-    out = static_cast<float>(0.25 * static_cast<double>(mid) + 0.5 * static_cast<double>(sPrev) +
-                             0.25 * static_cast<double>(sMid));
-    sMid = mid;
-    sPrev = x;
-}
-
-// Input conditioning before the chain: a NaN or infinite sample would stay in the filter
-// states for good, and beyond about 1e36 the chain itself overflows. Within +-1e6 the sample
-// passes unchanged.
-inline float boundedInput(float x) {
-    constexpr float kLimit = 1.0e6f;
-    if (std::fabs(x) <= kLimit) {
-        return x;
+    // Clears every stage's per-channel state; coefficients and switches stay.
+    void reset() {
+        lowCut.reset();
+        pickup.reset();
+        opamp.reset();
+        clippers.reset();
+        highCut.reset();
     }
-    if (std::isnan(x) || std::isinf(x)) {
-        return 0.0f;
-    }
-    return x > 0.0f ? kLimit : -kLimit;
-}
 
-// Everything one sample of the chain multiplies with, read once per sample.
-struct ChainCoefficients {
-    float lowCutA, lowCutB;
-    bool pickupOn;
-    float pickupCoeff;
-    float opampGain;
-    float gainHpA, gainHpB;
-    float bandLpA, bandLpB;
-    float clipHigh, clipLow;
-    float couplingA, couplingB;
-    float smoothA, smoothB;
-    float diodeKnee;
-    float highCutA, highCutB;
-    float outputGain;
+    // One channel's states of every stage. The processing loop works on a local copy for a
+    // block, so the compiler can keep the states in registers: output buffers may alias any
+    // float member.
+    struct ChannelState {
+        InputHighPass::State lowCut;
+        PickupFilter::State pickup;
+        OpampStage::State opamp;
+        Clippers::State clippers;
+        ToneLowPass::State highCut;
+    };
+    ChannelState load(Channel c) const {
+        return {lowCut.states[c], pickup.states[c], opamp.states[c], clippers.states[c],
+                highCut.states[c]};
+    }
+    void store(Channel c, const ChannelState& s) {
+        lowCut.states[c] = s.lowCut;
+        pickup.states[c] = s.pickup;
+        opamp.states[c] = s.opamp;
+        clippers.states[c] = s.clippers;
+        highCut.states[c] = s.highCut;
+    }
+
+    // One scaled input sample through one channel's stages; answers its output sample.
+    [[gnu::always_inline]] float channel(float x, ChannelState& s) const {
+        lowCut.run(x, s.lowCut);
+        pickup.run(x, s.pickup);
+        opamp.run(x, s.opamp);
+        float out = clippers.run(x, s.clippers);
+        highCut.run(out, s.highCut);
+        return output.run(out);
+    }
+
+    // Both inputs summed through the left channel's states.
+    [[gnu::always_inline]] float mono(float inL, float inR, ChannelState& s) const {
+        return channel(input.mono(inL, inR), s);
+    }
+
+    // Each input through its own channel: the readable statement of the two-lane form.
+    [[gnu::always_inline]] void stereo(float inL, float inR, ChannelState& left,
+                                       ChannelState& right, float& outL, float& outR) const {
+        const float xL = input.stereo(inL);
+        const float xR = input.stereo(inR);
+        outL = channel(xL, left);
+        outR = channel(xR, right);
+    }
+
+#if GRAVELIX_STEREO_SSE2
+    // Both channels' states of every stage, left in lane 0 and right in lane 1.
+    struct Lanes {
+        InputHighPass::Lanes lowCut;
+        PickupFilter::Lanes pickup;
+        OpampStage::Lanes opamp;
+        Clippers::Lanes clippers;
+        ToneLowPass::Lanes highCut;
+    };
+    static Lanes toLanes(const ChannelState& l, const ChannelState& r) {
+        return {InputHighPass::toLanes(l.lowCut, r.lowCut),
+                PickupFilter::toLanes(l.pickup, r.pickup), OpampStage::toLanes(l.opamp, r.opamp),
+                Clippers::toLanes(l.clippers, r.clippers),
+                ToneLowPass::toLanes(l.highCut, r.highCut)};
+    }
+    static void fromLanes(const Lanes& s, ChannelState& l, ChannelState& r) {
+        InputHighPass::fromLanes(s.lowCut, l.lowCut, r.lowCut);
+        PickupFilter::fromLanes(s.pickup, l.pickup, r.pickup);
+        OpampStage::fromLanes(s.opamp, l.opamp, r.opamp);
+        Clippers::fromLanes(s.clippers, l.clippers, r.clippers);
+        ToneLowPass::fromLanes(s.highCut, l.highCut, r.highCut);
+    }
+
+    // stereo() with both channels in one register; the stages run as in channel().
+    [[gnu::always_inline]] void stereo(float inL, float inR, Lanes& s, float& outL,
+                                       float& outR) const {
+        __m128 x = input.stereo(lanes::pair(inL, inR));
+        lowCut.run(x, s.lowCut);
+        pickup.run(x, s.pickup);
+        opamp.run(x, s.opamp);
+        __m128 out = clippers.run(x, s.clippers);
+        highCut.run(out, s.highCut);
+        const __m128 y = output.run(out);
+        outL = lanes::left(y);
+        outR = lanes::right(y);
+    }
+#endif
 };
-
-// One channel's state and working values. The processing loop works on a local copy, so the
-// compiler can keep the states in registers: output buffers may alias any float member.
-struct ChannelState {
-    float lowCut;
-    float pickupLow;
-    float pickupBand;
-    float gainHp;
-    float bandLp;
-    float prev;
-    float coupling;
-    float smooth;
-    float decimMid;
-    float decimPrev;
-    float highCut;
-    float work;
-    float mid;
-    float out;
-};
-
-// Runs one scaled input sample through the channel and answers its output sample. Inlined so
-// the states stay in registers across the block.
-// Real time: no allocation, locks, host calls or transcendental functions.
-[[gnu::always_inline]] inline float channelChain(float x, const ChainCoefficients& k,
-                                                 ChannelState& s) {
-    highPassStep(x, k.lowCutA, k.lowCutB, s.lowCut);
-    if (k.pickupOn) {
-        svfLowPassStep(x, k.pickupCoeff, 1.0f, s.pickupLow, s.pickupBand);
-    }
-    x = k.opampGain * x;
-    highPassStep(x, k.gainHpA, k.gainHpB, s.gainHp);
-    lowPassStep(x, k.bandLpA, k.bandLpB, s.bandLp);
-
-    // Two points per sample from here to the diode: the mid-point first, then x.
-    float mid = 0.0f;
-    midpointStep(mid, x, s.prev);
-    clampStep(mid, k.clipHigh, k.clipLow);
-    clampStep(x, k.clipHigh, k.clipLow);
-    pairedHighPassStep(mid, x, k.couplingA, k.couplingB, s.coupling);
-    pairedLowPassStep(mid, x, k.smoothA, k.smoothB, s.smooth);
-    diodeCurve(mid, k.diodeKnee);
-    diodeCurve(x, k.diodeKnee);
-
-    float out = 0.0f;
-    decimateStep(mid, x, out, s.decimMid, s.decimPrev);
-    lowPassStep(out, k.highCutA, k.highCutB, s.highCut);
-
-    s.work = x;
-    s.mid = mid;
-    s.out = out;
-    return out * k.outputGain;
-}

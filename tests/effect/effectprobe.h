@@ -7,33 +7,48 @@
 #include "gravelix.h"
 #include "recordinghost.h"
 
+// Reads a chain coefficient where a test reads it as a float.
+struct CoefficientView {
+    const ChainCoefficient& c;
+    operator float() const { return c.value(); }
+};
+
 class EffectProbe : public Gravelix {
 public:
     explicit EffectProbe(audioMasterCallback cb = RecordingHost::callback()) : Gravelix(cb) {}
-    using Gravelix::bandLpA, Gravelix::bandLpB, Gravelix::clipHigh, Gravelix::clipLow,
-        Gravelix::couplingA, Gravelix::couplingB, Gravelix::diodeKnee, Gravelix::gainHpA,
-        Gravelix::gainHpB, Gravelix::highCutA, Gravelix::highCutB, Gravelix::inputGain,
-        Gravelix::lowCutA, Gravelix::lowCutB, Gravelix::opampGain, Gravelix::outputGain,
-        Gravelix::pickupCoeff, Gravelix::potResistance, Gravelix::processRate, Gravelix::programs,
-        Gravelix::smoothA, Gravelix::smoothB, Gravelix::lastValue, Gravelix::chainCoefficients;
-#if GRAVELIX_STEREO_SSE2
-    using Gravelix::stereoCoefficients;
-#endif
+    using Gravelix::chain, Gravelix::processRate, Gravelix::programs, Gravelix::lastValue;
 
-    // Every value that a rate or parameter change may recompute, in member order.
+    CoefficientView inputGain{chain.input.gain}, outputGain{chain.output.gain};
+    CoefficientView pickupCoeff{chain.pickup.coeff};
+    CoefficientView opampGain{chain.opamp.gain}, gainHpA{chain.opamp.gainHp.a},
+        gainHpB{chain.opamp.gainHp.b}, bandLpA{chain.opamp.bandLp.a}, bandLpB{chain.opamp.bandLp.b};
+    CoefficientView clipHigh{chain.clippers.clipHigh}, clipLow{chain.clippers.clipLow},
+        diodeKnee{chain.clippers.diodeKnee};
+    CoefficientView couplingA{chain.clippers.coupling.a}, couplingB{chain.clippers.coupling.b},
+        smoothA{chain.clippers.smooth.a}, smoothB{chain.clippers.smooth.b};
+    CoefficientView lowCutA{chain.lowCut.pair.a}, lowCutB{chain.lowCut.pair.b};
+    CoefficientView highCutA{chain.highCut.pair.a}, highCutB{chain.highCut.pair.b};
+
+    // Every value that a rate or parameter change may recompute.
     std::vector<float> coefficients() const {
-        return {inputGain, outputGain, pickupCoeff, potResistance, gainHpA,   gainHpB,
-                bandLpA,   bandLpB,    clipHigh,    clipLow,       diodeKnee, opampGain,
-                lowCutA,   lowCutB,    couplingA,   couplingB,     smoothA,   smoothB,
-                highCutA,  highCutB,   processRate};
+        return {inputGain,  outputGain, pickupCoeff, chain.opamp.potResistance,
+                gainHpA,    gainHpB,    bandLpA,     bandLpB,
+                clipHigh,   clipLow,    diodeKnee,   opampGain,
+                lowCutA,    lowCutB,    couplingA,   couplingB,
+                smoothA,    smoothB,    highCutA,    highCutB,
+                processRate};
     }
-    // The state that carries from one sample to the next.
+    // The state that carries from one sample to the next, both channels.
     std::vector<float> state() const {
-        return {lowCutStateL, lowCutStateR,  gainHpStateL,  gainHpStateR,   bandLpStateL,
-                bandLpStateR, prevL,         prevR,         couplingStateL, couplingStateR,
-                smoothStateL, smoothStateR,  decimMidL,     decimPrevL,     decimMidR,
-                decimPrevR,   highCutStateL, highCutStateR, pickupLowL,     pickupBandL,
-                pickupLowR,   pickupBandR};
+        std::vector<float> v;
+        for (Channel c : {kLeft, kRight}) {
+            const SignalChain::ChannelState s = chain.load(c);
+            v.insert(v.end(),
+                     {s.lowCut.lowCut, s.pickup.low, s.pickup.band, s.opamp.gainHp, s.opamp.bandLp,
+                      s.clippers.prev, s.clippers.coupling, s.clippers.smooth, s.clippers.decimMid,
+                      s.clippers.decimPrev, s.highCut.highCut});
+        }
+        return v;
     }
 };
 

@@ -9,7 +9,7 @@
 
 #include "effectprobe.h"
 #include "flushdenormals.h"
-#include "stereochain.h"
+#include "signalchain.h"
 
 namespace {
 
@@ -63,7 +63,10 @@ Stereo signals() {
     return s;
 }
 
+using ChannelState = SignalChain::ChannelState;
+
 std::vector<float> flatten(const ChannelState& l, const ChannelState& r) {
+    static_assert(sizeof(ChannelState) % sizeof(float) == 0);
     std::vector<float> v(2 * sizeof(ChannelState) / sizeof(float));
     std::memcpy(v.data(), &l, sizeof l);
     std::memcpy(v.data() + v.size() / 2, &r, sizeof r);
@@ -76,11 +79,10 @@ TEST(StereoLanes, AgreeWithTheScalarChainBitForBit) {
         for (bool flushing : {true, false}) {
             EffectProbe g;
             g.setProgram(program);
-            const ChainCoefficients k = g.chainCoefficients();
-            const StereoCoefficients lanesK = broadcast(k, g.inputGain);
+            const SignalChain& chain = g.chain;
 
             ChannelState left{}, right{};
-            StereoLanes lanes = loadLanes(left, right);
+            SignalChain::Lanes lanes = SignalChain::toLanes(left, right);
             Stereo scalar{std::vector<float>(in.l.size()), std::vector<float>(in.l.size())};
             Stereo vector = scalar;
             FlushDenormals flush;
@@ -88,15 +90,13 @@ TEST(StereoLanes, AgreeWithTheScalarChainBitForBit) {
                 flush.engage();
             }
             for (std::size_t i = 0; i < in.l.size(); ++i) {
-                stereoFrame(in.l[i], in.r[i], g.inputGain, k, left, right, scalar.l[i],
-                            scalar.r[i]);
-                stereoFrameSse2(in.l[i], in.r[i], k.pickupOn, lanesK, lanes, vector.l[i],
-                                vector.r[i]);
+                chain.stereo(in.l[i], in.r[i], left, right, scalar.l[i], scalar.r[i]);
+                chain.stereo(in.l[i], in.r[i], lanes, vector.l[i], vector.r[i]);
             }
             flush.release();
 
             ChannelState laneLeft{}, laneRight{};
-            storeLanes(lanes, laneLeft, laneRight);
+            SignalChain::fromLanes(lanes, laneLeft, laneRight);
             const std::string where =
                 "program " + std::to_string(program) + (flushing ? " flushing" : " gradual");
             EXPECT_TRUE(sameBits(scalar.l, vector.l)) << where;
@@ -106,37 +106,46 @@ TEST(StereoLanes, AgreeWithTheScalarChainBitForBit) {
     }
 }
 
-// Every change of a parameter or of the rate reaches the two-lane chain's copy of the
-// coefficients; a stale copy would make stereo ignore a knob that mono follows.
+// Every change of a parameter or of the rate reaches the two-lane chain as it reaches the
+// scalar one; a stale coefficient would make stereo ignore a knob that mono follows.
 TEST(StereoLanes, CoefficientCopyFollowsEveryChange) {
     EffectProbe g;
-    const auto copyIsCurrent = [&g] {
-        const StereoCoefficients expected = broadcast(g.chainCoefficients(), g.inputGain);
-        return std::memcmp(&expected, &g.stereoCoefficients, sizeof expected) == 0;
+    const Stereo in{noise(64, 1.0f, 41), noise(64, 1.0f, 42)};
+    const auto lanesAgree = [&g, &in] {
+        ChannelState left{}, right{};
+        SignalChain::Lanes lanes = SignalChain::toLanes(left, right);
+        for (std::size_t i = 0; i < in.l.size(); ++i) {
+            float sl = 0.0f, sr = 0.0f, vl = 0.0f, vr = 0.0f;
+            g.chain.stereo(in.l[i], in.r[i], left, right, sl, sr);
+            g.chain.stereo(in.l[i], in.r[i], lanes, vl, vr);
+            if (std::memcmp(&sl, &vl, sizeof sl) != 0 || std::memcmp(&sr, &vr, sizeof sr) != 0) {
+                return false;
+            }
+        }
+        return true;
     };
-    EXPECT_TRUE(copyIsCurrent());
+    EXPECT_TRUE(lanesAgree());
     for (VstInt32 index = 0; index < Gravelix::kNumParams; ++index) {
         for (float v : {0.0f, 0.37f, 1.0f}) {
             g.setParameter(index, v);
-            EXPECT_TRUE(copyIsCurrent()) << "parameter " << index << " at " << v;
+            EXPECT_TRUE(lanesAgree()) << "parameter " << index << " at " << v;
         }
     }
     for (float rate : {48000.0f, 8000.0f, 96000.0f}) {
         g.setSampleRate(rate);
-        EXPECT_TRUE(copyIsCurrent()) << rate;
+        EXPECT_TRUE(lanesAgree()) << rate;
     }
     g.setProgram(2);
-    EXPECT_TRUE(copyIsCurrent());
+    EXPECT_TRUE(lanesAgree());
 }
 
 // The lanes really do reach subnormals: after a note, the silence leaves states there unless
 // flush-to-zero is on, and then it leaves none in either lane.
 TEST(StereoLanes, FlushToZeroReachesBothLanes) {
     EffectProbe g;
-    const StereoCoefficients k = broadcast(g.chainCoefficients(), g.inputGain);
     const auto subnormalStates = [&](bool flushing) {
         ChannelState left{}, right{};
-        StereoLanes lanes = loadLanes(left, right);
+        SignalChain::Lanes lanes = SignalChain::toLanes(left, right);
         FlushDenormals flush;
         if (flushing) {
             flush.engage();
@@ -144,10 +153,10 @@ TEST(StereoLanes, FlushToZeroReachesBothLanes) {
         for (int i = 0; i < 60000; ++i) {
             const float in = i < 2000 ? 0.9f : 0.0f;
             float l = 0.0f, r = 0.0f;
-            stereoFrameSse2(in, -in, true, k, lanes, l, r);
+            g.chain.stereo(in, -in, lanes, l, r);
         }
         flush.release();
-        storeLanes(lanes, left, right);
+        SignalChain::fromLanes(lanes, left, right);
         int count = 0;
         for (float s : flatten(left, right)) {
             count += std::fpclassify(s) == FP_SUBNORMAL;
