@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Host-grade robustness run: the validator at full strictness, the effect fuzzer, the
-# threaded checks and two instances' concurrent editors under ThreadSanitizer, the validator
-# suite under valgrind, and two real hosts as clients (Ardour and Audacity). Every step is
-# time-bounded; all steps run, and the exit status is non-zero when any failed. Ends with a
-# timing table and "N passed, N failed" over the steps.
+# Host-grade robustness run: the validator at full strictness and under a bare xvfb-run, the
+# effect fuzzer, the threaded checks and two instances' concurrent editors under
+# ThreadSanitizer, the validator suite under valgrind, and two real hosts as clients (Ardour and
+# Audacity). Every step is time-bounded; all steps run, and the exit status is non-zero when any
+# failed. Ends with a timing table and "N passed, N failed" over the steps.
 # Usage: scripts/robustness.sh [BUILD_DIR]   (default build: reuses what scripts/test.sh built)
 # Environment: FUZZ_SECONDS (default 90), VALGRIND_STRICTNESS (default 5: every check, with
 # fewer rounds than at 10).
@@ -40,6 +40,12 @@ validate() {
   scripts/with-display.sh "$dir/gravelix-host" validate "$dir/gravelix.so" --strictness 10
 }
 
+# xvfb-run without -noreset: the server resets whenever its last client leaves, so a validator
+# that let go of its display between checks would find none for the next.
+validate_bare() {
+  xvfb-run -a "$dir/gravelix-host" validate "$dir/gravelix.so"
+}
+
 tsan() {
   local tdir=build-tsan
   cmake -S . -B "$tdir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRAVELIX_SANITIZE=thread \
@@ -60,9 +66,10 @@ tsan() {
 }
 
 export dir
-export -f build_plain validate tsan
+export -f build_plain validate validate_bare tsan
 step build 1500 build_plain
 step "validate --strictness 10" 600 validate
+step "validate under a bare xvfb-run" 600 validate_bare
 step "fuzz ${fuzz_seconds} s" $((fuzz_seconds + 1500)) scripts/fuzz.sh "$fuzz_seconds" build-fuzz
 step "threadsanitizer" 1500 tsan
 step "valgrind" 1200 scripts/valgrind.sh "$valgrind_strictness" "$dir"

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcairo2-dev libpng-dev libsndfile1-dev libcli11-dev libfftw3-dev
-  libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libxcursor-dev
+  libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libxres-dev libxcursor-dev
   xvfb xauth x11-utils x11-xserver-utils xdotool
   jackd2 libjack-jackd2-dev
   fonts-dejavu-core fonts-urw-base35

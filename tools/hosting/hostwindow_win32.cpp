@@ -13,7 +13,10 @@ namespace gravelix::host {
 namespace {
 
 constexpr wchar_t kClassName[] = L"GravelixHostWindow";
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kFramedStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// The X11 override-redirect window's equivalent: no frame, exactly where asked, on top.
+constexpr DWORD kBareStyle = WS_POPUP | WS_CLIPCHILDREN;
 constexpr int kLeft = 20, kTop = 20; // on the primary screen, so capture() sees it
 
 HWND handle(std::uintptr_t window) {
@@ -71,10 +74,14 @@ void registerClass() {
     }
 }
 
+DWORD styleOf(HostWindow::Kind kind) {
+    return kind == HostWindow::Kind::Bare ? kBareStyle : kFramedStyle;
+}
+
 // The outer size of a window whose client area is width x height.
-SIZE outerSize(int width, int height) {
+SIZE outerSize(HostWindow::Kind kind, int width, int height) {
     RECT r{0, 0, width, height};
-    AdjustWindowRectEx(&r, kStyle, FALSE, 0);
+    AdjustWindowRectEx(&r, styleOf(kind), FALSE, 0);
     return {r.right - r.left, r.bottom - r.top};
 }
 
@@ -105,36 +112,58 @@ template <class T> void release(T*& object) {
 
 } // namespace
 
-HostWindow::HostWindow(int width, int height, const std::string& title)
-    : width_(std::max(width, 1)), height_(std::max(height, 1)) {
+HostDisplay::HostDisplay() = default;
+HostDisplay::~HostDisplay() = default;
+
+HostWindow::HostWindow(int width, int height, const std::string& title, Kind kind)
+    : HostWindow(std::make_shared<HostDisplay>(), width, height, title, kind) {}
+
+HostWindow::HostWindow(std::shared_ptr<HostDisplay> display, int width, int height,
+                       const std::string& title, Kind kind)
+    : display_(std::move(display)), kind_(kind), width_(std::max(width, 1)),
+      height_(std::max(height, 1)) {
     registerClass();
-    const SIZE outer = outerSize(width_, height_);
-    const HWND window =
-        CreateWindowExW(0, kClassName, wide(title).c_str(), kStyle, kLeft, kTop, outer.cx, outer.cy,
-                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const SIZE outer = outerSize(kind_, width_, height_);
+    const bool bare = kind_ == Kind::Bare;
+    const HWND window = CreateWindowExW(
+        bare ? WS_EX_TOPMOST : 0, kClassName, wide(title).c_str(), styleOf(kind_), bare ? 0 : kLeft,
+        bare ? 0 : kTop, outer.cx, outer.cy, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window) {
         throw std::runtime_error("cannot create the host window");
     }
     window_ = reinterpret_cast<std::uintptr_t>(window);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&closed_));
     ShowWindow(window, SW_SHOWNORMAL);
-    SetForegroundWindow(window);
+    if (!bare) {
+        SetForegroundWindow(window);
+    }
     UpdateWindow(window);
+    pump(0);
 }
 
 HostWindow::~HostWindow() {
-    if (IsWindow(handle(window_))) {
+    destroy();
+}
+
+void HostWindow::destroy() {
+    if (!destroyed_ && IsWindow(handle(window_))) {
         SetWindowLongPtrW(handle(window_), GWLP_USERDATA, 0);
         DestroyWindow(handle(window_));
+        pump(0);
     }
+    destroyed_ = closed_ = true;
 }
 
 void HostWindow::resize(int width, int height) {
+    if (destroyed_) {
+        return;
+    }
     width_ = std::max(width, 1);
     height_ = std::max(height, 1);
-    const SIZE outer = outerSize(width_, height_);
+    const SIZE outer = outerSize(kind_, width_, height_);
     SetWindowPos(handle(window_), nullptr, 0, 0, outer.cx, outer.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    pump(0);
 }
 
 bool HostWindow::pump(int timeoutMs) {
@@ -152,12 +181,23 @@ bool HostWindow::pump(int timeoutMs) {
     return !closed_;
 }
 
+bool HostWindow::hasChildren() {
+    return !destroyed_ && GetWindow(handle(window_), GW_CHILD) != nullptr;
+}
+
+void HostWindow::sync() {
+    pump(0);
+}
+
 void HostWindow::waitMapped() {
     mapped_ = IsWindowVisible(handle(window_)) != FALSE;
     pump(0);
 }
 
 Image HostWindow::capture() {
+    if (destroyed_) {
+        return {};
+    }
     pump(0);
     const HWND window = handle(window_);
     POINT origin{0, 0};
@@ -222,6 +262,29 @@ void HostWindow::click(int x, int y) {
     if (SendInput(4, inputs, sizeof(INPUT)) != 4) {
         throw std::runtime_error("cannot send mouse input to the window");
     }
+    pump(0);
+}
+
+void HostWindow::moveTo(int x, int y) {
+    if (destroyed_) {
+        return;
+    }
+    POINT at{x, y};
+    ClientToScreen(handle(window_), &at);
+    INPUT input = pointerInput(at.x, at.y, 0);
+    SendInput(1, &input, sizeof input);
+    // Input travels through the system before it is queued for this thread.
+    Sleep(10);
+    pump(0);
+}
+
+void HostWindow::button(bool down) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input, sizeof input);
+    // Input travels through the system before it is queued for this thread.
+    Sleep(10);
     pump(0);
 }
 

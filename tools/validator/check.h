@@ -4,8 +4,13 @@
 #include "validator.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace gravelix::host {
+class HostDisplay;
+}
 
 namespace gravelix::validator {
 
@@ -29,6 +34,9 @@ struct CheckContext {
     ValidationOptions opts;
     std::uint64_t seed = 1; // per check, derived from the options' seed and the check name
     bool display = false;   // an X display can be opened
+    // The window-system connection every host window of this process is made on, kept for the
+    // whole run as a host keeps its own (see windowFor()).
+    std::shared_ptr<host::HostDisplay> connection;
 
     // Repetition counts grow with strictness: base at 1, base * 4 at 10.
     int scaled(int base) const { return base + base * (opts.strictness - 1) / 3; }
@@ -51,5 +59,6 @@ void addParameterChecks(std::vector<Check>& checks);
 void addThreadChecks(std::vector<Check>& checks);
 void addRealtimeChecks(std::vector<Check>& checks);
 void addEditorChecks(std::vector<Check>& checks);
+void addQuirkChecks(std::vector<Check>& checks);
 
 } // namespace gravelix::validator

@@ -2,7 +2,7 @@
 // controls, repaint after host-side changes, and a parent window that goes away first.
 #include "backgroundaudio.h"
 #include "check.h"
-#include "hostwindow.h"
+#include "editorhost.h"
 #include "session.h"
 
 #include <algorithm>
@@ -31,15 +31,6 @@ std::unique_ptr<Session> editorSession(CheckContext& ctx, bool needDisplay, Outc
         return nullptr;
     }
     return s;
-}
-
-std::unique_ptr<HostWindow> windowFor(Session& s) {
-    int w = 0, h = 0;
-    if (!editorSize(s, w, h)) {
-        w = 400;
-        h = 300;
-    }
-    return std::make_unique<HostWindow>(w, h);
 }
 
 bool openEditor(Session& s, HostWindow& w) {
@@ -76,7 +67,7 @@ Outcome openClose(CheckContext& ctx, bool processing, bool beforeResume) {
     if (!s) {
         return result;
     }
-    auto window = windowFor(*s);
+    auto window = windowFor(ctx, *s);
     std::optional<BackgroundAudio> audio;
     if (processing) {
         s->start(44100, 256);
@@ -121,8 +112,8 @@ Outcome openTwice(CheckContext& ctx) {
     if (!s) {
         return result;
     }
-    auto window = windowFor(*s);
-    auto second = windowFor(*s);
+    auto window = windowFor(ctx, *s);
+    auto second = windowFor(ctx, *s);
     openEditor(*s, *window);
     pumpIdle(*s, window.get(), 3);
     openEditor(*s, *window);
@@ -130,7 +121,7 @@ Outcome openTwice(CheckContext& ctx) {
     openEditor(*s, *second);
     pumpIdle(*s, second.get(), 3);
     s->dispatch(effEditClose);
-    pumpIdle(*s, nullptr, 2);
+    pumpIdle(*s, second.get(), 2);
     s->dispatch(effEditClose);
     // And the editor still works normally afterwards.
     openEditor(*s, *window);
@@ -146,17 +137,17 @@ Outcome parentDestroyedFirst(CheckContext& ctx) {
         return result;
     }
     for (int round = 0; round < 3; ++round) {
-        auto window = windowFor(*s);
+        auto window = windowFor(ctx, *s);
         openEditor(*s, *window);
         pumpIdle(*s, window.get(), 3);
         window->destroy();
         // Round 0 closes straight away, before an idle call could see the window go.
-        pumpIdle(*s, nullptr, round == 0 ? 0 : 3);
+        pumpIdle(*s, window.get(), round == 0 ? 0 : 3);
         s->dispatch(effEditClose);
-        pumpIdle(*s, nullptr, 2);
+        pumpIdle(*s, window.get(), 2);
     }
     // The editor must still open into a new window.
-    auto window = windowFor(*s);
+    auto window = windowFor(ctx, *s);
     openEditor(*s, *window);
     pumpIdle(*s, window.get(), 3);
     s->dispatch(effEditClose);
@@ -246,33 +237,6 @@ std::string describeCalls(const std::vector<host::HostCall>& calls) {
     return m.str();
 }
 
-// Every begun edit has ended.
-bool settled(const std::vector<host::HostCall>& calls) {
-    int open = 0;
-    for (const auto& c : calls) {
-        open += c.opcode == audioMasterBeginEdit ? 1 : c.opcode == audioMasterEndEdit ? -1 : 0;
-    }
-    return open <= 0;
-}
-
-// One press, drag upwards and release at (x, y), with idle calls between as a host gives.
-void gesture(Session& s, HostWindow& w, int x, int y) {
-    w.moveTo(x, y);
-    pumpIdle(s, &w, 2, 2);
-    w.button(true);
-    pumpIdle(s, &w, 3, 2);
-    for (int dy : {8, 20, 40}) {
-        w.moveTo(x, std::max(0, y - dy));
-        pumpIdle(s, &w, 1, 2);
-    }
-    w.button(false);
-    pumpIdle(s, &w, 3, 2);
-    // A loaded machine may deliver the release late; give it time before judging the gesture.
-    for (int i = 0; i < 40 && !settled(s.host().state().calls()); ++i) {
-        pumpIdle(s, &w, 1, 5);
-    }
-}
-
 Outcome controls(CheckContext& ctx) {
     Outcome result;
     auto s = editorSession(ctx, true, result);
@@ -280,7 +244,7 @@ Outcome controls(CheckContext& ctx) {
         return result;
     }
     s->start(44100, 512);
-    auto window = windowFor(*s);
+    auto window = windowFor(ctx, *s);
     openEditor(*s, *window);
     pumpIdle(*s, window.get(), 5);
     const int step = ctx.opts.strictness >= 8 ? 18 : 30;
@@ -290,8 +254,8 @@ Outcome controls(CheckContext& ctx) {
     // flip); they are undone at once, and each face they lead to is scanned in turn.
     std::vector<std::pair<int, int>> switches;
     auto scan = [&]() -> std::string {
-        for (int y = step / 2; y < window->height; y += step) {
-            for (int x = step / 2; x < window->width; x += step) {
+        for (int y = step / 2; y < window->height(); y += step) {
+            for (int x = step / 2; x < window->width(); x += step) {
                 if (std::find(switches.begin(), switches.end(), std::pair{x, y}) !=
                     switches.end()) {
                     continue;
@@ -347,7 +311,7 @@ Outcome hostChangeRepaints(CheckContext& ctx) {
     if (!s) {
         return result;
     }
-    auto window = windowFor(*s);
+    auto window = windowFor(ctx, *s);
     openEditor(*s, *window);
     pumpIdle(*s, window.get(), 10);
     std::ostringstream repainted;

@@ -2,6 +2,8 @@
 // check, not the suite.
 #include "isolation.h"
 
+#include "tools/hosting/hostwindow.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -37,7 +39,13 @@ Outcome runIsolated(const Check& check, CheckContext& ctx) {
     }
     if (pid == 0) {
         close(fds[0]);
+        // The run's X connection stays the parent's: two processes' requests on one socket
+        // would corrupt it, and closing it here would close it for the parent too. It stays
+        // reachable and unused; this process opens its own when a check first wants a window.
+        static auto* inherited = new std::shared_ptr<host::HostDisplay>();
+        *inherited = std::move(ctx.connection);
         const Outcome o = runGuarded(check, ctx);
+        ctx.connection.reset();
         std::string msg(1, static_cast<char>('0' + static_cast<int>(o.status)));
         msg += o.reason;
         const char* p = msg.data();

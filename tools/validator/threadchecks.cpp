@@ -2,7 +2,7 @@
 // editor opened and closed while the others run. Built for ThreadSanitizer runs too.
 #include "backgroundaudio.h"
 #include "check.h"
-#include "hostwindow.h"
+#include "editorhost.h"
 #include "session.h"
 
 #include <atomic>
@@ -40,9 +40,7 @@ Outcome together(CheckContext& ctx) {
     const auto phase = std::chrono::milliseconds(250 * ctx.scaled(1));
     std::unique_ptr<HostWindow> window;
     if (editor) {
-        int w = 400, h = 300;
-        editorSize(*s, w, h);
-        window = std::make_unique<HostWindow>(w, h);
+        window = windowFor(ctx, *s);
     }
     for (int part = 0; part < 3; ++part) {
         if (window && part != 1) {

@@ -2,7 +2,7 @@
 
 #include "audiobuffers.h"
 #include "check.h"
-#include "hostwindow.h"
+#include "editorhost.h"
 #include "isolation.h"
 #include "tools/hosting/sharedlibrary.h"
 
@@ -26,6 +26,7 @@ std::vector<Check> allChecks() {
     addThreadChecks(checks);
     addRealtimeChecks(checks);
     addEditorChecks(checks);
+    addQuirkChecks(checks);
     return checks;
 }
 
@@ -95,7 +96,9 @@ std::vector<CheckOutcome> validate(const std::string& pluginPath, const Validati
     ctx.pluginPath = pluginPath;
     ctx.opts = opts;
     ctx.opts.strictness = std::clamp(opts.strictness, 1, 10);
-    ctx.display = opts.editor && displayAvailable();
+    // One connection for the whole run, as a host has: a bare X server resets whenever its last
+    // client leaves, and refuses the next check's connections while it does.
+    ctx.display = opts.editor && connectDisplay(ctx);
     // Under valgrind everything runs some 20 to 50 times slower.
     if (const char* preload = std::getenv("LD_PRELOAD");
         preload != nullptr && std::strstr(preload, "vgpreload") != nullptr) {
@@ -149,6 +152,7 @@ std::vector<CheckOutcome> validate(const std::string& pluginPath, const Validati
         out.flush();
         results.push_back(std::move(r));
     }
+    ctx.connection.reset();
     out << passed << " passed, " << failed << " failed";
     if (skipped != 0) {
         out << ", " << skipped << " skipped";
