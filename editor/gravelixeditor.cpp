@@ -70,9 +70,9 @@ void gravelixeditor::startDecodingAhead() {
     const double chosen = playerScaleFactor();
     try {
         decodeAhead = std::thread([this, chosen] {
-            const double scale =
-                chosen > 0.0 ? chosen
-                             : nearestSupportedScale(EditorSupport::systemScaleFactor(nullptr));
+            // Without the player's choice, 1x: asking the desktop means an X connection, and
+            // libXau's lookup behind it races with the host's own connects on other threads.
+            const double scale = chosen > 0.0 ? chosen : 1.0;
             // The biggest first: the editor thread decodes the others meanwhile if it opens now.
             for (const std::int32_t id : {kKnobImageId, kFrontPanelImageId, kFootswitchImageId,
                                           kTweakImageId, kLedImageId}) {

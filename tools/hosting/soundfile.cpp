@@ -49,6 +49,9 @@ SoundFile SoundFile::openWrite(const std::string& path, int format, int channels
     }
     // Integer formats would otherwise wrap values beyond full scale around.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // A float file's PEAK chunk carries the time of writing: without it the same audio always
+    // makes the same file.
+    sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     return SoundFile(path, file, info);
 }
 
