@@ -133,6 +133,10 @@ if [ -n "${GRAVELIX_KEEP_WORK:-}" ]; then
 else
   trap 'rm -rf "$work"' EXIT
 fi
+# The build folder may itself lie under /tmp (a clone there), out of sight inside.
+mkdir "$work/bin"
+cp "$dir/gravelix.so" "$dir/gravelix-host" "$work/bin/"
+dir=$work/bin
 start=$(date +%s)
 # The namespace's first process dies with unshare (--kill-child), and the kernel then ends
 # everything else in it: Audacity, its scanner, Xvfb. unshare ignores SIGTERM, so it gets
