@@ -19,6 +19,19 @@ bool connectDisplay(CheckContext& ctx) {
     }
 }
 
+std::unique_ptr<Session> editorSession(CheckContext& ctx, bool needDisplay, Outcome& result) {
+    if (needDisplay && !ctx.display) {
+        result = skip("no X display");
+        return nullptr;
+    }
+    auto s = openSession(ctx, result);
+    if (s && (s->effect()->flags & effFlagsHasEditor) == 0) {
+        result = skip("the plug-in has no editor");
+        return nullptr;
+    }
+    return s;
+}
+
 bool editorSize(Session& s, int& width, int& height) {
     ERect* r = nullptr;
     s.dispatch(effEditGetRect, 0, 0, &r);

@@ -2,6 +2,7 @@
 // make a window for it, give it idle time and make gestures on it.
 #pragma once
 
+#include "session.h"
 #include "tools/hosting/hostwindow.h"
 #include "tools/hosting/pluginhost.h"
 
@@ -12,12 +13,22 @@
 
 namespace gravelix::validator {
 
-class Session;
-struct CheckContext;
 using host::HostWindow;
 
 // Opens the run's window-system connection into ctx.connection; false when there is no display.
 bool connectDisplay(CheckContext& ctx);
+
+// A session whose plug-in has an editor, with a display when needDisplay; else null and in
+// result why the check does not apply (or why the plug-in does not load).
+std::unique_ptr<Session> editorSession(CheckContext& ctx, bool needDisplay, Outcome& result);
+
+// An editor check as registered: F drives an instance with an editor on a display, and the
+// check skips where there is no display or no editor.
+template <SessionCheck F> Outcome withEditor(CheckContext& ctx) {
+    Outcome result;
+    const std::unique_ptr<Session> s = editorSession(ctx, true, result);
+    return s ? F(ctx, *s) : result;
+}
 
 // The editor's size from effEditGetRect; false when it gives none.
 bool editorSize(Session& s, int& width, int& height);
