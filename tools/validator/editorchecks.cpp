@@ -92,8 +92,7 @@ Outcome openTwice(CheckContext& ctx, Session& s) {
     pumpIdle(s, window.get(), 3);
     openEditor(s, *second);
     pumpIdle(s, second.get(), 3);
-    s.dispatch(effEditClose);
-    pumpIdle(s, second.get(), 2);
+    closeEditor(s, *second);
     s.dispatch(effEditClose);
     // And the editor still works normally afterwards.
     openEditor(s, *window);
@@ -110,8 +109,7 @@ Outcome parentDestroyedFirst(CheckContext& ctx, Session& s) {
         window->destroy();
         // Round 0 closes straight away, before an idle call could see the window go.
         pumpIdle(s, window.get(), round == 0 ? 0 : 3);
-        s.dispatch(effEditClose);
-        pumpIdle(s, window.get(), 2);
+        closeEditor(s, *window);
     }
     // The editor must still open into a new window.
     auto window = windowFor(ctx, s);

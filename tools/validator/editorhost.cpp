@@ -71,6 +71,11 @@ void pumpIdle(Session& s, HostWindow* w, int count, int pauseMs) {
     }
 }
 
+void closeEditor(Session& s, HostWindow& w) {
+    s.dispatch(effEditClose);
+    pumpIdle(s, &w, 2);
+}
+
 bool settled(const std::vector<host::HostCall>& calls) {
     int open = 0;
     for (const auto& c : calls) {

@@ -41,6 +41,9 @@ std::unique_ptr<HostWindow> windowFor(CheckContext& ctx, Session& s);
 // the window system's events before each (on Windows they reach the editor only that way).
 void pumpIdle(Session& s, HostWindow* w, int count, int pauseMs = 5);
 
+// effEditClose, then the idle calls a host goes on giving the window it closed in.
+void closeEditor(Session& s, HostWindow& w);
+
 // Every begun edit has ended.
 bool settled(const std::vector<host::HostCall>& calls);
 

@@ -33,6 +33,12 @@ host::Image settle(Session& s, HostWindow& w, int count = 40) {
     return last;
 }
 
+// Opens the editor into w and settles it; its picture then.
+host::Image openSettled(Session& s, HostWindow& w, int count = 40) {
+    s.dispatch(effEditOpen, 0, 0, w.parentHandle());
+    return settle(s, w, count);
+}
+
 // Idle calls until the picture is `expected` again; false when it is not within count calls.
 bool repaintsTo(Session& s, HostWindow& w, const host::Image& expected, int count = 40) {
     for (int i = 0; i < count; ++i) {
@@ -136,8 +142,7 @@ Outcome rectStable(CheckContext& ctx, Session& s) {
     ask("right after open");
     pumpIdle(s, window.get(), 5);
     ask("while open");
-    s.dispatch(effEditClose);
-    pumpIdle(s, window.get(), 2);
+    closeEditor(s, *window);
     ask("after close");
     if (!problem.empty()) {
         return fail(problem);
@@ -153,8 +158,7 @@ Outcome closeWithEditorOpen(CheckContext& ctx) {
         return result;
     }
     auto window = windowFor(ctx, *s);
-    s->dispatch(effEditOpen, 0, 0, window->parentHandle());
-    settle(*s, *window, 10);
+    openSettled(*s, *window, 10);
     s.reset(); // effClose with the editor open
     for (int i = 0; i < 50 && window->hasChildren(); ++i) {
         window->pump(20);
@@ -179,8 +183,7 @@ Outcome openOnAnotherThread(CheckContext& ctx, Session& s) {
             problem = "effEditOpen on another thread than the instance's refused to open";
         }
         drew = settle(s, *window) != blank;
-        s.dispatch(effEditClose);
-        pumpIdle(s, window.get(), 2);
+        closeEditor(s, *window);
     });
     ui.join();
     if (!problem.empty()) {
@@ -197,8 +200,7 @@ Outcome openOnAnotherThread(CheckContext& ctx, Session& s) {
 // idle from the opening thread must bring the editor back to its full picture.
 Outcome idleFromAnotherThread(CheckContext& ctx, Session& s) {
     auto window = windowFor(ctx, s);
-    s.dispatch(effEditOpen, 0, 0, window->parentHandle());
-    settle(s, *window);
+    openSettled(s, *window);
     std::atomic<bool> stop{false}, stopped{false};
     std::thread timer([&] {
         while (!stop) {
@@ -224,8 +226,7 @@ Outcome idleFromAnotherThread(CheckContext& ctx, Session& s) {
     const host::Image picture = settle(s, *window);
     coverAndUncover(*window);
     const bool repainted = repaintsTo(s, *window, picture);
-    s.dispatch(effEditClose);
-    pumpIdle(s, window.get(), 2);
+    closeEditor(s, *window);
     if (!repainted) {
         return fail("after idle from another thread the editor no longer repaints");
     }
@@ -237,8 +238,7 @@ Outcome idleFromAnotherThread(CheckContext& ctx, Session& s) {
 // the click's edit is ended.
 Outcome noIdleWhileExposed(CheckContext& ctx, Session& s) {
     auto window = windowFor(ctx, s);
-    s.dispatch(effEditOpen, 0, 0, window->parentHandle());
-    const host::Image picture = settle(s, *window);
+    const host::Image picture = openSettled(s, *window);
     const auto quiet = std::chrono::milliseconds(1500);
     coverAndUncover(*window);
     std::this_thread::sleep_for(quiet);
@@ -251,8 +251,7 @@ Outcome noIdleWhileExposed(CheckContext& ctx, Session& s) {
         pumpIdle(s, window.get(), 1, 5);
     }
     const bool ended = settled(s.host().state().calls());
-    s.dispatch(effEditClose);
-    pumpIdle(s, window.get(), 2);
+    closeEditor(s, *window);
     if (!repainted) {
         return fail("what was exposed while no idle came was not repainted once idle came");
     }
@@ -273,8 +272,7 @@ Outcome syntheticEvents(CheckContext& ctx) {
         return result;
     }
     auto window = windowFor(ctx, *s);
-    s->dispatch(effEditOpen, 0, 0, window->parentHandle());
-    settle(*s, *window);
+    openSettled(*s, *window);
     std::string problem;
     if (const auto at = findControl(*s, *window)) {
         s->host().state().clearCalls();
@@ -296,8 +294,7 @@ Outcome syntheticEvents(CheckContext& ctx) {
             problem = "a sent Expose did not repaint the editor";
         }
     }
-    s->dispatch(effEditClose);
-    pumpIdle(*s, window.get(), 2);
+    closeEditor(*s, *window);
     if (!problem.empty()) {
         return fail(problem);
     }
@@ -386,11 +383,9 @@ Outcome parametersInsideAutomate(CheckContext& ctx) {
     Session* session = s.get();
     std::thread ui([&ctx, session, shared] {
         auto window = windowFor(ctx, *session);
-        session->dispatch(effEditOpen, 0, 0, window->parentHandle());
-        settle(*session, *window);
+        openSettled(*session, *window);
         shared->found = findControl(*session, *window).has_value();
-        session->dispatch(effEditClose);
-        pumpIdle(*session, window.get(), 2);
+        closeEditor(*session, *window);
         shared->done = true;
     });
     const auto stuckAfter = std::chrono::seconds(5);
