@@ -1,5 +1,6 @@
-// What the editor checks do as a host around the shared host window: ask the editor's size,
-// make a window for it, give it idle time and make gestures on it.
+// What the editor checks do as a host around the shared host window: open an instance with an
+// editor, ask the editor's size, make a window for it, give it idle time, make gestures on it
+// and close it.
 #pragma once
 
 #include "session.h"
