@@ -40,20 +40,15 @@ Outcome processBlock(Session& s, AudioBuffers& in, AudioBuffers& out, int n, flo
     return pass();
 }
 
-Outcome blockSizes(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    s->start(44100, 4096);
+Outcome blockSizes(CheckContext& ctx, Session& s) {
+    s.start(44100, 4096);
     SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
-    AudioBuffers in = s->inputs(4096);
-    AudioBuffers out = s->outputs(4096);
+    AudioBuffers in = s.inputs(4096);
+    AudioBuffers out = s.outputs(4096);
     for (int round = 0; round < 2; ++round) {
         for (int n : kSizes) {
             gen.fill(in, 4096);
-            if (Outcome o = processBlock(*s, in, out, n, ctx.opts.outputBound);
+            if (Outcome o = processBlock(s, in, out, n, ctx.opts.outputBound);
                 o.status != Status::Pass) {
                 return o;
             }
@@ -61,30 +56,25 @@ Outcome blockSizes(CheckContext& ctx) {
     }
     // Negative counts are a host bug, but must not be taken as huge ones.
     out.fill(kUntouched);
-    s->process(in, out, -1);
+    s.process(in, out, -1);
     if (!out.guardsIntact() || !tailUntouched(out, 0)) {
         return fail("a block of -1 frames wrote samples");
     }
     return pass();
 }
 
-Outcome randomBlockSizes(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    s->start(48000, 4096);
+Outcome randomBlockSizes(CheckContext& ctx, Session& s) {
+    s.start(48000, 4096);
     std::mt19937_64 rng(ctx.seed);
     std::uniform_int_distribution<int> size(1, 4096);
     SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
-    AudioBuffers in = s->inputs(4096);
-    AudioBuffers out = s->outputs(4096);
+    AudioBuffers in = s.inputs(4096);
+    AudioBuffers out = s.outputs(4096);
     const int calls = ctx.scaled(100);
     for (int i = 0; i < calls; ++i) {
         const int n = size(rng);
         gen.fill(in, n);
-        if (Outcome o = processBlock(*s, in, out, n, ctx.opts.outputBound);
+        if (Outcome o = processBlock(s, in, out, n, ctx.opts.outputBound);
             o.status != Status::Pass) {
             return o;
         }
@@ -161,21 +151,16 @@ Outcome inPlace(CheckContext& ctx) {
     return pass(std::to_string(count) + " program/parameter sets");
 }
 
-Outcome inputsUntouched(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    s->start(44100, 512);
+Outcome inputsUntouched(CheckContext& ctx, Session& s) {
+    s.start(44100, 512);
     SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
-    AudioBuffers in = s->inputs(512);
-    AudioBuffers copy = s->inputs(512);
-    AudioBuffers out = s->outputs(512);
+    AudioBuffers in = s.inputs(512);
+    AudioBuffers copy = s.inputs(512);
+    AudioBuffers out = s.outputs(512);
     for (int block = 0; block < 20; ++block) {
         gen.fill(in, 512);
         copy.copyFrom(in, 512);
-        s->process(in, out, 512);
+        s.process(in, out, 512);
         if (!in.sameBits(copy) || !in.guardsIntact()) {
             return fail("processing changed the input buffers");
         }
@@ -243,13 +228,8 @@ Outcome sampleRates(CheckContext& ctx) {
     return pass("8 rates from 8000 to 384000 Hz");
 }
 
-Outcome rateChanges(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    s->start(44100, 512);
+Outcome rateChanges(CheckContext& ctx, Session& s) {
+    s.start(44100, 512);
     SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
     std::mt19937_64 rng(ctx.seed);
     const int changes = ctx.scaled(12);
@@ -257,13 +237,13 @@ Outcome rateChanges(CheckContext& ctx) {
         const float rate = kRates[rng() % std::size(kRates)];
         const bool withSuspend = i % 2 == 0;
         if (withSuspend) {
-            s->stop();
-            s->host().setSampleRate(rate);
-            s->host().resume();
+            s.stop();
+            s.host().setSampleRate(rate);
+            s.host().resume();
         } else {
-            s->host().setSampleRate(rate);
+            s.host().setSampleRate(rate);
         }
-        const SignalStats st = s->run(gen, 8192, 512);
+        const SignalStats st = s.run(gen, 8192, 512);
         if (auto p = st.problem(ctx.opts.outputBound); !p.empty()) {
             return fail("after a change to " + std::to_string(int(rate)) + " Hz " +
                         (withSuspend ? "with" : "without") + " suspend: " + p);
@@ -312,13 +292,13 @@ Outcome deterministic(CheckContext& ctx) {
 } // namespace
 
 void addBlockChecks(std::vector<Check>& checks) {
-    checks.push_back({"block", "block-sizes", 1, blockSizes});
-    checks.push_back({"block", "random-block-sizes", 2, randomBlockSizes});
+    checks.push_back({"block", "block-sizes", 1, withSession<blockSizes>});
+    checks.push_back({"block", "random-block-sizes", 2, withSession<randomBlockSizes>});
     checks.push_back({"block", "in-place", 1, inPlace});
-    checks.push_back({"block", "inputs-untouched", 1, inputsUntouched});
+    checks.push_back({"block", "inputs-untouched", 1, withSession<inputsUntouched>});
     checks.push_back({"block", "sub-blocks", 1, subBlocks});
     checks.push_back({"block", "sample-rates", 1, sampleRates});
-    checks.push_back({"block", "rate-changes", 2, rateChanges});
+    checks.push_back({"block", "rate-changes", 2, withSession<rateChanges>});
     checks.push_back({"block", "fresh-instance-identical", 1, deterministic});
 }
 

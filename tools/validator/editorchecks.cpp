@@ -15,24 +15,6 @@
 namespace gravelix::validator {
 namespace {
 
-bool hasEditor(Session& s) {
-    return (s.effect()->flags & effFlagsHasEditor) != 0;
-}
-
-// Shared preamble: a session with an editor and, when needed, a display.
-std::unique_ptr<Session> editorSession(CheckContext& ctx, bool needDisplay, Outcome& result) {
-    if (needDisplay && !ctx.display) {
-        result = skip("no X display");
-        return nullptr;
-    }
-    auto s = openSession(ctx, result);
-    if (s && !hasEditor(*s)) {
-        result = skip("the plug-in has no editor");
-        return nullptr;
-    }
-    return s;
-}
-
 bool openEditor(Session& s, HostWindow& w) {
     s.dispatch(effEditOpen, 0, 0, w.parentHandle());
     ERect* r = nullptr;
@@ -61,34 +43,29 @@ Outcome sizeAndClosedIdle(CheckContext& ctx) {
     return pass(std::to_string(w) + " x " + std::to_string(h));
 }
 
-Outcome openClose(CheckContext& ctx, bool processing, bool beforeResume) {
-    Outcome result;
-    auto s = editorSession(ctx, true, result);
-    if (!s) {
-        return result;
-    }
-    auto window = windowFor(ctx, *s);
+Outcome openClose(CheckContext& ctx, Session& s, bool processing, bool beforeResume) {
+    auto window = windowFor(ctx, s);
     std::optional<BackgroundAudio> audio;
     if (processing) {
-        s->start(44100, 256);
-        audio.emplace(*s, ctx);
+        s.start(44100, 256);
+        audio.emplace(s, ctx);
     }
     const int rounds = 50;
     for (int i = 0; i < rounds; ++i) {
-        s->dispatch(effEditIdle); // before open
-        openEditor(*s, *window);
-        pumpIdle(*s, window.get(), 2, 0);
-        s->dispatch(effEditClose);
-        s->dispatch(effEditIdle); // after close
+        s.dispatch(effEditIdle); // before open
+        openEditor(s, *window);
+        pumpIdle(s, window.get(), 2, 0);
+        s.dispatch(effEditClose);
+        s.dispatch(effEditIdle); // after close
     }
     const std::string problem = audio ? audio->finish() : std::string();
     if (!problem.empty()) {
         return fail("output while the editor opened and closed: " + problem);
     }
     if (beforeResume) {
-        s->start(44100, 512);
+        s.start(44100, 512);
         SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
-        const SignalStats st = s->run(gen, 8192, 512);
+        const SignalStats st = s.run(gen, 8192, 512);
         if (auto p = st.problem(ctx.opts.outputBound); !p.empty()) {
             return fail("output after editor use before the first resume: " + p);
         }
@@ -96,61 +73,49 @@ Outcome openClose(CheckContext& ctx, bool processing, bool beforeResume) {
     return pass(std::to_string(rounds) + " open/close rounds");
 }
 
-Outcome openCloseStopped(CheckContext& ctx) {
-    return openClose(ctx, false, false);
+Outcome openCloseStopped(CheckContext& ctx, Session& s) {
+    return openClose(ctx, s, false, false);
 }
-Outcome openCloseProcessing(CheckContext& ctx) {
-    return openClose(ctx, true, false);
+Outcome openCloseProcessing(CheckContext& ctx, Session& s) {
+    return openClose(ctx, s, true, false);
 }
-Outcome openBeforeResume(CheckContext& ctx) {
-    return openClose(ctx, false, true);
+Outcome openBeforeResume(CheckContext& ctx, Session& s) {
+    return openClose(ctx, s, false, true);
 }
 
-Outcome openTwice(CheckContext& ctx) {
-    Outcome result;
-    auto s = editorSession(ctx, true, result);
-    if (!s) {
-        return result;
-    }
-    auto window = windowFor(ctx, *s);
-    auto second = windowFor(ctx, *s);
-    openEditor(*s, *window);
-    pumpIdle(*s, window.get(), 3);
-    openEditor(*s, *window);
-    pumpIdle(*s, window.get(), 3);
-    openEditor(*s, *second);
-    pumpIdle(*s, second.get(), 3);
-    s->dispatch(effEditClose);
-    pumpIdle(*s, second.get(), 2);
-    s->dispatch(effEditClose);
+Outcome openTwice(CheckContext& ctx, Session& s) {
+    auto window = windowFor(ctx, s);
+    auto second = windowFor(ctx, s);
+    openEditor(s, *window);
+    pumpIdle(s, window.get(), 3);
+    openEditor(s, *window);
+    pumpIdle(s, window.get(), 3);
+    openEditor(s, *second);
+    pumpIdle(s, second.get(), 3);
+    closeEditor(s, *second);
+    s.dispatch(effEditClose);
     // And the editor still works normally afterwards.
-    openEditor(*s, *window);
-    pumpIdle(*s, window.get(), 3);
-    s->dispatch(effEditClose);
+    openEditor(s, *window);
+    pumpIdle(s, window.get(), 3);
+    s.dispatch(effEditClose);
     return pass();
 }
 
-Outcome parentDestroyedFirst(CheckContext& ctx) {
-    Outcome result;
-    auto s = editorSession(ctx, true, result);
-    if (!s) {
-        return result;
-    }
+Outcome parentDestroyedFirst(CheckContext& ctx, Session& s) {
     for (int round = 0; round < 3; ++round) {
-        auto window = windowFor(ctx, *s);
-        openEditor(*s, *window);
-        pumpIdle(*s, window.get(), 3);
+        auto window = windowFor(ctx, s);
+        openEditor(s, *window);
+        pumpIdle(s, window.get(), 3);
         window->destroy();
         // Round 0 closes straight away, before an idle call could see the window go.
-        pumpIdle(*s, window.get(), round == 0 ? 0 : 3);
-        s->dispatch(effEditClose);
-        pumpIdle(*s, window.get(), 2);
+        pumpIdle(s, window.get(), round == 0 ? 0 : 3);
+        closeEditor(s, *window);
     }
     // The editor must still open into a new window.
-    auto window = windowFor(ctx, *s);
-    openEditor(*s, *window);
-    pumpIdle(*s, window.get(), 3);
-    s->dispatch(effEditClose);
+    auto window = windowFor(ctx, s);
+    openEditor(s, *window);
+    pumpIdle(s, window.get(), 3);
+    s.dispatch(effEditClose);
     return pass("3 parents destroyed before effEditClose");
 }
 
@@ -237,16 +202,11 @@ std::string describeCalls(const std::vector<host::HostCall>& calls) {
     return m.str();
 }
 
-Outcome controls(CheckContext& ctx) {
-    Outcome result;
-    auto s = editorSession(ctx, true, result);
-    if (!s) {
-        return result;
-    }
-    s->start(44100, 512);
-    auto window = windowFor(ctx, *s);
-    openEditor(*s, *window);
-    pumpIdle(*s, window.get(), 5);
+Outcome controls(CheckContext& ctx, Session& s) {
+    s.start(44100, 512);
+    auto window = windowFor(ctx, s);
+    openEditor(s, *window);
+    pumpIdle(s, window.get(), 5);
     const int step = ctx.opts.strictness >= 8 ? 18 : 30;
     std::set<int> touched;
     int gestures = 0;
@@ -260,23 +220,23 @@ Outcome controls(CheckContext& ctx) {
                     switches.end()) {
                     continue;
                 }
-                const auto before = params(*s);
+                const auto before = params(s);
                 const auto picture = window->capture();
-                s->host().state().clearCalls();
-                gesture(*s, *window, x, y);
-                const auto after = params(*s);
+                s.host().state().clearCalls();
+                gesture(s, *window, x, y);
+                const auto after = params(s);
                 std::set<int> reached;
-                const std::string p = gestureProblem(s->host().state().calls(), before, after,
-                                                     s->numParams(), reached);
+                const std::string p =
+                    gestureProblem(s.host().state().calls(), before, after, s.numParams(), reached);
                 ++gestures;
                 if (!p.empty()) {
                     return "drag at (" + std::to_string(x) + ", " + std::to_string(y) + "): " + p +
-                           " (host saw:" + describeCalls(s->host().state().calls()) + ")";
+                           " (host saw:" + describeCalls(s.host().state().calls()) + ")";
                 }
                 touched.insert(reached.begin(), reached.end());
                 if (reached.empty() && before == after && window->capture() != picture) {
                     switches.emplace_back(x, y);
-                    gesture(*s, *window, x, y);
+                    gesture(s, *window, x, y);
                 }
             }
         }
@@ -286,11 +246,11 @@ Outcome controls(CheckContext& ctx) {
     const std::size_t faces = std::min<std::size_t>(switches.size(), 1);
     for (std::size_t i = 0; i < faces && problem.empty(); ++i) {
         const auto [x, y] = switches[i];
-        gesture(*s, *window, x, y);
+        gesture(s, *window, x, y);
         problem = scan();
-        gesture(*s, *window, x, y);
+        gesture(s, *window, x, y);
     }
-    s->dispatch(effEditClose);
+    s.dispatch(effEditClose);
     if (!problem.empty()) {
         return fail(problem);
     }
@@ -305,24 +265,19 @@ Outcome controls(CheckContext& ctx) {
     return pass(m.str());
 }
 
-Outcome hostChangeRepaints(CheckContext& ctx) {
-    Outcome result;
-    auto s = editorSession(ctx, true, result);
-    if (!s) {
-        return result;
-    }
-    auto window = windowFor(ctx, *s);
-    openEditor(*s, *window);
-    pumpIdle(*s, window.get(), 10);
+Outcome hostChangeRepaints(CheckContext& ctx, Session& s) {
+    auto window = windowFor(ctx, s);
+    openEditor(s, *window);
+    pumpIdle(s, window.get(), 10);
     std::ostringstream repainted;
     int count = 0, worst = 0;
-    for (int i = 0; i < s->numParams(); ++i) {
-        s->host().setParameter(i, 0.0f);
-        pumpIdle(*s, window.get(), 5);
+    for (int i = 0; i < s.numParams(); ++i) {
+        s.host().setParameter(i, 0.0f);
+        pumpIdle(s, window.get(), 5);
         const auto before = window->capture();
-        s->host().setParameter(i, 1.0f);
+        s.host().setParameter(i, 1.0f);
         for (int idles = 1; idles <= 5; ++idles) {
-            pumpIdle(*s, window.get(), 1, 10);
+            pumpIdle(s, window.get(), 1, 10);
             if (window->capture() != before) {
                 repainted << ' ' << i;
                 ++count;
@@ -331,7 +286,7 @@ Outcome hostChangeRepaints(CheckContext& ctx) {
             }
         }
     }
-    s->dispatch(effEditClose);
+    s.dispatch(effEditClose);
     if (count == 0) {
         return fail("no host-side parameter change showed within 5 idle calls");
     }
@@ -343,13 +298,14 @@ Outcome hostChangeRepaints(CheckContext& ctx) {
 
 void addEditorChecks(std::vector<Check>& checks) {
     checks.push_back({"editor", "size-and-idle-while-closed", 1, sizeAndClosedIdle});
-    checks.push_back({"editor", "open-close-50-stopped", 2, openCloseStopped});
-    checks.push_back({"editor", "open-close-50-processing", 3, openCloseProcessing});
-    checks.push_back({"editor", "open-before-first-resume", 2, openBeforeResume});
-    checks.push_back({"editor", "open-twice-without-close", 3, openTwice});
-    checks.push_back({"editor", "parent-destroyed-before-close", 3, parentDestroyedFirst});
-    checks.push_back({"editor", "controls-gestures-balanced", 4, controls});
-    checks.push_back({"editor", "host-change-repaints", 4, hostChangeRepaints});
+    checks.push_back({"editor", "open-close-50-stopped", 2, withEditor<openCloseStopped>});
+    checks.push_back({"editor", "open-close-50-processing", 3, withEditor<openCloseProcessing>});
+    checks.push_back({"editor", "open-before-first-resume", 2, withEditor<openBeforeResume>});
+    checks.push_back({"editor", "open-twice-without-close", 3, withEditor<openTwice>});
+    checks.push_back(
+        {"editor", "parent-destroyed-before-close", 3, withEditor<parentDestroyedFirst>});
+    checks.push_back({"editor", "controls-gestures-balanced", 4, withEditor<controls>});
+    checks.push_back({"editor", "host-change-repaints", 4, withEditor<hostChangeRepaints>});
 }
 
 } // namespace gravelix::validator

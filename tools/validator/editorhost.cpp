@@ -19,6 +19,19 @@ bool connectDisplay(CheckContext& ctx) {
     }
 }
 
+std::unique_ptr<Session> editorSession(CheckContext& ctx, bool needDisplay, Outcome& result) {
+    if (needDisplay && !ctx.display) {
+        result = skip("no X display");
+        return nullptr;
+    }
+    auto s = openSession(ctx, result);
+    if (s && (s->effect()->flags & effFlagsHasEditor) == 0) {
+        result = skip("the plug-in has no editor");
+        return nullptr;
+    }
+    return s;
+}
+
 bool editorSize(Session& s, int& width, int& height) {
     ERect* r = nullptr;
     s.dispatch(effEditGetRect, 0, 0, &r);
@@ -56,6 +69,11 @@ void pumpIdle(Session& s, HostWindow* w, int count, int pauseMs) {
     if (w != nullptr) {
         w->sync();
     }
+}
+
+void closeEditor(Session& s, HostWindow& w) {
+    s.dispatch(effEditClose);
+    pumpIdle(s, &w, 2);
 }
 
 bool settled(const std::vector<host::HostCall>& calls) {

@@ -7,13 +7,8 @@
 namespace gravelix::validator {
 namespace {
 
-Outcome load(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    AEffect* e = s->effect();
+Outcome load(CheckContext&, Session& s) {
+    AEffect* e = s.effect();
     std::ostringstream why;
     if (e->numInputs < 0 || e->numInputs > 64 || e->numOutputs < 1 || e->numOutputs > 64) {
         why << "implausible channel counts " << e->numInputs << " in, " << e->numOutputs << " out";
@@ -31,7 +26,7 @@ Outcome load(CheckContext& ctx) {
         return fail(why.str());
     }
     std::ostringstream info;
-    info << '"' << s->host().effectName() << "\" by \"" << s->host().vendorString() << "\", "
+    info << '"' << s.host().effectName() << "\" by \"" << s.host().vendorString() << "\", "
          << e->numInputs << " in / " << e->numOutputs << " out, " << e->numParams << " parameters, "
          << e->numPrograms << " programs" << ((e->flags & effFlagsHasEditor) ? ", editor" : "");
     return pass(info.str());
@@ -48,16 +43,11 @@ Outcome createDestroy(CheckContext& ctx) {
     return pass("50 instances created and closed");
 }
 
-Outcome resumeSuspendDestroy(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    s->start(44100, 512);
+Outcome resumeSuspendDestroy(CheckContext& ctx, Session& s) {
+    s.start(44100, 512);
     SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
-    const SignalStats st = s->run(gen, 44100, 512);
-    s->stop();
+    const SignalStats st = s.run(gen, 44100, 512);
+    s.stop();
     if (auto p = st.problem(ctx.opts.outputBound); !p.empty()) {
         return fail("output after resume: " + p);
     }
@@ -83,38 +73,28 @@ Outcome destroyWithoutResume(CheckContext& ctx) {
 }
 
 // Some hosts announce suspend before the first resume and resume twice in a row.
-Outcome mainsOrder(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
+Outcome mainsOrder(CheckContext& ctx, Session& s) {
     SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
     const VstIntPtr sequence[] = {0, 1, 1, 0, 0, 1, VstIntPtr{1} << 32};
-    s->dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    s->dispatch(effSetBlockSize, 0, 512);
+    s.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    s.dispatch(effSetBlockSize, 0, 512);
     for (VstIntPtr v : sequence) {
-        s->dispatch(effMainsChanged, 0, v);
+        s.dispatch(effMainsChanged, 0, v);
         if (v != 0) {
-            const SignalStats st = s->run(gen, 4096, 512);
+            const SignalStats st = s.run(gen, 4096, 512);
             if (auto p = st.problem(ctx.opts.outputBound); !p.empty()) {
                 return fail("after effMainsChanged sequence: " + p);
             }
         }
     }
-    s->dispatch(effMainsChanged, 0, 0);
+    s.dispatch(effMainsChanged, 0, 0);
     return pass();
 }
 
-Outcome unknownOpcodes(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
+Outcome unknownOpcodes(CheckContext& ctx, Session& s) {
     const VstInt32 opcodes[] = {-1, -1000, 80, 81, 1000, 0x7fffffff};
     for (VstInt32 op : opcodes) {
-        const VstIntPtr r = s->dispatch(op, 0, 0, nullptr, 0.0f);
+        const VstIntPtr r = s.dispatch(op, 0, 0, nullptr, 0.0f);
         if (r != 0 && ctx.opts.strictness >= 8) {
             return fail("opcode " + std::to_string(op) + " answered " + std::to_string(r));
         }
@@ -125,12 +105,12 @@ Outcome unknownOpcodes(CheckContext& ctx) {
 } // namespace
 
 void addLifecycleChecks(std::vector<Check>& checks) {
-    checks.push_back({"lifecycle", "load", 1, load});
+    checks.push_back({"lifecycle", "load", 1, withSession<load>});
     checks.push_back({"lifecycle", "create-destroy-50", 1, createDestroy, false});
-    checks.push_back({"lifecycle", "resume-suspend-destroy", 1, resumeSuspendDestroy});
+    checks.push_back({"lifecycle", "resume-suspend-destroy", 1, withSession<resumeSuspendDestroy>});
     checks.push_back({"lifecycle", "destroy-without-resume", 1, destroyWithoutResume});
-    checks.push_back({"lifecycle", "mains-order", 2, mainsOrder});
-    checks.push_back({"lifecycle", "unknown-opcodes", 2, unknownOpcodes});
+    checks.push_back({"lifecycle", "mains-order", 2, withSession<mainsOrder>});
+    checks.push_back({"lifecycle", "unknown-opcodes", 2, withSession<unknownOpcodes>});
 }
 
 } // namespace gravelix::validator

@@ -133,13 +133,8 @@ Outcome badInput(CheckContext& ctx) {
     return pass("NaN, Inf, huge and subnormal samples");
 }
 
-Outcome fpState(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    s->start(44100, 512);
+Outcome fpState(CheckContext& ctx, Session& s) {
+    s.start(44100, 512);
     const unsigned original = readFpControl();
     // The caller's mode as it is, with flushing on, and with rounding toward zero.
     const unsigned modes[] = {original, original | fpFlushBits(), original | 0x6000u};
@@ -147,13 +142,13 @@ Outcome fpState(CheckContext& ctx) {
         writeFpControl(mode);
         for (Kind kind : {Kind::Noise, Kind::Silence}) {
             SignalGenerator gen(kind, ctx.seed);
-            s->run(gen, 8192, 512);
+            s.run(gen, 8192, 512);
         }
         writeFpControl(original);
-        if (s->fpStateChanges != 0) {
+        if (s.fpStateChanges != 0) {
             std::ostringstream m;
-            m << std::hex << "floating-point control state 0x" << s->fpBefore << " left as 0x"
-              << s->fpAfter << " after processReplacing";
+            m << std::hex << "floating-point control state 0x" << s.fpBefore << " left as 0x"
+              << s.fpAfter << " after processReplacing";
             return fail(m.str());
         }
     }
@@ -197,7 +192,7 @@ Outcome denormalTail(CheckContext& ctx) {
 void addNumericsChecks(std::vector<Check>& checks) {
     checks.push_back({"numerics", "extreme-settings-and-signals", 1, extremes});
     checks.push_back({"numerics", "bad-input-samples", 1, badInput});
-    checks.push_back({"numerics", "fp-state-preserved", 1, fpState});
+    checks.push_back({"numerics", "fp-state-preserved", 1, withSession<fpState>});
     checks.push_back({"numerics", "silence-tail-no-subnormals", 1, denormalTail});
 }
 

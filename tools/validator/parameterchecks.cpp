@@ -77,68 +77,58 @@ std::string paramTextProblem(Session& s, int index, bool inRange) {
     return {};
 }
 
-Outcome paramRange(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
+Outcome paramRange(CheckContext& ctx, Session& s) {
     std::mt19937_64 rng(ctx.seed);
     std::uniform_real_distribution<float> uni(0.0f, 1.0f);
-    for (int i = 0; i < s->numParams(); ++i) {
+    for (int i = 0; i < s.numParams(); ++i) {
         for (int k = 0; k < 2 + ctx.scaled(5); ++k) {
             const float v = k == 0 ? 0.0f : k == 1 ? 1.0f : uni(rng);
-            s->host().setParameter(i, v);
-            const float got = s->host().getParameter(i);
+            s.host().setParameter(i, v);
+            const float got = s.host().getParameter(i);
             if (!(got >= 0.0f && got <= 1.0f)) {
                 std::ostringstream m;
                 m << "parameter " << i << " set to " << v << " reads back " << got;
                 return fail(m.str());
             }
-            if (auto p = paramTextProblem(*s, i, true); !p.empty()) {
+            if (auto p = paramTextProblem(s, i, true); !p.empty()) {
                 return fail(p);
             }
         }
     }
-    return pass(std::to_string(s->numParams()) + " parameters");
+    return pass(std::to_string(s.numParams()) + " parameters");
 }
 
-Outcome paramBadValues(CheckContext& ctx) {
+Outcome paramBadValues(CheckContext& ctx, Session& s) {
     const float inf = std::numeric_limits<float>::infinity();
     const float bad[] = {
         std::numeric_limits<float>::quiet_NaN(), inf, -inf, -1.0f, 2.0f, 1e30f, -1e30f,
         std::numeric_limits<float>::denorm_min()};
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    s->start(44100, 512);
+    s.start(44100, 512);
     SignalGenerator gen(SignalGenerator::Kind::Noise, ctx.seed);
-    for (int i = 0; i < s->numParams(); ++i) {
+    for (int i = 0; i < s.numParams(); ++i) {
         for (float v : bad) {
-            s->host().setParameter(i, v);
-            const float got = s->host().getParameter(i);
+            s.host().setParameter(i, v);
+            const float got = s.host().getParameter(i);
             std::ostringstream at;
             at << "parameter " << i << " set to " << v;
             if (!(got >= 0.0f && got <= 1.0f)) {
                 return fail(at.str() + " reads back " + std::to_string(got));
             }
-            if (auto p = paramTextProblem(*s, i, true); !p.empty()) {
+            if (auto p = paramTextProblem(s, i, true); !p.empty()) {
                 return fail(at.str() + ": " + p);
             }
-            const SignalStats st = s->run(gen, 1024, 512);
+            const SignalStats st = s.run(gen, 1024, 512);
             if (auto p = st.problem(ctx.opts.outputBound); !p.empty()) {
                 return fail(at.str() + ": output " + p);
             }
         }
-        s->host().setParameter(i, 0.5f);
+        s.host().setParameter(i, 0.5f);
     }
     // The program records must not have kept a bad value either.
-    for (int p = 0; p < s->numPrograms(); ++p) {
-        s->dispatch(effSetProgram, 0, p);
-        for (int i = 0; i < s->numParams(); ++i) {
-            const float got = s->host().getParameter(i);
+    for (int p = 0; p < s.numPrograms(); ++p) {
+        s.dispatch(effSetProgram, 0, p);
+        for (int i = 0; i < s.numParams(); ++i) {
+            const float got = s.host().getParameter(i);
             if (!(got >= 0.0f && got <= 1.0f)) {
                 return fail("program " + std::to_string(p) + " holds parameter " +
                             std::to_string(i) + " = " + std::to_string(got));
@@ -148,26 +138,21 @@ Outcome paramBadValues(CheckContext& ctx) {
     return pass("NaN, Inf, out-of-range and subnormal values");
 }
 
-Outcome texts(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
+Outcome texts(CheckContext&, Session& s) {
     std::size_t longestName = 0;
-    for (int i = 0; i < s->numParams(); ++i) {
-        if (auto p = paramTextProblem(*s, i, true); !p.empty()) {
+    for (int i = 0; i < s.numParams(); ++i) {
+        if (auto p = paramTextProblem(s, i, true); !p.empty()) {
             return fail(p);
         }
-        longestName = std::max(longestName, s->host().parameterName(i).size());
+        longestName = std::max(longestName, s.host().parameterName(i).size());
     }
-    for (int i : {-1, s->numParams(), s->numParams() + 100, std::numeric_limits<int>::max(),
+    for (int i : {-1, s.numParams(), s.numParams() + 100, std::numeric_limits<int>::max(),
                   std::numeric_limits<int>::min()}) {
-        if (auto p = paramTextProblem(*s, i, false); !p.empty()) {
+        if (auto p = paramTextProblem(s, i, false); !p.empty()) {
             return fail(p);
         }
     }
-    auto ask = [&](VstInt32 op) { return [&s, op](char* b) { s->dispatch(op, 0, 0, b); }; };
+    auto ask = [&](VstInt32 op) { return [&s, op](char* b) { s.dispatch(op, 0, 0, b); }; };
     TextProbe effect(ask(effGetEffectName), kEffectName, "effect name");
     TextProbe vendor(ask(effGetVendorString), kVendorText, "vendor");
     TextProbe product(ask(effGetProductString), kVendorText, "product");
@@ -177,10 +162,10 @@ Outcome texts(CheckContext& ctx) {
             return fail(p->problem);
         }
     }
-    for (int i = -1; i <= s->numPrograms(); ++i) {
-        TextProbe indexed([&](char* b) { s->dispatch(effGetProgramNameIndexed, i, 0, b); },
+    for (int i = -1; i <= s.numPrograms(); ++i) {
+        TextProbe indexed([&](char* b) { s.dispatch(effGetProgramNameIndexed, i, 0, b); },
                           kProgramName, "program " + std::to_string(i) + " name by index");
-        const bool inRange = i >= 0 && i < s->numPrograms();
+        const bool inRange = i >= 0 && i < s.numPrograms();
         if (!indexed.problem.empty() && !(!inRange && indexed.untouched())) {
             return fail(indexed.problem);
         }
@@ -196,13 +181,8 @@ std::vector<float> readAll(Session& s) {
     return v;
 }
 
-Outcome programSwitch(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    const int n = s->numPrograms();
+Outcome programSwitch(CheckContext& ctx, Session& s) {
+    const int n = s.numPrograms();
     if (n < 2) {
         return skip("fewer than two programs");
     }
@@ -210,24 +190,24 @@ Outcome programSwitch(CheckContext& ctx) {
     std::uniform_real_distribution<float> uni(0.0f, 1.0f);
     std::vector<std::vector<float>> expected(static_cast<std::size_t>(n));
     for (int p = 0; p < n; ++p) {
-        s->dispatch(effSetProgram, 0, p);
-        if (s->dispatch(effGetProgram) != p) {
+        s.dispatch(effSetProgram, 0, p);
+        if (s.dispatch(effGetProgram) != p) {
             return fail("effSetProgram " + std::to_string(p) + " reads back program " +
-                        std::to_string(s->dispatch(effGetProgram)));
+                        std::to_string(s.dispatch(effGetProgram)));
         }
         // Edit some parameters while the program is current; switching away and back must
         // give exactly what was there when it was left.
-        for (int i = 0; i < s->numParams(); ++i) {
+        for (int i = 0; i < s.numParams(); ++i) {
             if (rng() % 2 == 0) {
-                s->host().setParameter(i, uni(rng));
+                s.host().setParameter(i, uni(rng));
             }
         }
-        expected[static_cast<std::size_t>(p)] = readAll(*s);
+        expected[static_cast<std::size_t>(p)] = readAll(s);
     }
     for (int round = 0; round < 3; ++round) {
         for (int p = n - 1; p >= 0; --p) {
-            s->dispatch(effSetProgram, 0, p);
-            const auto got = readAll(*s);
+            s.dispatch(effSetProgram, 0, p);
+            const auto got = readAll(s);
             for (std::size_t i = 0; i < got.size(); ++i) {
                 if (got[i] != expected[static_cast<std::size_t>(p)][i]) {
                     std::ostringstream m;
@@ -238,38 +218,33 @@ Outcome programSwitch(CheckContext& ctx) {
             }
         }
     }
-    const VstIntPtr current = s->dispatch(effGetProgram);
-    const auto before = readAll(*s);
+    const VstIntPtr current = s.dispatch(effGetProgram);
+    const auto before = readAll(s);
     for (VstIntPtr bad : {VstIntPtr(-1), VstIntPtr(n), VstIntPtr(n + 1000), VstIntPtr(1) << 40}) {
-        s->dispatch(effSetProgram, 0, bad);
-        if (s->dispatch(effGetProgram) != current || readAll(*s) != before) {
+        s.dispatch(effSetProgram, 0, bad);
+        if (s.dispatch(effGetProgram) != current || readAll(s) != before) {
             return fail("program number " + std::to_string(bad) + " was not ignored");
         }
     }
     return pass(std::to_string(n) + " programs");
 }
 
-Outcome programNames(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
+Outcome programNames(CheckContext&, Session& s) {
     std::string longName(300, 'x');
-    for (int p = 0; p < s->numPrograms(); ++p) {
-        s->dispatch(effSetProgram, 0, p);
+    for (int p = 0; p < s.numPrograms(); ++p) {
+        s.dispatch(effSetProgram, 0, p);
         for (const std::string& name : {longName, std::string(), std::string("Init"),
                                         std::string(23, 'y'), std::string(24, 'z')}) {
             std::vector<char> in(name.begin(), name.end());
             in.push_back('\0');
-            s->dispatch(effSetProgramName, 0, 0, in.data());
-            TextProbe got([&](char* b) { s->dispatch(effGetProgramName, 0, 0, b); }, kProgramName,
+            s.dispatch(effSetProgramName, 0, 0, in.data());
+            TextProbe got([&](char* b) { s.dispatch(effGetProgramName, 0, 0, b); }, kProgramName,
                           "program " + std::to_string(p) + " renamed to " +
                               std::to_string(name.size()) + " characters");
             if (!got.problem.empty()) {
                 return fail(got.problem);
             }
-            TextProbe indexed([&](char* b) { s->dispatch(effGetProgramNameIndexed, p, 0, b); },
+            TextProbe indexed([&](char* b) { s.dispatch(effGetProgramNameIndexed, p, 0, b); },
                               kProgramName, "program " + std::to_string(p) + " name by index");
             if (!indexed.problem.empty()) {
                 return fail(indexed.problem);
@@ -280,24 +255,19 @@ Outcome programNames(CheckContext& ctx) {
 }
 
 // Program switches and parameter changes from one thread while another processes.
-Outcome concurrentChanges(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    s->start(44100, 256);
-    BackgroundAudio audio(*s, ctx, 256 * 8, true);
+Outcome concurrentChanges(CheckContext& ctx, Session& s) {
+    s.start(44100, 256);
+    BackgroundAudio audio(s, ctx, 256 * 8, true);
     std::mt19937_64 rng(ctx.seed);
     std::uniform_real_distribution<float> uni(-0.2f, 1.2f);
     const auto end =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(300 * ctx.scaled(1));
     long changes = 0;
     while (std::chrono::steady_clock::now() < end) {
-        if (s->numPrograms() > 0 && rng() % 8 == 0) {
-            s->dispatch(effSetProgram, 0, VstIntPtr(rng() % std::uint64_t(s->numPrograms())));
-        } else if (s->numParams() > 0) {
-            s->host().setParameter(int(rng() % std::uint64_t(s->numParams())), uni(rng));
+        if (s.numPrograms() > 0 && rng() % 8 == 0) {
+            s.dispatch(effSetProgram, 0, VstIntPtr(rng() % std::uint64_t(s.numPrograms())));
+        } else if (s.numParams() > 0) {
+            s.host().setParameter(int(rng() % std::uint64_t(s.numParams())), uni(rng));
         }
         ++changes;
     }
@@ -310,12 +280,12 @@ Outcome concurrentChanges(CheckContext& ctx) {
 } // namespace
 
 void addParameterChecks(std::vector<Check>& checks) {
-    checks.push_back({"parameters", "values-0-1-random", 1, paramRange});
-    checks.push_back({"parameters", "bad-values", 1, paramBadValues});
-    checks.push_back({"parameters", "texts-bounded", 1, texts});
-    checks.push_back({"parameters", "program-switch-restores", 1, programSwitch});
-    checks.push_back({"parameters", "program-names", 1, programNames});
-    checks.push_back({"parameters", "changes-while-processing", 2, concurrentChanges});
+    checks.push_back({"parameters", "values-0-1-random", 1, withSession<paramRange>});
+    checks.push_back({"parameters", "bad-values", 1, withSession<paramBadValues>});
+    checks.push_back({"parameters", "texts-bounded", 1, withSession<texts>});
+    checks.push_back({"parameters", "program-switch-restores", 1, withSession<programSwitch>});
+    checks.push_back({"parameters", "program-names", 1, withSession<programNames>});
+    checks.push_back({"parameters", "changes-while-processing", 2, withSession<concurrentChanges>});
 }
 
 } // namespace gravelix::validator

@@ -19,20 +19,6 @@
 namespace gravelix::validator {
 namespace {
 
-// A session with an editor and a display, or why the check does not apply.
-std::unique_ptr<Session> editorSession(CheckContext& ctx, Outcome& result) {
-    if (!ctx.display) {
-        result = skip("no X display");
-        return nullptr;
-    }
-    auto s = openSession(ctx, result);
-    if (s && (s->effect()->flags & effFlagsHasEditor) == 0) {
-        result = skip("the plug-in has no editor");
-        return nullptr;
-    }
-    return s;
-}
-
 // Idle calls until the picture stops changing (at most count of them); the last picture.
 host::Image settle(Session& s, HostWindow& w, int count = 40) {
     host::Image last = w.capture();
@@ -45,6 +31,12 @@ host::Image settle(Session& s, HostWindow& w, int count = 40) {
         last = std::move(now);
     }
     return last;
+}
+
+// Opens the editor into w and settles it; its picture then.
+host::Image openSettled(Session& s, HostWindow& w, int count = 40) {
+    s.dispatch(effEditOpen, 0, 0, w.parentHandle());
+    return settle(s, w, count);
 }
 
 // Idle calls until the picture is `expected` again; false when it is not within count calls.
@@ -118,24 +110,19 @@ Outcome resumeStartsFresh(CheckContext& ctx) {
 
 // effEditGetRect asked before, during and after the editor is open: the same answer unless
 // the editor asked the host for a new size.
-Outcome rectStable(CheckContext& ctx) {
-    Outcome result;
-    auto s = editorSession(ctx, result);
-    if (!s) {
-        return result;
-    }
+Outcome rectStable(CheckContext& ctx, Session& s) {
     int width = 0, height = 0;
-    if (!editorSize(*s, width, height)) {
+    if (!editorSize(s, width, height)) {
         return fail("effEditGetRect gives no usable size before open");
     }
-    auto window = windowFor(ctx, *s);
+    auto window = windowFor(ctx, s);
     std::string problem;
     auto ask = [&](const char* when) {
         for (int i = 0; i < 3 && problem.empty(); ++i) {
             int w = 0, h = 0;
-            const bool known = editorSize(*s, w, h);
+            const bool known = editorSize(s, w, h);
             // A size the editor asked the host for is the new answer.
-            for (const auto& c : s->host().state().calls()) {
+            for (const auto& c : s.host().state().calls()) {
                 if (c.opcode == audioMasterSizeWindow) {
                     width = int(c.index);
                     height = int(c.value);
@@ -147,16 +134,15 @@ Outcome rectStable(CheckContext& ctx) {
                   << " x " << height << ", and the editor asked for no new size";
                 problem = m.str();
             }
-            s->dispatch(effEditIdle);
+            s.dispatch(effEditIdle);
         }
     };
     ask("before open");
-    s->dispatch(effEditOpen, 0, 0, window->parentHandle());
+    s.dispatch(effEditOpen, 0, 0, window->parentHandle());
     ask("right after open");
-    pumpIdle(*s, window.get(), 5);
+    pumpIdle(s, window.get(), 5);
     ask("while open");
-    s->dispatch(effEditClose);
-    pumpIdle(*s, window.get(), 2);
+    closeEditor(s, *window);
     ask("after close");
     if (!problem.empty()) {
         return fail(problem);
@@ -167,13 +153,12 @@ Outcome rectStable(CheckContext& ctx) {
 // Hosts that skip effEditClose and close the instance under its open editor.
 Outcome closeWithEditorOpen(CheckContext& ctx) {
     Outcome result;
-    auto s = editorSession(ctx, result);
+    auto s = editorSession(ctx, true, result);
     if (!s) {
         return result;
     }
     auto window = windowFor(ctx, *s);
-    s->dispatch(effEditOpen, 0, 0, window->parentHandle());
-    settle(*s, *window, 10);
+    openSettled(*s, *window, 10);
     s.reset(); // effClose with the editor open
     for (int i = 0; i < 50 && window->hasChildren(); ++i) {
         window->pump(20);
@@ -188,23 +173,17 @@ Outcome closeWithEditorOpen(CheckContext& ctx) {
 }
 
 // Hosts whose user-interface thread is not the one that created the instance.
-Outcome openOnAnotherThread(CheckContext& ctx) {
-    Outcome result;
-    auto s = editorSession(ctx, result);
-    if (!s) {
-        return result;
-    }
+Outcome openOnAnotherThread(CheckContext& ctx, Session& s) {
     bool drew = false;
     std::string problem;
     std::thread ui([&] {
-        auto window = windowFor(ctx, *s);
+        auto window = windowFor(ctx, s);
         const host::Image blank = window->capture();
-        if (s->dispatch(effEditOpen, 0, 0, window->parentHandle()) == 0) {
+        if (s.dispatch(effEditOpen, 0, 0, window->parentHandle()) == 0) {
             problem = "effEditOpen on another thread than the instance's refused to open";
         }
-        drew = settle(*s, *window) != blank;
-        s->dispatch(effEditClose);
-        pumpIdle(*s, window.get(), 2);
+        drew = settle(s, *window) != blank;
+        closeEditor(s, *window);
     });
     ui.join();
     if (!problem.empty()) {
@@ -219,19 +198,13 @@ Outcome openOnAnotherThread(CheckContext& ctx) {
 // Hosts that drive editors from a timer thread of their own: idle arrives on a thread other
 // than the one that opened the editor while the window is exposed and clicked. Afterwards,
 // idle from the opening thread must bring the editor back to its full picture.
-Outcome idleFromAnotherThread(CheckContext& ctx) {
-    Outcome result;
-    auto s = editorSession(ctx, result);
-    if (!s) {
-        return result;
-    }
-    auto window = windowFor(ctx, *s);
-    s->dispatch(effEditOpen, 0, 0, window->parentHandle());
-    settle(*s, *window);
+Outcome idleFromAnotherThread(CheckContext& ctx, Session& s) {
+    auto window = windowFor(ctx, s);
+    openSettled(s, *window);
     std::atomic<bool> stop{false}, stopped{false};
     std::thread timer([&] {
         while (!stop) {
-            s->dispatch(effEditIdle);
+            s.dispatch(effEditIdle);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         stopped = true;
@@ -249,12 +222,11 @@ Outcome idleFromAnotherThread(CheckContext& ctx) {
         window->pump(5);
     }
     timer.join();
-    s->host().state().clearCalls();
-    const host::Image picture = settle(*s, *window);
+    s.host().state().clearCalls();
+    const host::Image picture = settle(s, *window);
     coverAndUncover(*window);
-    const bool repainted = repaintsTo(*s, *window, picture);
-    s->dispatch(effEditClose);
-    pumpIdle(*s, window.get(), 2);
+    const bool repainted = repaintsTo(s, *window, picture);
+    closeEditor(s, *window);
     if (!repainted) {
         return fail("after idle from another thread the editor no longer repaints");
     }
@@ -264,29 +236,22 @@ Outcome idleFromAnotherThread(CheckContext& ctx) {
 // Hosts that give no idle at all for a while (a busy or blocked user-interface loop) while
 // the window is exposed and clicked: once idle comes again, what was exposed is repainted and
 // the click's edit is ended.
-Outcome noIdleWhileExposed(CheckContext& ctx) {
-    Outcome result;
-    auto s = editorSession(ctx, result);
-    if (!s) {
-        return result;
-    }
-    auto window = windowFor(ctx, *s);
-    s->dispatch(effEditOpen, 0, 0, window->parentHandle());
-    const host::Image picture = settle(*s, *window);
+Outcome noIdleWhileExposed(CheckContext& ctx, Session& s) {
+    auto window = windowFor(ctx, s);
+    const host::Image picture = openSettled(s, *window);
     const auto quiet = std::chrono::milliseconds(1500);
     coverAndUncover(*window);
     std::this_thread::sleep_for(quiet);
-    const bool repainted = repaintsTo(*s, *window, picture);
-    s->host().state().clearCalls();
+    const bool repainted = repaintsTo(s, *window, picture);
+    s.host().state().clearCalls();
     window->click(window->width() / 2, window->height() / 2);
     std::this_thread::sleep_for(quiet);
-    pumpIdle(*s, window.get(), 5);
-    for (int i = 0; i < 40 && !settled(s->host().state().calls()); ++i) {
-        pumpIdle(*s, window.get(), 1, 5);
+    pumpIdle(s, window.get(), 5);
+    for (int i = 0; i < 40 && !settled(s.host().state().calls()); ++i) {
+        pumpIdle(s, window.get(), 1, 5);
     }
-    const bool ended = settled(s->host().state().calls());
-    s->dispatch(effEditClose);
-    pumpIdle(*s, window.get(), 2);
+    const bool ended = settled(s.host().state().calls());
+    closeEditor(s, *window);
     if (!repainted) {
         return fail("what was exposed while no idle came was not repainted once idle came");
     }
@@ -302,13 +267,12 @@ Outcome syntheticEvents(CheckContext& ctx) {
         return skip(why);
     }
     Outcome result;
-    auto s = editorSession(ctx, result);
+    auto s = editorSession(ctx, true, result);
     if (!s) {
         return result;
     }
     auto window = windowFor(ctx, *s);
-    s->dispatch(effEditOpen, 0, 0, window->parentHandle());
-    settle(*s, *window);
+    openSettled(*s, *window);
     std::string problem;
     if (const auto at = findControl(*s, *window)) {
         s->host().state().clearCalls();
@@ -330,8 +294,7 @@ Outcome syntheticEvents(CheckContext& ctx) {
             problem = "a sent Expose did not repaint the editor";
         }
     }
-    s->dispatch(effEditClose);
-    pumpIdle(*s, window.get(), 2);
+    closeEditor(*s, *window);
     if (!problem.empty()) {
         return fail(problem);
     }
@@ -339,18 +302,13 @@ Outcome syntheticEvents(CheckContext& ctx) {
 }
 
 // Hosts open and close editors endlessly (every click on a plug-in slot): nothing may pile up.
-Outcome openCloseNoGrowth(CheckContext& ctx) {
-    Outcome result;
-    auto s = editorSession(ctx, result);
-    if (!s) {
-        return result;
-    }
-    auto window = windowFor(ctx, *s);
+Outcome openCloseNoGrowth(CheckContext& ctx, Session& s) {
+    auto window = windowFor(ctx, s);
     auto cycle = [&] {
-        s->dispatch(effEditOpen, 0, 0, window->parentHandle());
-        pumpIdle(*s, window.get(), 2, 0);
-        s->dispatch(effEditClose);
-        pumpIdle(*s, window.get(), 1, 0);
+        s.dispatch(effEditOpen, 0, 0, window->parentHandle());
+        pumpIdle(s, window.get(), 2, 0);
+        s.dispatch(effEditClose);
+        pumpIdle(s, window.get(), 1, 0);
     };
     // What the first editors make once and keep (caches, fonts, a connection) is not growth.
     for (int i = 0; i < 10; ++i) {
@@ -368,7 +326,7 @@ Outcome openCloseNoGrowth(CheckContext& ctx) {
         if (grew.empty()) {
             break;
         }
-        pumpIdle(*s, window.get(), 1, 50);
+        pumpIdle(s, window.get(), 1, 50);
     }
     if (!grew.empty()) {
         return fail("after " + std::to_string(kCycles) + " open/close cycles: " + grew);
@@ -380,7 +338,7 @@ Outcome openCloseNoGrowth(CheckContext& ctx) {
 // apply their own snapping): no deadlock, and the host's write is what stays.
 Outcome parametersInsideAutomate(CheckContext& ctx) {
     Outcome result;
-    auto s = editorSession(ctx, result);
+    auto s = editorSession(ctx, true, result);
     if (!s) {
         return result;
     }
@@ -425,11 +383,9 @@ Outcome parametersInsideAutomate(CheckContext& ctx) {
     Session* session = s.get();
     std::thread ui([&ctx, session, shared] {
         auto window = windowFor(ctx, *session);
-        session->dispatch(effEditOpen, 0, 0, window->parentHandle());
-        settle(*session, *window);
+        openSettled(*session, *window);
         shared->found = findControl(*session, *window).has_value();
-        session->dispatch(effEditClose);
-        pumpIdle(*session, window.get(), 2);
+        closeEditor(*session, *window);
         shared->done = true;
     });
     const auto stuckAfter = std::chrono::seconds(5);
@@ -466,13 +422,14 @@ Outcome parametersInsideAutomate(CheckContext& ctx) {
 
 void addQuirkChecks(std::vector<Check>& checks) {
     checks.push_back({"quirks", "resume-starts-a-fresh-stream", 1, resumeStartsFresh});
-    checks.push_back({"quirks", "edit-rect-stable", 2, rectStable});
+    checks.push_back({"quirks", "edit-rect-stable", 2, withEditor<rectStable>});
     checks.push_back({"quirks", "close-with-editor-open", 2, closeWithEditorOpen});
-    checks.push_back({"quirks", "editor-on-another-thread", 3, openOnAnotherThread});
-    checks.push_back({"quirks", "idle-from-another-thread", 3, idleFromAnotherThread});
-    checks.push_back({"quirks", "no-idle-while-exposed-and-clicked", 3, noIdleWhileExposed});
+    checks.push_back({"quirks", "editor-on-another-thread", 3, withEditor<openOnAnotherThread>});
+    checks.push_back({"quirks", "idle-from-another-thread", 3, withEditor<idleFromAnotherThread>});
+    checks.push_back(
+        {"quirks", "no-idle-while-exposed-and-clicked", 3, withEditor<noIdleWhileExposed>});
     checks.push_back({"quirks", "synthetic-events", 4, syntheticEvents});
-    checks.push_back({"quirks", "open-close-200-no-growth", 4, openCloseNoGrowth});
+    checks.push_back({"quirks", "open-close-200-no-growth", 4, withEditor<openCloseNoGrowth>});
     checks.push_back({"quirks", "parameters-inside-automate", 4, parametersInsideAutomate});
 }
 

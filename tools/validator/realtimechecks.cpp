@@ -61,19 +61,23 @@ Workload runWorkload(CheckContext& ctx, bool armTrap) {
     return w;
 }
 
+// A rule's verdict: the workload's own failure first, then the breaks of the rule it counted.
+Outcome verdict(const Workload& w, std::uint64_t breaks, const std::string& what) {
+    if (!w.problem.empty()) {
+        return fail(w.problem);
+    }
+    if (breaks != 0) {
+        return fail(std::to_string(breaks) + " " + what);
+    }
+    return pass();
+}
+
 Outcome allocations(CheckContext& ctx) {
     if (!RtProbe::allocationsVisible()) {
         return skip("heap calls are not visible in this build");
     }
     const Workload w = runWorkload(ctx, false);
-    if (!w.problem.empty()) {
-        return fail(w.problem);
-    }
-    if (w.breaks.allocations != 0) {
-        return fail(std::to_string(w.breaks.allocations) +
-                    " heap allocation/free call(s) inside processReplacing");
-    }
-    return pass();
+    return verdict(w, w.breaks.allocations, "heap allocation/free call(s) inside processReplacing");
 }
 
 Outcome locks(CheckContext& ctx) {
@@ -81,40 +85,22 @@ Outcome locks(CheckContext& ctx) {
         return skip("lock operations are not visible in this build");
     }
     const Workload w = runWorkload(ctx, false);
-    if (!w.problem.empty()) {
-        return fail(w.problem);
-    }
-    if (w.breaks.locks != 0) {
-        return fail(std::to_string(w.breaks.locks) + " lock operation(s) inside processReplacing");
-    }
-    return pass();
+    return verdict(w, w.breaks.locks, "lock operation(s) inside processReplacing");
 }
 
 Outcome syscalls(CheckContext& ctx) {
     const Workload w = runWorkload(ctx, true);
-    if (!w.problem.empty()) {
-        return fail(w.problem);
-    }
-    if (!w.trapArmed) {
+    if (w.problem.empty() && !w.trapArmed) {
         return skip("system calls cannot be watched here: " + w.trapWhy);
     }
-    if (w.breaks.syscalls != 0) {
-        return fail(std::to_string(w.breaks.syscalls) +
-                    " system call(s) inside processReplacing (first: number " +
-                    std::to_string(w.breaks.firstSyscall) + ")");
-    }
-    return pass();
+    return verdict(w, w.breaks.syscalls,
+                   "system call(s) inside processReplacing (first: number " +
+                       std::to_string(w.breaks.firstSyscall) + ")");
 }
 
 Outcome hostCalls(CheckContext& ctx) {
     const Workload w = runWorkload(ctx, false);
-    if (!w.problem.empty()) {
-        return fail(w.problem);
-    }
-    if (w.breaks.hostCalls != 0) {
-        return fail(std::to_string(w.breaks.hostCalls) + " host call(s) inside processReplacing");
-    }
-    return pass();
+    return verdict(w, w.breaks.hostCalls, "host call(s) inside processReplacing");
 }
 
 } // namespace

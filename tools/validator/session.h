@@ -67,4 +67,13 @@ unsigned fpFlushBits();
 // Opens a session, turning load failures into a failed outcome.
 std::unique_ptr<Session> openSession(const CheckContext& ctx, Outcome& failure);
 
+// A check that drives the one instance opened for it; withSession<F> is the check as
+// registered, failing when the plug-in does not load.
+using SessionCheck = Outcome (*)(CheckContext&, Session&);
+template <SessionCheck F> Outcome withSession(CheckContext& ctx) {
+    Outcome failure;
+    const std::unique_ptr<Session> s = openSession(ctx, failure);
+    return s ? F(ctx, *s) : failure;
+}
+
 } // namespace gravelix::validator

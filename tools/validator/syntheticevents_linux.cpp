@@ -55,26 +55,23 @@ void sendSyntheticDrag(host::HostWindow& w, int x, int y, const std::function<vo
         e.xany.type = type;
         e.xany.display = d;
         e.xany.window = target;
+        // Motion and button events keep the pointer's place under the same field names.
+        auto place = [&](auto& pointer) {
+            pointer.root = root;
+            pointer.time = time;
+            pointer.x = lx;
+            pointer.y = ly - dy;
+            pointer.x_root = rootX;
+            pointer.y_root = rootY - dy;
+            pointer.state = state;
+            pointer.same_screen = True;
+        };
         if (type == MotionNotify) {
-            e.xmotion.root = root;
-            e.xmotion.time = time;
-            e.xmotion.x = lx;
-            e.xmotion.y = ly - dy;
-            e.xmotion.x_root = rootX;
-            e.xmotion.y_root = rootY - dy;
-            e.xmotion.state = state;
+            place(e.xmotion);
             e.xmotion.is_hint = NotifyNormal;
-            e.xmotion.same_screen = True;
         } else {
-            e.xbutton.root = root;
-            e.xbutton.time = time;
-            e.xbutton.x = lx;
-            e.xbutton.y = ly - dy;
-            e.xbutton.x_root = rootX;
-            e.xbutton.y_root = rootY - dy;
-            e.xbutton.state = state;
+            place(e.xbutton);
             e.xbutton.button = Button1;
-            e.xbutton.same_screen = True;
         }
         time += 20;
         // Propagated as the server would, to whichever window of the editor wants it.

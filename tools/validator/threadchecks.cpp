@@ -13,24 +13,19 @@
 namespace gravelix::validator {
 namespace {
 
-Outcome together(CheckContext& ctx) {
-    Outcome failure;
-    auto s = openSession(ctx, failure);
-    if (!s) {
-        return failure;
-    }
-    const bool editor = ctx.display && (s->effect()->flags & effFlagsHasEditor) != 0;
-    s->start(44100, 256);
+Outcome together(CheckContext& ctx, Session& s) {
+    const bool editor = ctx.display && (s.effect()->flags & effFlagsHasEditor) != 0;
+    s.start(44100, 256);
     std::atomic<bool> stop{false};
-    BackgroundAudio audio(*s, ctx);
+    BackgroundAudio audio(s, ctx);
     std::thread parameters([&] {
         std::mt19937_64 rng(ctx.seed);
         std::uniform_real_distribution<float> uni(0.0f, 1.0f);
         while (!stop.load()) {
-            if (s->numPrograms() > 0 && rng() % 16 == 0) {
-                s->dispatch(effSetProgram, 0, VstIntPtr(rng() % std::uint64_t(s->numPrograms())));
-            } else if (s->numParams() > 0) {
-                s->host().setParameter(int(rng() % std::uint64_t(s->numParams())), uni(rng));
+            if (s.numPrograms() > 0 && rng() % 16 == 0) {
+                s.dispatch(effSetProgram, 0, VstIntPtr(rng() % std::uint64_t(s.numPrograms())));
+            } else if (s.numParams() > 0) {
+                s.host().setParameter(int(rng() % std::uint64_t(s.numParams())), uni(rng));
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
@@ -40,23 +35,23 @@ Outcome together(CheckContext& ctx) {
     const auto phase = std::chrono::milliseconds(250 * ctx.scaled(1));
     std::unique_ptr<HostWindow> window;
     if (editor) {
-        window = windowFor(ctx, *s);
+        window = windowFor(ctx, s);
     }
     for (int part = 0; part < 3; ++part) {
         if (window && part != 1) {
-            s->dispatch(effEditOpen, 0, 0, window->parentHandle());
+            s.dispatch(effEditOpen, 0, 0, window->parentHandle());
         }
         const auto end = std::chrono::steady_clock::now() + phase;
         while (std::chrono::steady_clock::now() < end) {
-            s->dispatch(effEditIdle);
-            for (int i = 0; i < s->numParams(); ++i) {
+            s.dispatch(effEditIdle);
+            for (int i = 0; i < s.numParams(); ++i) {
                 char text[64] = {};
-                s->dispatch(effGetParamDisplay, i, 0, text);
+                s.dispatch(effGetParamDisplay, i, 0, text);
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         if (window && part != 1) {
-            s->dispatch(effEditClose);
+            s.dispatch(effEditClose);
         }
     }
     stop = true;
@@ -71,7 +66,7 @@ Outcome together(CheckContext& ctx) {
 } // namespace
 
 void addThreadChecks(std::vector<Check>& checks) {
-    checks.push_back({"threads", "audio-parameters-editor-together", 2, together});
+    checks.push_back({"threads", "audio-parameters-editor-together", 2, withSession<together>});
 }
 
 } // namespace gravelix::validator
