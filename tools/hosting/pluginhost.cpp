@@ -80,6 +80,20 @@ double wallSeconds() {
         .count();
 }
 
+// Makes `handler` the one the callback calls, or none when it is empty. A replaced handler
+// stays in `kept`: the plug-in may be inside it on another thread. Called under the state's
+// handler lock.
+template <class Handler>
+void install(Handler handler, std::vector<std::unique_ptr<Handler>>& kept,
+             std::atomic<const Handler*>& current) {
+    if (!handler) {
+        current.store(nullptr, std::memory_order_release);
+        return;
+    }
+    kept.push_back(std::make_unique<Handler>(std::move(handler)));
+    current.store(kept.back().get(), std::memory_order_release);
+}
+
 } // namespace
 
 VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
@@ -206,22 +220,12 @@ void HostState::setRunning(bool running) {
 
 void HostState::setListener(Listener listener) {
     std::lock_guard lock(handlersMutex_);
-    if (!listener) {
-        listener_.store(nullptr, std::memory_order_release);
-        return;
-    }
-    listeners_.push_back(std::make_unique<Listener>(std::move(listener)));
-    listener_.store(listeners_.back().get(), std::memory_order_release);
+    install(std::move(listener), listeners_, listener_);
 }
 
 void HostState::setSizeWindowHandler(SizeWindowHandler handler) {
     std::lock_guard lock(handlersMutex_);
-    if (!handler) {
-        sizeWindow_.store(nullptr, std::memory_order_release);
-        return;
-    }
-    sizeWindows_.push_back(std::make_unique<SizeWindowHandler>(std::move(handler)));
-    sizeWindow_.store(sizeWindows_.back().get(), std::memory_order_release);
+    install(std::move(handler), sizeWindows_, sizeWindow_);
 }
 
 PluginHost::PluginHost(const std::string& path)
