@@ -73,6 +73,19 @@ std::string lowerTrimmed(const std::string& text) {
     return out;
 }
 
+// The first index below count whose name matches, ignoring case and surrounding blanks; -1 for
+// none.
+template <class NameOf>
+VstInt32 findByName(const std::string& name, VstInt32 count, NameOf nameOf) {
+    const std::string wanted = lowerTrimmed(name);
+    for (VstInt32 i = 0; i < count; ++i) {
+        if (lowerTrimmed(nameOf(i)) == wanted) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 using EntryPoint = AEffect* (*)(audioMasterCallback);
 
 double wallSeconds() {
@@ -397,13 +410,7 @@ void PluginHost::setParameter(VstInt32 index, float value) const {
 }
 
 VstInt32 PluginHost::findParameter(const std::string& name) const {
-    const std::string wanted = lowerTrimmed(name);
-    for (VstInt32 i = 0; i < numParams(); ++i) {
-        if (lowerTrimmed(parameterName(i)) == wanted) {
-            return i;
-        }
-    }
-    return -1;
+    return findByName(name, numParams(), [this](VstInt32 i) { return parameterName(i); });
 }
 
 std::string PluginHost::programName(VstInt32 index) const {
@@ -433,13 +440,7 @@ void PluginHost::setProgram(VstInt32 index) const {
 }
 
 VstInt32 PluginHost::findProgram(const std::string& name) const {
-    const std::string wanted = lowerTrimmed(name);
-    for (VstInt32 i = 0; i < numPrograms(); ++i) {
-        if (lowerTrimmed(programName(i)) == wanted) {
-            return i;
-        }
-    }
-    return -1;
+    return findByName(name, numPrograms(), [this](VstInt32 i) { return programName(i); });
 }
 
 void PluginHost::setSampleRate(float rate) const {
