@@ -49,6 +49,19 @@ void fromToolkit(const Toolkit::VstKeyCode& key, VstKeyCode& out) {
     out.modifier = key.modifier;
 }
 
+// Hands a key press or release to the frame, if any, and the frame's changes back to the host's
+// record; true when the frame used the key.
+bool sendKey(Toolkit::CFrame* frame, VstKeyCode& keyCode, bool down) {
+    if (!frame) {
+        return false;
+    }
+    Toolkit::SharedGuard<Toolkit::CFrame> hold(frame);
+    Toolkit::VstKeyCode key = toToolkit(keyCode);
+    const std::int32_t result = down ? hold->keyDown(key) : hold->keyUp(key);
+    fromToolkit(key, keyCode);
+    return result > 0;
+}
+
 } // namespace
 
 AEffGUIEditor::AEffGUIEditor(AudioEffect* effect)
@@ -166,25 +179,11 @@ void AEffGUIEditor::idle() {
 }
 
 bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) {
-    if (!frame) {
-        return false;
-    }
-    Toolkit::SharedGuard<Toolkit::CFrame> hold(frame);
-    Toolkit::VstKeyCode key = toToolkit(keyCode);
-    const std::int32_t result = hold->keyDown(key);
-    fromToolkit(key, keyCode);
-    return result > 0;
+    return sendKey(frame, keyCode, true);
 }
 
 bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) {
-    if (!frame) {
-        return false;
-    }
-    Toolkit::SharedGuard<Toolkit::CFrame> hold(frame);
-    Toolkit::VstKeyCode key = toToolkit(keyCode);
-    const std::int32_t result = hold->keyUp(key);
-    fromToolkit(key, keyCode);
-    return result > 0;
+    return sendKey(frame, keyCode, false);
 }
 
 bool AEffGUIEditor::onWheel(float distance) {

@@ -47,12 +47,13 @@ public:
     };
 
     // On a display connection of its own.
-    HostWindow(int width, int height, const std::string& title, Kind kind = Kind::Framed);
+    HostWindow(int width, int height, const std::string& title, Kind kind = Kind::Framed)
+        : HostWindow(std::make_shared<HostDisplay>(), width, height, title, kind) {}
     // On a shared connection, which must outlive the window. Throws std::runtime_error when the
     // window cannot be made.
     HostWindow(std::shared_ptr<HostDisplay> display, int width, int height,
                const std::string& title, Kind kind = Kind::Framed);
-    ~HostWindow();
+    ~HostWindow() { destroy(); }
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
 

@@ -54,9 +54,6 @@ HostDisplay::~HostDisplay() {
     XCloseDisplay(display_);
 }
 
-HostWindow::HostWindow(int width, int height, const std::string& title, Kind kind)
-    : HostWindow(std::make_shared<HostDisplay>(), width, height, title, kind) {}
-
 HostWindow::HostWindow(std::shared_ptr<HostDisplay> display, int width, int height,
                        const std::string& title, Kind kind)
     : display_(std::move(display)), kind_(kind), width_(std::max(width, 1)),
@@ -90,10 +87,6 @@ HostWindow::HostWindow(std::shared_ptr<HostDisplay> display, int width, int heig
         // editor's child is viewable at once.
         waitMapped();
     }
-}
-
-HostWindow::~HostWindow() {
-    destroy();
 }
 
 void HostWindow::destroy() {

@@ -115,9 +115,6 @@ template <class T> void release(T*& object) {
 HostDisplay::HostDisplay() = default;
 HostDisplay::~HostDisplay() = default;
 
-HostWindow::HostWindow(int width, int height, const std::string& title, Kind kind)
-    : HostWindow(std::make_shared<HostDisplay>(), width, height, title, kind) {}
-
 HostWindow::HostWindow(std::shared_ptr<HostDisplay> display, int width, int height,
                        const std::string& title, Kind kind)
     : display_(std::move(display)), kind_(kind), width_(std::max(width, 1)),
@@ -139,10 +136,6 @@ HostWindow::HostWindow(std::shared_ptr<HostDisplay> display, int width, int heig
     }
     UpdateWindow(window);
     pump(0);
-}
-
-HostWindow::~HostWindow() {
-    destroy();
 }
 
 void HostWindow::destroy() {

@@ -73,11 +73,38 @@ std::string lowerTrimmed(const std::string& text) {
     return out;
 }
 
+// The first index below count whose name matches, ignoring case and surrounding blanks; -1 for
+// none.
+template <class NameOf>
+VstInt32 findByName(const std::string& name, VstInt32 count, NameOf nameOf) {
+    const std::string wanted = lowerTrimmed(name);
+    for (VstInt32 i = 0; i < count; ++i) {
+        if (lowerTrimmed(nameOf(i)) == wanted) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 using EntryPoint = AEffect* (*)(audioMasterCallback);
 
 double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// Makes `handler` the one the callback calls, or none when it is empty. A replaced handler
+// stays in `kept`: the plug-in may be inside it on another thread. Called under the state's
+// handler lock.
+template <class Handler>
+void install(Handler handler, std::vector<std::unique_ptr<Handler>>& kept,
+             std::atomic<const Handler*>& current) {
+    if (!handler) {
+        current.store(nullptr, std::memory_order_release);
+        return;
+    }
+    kept.push_back(std::make_unique<Handler>(std::move(handler)));
+    current.store(kept.back().get(), std::memory_order_release);
 }
 
 } // namespace
@@ -206,22 +233,12 @@ void HostState::setRunning(bool running) {
 
 void HostState::setListener(Listener listener) {
     std::lock_guard lock(handlersMutex_);
-    if (!listener) {
-        listener_.store(nullptr, std::memory_order_release);
-        return;
-    }
-    listeners_.push_back(std::make_unique<Listener>(std::move(listener)));
-    listener_.store(listeners_.back().get(), std::memory_order_release);
+    install(std::move(listener), listeners_, listener_);
 }
 
 void HostState::setSizeWindowHandler(SizeWindowHandler handler) {
     std::lock_guard lock(handlersMutex_);
-    if (!handler) {
-        sizeWindow_.store(nullptr, std::memory_order_release);
-        return;
-    }
-    sizeWindows_.push_back(std::make_unique<SizeWindowHandler>(std::move(handler)));
-    sizeWindow_.store(sizeWindows_.back().get(), std::memory_order_release);
+    install(std::move(handler), sizeWindows_, sizeWindow_);
 }
 
 PluginHost::PluginHost(const std::string& path)
@@ -393,13 +410,7 @@ void PluginHost::setParameter(VstInt32 index, float value) const {
 }
 
 VstInt32 PluginHost::findParameter(const std::string& name) const {
-    const std::string wanted = lowerTrimmed(name);
-    for (VstInt32 i = 0; i < numParams(); ++i) {
-        if (lowerTrimmed(parameterName(i)) == wanted) {
-            return i;
-        }
-    }
-    return -1;
+    return findByName(name, numParams(), [this](VstInt32 i) { return parameterName(i); });
 }
 
 std::string PluginHost::programName(VstInt32 index) const {
@@ -429,13 +440,7 @@ void PluginHost::setProgram(VstInt32 index) const {
 }
 
 VstInt32 PluginHost::findProgram(const std::string& name) const {
-    const std::string wanted = lowerTrimmed(name);
-    for (VstInt32 i = 0; i < numPrograms(); ++i) {
-        if (lowerTrimmed(programName(i)) == wanted) {
-            return i;
-        }
-    }
-    return -1;
+    return findByName(name, numPrograms(), [this](VstInt32 i) { return programName(i); });
 }
 
 void PluginHost::setSampleRate(float rate) const {
