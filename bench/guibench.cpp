@@ -331,8 +331,7 @@ struct Session {
         if (!first || !host.ok()) {
             return;
         }
-        dispatch(first, effEditOpen, host.parent());
-        editorOk = host.idleUntilProbeChanges(first, 0);
+        editorOk = host.timeEditorOpen(first) >= 0;
         dispatch(first, effEditClose);
         host.waitForBlack();
     }
@@ -344,6 +343,16 @@ struct Session {
 Session& session() {
     static Session s;
     return s;
+}
+
+// The session, or null (and the benchmark skipped) when there is no editor to measure.
+Session* editorSession(benchmark::State& state) {
+    Session& s = session();
+    if (!s.editorOk) {
+        state.SkipWithError("no X display or no editor");
+        return nullptr;
+    }
+    return &s;
 }
 
 void BM_LaterInstance(benchmark::State& state) {
@@ -370,23 +379,22 @@ void atEditorScales(benchmark::internal::Benchmark* family) {
 }
 
 void BM_SecondEditorOpenFirstPaint(benchmark::State& state) {
-    Session& s = session();
-    if (!s.editorOk) {
-        state.SkipWithError("no X display or no editor");
+    Session* s = editorSession(state);
+    if (!s) {
         return;
     }
     const double scale = state.range(0) / 100.0;
     std::vector<double> samples;
     for (auto _ : state) {
-        AEffect* second = openInstance(s.entry);
+        AEffect* second = openInstance(s->entry);
         tellScale(second, scale);
-        const double seconds = s.host.timeEditorOpen(second);
+        const double seconds = s->host.timeEditorOpen(second);
         dispatch(second, effEditClose);
         closeInstance(second);
         if (!addSample(state, samples, seconds, "the editor never painted")) {
             break;
         }
-        s.host.waitForBlack();
+        s->host.waitForBlack();
     }
     report(state, samples);
 }
@@ -394,25 +402,23 @@ BENCHMARK(BM_SecondEditorOpenFirstPaint)->Apply(atEditorScales);
 
 // The same instance's editor closed and opened again at a scale (in percent) it has shown before.
 void BM_ReopenEditorFirstPaint(benchmark::State& state) {
-    Session& s = session();
-    if (!s.editorOk) {
-        state.SkipWithError("no X display or no editor");
+    Session* s = editorSession(state);
+    if (!s) {
         return;
     }
-    AEffect* effect = openInstance(s.entry);
+    AEffect* effect = openInstance(s->entry);
     tellScale(effect, state.range(0) / 100.0);
-    dispatch(effect, effEditOpen, s.host.parent());
-    s.host.idleUntilProbeChanges(effect, 0);
+    s->host.timeEditorOpen(effect);
     dispatch(effect, effEditClose);
-    s.host.waitForBlack();
+    s->host.waitForBlack();
     std::vector<double> samples;
     for (auto _ : state) {
-        const double seconds = s.host.timeEditorOpen(effect);
+        const double seconds = s->host.timeEditorOpen(effect);
         dispatch(effect, effEditClose);
         if (!addSample(state, samples, seconds, "the editor never painted")) {
             break;
         }
-        s.host.waitForBlack();
+        s->host.waitForBlack();
     }
     closeInstance(effect);
     report(state, samples);
@@ -421,13 +427,8 @@ BENCHMARK(BM_ReopenEditorFirstPaint)->Apply(atEditorScales);
 
 // Editor of the first instance open and painted for the next two.
 bool openFirstEditor(benchmark::State& state) {
-    Session& s = session();
-    if (!s.editorOk) {
-        state.SkipWithError("no X display or no editor");
-        return false;
-    }
-    dispatch(s.first, effEditOpen, s.host.parent());
-    return s.host.idleUntilProbeChanges(s.first, 0);
+    Session* s = editorSession(state);
+    return s && s->host.timeEditorOpen(s->first) >= 0;
 }
 
 void closeFirstEditor() {
