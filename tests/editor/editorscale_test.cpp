@@ -266,6 +266,20 @@ protected:
         parkPointer();
         idle(2);
     }
+    // With the editor opened at `hostScale`: a click on the footswitch switches the effect, one on
+    // tweak turns to the back panel, where a click on the stereo switch switches it.
+    void expectClicksHitAt(float hostScale) {
+        load();
+        tellScale(hostScale);
+        openEditor();
+        const float effect = plugin->getParameter(9);
+        clickUnits(kFootswitch.cx(), kFootswitch.cy());
+        EXPECT_NE(plugin->getParameter(9), effect) << "the footswitch was missed";
+        clickUnits(kTweak.cx(), kTweak.cy());
+        const float stereo = plugin->getParameter(8);
+        clickUnits(kStereoSwitch.cx(), kStereoSwitch.cy());
+        EXPECT_NE(plugin->getParameter(8), stereo) << "tweak or the switch was missed";
+    }
     // Presses near a control's centre, moves the pointer `units` up (a multiple of 8) in four
     // steps, releases. Even unit coordinates are whole device pixels at every tested scale,
     // so the plug-in sees exactly the same unit positions as at 1x.
@@ -460,16 +474,7 @@ TEST_P(ScaledGestureTest, DragsOfNUnitsMoveKnobsAndFadersAsAt1x) {
 }
 
 TEST_P(ScaledGestureTest, ClicksHitTweakFootswitchAndSwitch) {
-    load();
-    tellScale(GetParam());
-    openEditor();
-    const float effect = plugin->getParameter(9);
-    clickUnits(kFootswitch.cx(), kFootswitch.cy());
-    EXPECT_NE(plugin->getParameter(9), effect) << "the footswitch was missed";
-    clickUnits(kTweak.cx(), kTweak.cy());
-    const float stereo = plugin->getParameter(8);
-    clickUnits(kStereoSwitch.cx(), kStereoSwitch.cy());
-    EXPECT_NE(plugin->getParameter(8), stereo) << "the switch was missed (or tweak was)";
+    expectClicksHitAt(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, ScaledGestureTest, ::testing::Values(2.0f, 1.5f));
@@ -477,16 +482,7 @@ INSTANTIATE_TEST_SUITE_P(Scales, ScaledGestureTest, ::testing::Values(2.0f, 1.5f
 class EveryScaleClickTest : public ScaledEditorTest, public ::testing::WithParamInterface<float> {};
 
 TEST_P(EveryScaleClickTest, FootswitchAndTweakAreHit) {
-    load();
-    tellScale(GetParam());
-    openEditor();
-    const float effect = plugin->getParameter(9);
-    clickUnits(kFootswitch.cx(), kFootswitch.cy());
-    EXPECT_NE(plugin->getParameter(9), effect) << "the footswitch was missed";
-    clickUnits(kTweak.cx(), kTweak.cy());
-    const float stereo = plugin->getParameter(8);
-    clickUnits(kStereoSwitch.cx(), kStereoSwitch.cy());
-    EXPECT_NE(plugin->getParameter(8), stereo) << "tweak or the switch was missed";
+    expectClicksHitAt(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, EveryScaleClickTest, ::testing::Values(1.25f, 1.75f, 2.5f, 3.0f));
