@@ -98,6 +98,27 @@ private:
     }
 };
 
+// Dispatches messages until `done` or the timeout (a safety net, not a measurement).
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
+    const DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (done()) {
+            return true;
+        }
+        Sleep(2);
+    } while (static_cast<int>(end - GetTickCount()) > 0);
+    return false;
+}
+
+void pumpFor(int ms) {
+    pumpUntil([] { return false; }, ms);
+}
+
 LRESULT CALLBACK hostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -136,26 +157,6 @@ protected:
         IPlatformFrame* made = getPlatformFactory().createFrame(&to, CRect(0, 0, 120, 80), host);
         UpdateWindow(static_cast<HWND>(made->nativeHandle()));
         return made;
-    }
-
-    // Dispatches messages until `done` or the timeout (a safety net, not a measurement).
-    static bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
-        const DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
-        do {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            if (done()) {
-                return true;
-            }
-            Sleep(2);
-        } while (static_cast<int>(end - GetTickCount()) > 0);
-        return false;
-    }
-    static void pumpFor(int ms) {
-        pumpUntil([] { return false; }, ms);
     }
 
     // The 0xRRGGBB colour of one pixel of the frame's window as it is on the screen.
@@ -496,26 +497,12 @@ TEST(Win32Timer, ToolkitTimerFiresThroughTheMessageLoopUntilStopped) {
     } target;
     auto* timer = new CToolkitTimer(&target, 5, true);
     ASSERT_TRUE(timer->isRunning());
-    const auto pump = [](const std::function<bool()>& done, int ms) {
-        const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-        do {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                DispatchMessageW(&message);
-            }
-            if (done()) {
-                return true;
-            }
-            Sleep(1);
-        } while (static_cast<int>(end - GetTickCount()) > 0);
-        return false;
-    };
-    ASSERT_TRUE(pump([&] { return target.ticks >= 3; }, 5000));
+    ASSERT_TRUE(pumpUntil([&] { return target.ticks >= 3; }, 5000));
     EXPECT_TRUE(timer->setInterval(7));
-    ASSERT_TRUE(pump([&] { return target.ticks >= 5; }, 5000)) << "restarted";
+    ASSERT_TRUE(pumpUntil([&] { return target.ticks >= 5; }, 5000)) << "restarted";
     timer->stop();
     const int stoppedAt = target.ticks;
-    pump([] { return false; }, 60);
+    pumpFor(60);
     EXPECT_EQ(stoppedAt, target.ticks) << "no tick after stop, even one already queued";
     timer->releaseReference();
 }
