@@ -6,6 +6,7 @@
 #include "modulehandle.h"
 #include "platform/iplatformfactory.h"
 #include "platform/iplatformframe.h"
+#include "tests/platform/framerecorder.h"
 #include "win32graphics.h"
 #include "windowclass.h"
 
@@ -20,37 +21,16 @@
 
 using namespace Toolkit;
 using namespace Toolkit::Win32Platform;
+using namespace Toolkit::Testing;
 
 namespace {
 
-enum Kind { down, moved, up, exited, wheel, keyDown, keyUp, activate };
-
-struct Event {
-    Kind kind;
-    CPoint where;
-    std::uint32_t buttons = 0;
-    float distance = 0;
-    int detail = 0; // wheel: axis; keys: the VstKeyCode packed; activate: 1/0
-};
-
-class Recorder : public IPlatformFrameCallback {
+class Recorder : public FrameRecorder {
 public:
-    std::vector<Event> events;
-    std::vector<CRect> drawn;
     std::vector<double> scaleChanges;
     CColor color = kRedCColor;
     MouseResult pressAnswer = mouseHandled;
     std::function<void()> onPress = [] {};
-
-    std::vector<Event> all(Kind kind) const {
-        std::vector<Event> found;
-        for (const auto& e : events) {
-            if (e.kind == kind) {
-                found.push_back(e);
-            }
-        }
-        return found;
-    }
 
     // Fills the whole surface: only the clip keeps it inside the rectangle.
     bool platformDrawRect(CDrawContext* context, const CRect& rect) override {
@@ -64,36 +44,19 @@ public:
         onPress();
         return pressAnswer;
     }
-    MouseResult platformMouseMoved(const CPoint& p, const ButtonState& b) override {
-        return add(moved, p, b);
-    }
-    MouseResult platformMouseUp(const CPoint& p, const ButtonState& b) override {
-        return add(up, p, b);
-    }
-    MouseResult platformMouseExited(const CPoint& p, const ButtonState& b) override {
-        return add(exited, p, b);
-    }
     bool platformMouseWheel(const CPoint& p, MouseWheelAxis axis, float distance,
                             const ButtonState& b) override {
-        events.push_back({wheel, p, b, distance, axis});
+        add(wheel, p, b, distance, axis);
         return true;
     }
-    DragResult platformDrop(IDataPackage*, const CPoint&) override { return dragRefused; }
-    void platformDragEnter(IDataPackage*, const CPoint&) override {}
-    void platformDragLeave(IDataPackage*, const CPoint&) override {}
-    void platformDragMove(IDataPackage*, const CPoint&) override {}
     bool platformKeyDown(VstKeyCode& k) override { return key(keyDown, k); }
     bool platformKeyUp(VstKeyCode& k) override { return key(keyUp, k); }
-    void platformActivate(bool active) override { events.push_back({activate, {}, 0, 0, active}); }
+    void platformActivate(bool active) override { add(activate, {}, 0, 0, active); }
     void platformScaleChanged(double scale) override { scaleChanges.push_back(scale); }
 
 private:
-    MouseResult add(Kind kind, const CPoint& where, std::uint32_t buttons) {
-        events.push_back({kind, where, buttons});
-        return mouseHandled;
-    }
     bool key(Kind kind, const VstKeyCode& k) {
-        events.push_back({kind, {}, 0, 0, k.character * 0x10000 + k.modifier * 0x100 + k.virt});
+        add(kind, {}, 0, 0, k.character * 0x10000 + k.modifier * 0x100 + k.virt);
         return true;
     }
 };
