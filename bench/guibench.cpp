@@ -148,6 +148,14 @@ public:
         return false;
     }
 
+    // Opens `effect`'s editor in this window: the seconds until its first paint reaches the
+    // screen, negative if it never does.
+    double timeEditorOpen(AEffect* effect) {
+        const auto start = Clock::now();
+        dispatch(effect, effEditOpen, parent());
+        return idleUntilProbeChanges(effect, 0) ? secondsSince(start) : -1;
+    }
+
     // Waits until the closed editor's window is gone from the screen.
     void waitForBlack() {
         for (int i = 0; i < 2000 && probe() != 0; ++i) {
@@ -179,6 +187,19 @@ private:
     GC gc = nullptr;
 };
 
+// One iteration's seconds as its manual time and a sample for report(); a negative time (a
+// failure) skips the benchmark with `error` and answers false.
+bool addSample(benchmark::State& state, std::vector<double>& samples, double seconds,
+               const char* error) {
+    if (seconds < 0) {
+        state.SkipWithError(error);
+        return false;
+    }
+    samples.push_back(seconds);
+    state.SetIterationTime(seconds);
+    return true;
+}
+
 // Best, median and (as the benchmark's time) mean of the samples.
 void report(benchmark::State& state, std::vector<double>& seconds) {
     if (seconds.empty()) {
@@ -193,7 +214,7 @@ void report(benchmark::State& state, std::vector<double>& seconds) {
 
 // Prints the seconds that VSTPluginMain (and with `editor`, effEditOpen until the first paint)
 // took in this process, in which nothing of the plug-in ran before.
-int firstInProcess(bool editor, double scale = 1.0) {
+int firstInProcess(bool editor, double scale) {
     Entry entry = loadEntry();
     if (!entry) {
         return 1;
@@ -205,7 +226,7 @@ int firstInProcess(bool editor, double scale = 1.0) {
             return 1;
         }
     }
-    auto start = Clock::now();
+    const auto start = Clock::now();
     AEffect* effect = entry(hostCallback);
     double seconds = secondsSince(start);
     if (!effect) {
@@ -214,12 +235,10 @@ int firstInProcess(bool editor, double scale = 1.0) {
     dispatch(effect, effOpen);
     if (editor) {
         tellScale(effect, scale);
-        start = Clock::now();
-        dispatch(effect, effEditOpen, host->parent());
-        if (!host->idleUntilProbeChanges(effect, 0)) {
+        seconds = host->timeEditorOpen(effect);
+        if (seconds < 0) {
             return 1;
         }
-        seconds = secondsSince(start);
         dispatch(effect, effEditClose);
     }
     closeInstance(effect);
@@ -263,40 +282,37 @@ double runChild(const char* mode) {
 void childBenchmark(benchmark::State& state, const char* mode) {
     std::vector<double> samples;
     for (auto _ : state) {
-        const double seconds = runChild(mode);
-        if (seconds < 0) {
-            state.SkipWithError("the child process failed (no display?)");
+        if (!addSample(state, samples, runChild(mode), "the child process failed (no display?)")) {
             break;
         }
-        samples.push_back(seconds);
-        state.SetIterationTime(seconds);
     }
     report(state, samples);
 }
 
-void BM_FirstInstanceInProcess(benchmark::State& state) {
-    childBenchmark(state, "--first-instance");
-}
-BENCHMARK(BM_FirstInstanceInProcess)
-    ->UseManualTime()
-    ->Iterations(30)
-    ->Unit(benchmark::kMillisecond);
+// What each child process measures, and the benchmark that runs it.
+struct ChildMode {
+    const char* benchmark;
+    const char* argument;
+    bool editor;
+    double scale;
+    int iterations;
+};
+constexpr ChildMode kChildModes[] = {
+    {"BM_FirstInstanceInProcess", "--first-instance", false, 1.0, 30},
+    {"BM_FirstEditorOpenInProcess", "--first-editor", true, 1.0, 15},
+    {"BM_FirstEditorOpenInProcess2x", "--first-editor-2x", true, 2.0, 15},
+};
 
-void BM_FirstEditorOpenInProcess(benchmark::State& state) {
-    childBenchmark(state, "--first-editor");
-}
-BENCHMARK(BM_FirstEditorOpenInProcess)
-    ->UseManualTime()
-    ->Iterations(15)
-    ->Unit(benchmark::kMillisecond);
-
-void BM_FirstEditorOpenInProcess2x(benchmark::State& state) {
-    childBenchmark(state, "--first-editor-2x");
-}
-BENCHMARK(BM_FirstEditorOpenInProcess2x)
-    ->UseManualTime()
-    ->Iterations(15)
-    ->Unit(benchmark::kMillisecond);
+// Static, as BENCHMARK registers, so that the child benchmarks keep running first.
+[[maybe_unused]] const bool childBenchmarksRegistered = [] {
+    for (const ChildMode& mode : kChildModes) {
+        benchmark::RegisterBenchmark(mode.benchmark, childBenchmark, mode.argument)
+            ->UseManualTime()
+            ->Iterations(mode.iterations)
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 // ---- In this process, with a first instance alive whose editor has been open ------------------
 
@@ -315,8 +331,7 @@ struct Session {
         if (!first || !host.ok()) {
             return;
         }
-        dispatch(first, effEditOpen, host.parent());
-        editorOk = host.idleUntilProbeChanges(first, 0);
+        editorOk = host.timeEditorOpen(first) >= 0;
         dispatch(first, effEditClose);
         host.waitForBlack();
     }
@@ -330,6 +345,16 @@ Session& session() {
     return s;
 }
 
+// The session, or null (and the benchmark skipped) when there is no editor to measure.
+Session* editorSession(benchmark::State& state) {
+    Session& s = session();
+    if (!s.editorOk) {
+        state.SkipWithError("no X display or no editor");
+        return nullptr;
+    }
+    return &s;
+}
+
 void BM_LaterInstance(benchmark::State& state) {
     Session& s = session();
     if (!s.first) {
@@ -340,9 +365,7 @@ void BM_LaterInstance(benchmark::State& state) {
     for (auto _ : state) {
         const auto start = Clock::now();
         AEffect* effect = s.entry(hostCallback);
-        const double seconds = secondsSince(start);
-        samples.push_back(seconds);
-        state.SetIterationTime(seconds);
+        addSample(state, samples, secondsSince(start), "");
         dispatch(effect, effOpen);
         closeInstance(effect);
     }
@@ -350,88 +373,62 @@ void BM_LaterInstance(benchmark::State& state) {
 }
 BENCHMARK(BM_LaterInstance)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
+// The editor benchmarks' argument: the scale in percent.
+void atEditorScales(benchmark::internal::Benchmark* family) {
+    family->Arg(100)->Arg(150)->Arg(200)->UseManualTime()->Unit(benchmark::kMillisecond);
+}
+
 void BM_SecondEditorOpenFirstPaint(benchmark::State& state) {
-    Session& s = session();
-    if (!s.editorOk) {
-        state.SkipWithError("no X display or no editor");
+    Session* s = editorSession(state);
+    if (!s) {
         return;
     }
     const double scale = state.range(0) / 100.0;
     std::vector<double> samples;
     for (auto _ : state) {
-        AEffect* second = openInstance(s.entry);
+        AEffect* second = openInstance(s->entry);
         tellScale(second, scale);
-        const auto start = Clock::now();
-        dispatch(second, effEditOpen, s.host.parent());
-        const bool painted = s.host.idleUntilProbeChanges(second, 0);
-        const double seconds = secondsSince(start);
+        const double seconds = s->host.timeEditorOpen(second);
         dispatch(second, effEditClose);
         closeInstance(second);
-        if (!painted) {
-            state.SkipWithError("the editor never painted");
+        if (!addSample(state, samples, seconds, "the editor never painted")) {
             break;
         }
-        samples.push_back(seconds);
-        state.SetIterationTime(seconds);
-        s.host.waitForBlack();
+        s->host.waitForBlack();
     }
     report(state, samples);
 }
-// The argument is the scale in percent.
-BENCHMARK(BM_SecondEditorOpenFirstPaint)
-    ->Arg(100)
-    ->Arg(150)
-    ->Arg(200)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SecondEditorOpenFirstPaint)->Apply(atEditorScales);
 
 // The same instance's editor closed and opened again at a scale (in percent) it has shown before.
 void BM_ReopenEditorFirstPaint(benchmark::State& state) {
-    Session& s = session();
-    if (!s.editorOk) {
-        state.SkipWithError("no X display or no editor");
+    Session* s = editorSession(state);
+    if (!s) {
         return;
     }
-    AEffect* effect = openInstance(s.entry);
+    AEffect* effect = openInstance(s->entry);
     tellScale(effect, state.range(0) / 100.0);
-    dispatch(effect, effEditOpen, s.host.parent());
-    s.host.idleUntilProbeChanges(effect, 0);
+    s->host.timeEditorOpen(effect);
     dispatch(effect, effEditClose);
-    s.host.waitForBlack();
+    s->host.waitForBlack();
     std::vector<double> samples;
     for (auto _ : state) {
-        const auto start = Clock::now();
-        dispatch(effect, effEditOpen, s.host.parent());
-        const bool painted = s.host.idleUntilProbeChanges(effect, 0);
-        const double seconds = secondsSince(start);
+        const double seconds = s->host.timeEditorOpen(effect);
         dispatch(effect, effEditClose);
-        if (!painted) {
-            state.SkipWithError("the editor never painted");
+        if (!addSample(state, samples, seconds, "the editor never painted")) {
             break;
         }
-        samples.push_back(seconds);
-        state.SetIterationTime(seconds);
-        s.host.waitForBlack();
+        s->host.waitForBlack();
     }
     closeInstance(effect);
     report(state, samples);
 }
-BENCHMARK(BM_ReopenEditorFirstPaint)
-    ->Arg(100)
-    ->Arg(150)
-    ->Arg(200)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReopenEditorFirstPaint)->Apply(atEditorScales);
 
 // Editor of the first instance open and painted for the next two.
 bool openFirstEditor(benchmark::State& state) {
-    Session& s = session();
-    if (!s.editorOk) {
-        state.SkipWithError("no X display or no editor");
-        return false;
-    }
-    dispatch(s.first, effEditOpen, s.host.parent());
-    return s.host.idleUntilProbeChanges(s.first, 0);
+    Session* s = editorSession(state);
+    return s && s->host.timeEditorOpen(s->first) >= 0;
 }
 
 void closeFirstEditor() {
@@ -449,13 +446,10 @@ void BM_FullRepaint(benchmark::State& state) {
         const unsigned long marker = s.host.exposeEditor();
         const auto start = Clock::now();
         const bool painted = s.host.idleUntilProbeChanges(s.first, marker);
-        const double seconds = secondsSince(start);
-        if (!painted) {
-            state.SkipWithError("the editor never repainted");
+        if (!addSample(state, samples, painted ? secondsSince(start) : -1,
+                       "the editor never repainted")) {
             break;
         }
-        samples.push_back(seconds);
-        state.SetIterationTime(seconds);
     }
     closeFirstEditor();
     report(state, samples);
@@ -480,14 +474,10 @@ int main(int argc, char** argv) {
     // No player's choice from this user's settings: the scale is the one each benchmark tells.
     setenv("XDG_CONFIG_HOME", "/nonexistent/gravelix-gui-bench", 1);
     unsetenv("GDK_SCALE");
-    if (argc == 2 && std::strcmp(argv[1], "--first-editor-2x") == 0) {
-        return firstInProcess(true, 2.0);
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--first-instance") == 0) {
-        return firstInProcess(false);
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--first-editor") == 0) {
-        return firstInProcess(true);
+    for (const ChildMode& mode : kChildModes) {
+        if (argc == 2 && std::strcmp(argv[1], mode.argument) == 0) {
+            return firstInProcess(mode.editor, mode.scale);
+        }
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

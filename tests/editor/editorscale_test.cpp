@@ -2,6 +2,7 @@
 // in the wrong order, artwork shown blurred or misplaced, pointer gestures that move a control
 // more or less than at 1x or miss it, and a size menu that opens over controls or resizes
 // nothing.
+#include "panelpicture.h"
 #include "tools/hosting/hostwindow.h"
 #include "tools/hosting/pluginhost.h"
 
@@ -27,70 +28,21 @@ namespace {
 
 using gravelix::host::HostCall;
 using gravelix::host::HostWindow;
-using gravelix::host::Image;
 using gravelix::host::PluginHost;
 namespace fs = std::filesystem;
+using namespace editortest;
 
-const fs::path kGolden = fs::path(GRAVELIX_SOURCE_DIR) / "tests" / "editor" / "golden";
-constexpr int kWidth = 270;
-constexpr int kHeight = 475;
 constexpr VstInt32 kScaleMessage = 0x50726553; // 'PreS'
 constexpr VstIntPtr kScaleValue = 0x41654373;  // 'AeCs'
 
-struct Rect {
-    int left, top, right, bottom;
-    double cx() const { return (left + right) / 2.0; }
-    double cy() const { return (top + bottom) / 2.0; }
-};
-constexpr Rect kOutputKnob{16, 29, 135, 148};
-constexpr Rect kDistortionKnob{133, 29, 252, 148};
-constexpr Rect kFootswitch{97, 295, 177, 375};
-constexpr Rect kTweak{198, 0, 270, 25};
 constexpr Rect kInputFader{68, 55, 100, 157};
 constexpr Rect kLowCutFader{173, 328, 205, 430};
 constexpr Rect kStereoSwitch{161, 54, 211, 78};
 // A spot of the front panel that no control covers.
 constexpr double kEmptyX = 40, kEmptyY = 200;
 
-using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
-
-Image loadImage(const fs::path& path) {
-    Surface s(cairo_image_surface_create_from_png(path.c_str()), cairo_surface_destroy);
-    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) {
-        return {};
-    }
-    const int w = cairo_image_surface_get_width(s.get());
-    const int h = cairo_image_surface_get_height(s.get());
-    Image out{w, h, std::vector<std::uint32_t>(std::size_t(w) * h)};
-    for (int y = 0; y < h; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(
-            cairo_image_surface_get_data(s.get()) + y * cairo_image_surface_get_stride(s.get()));
-        for (int x = 0; x < w; ++x) {
-            out.pixels[std::size_t(y) * w + x] = row[x] & 0xFFFFFF;
-        }
-    }
-    return out;
-}
-
 int channel(std::uint32_t p, int shift) {
     return int((p >> shift) & 0xFF);
-}
-
-// The largest channel difference of each pixel, counted above `tolerance`; -1 for other sizes.
-int countDifferent(const Image& a, const Image& b, int tolerance) {
-    if (a.width != b.width || a.height != b.height || a.pixels.empty()) {
-        return -1;
-    }
-    int count = 0;
-    for (std::size_t i = 0; i < a.pixels.size(); ++i) {
-        for (int shift : {0, 8, 16}) {
-            if (std::abs(channel(a.pixels[i], shift) - channel(b.pixels[i], shift)) > tolerance) {
-                ++count;
-                break;
-            }
-        }
-    }
-    return count;
 }
 
 // Each 2 x 2 block averaged into one pixel.
@@ -114,12 +66,6 @@ Image boxFilteredHalf(const Image& big) {
         }
     }
     return out;
-}
-
-void save(const Image& image, const std::string& name) {
-    const fs::path path = fs::path(GRAVELIX_TEST_OUTPUT_DIR) / ("actual-" + name);
-    gravelix::host::writePng(path, image);
-    std::printf("saved the window as %s\n", path.c_str());
 }
 
 void setXftDpi(const char* dpi) {
@@ -265,6 +211,20 @@ protected:
         button(which, false);
         parkPointer();
         idle(2);
+    }
+    // With the editor opened at `hostScale`: a click on the footswitch switches the effect, one on
+    // tweak turns to the back panel, where a click on the stereo switch switches it.
+    void expectClicksHitAt(float hostScale) {
+        load();
+        tellScale(hostScale);
+        openEditor();
+        const float effect = plugin->getParameter(9);
+        clickUnits(kFootswitch.cx(), kFootswitch.cy());
+        EXPECT_NE(plugin->getParameter(9), effect) << "the footswitch was missed";
+        clickUnits(kTweak.cx(), kTweak.cy());
+        const float stereo = plugin->getParameter(8);
+        clickUnits(kStereoSwitch.cx(), kStereoSwitch.cy());
+        EXPECT_NE(plugin->getParameter(8), stereo) << "tweak or the switch was missed";
     }
     // Presses near a control's centre, moves the pointer `units` up (a multiple of 8) in four
     // steps, releases. Even unit coordinates are whole device pixels at every tested scale,
@@ -416,7 +376,7 @@ TEST_F(ScaledEditorTest, At2xBothPanelsMatchTheirGoldensAndTheir1xPictures) {
         std::printf("%s: box-filtered 2x vs 1x: %d pixels beyond 24 levels, %d beyond 6\n", name,
                     far, countDifferent(boxFilteredHalf(*image), one, 6));
         if (off != 0) {
-            save(*image, std::string(name) + "_2x.png");
+            saveForInspection(*image, std::string(name) + "_2x.png");
         }
     }
 }
@@ -460,16 +420,7 @@ TEST_P(ScaledGestureTest, DragsOfNUnitsMoveKnobsAndFadersAsAt1x) {
 }
 
 TEST_P(ScaledGestureTest, ClicksHitTweakFootswitchAndSwitch) {
-    load();
-    tellScale(GetParam());
-    openEditor();
-    const float effect = plugin->getParameter(9);
-    clickUnits(kFootswitch.cx(), kFootswitch.cy());
-    EXPECT_NE(plugin->getParameter(9), effect) << "the footswitch was missed";
-    clickUnits(kTweak.cx(), kTweak.cy());
-    const float stereo = plugin->getParameter(8);
-    clickUnits(kStereoSwitch.cx(), kStereoSwitch.cy());
-    EXPECT_NE(plugin->getParameter(8), stereo) << "the switch was missed (or tweak was)";
+    expectClicksHitAt(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, ScaledGestureTest, ::testing::Values(2.0f, 1.5f));
@@ -477,16 +428,7 @@ INSTANTIATE_TEST_SUITE_P(Scales, ScaledGestureTest, ::testing::Values(2.0f, 1.5f
 class EveryScaleClickTest : public ScaledEditorTest, public ::testing::WithParamInterface<float> {};
 
 TEST_P(EveryScaleClickTest, FootswitchAndTweakAreHit) {
-    load();
-    tellScale(GetParam());
-    openEditor();
-    const float effect = plugin->getParameter(9);
-    clickUnits(kFootswitch.cx(), kFootswitch.cy());
-    EXPECT_NE(plugin->getParameter(9), effect) << "the footswitch was missed";
-    clickUnits(kTweak.cx(), kTweak.cy());
-    const float stereo = plugin->getParameter(8);
-    clickUnits(kStereoSwitch.cx(), kStereoSwitch.cy());
-    EXPECT_NE(plugin->getParameter(8), stereo) << "tweak or the switch was missed";
+    expectClicksHitAt(GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, EveryScaleClickTest, ::testing::Values(1.25f, 1.75f, 2.5f, 3.0f));

@@ -1,6 +1,7 @@
 // Guards the plug-in's pedal window in a real X server against wrong placement or size, faces
 // or filmstrip frames that do not match the artwork, gestures that do not reach the effect and
 // host (or reach the host for the tag-11 controls), and host changes that never show.
+#include "panelpicture.h"
 #include "tools/hosting/hostwindow.h"
 #include "tools/hosting/pluginhost.h"
 
@@ -23,56 +24,14 @@ namespace {
 
 using gravelix::host::HostCall;
 using gravelix::host::HostWindow;
-using gravelix::host::Image;
 using gravelix::host::PluginHost;
 namespace fs = std::filesystem;
+using namespace editortest;
 
 const fs::path kResources = fs::path(GRAVELIX_SOURCE_DIR) / "editor" / "resources";
-const fs::path kGolden = fs::path(GRAVELIX_SOURCE_DIR) / "tests" / "editor" / "golden";
-
-constexpr int kWidth = 270;
-constexpr int kHeight = 475;
-
-struct Rect {
-    int left, top, right, bottom;
-    int cx() const { return (left + right) / 2; }
-    int cy() const { return (top + bottom) / 2; }
-};
-
-constexpr Rect kOutputKnob{16, 29, 135, 148};
-constexpr Rect kDistortionKnob{133, 29, 252, 148};
-constexpr Rect kFootswitch{97, 295, 177, 375};
-constexpr Rect kTweak{198, 0, 270, 25};
 constexpr Rect kLed{119, 253, 151, 285};
 
 // ---- The expected picture, composed from the artwork as the controls draw it ----------------
-
-using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
-
-Surface loadPng(const fs::path& path) {
-    return Surface(cairo_image_surface_create_from_png(path.c_str()), cairo_surface_destroy);
-}
-
-// Opaque pixels as 0x00RRGGBB; an empty image for a surface that failed to load.
-Image toImage(cairo_surface_t* surface) {
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        return {};
-    }
-    cairo_surface_flush(surface);
-    const int w = cairo_image_surface_get_width(surface);
-    const int h = cairo_image_surface_get_height(surface);
-    Image out{w, h, std::vector<std::uint32_t>(std::size_t(w) * h)};
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            out.pixels[std::size_t(y) * w + x] =
-                reinterpret_cast<const std::uint32_t*>(
-                    data + std::ptrdiff_t(y) * cairo_image_surface_get_stride(surface))[x] &
-                0xFFFFFF;
-        }
-    }
-    return out;
-}
 
 // Draws the piece of `image` that starts at source row `sourceY` into `where`.
 void drawPiece(cairo_t* cr, const char* image, const Rect& where, double sourceY) {
@@ -127,34 +86,7 @@ Image composePanel(const Values& v, bool back) {
     return toImage(target.get());
 }
 
-// Pixels in `area` whose channels differ by more than `tolerance`.
-int countDifferent(const Image& a, const Image& b, const Rect& area, int tolerance) {
-    if (a.width != b.width || a.height != b.height) {
-        return -1;
-    }
-    int count = 0;
-    for (int y = area.top; y < area.bottom; ++y) {
-        for (int x = area.left; x < area.right; ++x) {
-            const std::uint32_t p = a.pixels[std::size_t(y) * a.width + x];
-            const std::uint32_t q = b.pixels[std::size_t(y) * b.width + x];
-            for (int shift : {0, 8, 16}) {
-                if (std::abs(int((p >> shift) & 0xFF) - int((q >> shift) & 0xFF)) > tolerance) {
-                    ++count;
-                    break;
-                }
-            }
-        }
-    }
-    return count;
-}
-
 constexpr Rect kWhole{0, 0, kWidth, kHeight};
-
-void saveForInspection(const Image& image, const std::string& name) {
-    const fs::path path = fs::path(GRAVELIX_TEST_OUTPUT_DIR) / ("actual-" + name);
-    gravelix::host::writePng(path, image);
-    std::printf("saved the window as %s\n", path.c_str());
-}
 
 // ---- The host side: our window, the plug-in's editor in it, real input through XTest ------
 
@@ -345,7 +277,7 @@ TEST_F(EditorWindowTest, FrontPanelShowsTheArtworkWithProgramZerosKnobFrames) {
     const Image expected = composePanel(values(), false);
     EXPECT_TRUE(shows(expected));
     const Image actual = window->capture();
-    const Image golden = toImage(loadPng(kGolden / "front.png").get());
+    const Image golden = loadImage(kGolden / "front.png");
     // The golden picture was checked by eye; the artwork may be redrawn a little.
     const int off = countDifferent(actual, golden, kWhole, 24);
     EXPECT_TRUE(off >= 0 && off < kWidth * kHeight / 200) << off << " pixels differ from golden";
@@ -360,7 +292,7 @@ TEST_F(EditorWindowTest, TweakFlipsToTheBackPanelAndBack) {
     click(kTweak.cx(), kTweak.cy());
     EXPECT_TRUE(shows(composePanel(v, true)));
     const Image back = window->capture();
-    const int off = countDifferent(back, toImage(loadPng(kGolden / "back.png").get()), kWhole, 24);
+    const int off = countDifferent(back, loadImage(kGolden / "back.png"), kWhole, 24);
     EXPECT_TRUE(off >= 0 && off < kWidth * kHeight / 200) << off << " pixels differ from golden";
     if (off != 0) {
         saveForInspection(back, "back.png");

@@ -6,6 +6,7 @@
 
 #include "gravelix.h"
 #include "recordinghost.h"
+#include "soundfingerprint.h"
 
 // Reads a chain coefficient where a test reads it as a float.
 struct CoefficientView {
@@ -66,16 +67,6 @@ inline Stereo process(Gravelix& effect, Stereo in, int blockSize = 64) {
         effect.processReplacing(ins, outs, n);
     }
     return out;
-}
-
-// Deterministic noise in [-amplitude, amplitude].
-inline std::vector<float> noise(std::size_t n, float amplitude, unsigned seed = 1) {
-    std::vector<float> v(n);
-    for (auto& x : v) {
-        seed = seed * 1664525u + 1013904223u;
-        x = amplitude * (static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
-    }
-    return v;
 }
 
 inline bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {

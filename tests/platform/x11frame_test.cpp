@@ -4,47 +4,21 @@
 #include "cdrawcontext.h"
 #include "platform/iplatformfactory.h"
 #include "platform/iplatformframe.h"
+#include "tests/platform/framerecorder.h"
 #include "x11testhost.h"
 
 #include <cstdint>
 #include <vector>
 
 using namespace Toolkit;
+using namespace Toolkit::Testing;
 
 namespace {
 
-enum Kind { down, moved, up, exited, wheel, keyDown, keyUp, activate };
-
-struct Event {
-    Kind kind;
-    CPoint where;
-    std::uint32_t buttons = 0;
-    int detail = 0; // wheel: axis * 10 + distance; keys: virtual key + modifiers; activate: 1/0
-};
-
-class Recorder : public IPlatformFrameCallback {
+class Recorder : public FrameRecorder {
 public:
-    std::vector<Event> events;
-    std::vector<CRect> drawn;
     std::vector<CColor> colors{kRedCColor}; // one per paint call; the last one stays
     bool keysUsed = true;
-
-    int count(Kind kind) const {
-        int n = 0;
-        for (const auto& e : events) {
-            n += e.kind == kind;
-        }
-        return n;
-    }
-    std::vector<Event> all(Kind kind) const {
-        std::vector<Event> found;
-        for (const auto& e : events) {
-            if (e.kind == kind) {
-                found.push_back(e);
-            }
-        }
-        return found;
-    }
 
     // Fills the whole surface, so only the clip keeps it inside the rectangle.
     bool platformDrawRect(CDrawContext* context, const CRect& rect) override {
@@ -56,42 +30,20 @@ public:
         context->drawRect(context->surfaceRect(), kDrawFilled);
         return true;
     }
-    MouseResult platformMouseDown(const CPoint& p, const ButtonState& b) override {
-        return add(down, p, b);
-    }
-    MouseResult platformMouseMoved(const CPoint& p, const ButtonState& b) override {
-        return add(moved, p, b);
-    }
-    MouseResult platformMouseUp(const CPoint& p, const ButtonState& b) override {
-        return add(up, p, b);
-    }
-    MouseResult platformMouseExited(const CPoint& p, const ButtonState& b) override {
-        return add(exited, p, b);
-    }
     bool platformMouseWheel(const CPoint& p, MouseWheelAxis axis, float distance,
                             const ButtonState& b) override {
-        add(wheel, p, b, axis * 10 + static_cast<int>(distance));
+        add(wheel, p, b, 0, axis * 10 + static_cast<int>(distance));
         return true;
     }
-    DragResult platformDrop(IDataPackage*, const CPoint&) override { return dragRefused; }
-    void platformDragEnter(IDataPackage*, const CPoint&) override {}
-    void platformDragLeave(IDataPackage*, const CPoint&) override {}
-    void platformDragMove(IDataPackage*, const CPoint&) override {}
     bool platformKeyDown(VstKeyCode& k) override {
-        add(keyDown, {}, 0, k.virt + k.character + k.modifier * 1000);
+        add(keyDown, {}, 0, 0, k.virt + k.character + k.modifier * 1000);
         return keysUsed;
     }
     bool platformKeyUp(VstKeyCode& k) override {
-        add(keyUp, {}, 0, k.virt + k.character + k.modifier * 1000);
+        add(keyUp, {}, 0, 0, k.virt + k.character + k.modifier * 1000);
         return keysUsed;
     }
-    void platformActivate(bool active) override { add(activate, {}, 0, active); }
-
-private:
-    MouseResult add(Kind kind, const CPoint& where, std::uint32_t buttons, int detail = 0) {
-        events.push_back({kind, where, buttons, detail});
-        return mouseHandled;
-    }
+    void platformActivate(bool active) override { add(activate, {}, 0, 0, active); }
 };
 
 // A 120 x 80 platform frame in the host's window, reporting to a recorder.

@@ -25,6 +25,12 @@ std::string fixture(const std::string& name) {
     return std::string(FIXTURE_DIR) + "/analysisfixture_" + name + ".so";
 }
 
+// `gravelix-host analyze` of the named fixture into `out`, with any further options.
+toolstest::RunResult analyze(const std::string& name, const std::string& out,
+                             const std::string& options = "") {
+    return runHost("analyze " + fixture(name) + " --out " + out + options);
+}
+
 struct Table {
     std::vector<std::string> header;
     std::vector<std::vector<double>> rows;
@@ -63,6 +69,15 @@ Table readCsv(const std::string& path) {
     return t;
 }
 
+// Runs only `analysis` of the named fixture into `dir`/out (with any further options) and reads
+// the table it wrote; a failed run fails the test.
+Table analyzeOnly(const std::string& analysis, const std::string& name, const TempDir& dir,
+                  const std::string& options = "") {
+    const auto r = analyze(name, dir / "out", " --only " + analysis + options);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return readCsv(dir / ("out/" + analysis + ".csv"));
+}
+
 // The number after "key": in the summary; NaN for null or a missing key.
 double jsonValue(const std::string& json, const std::string& key) {
     const auto at = json.find("\"" + key + "\":");
@@ -82,7 +97,7 @@ double db(double ratio) {
 
 TEST(Analyze, HalfGainIsFlatWithNoHarmonicsOrAliasesAndTheFloorIsBelowMinus140dB) {
     TempDir dir;
-    const auto r = runHost("analyze " + fixture("half") + " --out " + dir / "out");
+    const auto r = analyze("half", dir / "out");
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* name : {"response", "harmonics", "levels", "aliasing"}) {
         EXPECT_TRUE(std::filesystem::exists(dir / ("out/" + std::string(name) + ".csv"))) << name;
@@ -131,10 +146,7 @@ TEST(Analyze, HalfGainIsFlatWithNoHarmonicsOrAliasesAndTheFloorIsBelowMinus140dB
 
 TEST(Analyze, OnePoleLowPassMatchesItsTransferFunction) {
     TempDir dir;
-    const auto r = runHost("analyze " + fixture("lowpass") + " --out " + dir / "out" +
-                           " --only response --rate 44100");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const Table t = readCsv(dir / "out/response.csv");
+    const Table t = analyzeOnly("response", "lowpass", dir, " --rate 44100");
     ASSERT_GE(t.rows.size(), 200u);
     EXPECT_EQ(t.at(t.rows.size() - 1, "frequency_hz"), 20000.0);
     const double k = std::tan(kPi * 1000.0 / 44100.0);
@@ -158,10 +170,7 @@ TEST(Analyze, OnePoleLowPassMatchesItsTransferFunction) {
 
 TEST(Analyze, CubicHasTheAnalyticThirdHarmonicAndNoEvenOnes) {
     TempDir dir;
-    const auto r =
-        runHost("analyze " + fixture("cubic") + " --out " + dir / "out" + " --only harmonics");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const Table t = readCsv(dir / "out/harmonics.csv");
+    const Table t = analyzeOnly("harmonics", "cubic", dir);
     ASSERT_EQ(t.rows.size(), 21u);
     for (std::size_t i = 0; i < t.rows.size(); ++i) {
         // x - x^3/3 of A sin: (A - A^3/4) sin(wt) + (A^3/12) sin(3wt).
@@ -177,10 +186,7 @@ TEST(Analyze, CubicHasTheAnalyticThirdHarmonicAndNoEvenOnes) {
 
 TEST(Analyze, HardClipperAliasesWhereFoldingPutsThem) {
     TempDir dir;
-    const auto r =
-        runHost("analyze " + fixture("clip") + " --out " + dir / "out" + " --only aliasing");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const Table t = readCsv(dir / "out/aliasing.csv");
+    const Table t = analyzeOnly("aliasing", "clip", dir);
     ASSERT_EQ(t.rows.size(), 6u);
     const int rate = 48000;
     double worstOverall = -1000;
@@ -229,8 +235,7 @@ TEST(Analyze, HardClipperAliasesWhereFoldingPutsThem) {
 
 TEST(Analyze, ReportedDelayIsCompensatedAndMeasuredDelayIsReportedApart) {
     TempDir dir;
-    auto r = runHost("analyze " + fixture("delay") + " --out " + dir / "reported" +
-                     " --only response,latency");
+    auto r = analyze("delay", dir / "reported", " --only response,latency");
     ASSERT_EQ(r.status, 0) << r.err;
     std::string summary = readFile(dir / "reported/summary.json");
     EXPECT_EQ(jsonValue(summary, "latency_frames"), 64.0) << summary;
@@ -242,8 +247,7 @@ TEST(Analyze, ReportedDelayIsCompensatedAndMeasuredDelayIsReportedApart) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "reported/harmonics.csv"));
 
-    r = runHost("analyze " + fixture("delay_unreported") + " --out " + dir / "unreported" +
-                " --only latency");
+    r = analyze("delay_unreported", dir / "unreported", " --only latency");
     ASSERT_EQ(r.status, 0) << r.err;
     summary = readFile(dir / "unreported/summary.json");
     EXPECT_EQ(jsonValue(summary, "latency_frames"), 64.0) << summary;
@@ -253,7 +257,7 @@ TEST(Analyze, ReportedDelayIsCompensatedAndMeasuredDelayIsReportedApart) {
 
 TEST(Analyze, BadPluginsEndItNamingTheAnalysisAndKeepTheFilesWritten) {
     TempDir dir;
-    auto r = runHost("analyze " + fixture("nan") + " --out " + dir / "nan");
+    auto r = analyze("nan", dir / "nan");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("'harmonics'"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("NaN"), std::string::npos) << r.err;
@@ -261,12 +265,12 @@ TEST(Analyze, BadPluginsEndItNamingTheAnalysisAndKeepTheFilesWritten) {
     EXPECT_TRUE(std::filesystem::exists(dir / "nan/response.png"));
     EXPECT_FALSE(std::filesystem::exists(dir / "nan/harmonics.csv"));
 
-    r = runHost("analyze " + fixture("crash") + " --out " + dir / "crash");
+    r = analyze("crash", dir / "crash");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("crashed during 'harmonics'"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::exists(dir / "crash/response.csv"));
 
-    r = runHost("analyze " + fixture("hang") + " --out " + dir / "hang" + " --timeout 1");
+    r = analyze("hang", dir / "hang", " --timeout 1");
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("'response' did not finish within 1 s"), std::string::npos) << r.err;
 
@@ -277,8 +281,7 @@ TEST(Analyze, BadPluginsEndItNamingTheAnalysisAndKeepTheFilesWritten) {
 
 TEST(Analyze, SweepWritesEachValueAndOverlays) {
     TempDir dir;
-    const auto r = runHost("analyze " + fixture("half") + " --out " + dir / "out" +
-                           " --sweep level=0,0.5 --only response,latency");
+    const auto r = analyze("half", dir / "out", " --sweep level=0,0.5 --only response,latency");
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* value : {"0", "0.5"}) {
         const std::string suffix = std::string("-level-") + value;
@@ -326,7 +329,7 @@ TEST(Analyze, RefusesBadOptionsWithOneLine) {
     TempDir dir;
     for (const char* args : {" --only response,nope", " --sweep nope=0,1", " --sweep level=2",
                              " --sweep level", " --rate 100", " --timeout 0", " --set nope=1"}) {
-        const auto r = runHost("analyze " + fixture("half") + " --out " + dir / "out" + args);
+        const auto r = analyze("half", dir / "out", args);
         EXPECT_NE(r.status, 0) << args;
         EXPECT_NE(r.err.find("gravelix-host: "), std::string::npos) << args << ": " << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << ": " << r.err;

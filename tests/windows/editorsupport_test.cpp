@@ -8,12 +8,22 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <thread>
 #include <vector>
 
 namespace {
 
-SIZE outerSize(HWND window) {
+// A window's outer size, shown as width x height when a check fails.
+struct Size {
+    LONG width, height;
+    bool operator==(const Size&) const = default;
+    friend std::ostream& operator<<(std::ostream& out, const Size& s) {
+        return out << s.width << " x " << s.height;
+    }
+};
+
+Size outerSize(HWND window) {
     RECT r{};
     GetWindowRect(window, &r);
     return {r.right - r.left, r.bottom - r.top};
@@ -37,6 +47,12 @@ protected:
         return track(CreateWindowExW(0, windowClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, width,
                                      height, parent, nullptr, GetModuleHandleW(nullptr), create));
     }
+    // Our 270 x 475 window in `parent`, grown to 300 x 500 by the sizing fallback.
+    HWND resizedEditorIn(HWND parent) {
+        HWND editor = child(parent, L"STATIC", 270, 475);
+        EXPECT_TRUE(Toolkit::EditorSupport::resizeNativeWindows(editor, 300, 500));
+        return editor;
+    }
     HWND track(HWND window) {
         EXPECT_NE(window, nullptr);
         made.push_back(window);
@@ -54,23 +70,15 @@ protected:
 // A host window that merely wraps ours (same size) grows with it.
 TEST_F(Windows, ResizeGrowsAWrappingHostWindowWithTheEditor) {
     HWND host = popup(270, 475);
-    HWND editor = child(host, L"STATIC", 270, 475);
-    EXPECT_TRUE(Toolkit::EditorSupport::resizeNativeWindows(editor, 300, 500));
-    EXPECT_EQ(outerSize(editor).cx, 300);
-    EXPECT_EQ(outerSize(editor).cy, 500);
-    EXPECT_EQ(outerSize(host).cx, 300);
-    EXPECT_EQ(outerSize(host).cy, 500);
+    EXPECT_EQ(outerSize(resizedEditorIn(host)), (Size{300, 500}));
+    EXPECT_EQ(outerSize(host), (Size{300, 500}));
 }
 
 // A parent 100 pixels wider is not a frame around us: only our own window changes.
 TEST_F(Windows, ResizeStopsBelowAParentFarLargerThanTheEditor) {
     HWND host = popup(370, 475);
-    HWND editor = child(host, L"STATIC", 270, 475);
-    EXPECT_TRUE(Toolkit::EditorSupport::resizeNativeWindows(editor, 300, 500));
-    EXPECT_EQ(outerSize(editor).cx, 300);
-    EXPECT_EQ(outerSize(editor).cy, 500);
-    EXPECT_EQ(outerSize(host).cx, 370);
-    EXPECT_EQ(outerSize(host).cy, 475);
+    EXPECT_EQ(outerSize(resizedEditorIn(host)), (Size{300, 500}));
+    EXPECT_EQ(outerSize(host), (Size{370, 475}));
 }
 
 // An MDI client belongs to the host's layout: the walk resizes our window and stops there.
@@ -78,11 +86,9 @@ TEST_F(Windows, ResizeNeverTouchesAnMdiClient) {
     HWND host = popup(270, 475);
     CLIENTCREATESTRUCT mdi{nullptr, 1};
     HWND client = child(host, L"MDICLIENT", 270, 475, &mdi);
-    HWND editor = child(client, L"STATIC", 270, 475);
-    EXPECT_TRUE(Toolkit::EditorSupport::resizeNativeWindows(editor, 300, 500));
-    EXPECT_EQ(outerSize(editor).cx, 300);
-    EXPECT_EQ(outerSize(client).cx, 270);
-    EXPECT_EQ(outerSize(host).cx, 270);
+    EXPECT_EQ(outerSize(resizedEditorIn(client)).width, 300);
+    EXPECT_EQ(outerSize(client).width, 270);
+    EXPECT_EQ(outerSize(host).width, 270);
 }
 
 LRESULT CALLBACK countPaints(HWND window, UINT message, WPARAM w, LPARAM l) {

@@ -3,42 +3,19 @@
 // shows up as a changed hash. The hashes are the Linux build's output.
 #include "pluginlibrary.h"
 #include "recordinghost.h"
+#include "tests/effect/soundfingerprint.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
 
 constexpr VstInt32 blockFrames = 64;
-
-// The effect suite's deterministic noise in [-amplitude, amplitude].
-std::vector<float> noise(std::size_t n, float amplitude, unsigned seed) {
-    std::vector<float> v(n);
-    for (auto& x : v) {
-        seed = seed * 1664525u + 1013904223u;
-        x = amplitude * (static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
-    }
-    return v;
-}
-
-// FNV-1a over output bits, folded in as they are produced.
-class BitHash {
-public:
-    void add(const float* samples, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            std::uint32_t word;
-            std::memcpy(&word, &samples[i], sizeof word);
-            for (int byte = 0; byte < 4; ++byte) {
-                value = (value ^ ((word >> (8 * byte)) & 0xffu)) * 0x100000001b3u;
-            }
-        }
-    }
-    std::uint64_t value = 0xcbf29ce484222325u;
-};
 
 class Plugin {
 public:
@@ -89,23 +66,15 @@ protected:
 
 TEST_F(SoundIdentity, EveryProgramAtEveryRate) {
     ASSERT_TRUE(library.loaded()) << library.error();
-    struct Case {
-        VstInt32 program;
-        float stereo;
-        float rate;
-        std::uint64_t hash;
-    };
-    const Case cases[] = {
-        {0, 0.0f, 44100.0f, 0xfc8339de89bc72b9u},  {0, 1.0f, 44100.0f, 0x28ea792835b8a1eau},
-        {1, 0.0f, 44100.0f, 0x3537e61076d2d0b1u},  {1, 1.0f, 44100.0f, 0x82f42c0df1a62a13u},
-        {2, 0.0f, 44100.0f, 0x7400f06f525bde19u},  {2, 1.0f, 44100.0f, 0x75e3f9aefd2d0085u},
-        {3, 0.0f, 44100.0f, 0x8f9a2b8e02121931u},  {3, 1.0f, 44100.0f, 0x4d44bdd4f1900739u},
-        {0, 1.0f, 48000.0f, 0xf698451a0f5d9233u},  {1, 0.0f, 48000.0f, 0x7355447d621fc4adu},
-        {2, 1.0f, 88200.0f, 0x95ca1d88b6545d35u},  {3, 0.0f, 96000.0f, 0xc92892400e5eec05u},
-        {1, 1.0f, 192000.0f, 0xf066d24a273faee5u}, {2, 0.0f, 22050.0f, 0xcc4821295a7a9c89u},
-    };
+    std::vector<ProgramHash> cases(std::begin(kEveryProgramAt44k), std::end(kEveryProgramAt44k));
+    cases.insert(cases.end(), {{0, 1.0f, 48000.0f, 0xf698451a0f5d9233u},
+                               {1, 0.0f, 48000.0f, 0x7355447d621fc4adu},
+                               {2, 1.0f, 88200.0f, 0x95ca1d88b6545d35u},
+                               {3, 0.0f, 96000.0f, 0xc92892400e5eec05u},
+                               {1, 1.0f, 192000.0f, 0xf066d24a273faee5u},
+                               {2, 0.0f, 22050.0f, 0xcc4821295a7a9c89u}});
     const std::vector<float> left = noise(3000, 1.5f, 8), right = noise(3000, 0.8f, 9);
-    for (const Case& c : cases) {
+    for (const ProgramHash& c : cases) {
         Plugin plugin(library, c.rate);
         ASSERT_NE(plugin.effect, nullptr);
         plugin.call(effSetProgram, 0, c.program);

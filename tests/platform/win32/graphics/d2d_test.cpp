@@ -4,6 +4,7 @@
 #include "d2d/d2dbitmap.h"
 #include "d2d/d2dbitmapcache.h"
 #include "d2d/d2doffscreencontext.h"
+#include "doublesizevariant.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 
 using namespace Toolkit;
 using namespace Toolkit::Win32Platform;
+using namespace graphicstest;
 
 namespace {
 
@@ -248,19 +250,17 @@ TEST(D2DBitmapCache, UploadsEachBitmapOncePerTargetAndForgetsWhatIsGone) {
 TEST(D2DBitmapCache, AnImageDrawnIntoIsUploadedAfreshWithItsNewPixels) {
     Canvas painted(4, 4);
     Canvas viewer(4, 4);
-    painted.context->beginDraw();
-    painted.context->setFillColor(CColor(255, 0, 0, 255));
-    painted.context->drawRect(CRect(0, 0, 4, 4), kDrawFilled);
-    painted.context->endDraw();
-    viewer.draw(painted.bitmap);
-    EXPECT_EQ(pixelsOf(*d2dOf(viewer.bitmap), 1, 1, 1, 1)[0], 0xFFFF0000u);
-
-    painted.context->beginDraw();
-    painted.context->setFillColor(CColor(0, 0, 255, 255));
-    painted.context->drawRect(CRect(0, 0, 4, 4), kDrawFilled);
-    painted.context->endDraw();
-    viewer.draw(painted.bitmap);
-    EXPECT_EQ(pixelsOf(*d2dOf(viewer.bitmap), 1, 1, 1, 1)[0], 0xFF0000FFu);
+    // Fills the painted image with `colour` and answers a pixel of the viewer drawing it.
+    const auto paintAndView = [&](const CColor& colour) {
+        painted.context->beginDraw();
+        painted.context->setFillColor(colour);
+        painted.context->drawRect(CRect(0, 0, 4, 4), kDrawFilled);
+        painted.context->endDraw();
+        viewer.draw(painted.bitmap);
+        return pixelsOf(*d2dOf(viewer.bitmap), 1, 1, 1, 1)[0];
+    };
+    EXPECT_EQ(paintAndView(CColor(255, 0, 0, 255)), 0xFFFF0000u);
+    EXPECT_EQ(paintAndView(CColor(0, 0, 255, 255)), 0xFF0000FFu);
 }
 
 TEST(D2DDrawing, ALostTargetIsReleasedAndRecreatedForTheSameBitmap) {
@@ -346,12 +346,7 @@ TEST(D2DDrawing, AKnobFrameComesFromItsFilmstripOffsetAtTheContextOffset) {
 namespace {
 // A bitmap whose decoded image has `colour(x, y)` (premultiplied, opaque here) everywhere.
 template <class Colour> CBitmap* painted(int width, int height, Colour colour) {
-    std::vector<std::uint32_t> pixels;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            pixels.push_back(colour(x, y));
-        }
-    }
+    const std::vector<std::uint32_t> pixels = pixelsOfColour(width, height, colour);
     CBitmap* bitmap = blank(width, height);
     IWICBitmapLock* lock = nullptr;
     IWICBitmap* image = d2dOf(bitmap)->source();
@@ -375,11 +370,8 @@ template <class Colour> CBitmap* painted(int width, int height, Colour colour) {
 // Above 1x the image comes from its double-size variant: exactly 2x copies the variant's pixels
 // one for one, other scales filter without pulling in the neighbouring filmstrip frame.
 TEST(D2DDrawing, AboveOneTimesDrawsTheDoubleSizeVariantUnfilteredAtTwoAndUnbledElsewhere) {
-    CBitmap* strip = painted(2, 4, [](int, int y) { return y < 2 ? 0xFFFF0000u : 0xFF0000FFu; });
-    CBitmap* twice = painted(4, 8, [](int x, int y) {
-        const std::uint32_t shade = 0x40u + std::uint32_t((y % 4) * 4 + x) * 8u;
-        return y < 4 ? 0xFF000000u | shade << 16 : 0xFF000000u | shade;
-    });
+    CBitmap* strip = painted(2, 4, stripColour);
+    CBitmap* twice = painted(4, 8, variantColour);
     ASSERT_TRUE(strip->setDoubleSizePlatformBitmap(twice->platformBitmap()));
     const auto variant = pixelsOf(*d2dOf(twice), 0, 0, 4, 8);
 
@@ -391,13 +383,7 @@ TEST(D2DDrawing, AboveOneTimesDrawsTheDoubleSizeVariantUnfilteredAtTwoAndUnbledE
         canvas.context->drawBitmap(strip, CRect(1, 1, 3, 3), CPoint(0, 2), 1.0f);
         canvas.context->endDraw();
         const auto drawn = pixelsOf(*d2dOf(canvas.bitmap), 0, 0, 10, 10);
-        for (int y = 0; y < 10; ++y) {
-            for (int x = 0; x < 10; ++x) {
-                const bool inside = x >= 2 && x < 6 && y >= 2 && y < 6;
-                const std::uint32_t expected = inside ? variant[(y - 2 + 4) * 4 + (x - 2)] : 0u;
-                EXPECT_EQ(drawn[y * 10 + x], expected) << "2x pixel (" << x << ", " << y << ")";
-            }
-        }
+        expectVariantCopiedAt2x(drawn, variant);
     }
     for (const double scale : {1.25, 1.5, 3.0}) {
         Canvas scaled(8, 8);
@@ -405,16 +391,7 @@ TEST(D2DDrawing, AboveOneTimesDrawsTheDoubleSizeVariantUnfilteredAtTwoAndUnbledE
         scaled.context->beginDraw();
         scaled.context->drawBitmap(strip, CRect(0, 0, 2, 2), CPoint(0, 0), 1.0f);
         scaled.context->endDraw();
-        const auto drawn = pixelsOf(*d2dOf(scaled.bitmap), 0, 0, 8, 8);
-        const int covered = static_cast<int>(2 * scale); // whole pixels inside the frame
-        for (int y = 0; y < covered; ++y) {
-            for (int x = 0; x < covered; ++x) {
-                const std::uint32_t p = drawn[y * 8 + x];
-                EXPECT_EQ(p & 0xFF, 0u)
-                    << scale << "x: blue from the next frame at (" << x << ", " << y << ")";
-                EXPECT_GT(p >> 16 & 0xFF, 0x30u) << scale << "x: (" << x << ", " << y << ")";
-            }
-        }
+        expectFirstFrameUnbled(pixelsOf(*d2dOf(scaled.bitmap), 0, 0, 8, 8), scale);
     }
     {
         Canvas plain(2, 2);

@@ -1,6 +1,7 @@
 // Guards against GDI+ drawing that rounds positions instead of truncating them, ignores or
 // squares the opacity, or decodes and keeps resource images wrongly.
 #include "cbitmap.h"
+#include "doublesizevariant.h"
 #include "gdiplus/gdiplusbitmap.h"
 #include "gdiplus/gdiplusglobals.h"
 #include "gdiplus/gdiplusoffscreencontext.h"
@@ -14,6 +15,7 @@
 
 using namespace Toolkit;
 using namespace Toolkit::Win32Platform;
+using namespace graphicstest;
 
 namespace {
 
@@ -48,12 +50,7 @@ std::vector<std::uint32_t> pixelsOf(const GdiplusBitmap& bitmap, int x = 0, int 
 // A new bitmap of that size whose pixels are `colour(x, y)`.
 template <class Colour> CBitmap* painted(int width, int height, Colour colour) {
     auto* image = new GdiplusBitmap(width, height);
-    std::vector<std::uint32_t> pixels;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            pixels.push_back(colour(x, y));
-        }
-    }
+    std::vector<std::uint32_t> pixels = pixelsOfColour(width, height, colour);
     transfer(image->image(), Gdiplus::GpRect(0, 0, width, height), pixels.data(),
              Gdiplus::ImageLockModeWrite);
     auto* bitmap = new CBitmap(image);
@@ -228,13 +225,8 @@ TEST(GdiplusGlobals, RunWhileAnyBitmapOrWindowClassHoldsThem) {
 // Above 1x the image comes from its double-size variant: exactly 2x copies the variant's pixels
 // one for one, other scales filter without pulling in the neighbouring filmstrip frame.
 TEST(GdiplusDrawing, AboveOneTimesDrawsTheDoubleSizeVariantUnfilteredAtTwoAndUnbledElsewhere) {
-    // Two 2 x 2 frames, red over blue; the variant's frames are 4 x 4, every pixel its own
-    // shade of red (frame 0) or blue (frame 1).
-    CBitmap* strip = painted(2, 4, [](int, int y) { return y < 2 ? 0xFFFF0000u : 0xFF0000FFu; });
-    CBitmap* twice = painted(4, 8, [](int x, int y) {
-        const std::uint32_t shade = 0x40u + std::uint32_t((y % 4) * 4 + x) * 8u;
-        return y < 4 ? 0xFF000000u | shade << 16 : 0xFF000000u | shade;
-    });
+    CBitmap* strip = painted(2, 4, stripColour);
+    CBitmap* twice = painted(4, 8, variantColour);
     ASSERT_TRUE(strip->setDoubleSizePlatformBitmap(twice->platformBitmap()));
     const auto variant = pixelsOf(*static_cast<GdiplusBitmap*>(twice->platformBitmap()));
 
@@ -242,29 +234,13 @@ TEST(GdiplusDrawing, AboveOneTimesDrawsTheDoubleSizeVariantUnfilteredAtTwoAndUnb
     canvas.context->setScaleFactor(2.0);
     canvas.context->setOffset(CPoint(0.5, 0)); // truncated away, as at 1x
     canvas.context->drawBitmap(strip, CRect(1, 1, 3, 3), CPoint(0, 2), 1.0f);
-    auto drawn = canvas.pixels();
-    for (int y = 0; y < 10; ++y) {
-        for (int x = 0; x < 10; ++x) {
-            const bool inside = x >= 2 && x < 6 && y >= 2 && y < 6;
-            const std::uint32_t expected = inside ? variant[(y - 2 + 4) * 4 + (x - 2)] : 0u;
-            EXPECT_EQ(drawn[y * 10 + x], expected) << "2x pixel (" << x << ", " << y << ")";
-        }
-    }
+    expectVariantCopiedAt2x(canvas.pixels(), variant);
 
     for (const double scale : {1.25, 1.5, 3.0}) {
         Canvas scaled(8, 8);
         scaled.context->setScaleFactor(scale);
         scaled.context->drawBitmap(strip, CRect(0, 0, 2, 2), CPoint(0, 0), 1.0f);
-        drawn = scaled.pixels();
-        const int covered = static_cast<int>(2 * scale); // whole pixels inside the frame
-        for (int y = 0; y < covered; ++y) {
-            for (int x = 0; x < covered; ++x) {
-                const std::uint32_t p = drawn[y * 8 + x];
-                EXPECT_EQ(p & 0xFF, 0u)
-                    << scale << "x: blue from the next frame at (" << x << ", " << y << ")";
-                EXPECT_GT(p >> 16 & 0xFF, 0x30u) << scale << "x: (" << x << ", " << y << ")";
-            }
-        }
+        expectFirstFrameUnbled(scaled.pixels(), scale);
     }
 
     // At 1x the variant is never used.

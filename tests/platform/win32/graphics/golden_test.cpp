@@ -84,13 +84,8 @@ int run(std::string commandLine, const char* backend) {
     return int(code);
 }
 
-struct Case {
-    const char* backend; // GRAVELIX_GRAPHICS value; "" leaves the choice to the system
-    const char* name;
-    bool back;
-};
-
-class GoldenPanels : public testing::TestWithParam<Case> {
+// Parameterised cases that read pictures with GDI+, started once for the whole suite.
+template <class Param> class GdiplusSuite : public testing::TestWithParam<Param> {
 protected:
     static void SetUpTestSuite() {
         Gdiplus::GdiplusStartupInput input;
@@ -99,6 +94,14 @@ protected:
     static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token); }
     static inline ULONG_PTR token = 0;
 };
+
+struct Case {
+    const char* backend; // GRAVELIX_GRAPHICS value; "" leaves the choice to the system
+    const char* name;
+    bool back;
+};
+
+class GoldenPanels : public GdiplusSuite<Case> {};
 
 TEST_P(GoldenPanels, MatchTheLinuxGoldenWithinTwoPerChannel) {
     const Case& c = GetParam();
@@ -236,15 +239,7 @@ struct ScaledCase {
     int width, height;  // the snapshot's size
 };
 
-class ScaledPanels : public testing::TestWithParam<ScaledCase> {
-protected:
-    static void SetUpTestSuite() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    }
-    static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token); }
-    static inline ULONG_PTR token = 0;
-};
+class ScaledPanels : public GdiplusSuite<ScaledCase> {};
 
 TEST_P(ScaledPanels, MatchTheLinuxPictureAtTheSameScale) {
     const ScaledCase& c = GetParam();

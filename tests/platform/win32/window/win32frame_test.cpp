@@ -6,6 +6,7 @@
 #include "modulehandle.h"
 #include "platform/iplatformfactory.h"
 #include "platform/iplatformframe.h"
+#include "tests/platform/framerecorder.h"
 #include "win32graphics.h"
 #include "windowclass.h"
 
@@ -20,37 +21,16 @@
 
 using namespace Toolkit;
 using namespace Toolkit::Win32Platform;
+using namespace Toolkit::Testing;
 
 namespace {
 
-enum Kind { down, moved, up, exited, wheel, keyDown, keyUp, activate };
-
-struct Event {
-    Kind kind;
-    CPoint where;
-    std::uint32_t buttons = 0;
-    float distance = 0;
-    int detail = 0; // wheel: axis; keys: the VstKeyCode packed; activate: 1/0
-};
-
-class Recorder : public IPlatformFrameCallback {
+class Recorder : public FrameRecorder {
 public:
-    std::vector<Event> events;
-    std::vector<CRect> drawn;
     std::vector<double> scaleChanges;
     CColor color = kRedCColor;
     MouseResult pressAnswer = mouseHandled;
     std::function<void()> onPress = [] {};
-
-    std::vector<Event> all(Kind kind) const {
-        std::vector<Event> found;
-        for (const auto& e : events) {
-            if (e.kind == kind) {
-                found.push_back(e);
-            }
-        }
-        return found;
-    }
 
     // Fills the whole surface: only the clip keeps it inside the rectangle.
     bool platformDrawRect(CDrawContext* context, const CRect& rect) override {
@@ -64,39 +44,43 @@ public:
         onPress();
         return pressAnswer;
     }
-    MouseResult platformMouseMoved(const CPoint& p, const ButtonState& b) override {
-        return add(moved, p, b);
-    }
-    MouseResult platformMouseUp(const CPoint& p, const ButtonState& b) override {
-        return add(up, p, b);
-    }
-    MouseResult platformMouseExited(const CPoint& p, const ButtonState& b) override {
-        return add(exited, p, b);
-    }
     bool platformMouseWheel(const CPoint& p, MouseWheelAxis axis, float distance,
                             const ButtonState& b) override {
-        events.push_back({wheel, p, b, distance, axis});
+        add(wheel, p, b, distance, axis);
         return true;
     }
-    DragResult platformDrop(IDataPackage*, const CPoint&) override { return dragRefused; }
-    void platformDragEnter(IDataPackage*, const CPoint&) override {}
-    void platformDragLeave(IDataPackage*, const CPoint&) override {}
-    void platformDragMove(IDataPackage*, const CPoint&) override {}
     bool platformKeyDown(VstKeyCode& k) override { return key(keyDown, k); }
     bool platformKeyUp(VstKeyCode& k) override { return key(keyUp, k); }
-    void platformActivate(bool active) override { events.push_back({activate, {}, 0, 0, active}); }
+    void platformActivate(bool active) override { add(activate, {}, 0, 0, active); }
     void platformScaleChanged(double scale) override { scaleChanges.push_back(scale); }
 
 private:
-    MouseResult add(Kind kind, const CPoint& where, std::uint32_t buttons) {
-        events.push_back({kind, where, buttons});
-        return mouseHandled;
-    }
     bool key(Kind kind, const VstKeyCode& k) {
-        events.push_back({kind, {}, 0, 0, k.character * 0x10000 + k.modifier * 0x100 + k.virt});
+        add(kind, {}, 0, 0, k.character * 0x10000 + k.modifier * 0x100 + k.virt);
         return true;
     }
 };
+
+// Dispatches messages until `done` or the timeout (a safety net, not a measurement).
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
+    const DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (done()) {
+            return true;
+        }
+        Sleep(2);
+    } while (static_cast<int>(end - GetTickCount()) > 0);
+    return false;
+}
+
+void pumpFor(int ms) {
+    pumpUntil([] { return false; }, ms);
+}
 
 LRESULT CALLBACK hostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
@@ -136,26 +120,6 @@ protected:
         IPlatformFrame* made = getPlatformFactory().createFrame(&to, CRect(0, 0, 120, 80), host);
         UpdateWindow(static_cast<HWND>(made->nativeHandle()));
         return made;
-    }
-
-    // Dispatches messages until `done` or the timeout (a safety net, not a measurement).
-    static bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
-        const DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
-        do {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            if (done()) {
-                return true;
-            }
-            Sleep(2);
-        } while (static_cast<int>(end - GetTickCount()) > 0);
-        return false;
-    }
-    static void pumpFor(int ms) {
-        pumpUntil([] { return false; }, ms);
     }
 
     // The 0xRRGGBB colour of one pixel of the frame's window as it is on the screen.
@@ -496,26 +460,12 @@ TEST(Win32Timer, ToolkitTimerFiresThroughTheMessageLoopUntilStopped) {
     } target;
     auto* timer = new CToolkitTimer(&target, 5, true);
     ASSERT_TRUE(timer->isRunning());
-    const auto pump = [](const std::function<bool()>& done, int ms) {
-        const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-        do {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                DispatchMessageW(&message);
-            }
-            if (done()) {
-                return true;
-            }
-            Sleep(1);
-        } while (static_cast<int>(end - GetTickCount()) > 0);
-        return false;
-    };
-    ASSERT_TRUE(pump([&] { return target.ticks >= 3; }, 5000));
+    ASSERT_TRUE(pumpUntil([&] { return target.ticks >= 3; }, 5000));
     EXPECT_TRUE(timer->setInterval(7));
-    ASSERT_TRUE(pump([&] { return target.ticks >= 5; }, 5000)) << "restarted";
+    ASSERT_TRUE(pumpUntil([&] { return target.ticks >= 5; }, 5000)) << "restarted";
     timer->stop();
     const int stoppedAt = target.ticks;
-    pump([] { return false; }, 60);
+    pumpFor(60);
     EXPECT_EQ(stoppedAt, target.ticks) << "no tick after stop, even one already queued";
     timer->releaseReference();
 }
