@@ -9,6 +9,7 @@
 #include "gdiplus/gdiplusdrawcontext.h"
 #include "gdiplus/gdiplusglobals.h"
 #include "gdiplus/gdiplusoffscreencontext.h"
+#include "platform/offscreenbitmap.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -16,14 +17,6 @@
 namespace Toolkit::Win32Platform {
 
 namespace {
-// Whole pixels in the range an image accepts; 0 when the value gives no image.
-int imageDimension(double value) {
-    if (!(value >= 1.0) || value > 32767.0) {
-        return 0;
-    }
-    return static_cast<int>(value);
-}
-
 bool gdiplusForced() {
     const char* value = std::getenv("GRAVELIX_GRAPHICS");
     return value && std::strcmp(value, "gdiplus") == 0;
@@ -93,15 +86,10 @@ CDrawContext* createWindowContext(HWND window, const CRect& surface) {
 }
 
 COffscreenContext* createOffscreenContext(double width, double height) {
-    if (imageDimension(width) == 0 || imageDimension(height) == 0) {
+    CBitmap* bitmap = createOffscreenBitmap(width, height, createBitmap);
+    if (!bitmap) {
         return nullptr;
     }
-    IPlatformBitmap* image = createBitmap(CPoint(width, height));
-    if (!image) {
-        return nullptr;
-    }
-    auto* bitmap = new CBitmap(image);
-    image->releaseReference(); // the CBitmap holds its own
     COffscreenContext* context = nullptr;
     if (graphicsBackend() == GraphicsBackend::direct2d) {
         context = new D2DOffscreenContext(bitmap);
