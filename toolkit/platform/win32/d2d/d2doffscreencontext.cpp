@@ -8,10 +8,7 @@ namespace Toolkit::Win32Platform {
 
 namespace {
 D2DBitmap* d2dBitmapOf(CBitmap* bitmap) {
-    if (!bitmap || !bitmap->platformBitmap() || !bitmap->platformBitmap()->isKindOf("D2DBitmap")) {
-        return nullptr;
-    }
-    return static_cast<D2DBitmap*>(bitmap->platformBitmap());
+    return imageOfKind<D2DBitmap>(bitmap ? bitmap->platformBitmap() : nullptr, "D2DBitmap");
 }
 } // namespace
 

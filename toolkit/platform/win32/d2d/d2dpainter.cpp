@@ -305,12 +305,9 @@ void D2DPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRect&
     }
     const double s = state.scaleFactor();
     double pixelsPerUnit = 1.0;
-    IPlatformBitmap* platform = bitmap->platformBitmapFor(s, pixelsPerUnit);
-    if (!platform || !platform->isKindOf("D2DBitmap")) {
-        return;
-    }
-    ID2D1Bitmap* device =
-        D2DBitmapCache::get(static_cast<D2DBitmap*>(platform), renderTarget.Get());
+    auto* platform =
+        imageOfKind<D2DBitmap>(bitmap->platformBitmapFor(s, pixelsPerUnit), "D2DBitmap");
+    ID2D1Bitmap* device = platform ? D2DBitmapCache::get(platform, renderTarget.Get()) : nullptr;
     if (!device || !begin(state)) {
         return;
     }

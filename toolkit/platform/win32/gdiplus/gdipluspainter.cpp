@@ -231,11 +231,9 @@ void GdiplusPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CR
     }
     const double s = state.scaleFactor();
     double pixelsPerUnit = 1.0;
-    IPlatformBitmap* platform = bitmap->platformBitmapFor(s, pixelsPerUnit);
-    if (!platform || !platform->isKindOf("GdiplusBitmap")) {
-        return;
-    }
-    Gdiplus::GpBitmap* image = static_cast<GdiplusBitmap*>(platform)->image();
+    auto* platform =
+        imageOfKind<GdiplusBitmap>(bitmap->platformBitmapFor(s, pixelsPerUnit), "GdiplusBitmap");
+    Gdiplus::GpBitmap* image = platform ? platform->image() : nullptr;
     if (!image || !begin(state)) {
         return;
     }
