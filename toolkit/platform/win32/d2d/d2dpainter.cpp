@@ -28,6 +28,15 @@ double lineWidthOf(const CDrawContext& state) {
 }
 } // namespace
 
+D2D1_RENDER_TARGET_PROPERTIES renderTargetProperties(DXGI_FORMAT format) {
+    D2D1_RENDER_TARGET_PROPERTIES properties{};
+    properties.type = D2D1_RENDER_TARGET_TYPE_DEFAULT;
+    properties.pixelFormat = {format, D2D1_ALPHA_MODE_PREMULTIPLIED};
+    properties.dpiX = 96.0f;
+    properties.dpiY = 96.0f;
+    return properties;
+}
+
 D2DPainter::D2DPainter(RenderTargetMaker targetMaker, const D2DBitmap* drawnBitmap)
     : maker(std::move(targetMaker)), drawn(drawnBitmap) {
     makeTarget();
