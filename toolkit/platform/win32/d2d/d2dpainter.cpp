@@ -187,15 +187,6 @@ void D2DPainter::line(const CDrawContext& state, const CPoint& from, const CPoin
     end();
 }
 
-void D2DPainter::lines(const CDrawContext& state, const CPoint* points, std::int32_t count) {
-    if (!points || count < 2) {
-        return;
-    }
-    for (std::int32_t i = 0; i + 1 < count; i += 2) {
-        line(state, points[i], points[i + 1]);
-    }
-}
-
 void D2DPainter::path(const CDrawContext& state, const D2D1_POINT_2F* points, std::size_t count,
                       bool closed, DrawStyle style) {
     ID2D1Factory* factory = D2DGlobals::factory();
