@@ -10,25 +10,6 @@
 
 namespace Toolkit::LinuxPlatform {
 
-namespace {
-IPlatformBitmap* createCairoBitmap(const CPoint& size) {
-    if (size.x == 0.0 && size.y == 0.0) {
-        return new CairoBitmap();
-    }
-    const int width = imageDimension(size.x);
-    const int height = imageDimension(size.y);
-    if (width == 0 || height == 0) {
-        return nullptr;
-    }
-    auto* bitmap = new CairoBitmap(width, height);
-    if (!bitmap->surface()) {
-        bitmap->releaseReference();
-        return nullptr;
-    }
-    return bitmap;
-}
-} // namespace
-
 IPlatformFrame* LinuxFactory::createFrame(IPlatformFrameCallback* callback, const CRect& size,
                                           void* parentWindow) {
     return new X11Frame(callback, size, parentWindow);
@@ -43,7 +24,7 @@ CDrawContext* LinuxFactory::createWindowContext(IPlatformFrame* frame, const CRe
 }
 
 COffscreenContext* LinuxFactory::createOffscreenContext(double width, double height) {
-    CBitmap* bitmap = createOffscreenBitmap(width, height, createCairoBitmap);
+    CBitmap* bitmap = createOffscreenBitmap(width, height, createSizedBitmap<CairoBitmap>);
     if (!bitmap) {
         return nullptr;
     }
@@ -53,7 +34,7 @@ COffscreenContext* LinuxFactory::createOffscreenContext(double width, double hei
 }
 
 IPlatformBitmap* LinuxFactory::createBitmap(const CPoint& size) {
-    return createCairoBitmap(size);
+    return createSizedBitmap<CairoBitmap>(size);
 }
 
 IPlatformTimer* LinuxFactory::createTimer(IPlatformTimerCallback* callback) {

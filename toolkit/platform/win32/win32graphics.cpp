@@ -40,29 +40,10 @@ void releaseGraphicsGlobals() {
 }
 
 IPlatformBitmap* createBitmap(const CPoint& size) {
-    const bool direct2d = graphicsBackend() == GraphicsBackend::direct2d;
-    if (size.x == 0.0 && size.y == 0.0) {
-        if (direct2d) {
-            return new D2DBitmap();
-        }
-        return new GdiplusBitmap();
+    if (graphicsBackend() == GraphicsBackend::direct2d) {
+        return createSizedBitmap<D2DBitmap>(size);
     }
-    const int width = imageDimension(size.x);
-    const int height = imageDimension(size.y);
-    if (width == 0 || height == 0) {
-        return nullptr;
-    }
-    Win32BitmapBase* bitmap = nullptr;
-    if (direct2d) {
-        bitmap = new D2DBitmap(width, height);
-    } else {
-        bitmap = new GdiplusBitmap(width, height);
-    }
-    if (bitmap->size().x == 0.0) {
-        bitmap->releaseReference();
-        return nullptr;
-    }
-    return bitmap;
+    return createSizedBitmap<GdiplusBitmap>(size);
 }
 
 CDrawContext* createWindowContext(HWND window, const CRect& surface) {
