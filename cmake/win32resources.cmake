@@ -5,12 +5,7 @@
 # be pulled into the link: nothing refers to it by symbol.
 include(${CMAKE_CURRENT_LIST_DIR}/../toolkit/platform/resourcelist.cmake)
 
-function(gravelix_add_resource_table target)
-  cmake_parse_arguments(ARG "" "LIST" "DEPENDS" ${ARGN})
-  if(NOT ARG_LIST)
-    message(FATAL_ERROR "gravelix_add_resource_table: LIST is required")
-  endif()
-  get_filename_component(list "${ARG_LIST}" ABSOLUTE)
+function(gravelix_add_platform_resource_table target list depends)
   get_filename_component(dir "${list}" DIRECTORY)
 
   set(script "// Generated from ${list}; edit the list, not this file.\n")
@@ -38,7 +33,7 @@ function(gravelix_add_resource_table target)
 
   set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}.rc")
   file(CONFIGURE OUTPUT "${rc}" CONTENT "${script}" @ONLY)
-  set_source_files_properties("${rc}" PROPERTIES OBJECT_DEPENDS "${files};${ARG_DEPENDS}")
+  set_source_files_properties("${rc}" PROPERTIES OBJECT_DEPENDS "${files};${depends}")
   add_library(${target} INTERFACE)
   target_sources(${target} INTERFACE "${rc}")
 endfunction()
