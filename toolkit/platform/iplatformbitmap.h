@@ -26,4 +26,10 @@ public:
     }
 };
 
+// `image` as the back-end's own class `Kind`, whose isKindOf answers true for `kind`; null for
+// null and for an image another back-end made.
+template <class Kind> Kind* imageOfKind(IPlatformBitmap* image, const char* kind) {
+    return image && image->isKindOf(kind) ? static_cast<Kind*>(image) : nullptr;
+}
+
 } // namespace Toolkit

@@ -10,8 +10,9 @@ namespace Toolkit {
 
 // A context of `Base` (CDrawContext for windows, COffscreenContext for bitmaps) whose drawing
 // calls go to a `Painter`, which reads the context's current state with every call. A painter
-// offers line, lines, polygon, rect, arc (with a flag for the full ellipse), point, bitmap and
-// clear, and brackets each paint with beginDraw and endDraw.
+// offers line, polygon, rect, arc (with a flag for the full ellipse), point, bitmap and clear,
+// and brackets each paint with beginDraw and endDraw; lines (pairs of points, one line each)
+// where it can draw them in one go, else they are drawn one by one through line.
 template <class Painter, class Base> class PainterContext : public Base {
 public:
     // The base is made from `baseArg`, the painter from the rest.
@@ -25,7 +26,13 @@ public:
         Base::moveTo(point);
     }
     void drawLines(const CPoint* points, std::int32_t count) override {
-        painter.lines(*this, points, count);
+        if constexpr (requires { painter.lines(*this, points, count); }) {
+            painter.lines(*this, points, count);
+        } else if (points) {
+            for (std::int32_t i = 0; i + 1 < count; i += 2) {
+                painter.line(*this, points[i], points[i + 1]);
+            }
+        }
     }
     void drawPolygon(const CPoint* points, std::int32_t count, DrawStyle style) override {
         painter.polygon(*this, points, count, style);

@@ -1,5 +1,6 @@
 #include "cairobitmap.h"
 
+#include "argb32copy.h"
 #include "pngdecoder.h"
 #include "resourceimage.h"
 
@@ -52,18 +53,10 @@ cairo_surface_t* CairoBitmap::writableSurface() {
     if (!source) {
         return nullptr;
     }
-    const int width = cairo_image_surface_get_width(source);
-    const int height = cairo_image_surface_get_height(source);
-    cairo_surface_t* own = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    if (cairo_surface_status(own) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(own);
+    cairo_surface_t* own = copyToArgb32(source);
+    if (!own) {
         return nullptr;
     }
-    cairo_t* cr = cairo_create(own);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, source, 0, 0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
     cairo_surface_destroy(source);
     image = own;
     shared.reset();

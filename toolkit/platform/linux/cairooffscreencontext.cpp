@@ -7,11 +7,9 @@ namespace Toolkit::LinuxPlatform {
 
 namespace {
 cairo_surface_t* surfaceOf(CBitmap* bitmap) {
-    if (!bitmap || !bitmap->platformBitmap() ||
-        !bitmap->platformBitmap()->isKindOf("CairoBitmap")) {
-        return nullptr;
-    }
-    return static_cast<CairoBitmap*>(bitmap->platformBitmap())->writableSurface();
+    auto* image =
+        imageOfKind<CairoBitmap>(bitmap ? bitmap->platformBitmap() : nullptr, "CairoBitmap");
+    return image ? image->writableSurface() : nullptr;
 }
 } // namespace
 

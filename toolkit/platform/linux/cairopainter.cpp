@@ -202,11 +202,9 @@ void CairoPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRec
     }
     const double scale = state.scaleFactor();
     double pixelsPerUnit = 1.0;
-    IPlatformBitmap* variant = bitmap->platformBitmapFor(scale, pixelsPerUnit);
-    if (!variant || !variant->isKindOf("CairoBitmap")) {
-        return;
-    }
-    cairo_surface_t* image = static_cast<CairoBitmap*>(variant)->surface();
+    auto* variant =
+        imageOfKind<CairoBitmap>(bitmap->platformBitmapFor(scale, pixelsPerUnit), "CairoBitmap");
+    cairo_surface_t* image = variant ? variant->surface() : nullptr;
     if (!image) {
         return;
     }

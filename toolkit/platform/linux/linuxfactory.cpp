@@ -5,21 +5,10 @@
 #include "cairooffscreencontext.h"
 #include "cbitmap.h"
 #include "linuxtimer.h"
+#include "platform/offscreenbitmap.h"
 #include "x11frame.h"
 
-#include <cmath>
-
 namespace Toolkit::LinuxPlatform {
-
-namespace {
-// Whole pixels in the range an image surface accepts; 0 when the value gives no image.
-int imageDimension(double value) {
-    if (!(value >= 1.0) || value > 32767.0) {
-        return 0;
-    }
-    return static_cast<int>(value);
-}
-} // namespace
 
 IPlatformFrame* LinuxFactory::createFrame(IPlatformFrameCallback* callback, const CRect& size,
                                           void* parentWindow) {
@@ -35,35 +24,17 @@ CDrawContext* LinuxFactory::createWindowContext(IPlatformFrame* frame, const CRe
 }
 
 COffscreenContext* LinuxFactory::createOffscreenContext(double width, double height) {
-    if (imageDimension(width) == 0 || imageDimension(height) == 0) {
+    CBitmap* bitmap = createOffscreenBitmap(width, height, createSizedBitmap<CairoBitmap>);
+    if (!bitmap) {
         return nullptr;
     }
-    IPlatformBitmap* image = createBitmap(CPoint(width, height));
-    if (!image) {
-        return nullptr;
-    }
-    auto* bitmap = new CBitmap(image);
-    image->releaseReference();
     auto* context = new CairoOffscreenContext(bitmap);
     bitmap->releaseReference(); // the context holds its own
     return context;
 }
 
 IPlatformBitmap* LinuxFactory::createBitmap(const CPoint& size) {
-    if (size.x == 0.0 && size.y == 0.0) {
-        return new CairoBitmap();
-    }
-    const int width = imageDimension(size.x);
-    const int height = imageDimension(size.y);
-    if (width == 0 || height == 0) {
-        return nullptr;
-    }
-    auto* bitmap = new CairoBitmap(width, height);
-    if (!bitmap->surface()) {
-        bitmap->releaseReference();
-        return nullptr;
-    }
-    return bitmap;
+    return createSizedBitmap<CairoBitmap>(size);
 }
 
 IPlatformTimer* LinuxFactory::createTimer(IPlatformTimerCallback* callback) {

@@ -1,5 +1,7 @@
 #include "pngdecoder.h"
 
+#include "argb32copy.h"
+
 #include <cstring>
 
 namespace Toolkit::LinuxPlatform {
@@ -38,21 +40,7 @@ cairo_surface_t* decodePng(const unsigned char* data, std::uint32_t size) {
     if (cairo_image_surface_get_format(decoded) == CAIRO_FORMAT_ARGB32) {
         return decoded;
     }
-
-    const int width = cairo_image_surface_get_width(decoded);
-    const int height = cairo_image_surface_get_height(decoded);
-    cairo_surface_t* converted = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    if (cairo_surface_status(converted) == CAIRO_STATUS_SUCCESS) {
-        cairo_t* cr = cairo_create(converted);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, decoded, 0, 0);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_flush(converted);
-    } else {
-        cairo_surface_destroy(converted);
-        converted = nullptr;
-    }
+    cairo_surface_t* converted = copyToArgb32(decoded);
     cairo_surface_destroy(decoded);
     return converted;
 }

@@ -1,34 +1,25 @@
-# gravelix_add_resource_table(<target> LIST <resources.list> [DEPENDS <extra>...])
-#
-# Makes the static library <target> holding the files named in the list (lines "ID TYPE FILENAME",
+# gravelix_add_resource_table(<target> LIST <resources.list> [DEPENDS <extra>...]), Linux half:
+# makes the static library <target> holding the files named in the list (lines "ID TYPE FILENAME",
 # '#' comments, file names relative to the list) as the module's resource table. Link it into the
 # plug-in (PUBLIC from a static library, so the linker option below reaches the final link).
 # The lookup in gravelix_platform refers to the table weakly, so without the forced undefined
 # symbol an archive member holding it would never be pulled in, whatever the link order.
-function(gravelix_add_resource_table target)
-  cmake_parse_arguments(ARG "" "LIST" "DEPENDS" ${ARGN})
-  if(NOT ARG_LIST)
-    message(FATAL_ERROR "gravelix_add_resource_table: LIST is required")
-  endif()
-  get_filename_component(list "${ARG_LIST}" ABSOLUTE)
+include(${CMAKE_CURRENT_LIST_DIR}/../resourcelist.cmake)
+
+function(gravelix_add_platform_resource_table target list depends)
   get_filename_component(dir "${list}" DIRECTORY)
 
   # The images named in the list become dependencies, so a changed image rebuilds the table;
   # a changed list re-runs the configuration to pick up new names.
   set(files)
   if(EXISTS "${list}")
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${list}")
-    file(STRINGS "${list}" lines)
-    foreach(line IN LISTS lines)
-      string(REGEX REPLACE "#.*" "" line "${line}")
-      string(STRIP "${line}" line)
-      if(line)
-        string(REGEX REPLACE "[ \t]+" ";" fields "${line}")
-        list(LENGTH fields count)
-        if(count GREATER_EQUAL 3)
-          list(GET fields 2 file)
-          list(APPEND files "${dir}/${file}")
-        endif()
+    gravelix_read_resource_list("${list}" entries)
+    foreach(line IN LISTS entries)
+      string(REGEX REPLACE "[ \t]+" ";" fields "${line}")
+      list(LENGTH fields count)
+      if(count GREATER_EQUAL 3)
+        list(GET fields 2 file)
+        list(APPEND files "${dir}/${file}")
       endif()
     endforeach()
   endif()
@@ -37,8 +28,8 @@ function(gravelix_add_resource_table target)
   add_custom_command(
     OUTPUT "${output}"
     COMMAND gravelix_embed_resources "${list}" "${output}"
-    DEPENDS gravelix_embed_resources "${list}" ${files} ${ARG_DEPENDS}
-    COMMENT "Embedding resources from ${ARG_LIST}"
+    DEPENDS gravelix_embed_resources "${list}" ${files} ${depends}
+    COMMENT "Embedding resources from ${list}"
     VERBATIM)
   add_library(${target} STATIC "${output}")
   target_include_directories(${target} PRIVATE "${GRAVELIX_PLATFORM_LINUX_DIR}")

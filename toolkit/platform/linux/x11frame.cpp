@@ -1,6 +1,7 @@
 #include "x11frame.h"
 
 #include "keytranslation.h"
+#include "platform/buttonflags.h"
 #include "platform/editorsupport.h"
 #include "platform/iplatformfactory.h"
 #include "scalefactor.h"
@@ -17,6 +18,12 @@
 namespace Toolkit::LinuxPlatform {
 
 namespace {
+// The buttons and modifiers in an event's state; X has no state bits for the side buttons.
+constexpr FlagButton kStateButtons[] = {
+    {XCB_BUTTON_MASK_1, leftButton},    {XCB_BUTTON_MASK_2, middleButton},
+    {XCB_BUTTON_MASK_3, rightButton},   {XCB_MOD_MASK_SHIFT, shiftKey},
+    {XCB_MOD_MASK_CONTROL, controlKey}, {XCB_MOD_MASK_1, altKey},
+};
 
 constexpr std::uint32_t kEventMask =
     XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
@@ -315,26 +322,7 @@ cairo_surface_t* X11Frame::backBuffer() {
 }
 
 ButtonState X11Frame::buttonsFromState(std::uint16_t state) const {
-    ButtonState buttons(sideButtons);
-    if (state & XCB_BUTTON_MASK_1) {
-        buttons |= leftButton;
-    }
-    if (state & XCB_BUTTON_MASK_2) {
-        buttons |= middleButton;
-    }
-    if (state & XCB_BUTTON_MASK_3) {
-        buttons |= rightButton;
-    }
-    if (state & XCB_MOD_MASK_SHIFT) {
-        buttons |= shiftKey;
-    }
-    if (state & XCB_MOD_MASK_CONTROL) {
-        buttons |= controlKey;
-    }
-    if (state & XCB_MOD_MASK_1) {
-        buttons |= altKey;
-    }
-    return buttons;
+    return ButtonState(sideButtons | buttonsFromFlags(state, kStateButtons));
 }
 
 void X11Frame::handleEvent(const xcb_generic_event_t* event) {

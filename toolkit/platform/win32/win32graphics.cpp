@@ -9,6 +9,7 @@
 #include "gdiplus/gdiplusdrawcontext.h"
 #include "gdiplus/gdiplusglobals.h"
 #include "gdiplus/gdiplusoffscreencontext.h"
+#include "platform/offscreenbitmap.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -16,14 +17,6 @@
 namespace Toolkit::Win32Platform {
 
 namespace {
-// Whole pixels in the range an image accepts; 0 when the value gives no image.
-int imageDimension(double value) {
-    if (!(value >= 1.0) || value > 32767.0) {
-        return 0;
-    }
-    return static_cast<int>(value);
-}
-
 bool gdiplusForced() {
     const char* value = std::getenv("GRAVELIX_GRAPHICS");
     return value && std::strcmp(value, "gdiplus") == 0;
@@ -47,29 +40,10 @@ void releaseGraphicsGlobals() {
 }
 
 IPlatformBitmap* createBitmap(const CPoint& size) {
-    const bool direct2d = graphicsBackend() == GraphicsBackend::direct2d;
-    if (size.x == 0.0 && size.y == 0.0) {
-        if (direct2d) {
-            return new D2DBitmap();
-        }
-        return new GdiplusBitmap();
+    if (graphicsBackend() == GraphicsBackend::direct2d) {
+        return createSizedBitmap<D2DBitmap>(size);
     }
-    const int width = imageDimension(size.x);
-    const int height = imageDimension(size.y);
-    if (width == 0 || height == 0) {
-        return nullptr;
-    }
-    Win32BitmapBase* bitmap = nullptr;
-    if (direct2d) {
-        bitmap = new D2DBitmap(width, height);
-    } else {
-        bitmap = new GdiplusBitmap(width, height);
-    }
-    if (bitmap->size().x == 0.0) {
-        bitmap->releaseReference();
-        return nullptr;
-    }
-    return bitmap;
+    return createSizedBitmap<GdiplusBitmap>(size);
 }
 
 CDrawContext* createWindowContext(HWND window, const CRect& surface) {
@@ -93,15 +67,10 @@ CDrawContext* createWindowContext(HWND window, const CRect& surface) {
 }
 
 COffscreenContext* createOffscreenContext(double width, double height) {
-    if (imageDimension(width) == 0 || imageDimension(height) == 0) {
+    CBitmap* bitmap = createOffscreenBitmap(width, height, createBitmap);
+    if (!bitmap) {
         return nullptr;
     }
-    IPlatformBitmap* image = createBitmap(CPoint(width, height));
-    if (!image) {
-        return nullptr;
-    }
-    auto* bitmap = new CBitmap(image);
-    image->releaseReference(); // the CBitmap holds its own
     COffscreenContext* context = nullptr;
     if (graphicsBackend() == GraphicsBackend::direct2d) {
         context = new D2DOffscreenContext(bitmap);

@@ -10,11 +10,7 @@ ID2D1RenderTarget* D2DDrawContext::makeWindowTarget(HWND window) {
     if (!factory || !window || !GetClientRect(window, &client)) {
         return nullptr;
     }
-    D2D1_RENDER_TARGET_PROPERTIES properties{};
-    properties.type = D2D1_RENDER_TARGET_TYPE_DEFAULT;
-    properties.pixelFormat = {DXGI_FORMAT_UNKNOWN, D2D1_ALPHA_MODE_PREMULTIPLIED};
-    properties.dpiX = 96.0f;
-    properties.dpiY = 96.0f;
+    const D2D1_RENDER_TARGET_PROPERTIES properties = renderTargetProperties(DXGI_FORMAT_UNKNOWN);
     D2D1_HWND_RENDER_TARGET_PROPERTIES windowProperties{};
     windowProperties.hwnd = window;
     windowProperties.pixelSize = {static_cast<UINT32>(client.right - client.left),

@@ -8,10 +8,7 @@ namespace Toolkit::Win32Platform {
 
 namespace {
 D2DBitmap* d2dBitmapOf(CBitmap* bitmap) {
-    if (!bitmap || !bitmap->platformBitmap() || !bitmap->platformBitmap()->isKindOf("D2DBitmap")) {
-        return nullptr;
-    }
-    return static_cast<D2DBitmap*>(bitmap->platformBitmap());
+    return imageOfKind<D2DBitmap>(bitmap ? bitmap->platformBitmap() : nullptr, "D2DBitmap");
 }
 } // namespace
 
@@ -21,11 +18,8 @@ ID2D1RenderTarget* D2DOffscreenContext::makeBitmapTarget(CBitmap* bitmap) {
     if (!image || !image->source() || !factory) {
         return nullptr;
     }
-    D2D1_RENDER_TARGET_PROPERTIES properties{};
-    properties.type = D2D1_RENDER_TARGET_TYPE_DEFAULT;
-    properties.pixelFormat = {DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED};
-    properties.dpiX = 96.0f;
-    properties.dpiY = 96.0f;
+    const D2D1_RENDER_TARGET_PROPERTIES properties =
+        renderTargetProperties(DXGI_FORMAT_B8G8R8A8_UNORM);
     ID2D1RenderTarget* target = nullptr;
     if (FAILED(factory->CreateWicBitmapRenderTarget(image->source(), &properties, &target))) {
         return nullptr;

@@ -28,6 +28,15 @@ double lineWidthOf(const CDrawContext& state) {
 }
 } // namespace
 
+D2D1_RENDER_TARGET_PROPERTIES renderTargetProperties(DXGI_FORMAT format) {
+    D2D1_RENDER_TARGET_PROPERTIES properties{};
+    properties.type = D2D1_RENDER_TARGET_TYPE_DEFAULT;
+    properties.pixelFormat = {format, D2D1_ALPHA_MODE_PREMULTIPLIED};
+    properties.dpiX = 96.0f;
+    properties.dpiY = 96.0f;
+    return properties;
+}
+
 D2DPainter::D2DPainter(RenderTargetMaker targetMaker, const D2DBitmap* drawnBitmap)
     : maker(std::move(targetMaker)), drawn(drawnBitmap) {
     makeTarget();
@@ -178,15 +187,6 @@ void D2DPainter::line(const CDrawContext& state, const CPoint& from, const CPoin
     end();
 }
 
-void D2DPainter::lines(const CDrawContext& state, const CPoint* points, std::int32_t count) {
-    if (!points || count < 2) {
-        return;
-    }
-    for (std::int32_t i = 0; i + 1 < count; i += 2) {
-        line(state, points[i], points[i + 1]);
-    }
-}
-
 void D2DPainter::path(const CDrawContext& state, const D2D1_POINT_2F* points, std::size_t count,
                       bool closed, DrawStyle style) {
     ID2D1Factory* factory = D2DGlobals::factory();
@@ -305,12 +305,9 @@ void D2DPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRect&
     }
     const double s = state.scaleFactor();
     double pixelsPerUnit = 1.0;
-    IPlatformBitmap* platform = bitmap->platformBitmapFor(s, pixelsPerUnit);
-    if (!platform || !platform->isKindOf("D2DBitmap")) {
-        return;
-    }
-    ID2D1Bitmap* device =
-        D2DBitmapCache::get(static_cast<D2DBitmap*>(platform), renderTarget.Get());
+    auto* platform =
+        imageOfKind<D2DBitmap>(bitmap->platformBitmapFor(s, pixelsPerUnit), "D2DBitmap");
+    ID2D1Bitmap* device = platform ? D2DBitmapCache::get(platform, renderTarget.Get()) : nullptr;
     if (!device || !begin(state)) {
         return;
     }

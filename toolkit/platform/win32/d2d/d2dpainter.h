@@ -14,6 +14,10 @@ class D2DBitmap;
 // Makes the render target a context draws into: one reference for the caller, null on failure.
 using RenderTargetMaker = std::function<ID2D1RenderTarget*()>;
 
+// What every render target here is made with: the default (hardware when it can) rendering,
+// premultiplied pixels of `format`, and 96 DPI, so that a Direct2D unit is one device pixel.
+D2D1_RENDER_TARGET_PROPERTIES renderTargetProperties(DXGI_FORMAT format);
+
 // Draws into one render target with the state of the context that owns it; every call reads
 // that state afresh and applies the clip around itself. Drawing happens only between
 // beginDraw() and endDraw(), as Direct2D requires.
@@ -31,7 +35,6 @@ public:
     void endDraw();
 
     void line(const CDrawContext& state, const CPoint& from, const CPoint& to);
-    void lines(const CDrawContext& state, const CPoint* points, std::int32_t count);
     void polygon(const CDrawContext& state, const CPoint* points, std::int32_t count,
                  DrawStyle style);
     void rect(const CDrawContext& state, const CRect& rect, DrawStyle style);

@@ -7,11 +7,9 @@ namespace Toolkit::Win32Platform {
 
 namespace {
 Gdiplus::GpGraphics* graphicsFor(CBitmap* bitmap) {
-    if (!bitmap || !bitmap->platformBitmap() ||
-        !bitmap->platformBitmap()->isKindOf("GdiplusBitmap")) {
-        return nullptr;
-    }
-    Gdiplus::GpBitmap* image = static_cast<GdiplusBitmap*>(bitmap->platformBitmap())->image();
+    auto* platform =
+        imageOfKind<GdiplusBitmap>(bitmap ? bitmap->platformBitmap() : nullptr, "GdiplusBitmap");
+    Gdiplus::GpBitmap* image = platform ? platform->image() : nullptr;
     Gdiplus::GpGraphics* graphics = nullptr;
     if (!image || Gdip::GdipGetImageGraphicsContext(image, &graphics) != Gdiplus::Ok) {
         return nullptr;

@@ -132,15 +132,6 @@ void GdiplusPainter::line(const CDrawContext& state, const CPoint& from, const C
                              device(to.x + o.x, s), device(to.y + o.y, s)));
 }
 
-void GdiplusPainter::lines(const CDrawContext& state, const CPoint* points, std::int32_t count) {
-    if (!points || count < 2) {
-        return;
-    }
-    for (std::int32_t i = 0; i + 1 < count; i += 2) {
-        line(state, points[i], points[i + 1]);
-    }
-}
-
 void GdiplusPainter::polygon(const CDrawContext& state, const CPoint* points, std::int32_t count,
                              DrawStyle style) {
     if (!points || count < 2 || !pen || !fillBrush || !begin(state)) {
@@ -231,11 +222,9 @@ void GdiplusPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CR
     }
     const double s = state.scaleFactor();
     double pixelsPerUnit = 1.0;
-    IPlatformBitmap* platform = bitmap->platformBitmapFor(s, pixelsPerUnit);
-    if (!platform || !platform->isKindOf("GdiplusBitmap")) {
-        return;
-    }
-    Gdiplus::GpBitmap* image = static_cast<GdiplusBitmap*>(platform)->image();
+    auto* platform =
+        imageOfKind<GdiplusBitmap>(bitmap->platformBitmapFor(s, pixelsPerUnit), "GdiplusBitmap");
+    Gdiplus::GpBitmap* image = platform ? platform->image() : nullptr;
     if (!image || !begin(state)) {
         return;
     }

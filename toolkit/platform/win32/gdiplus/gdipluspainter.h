@@ -18,7 +18,6 @@ public:
     GdiplusPainter& operator=(const GdiplusPainter&) = delete;
 
     void line(const CDrawContext& state, const CPoint& from, const CPoint& to);
-    void lines(const CDrawContext& state, const CPoint* points, std::int32_t count);
     void polygon(const CDrawContext& state, const CPoint* points, std::int32_t count,
                  DrawStyle style);
     void rect(const CDrawContext& state, const CRect& rect, DrawStyle style);

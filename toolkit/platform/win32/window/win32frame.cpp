@@ -3,6 +3,7 @@
 #include "droptarget.h"
 #include "keytranslation.h"
 #include "modulehandle.h"
+#include "platform/buttonflags.h"
 #include "win32graphics.h"
 #include "windowclass.h"
 #include "windowdpi.h"
@@ -67,29 +68,16 @@ bool hostWindowIsLayered(HWND window) {
     return false;
 }
 
+// The buttons and modifiers in a mouse message's key flags.
+constexpr FlagButton kKeyFlagButtons[] = {
+    {MK_LBUTTON, leftButton}, {MK_RBUTTON, rightButton}, {MK_MBUTTON, middleButton},
+    {MK_XBUTTON1, button4},   {MK_XBUTTON2, button5},    {MK_CONTROL, controlKey},
+    {MK_SHIFT, shiftKey},
+};
+
 ButtonState buttonsFromKeyFlags(WPARAM flags) {
-    ButtonState buttons;
-    if (flags & MK_LBUTTON) {
-        buttons |= leftButton;
-    }
-    if (flags & MK_RBUTTON) {
-        buttons |= rightButton;
-    }
-    if (flags & MK_MBUTTON) {
-        buttons |= middleButton;
-    }
-    if (flags & MK_XBUTTON1) {
-        buttons |= button4;
-    }
-    if (flags & MK_XBUTTON2) {
-        buttons |= button5;
-    }
-    if (flags & MK_CONTROL) {
-        buttons |= controlKey;
-    }
-    if (flags & MK_SHIFT) {
-        buttons |= shiftKey;
-    }
+    ButtonState buttons = buttonsFromFlags(static_cast<std::uint32_t>(flags), kKeyFlagButtons);
+    // The key flags have no bit for Alt.
     if (GetKeyState(VK_MENU) < 0) {
         buttons |= altKey;
     }
