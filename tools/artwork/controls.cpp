@@ -19,15 +19,10 @@ void knob(cairo_t* cr, double cx, double cy, double angle) {
     softShadow(cr, cx + 1.5, cy + 3.0, skirt + 5.0, 9.0, 0.55);
 
     // Skirt: near-black plastic, lit from the upper left.
-    cairo_pattern_t* p =
-        cairo_pattern_create_linear(cx - skirt, cy - skirt, cx + skirt, cy + skirt);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.23, 0.23, 0.24);
-    cairo_pattern_add_color_stop_rgb(p, 0.5, 0.08, 0.08, 0.09);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.03, 0.03, 0.03);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx - skirt, cy - skirt, cx + skirt, cy + skirt),
+                {{0.0, 0.23, 0.23, 0.24}, {0.5, 0.08, 0.08, 0.09}, {1.0, 0.03, 0.03, 0.03}});
     circlePath(cr, cx, cy, skirt);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
 
     // Grip ridges on the skirt turn with the knob.
     cairo_save(cr);
@@ -52,42 +47,28 @@ void knob(cairo_t* cr, double cx, double cy, double angle) {
     cairo_restore(cr);
 
     // Outer rim: a thin bright edge on the lit side.
-    p = cairo_pattern_create_linear(cx - skirt, cy - skirt, cx + skirt, cy + skirt);
-    cairo_pattern_add_color_stop_rgba(p, 0.0, 1, 1, 1, 0.45);
-    cairo_pattern_add_color_stop_rgba(p, 0.5, 1, 1, 1, 0.05);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, 1, 1, 1, 0.0);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx - skirt, cy - skirt, cx + skirt, cy + skirt),
+                {{0.0, 1, 1, 1, 0.45}, {0.5, 1, 1, 1, 0.05}, {1.0, 1, 1, 1, 0.0}});
     cairo_set_line_width(cr, 1.0);
     circlePath(cr, cx, cy, skirt - 0.5);
     cairo_stroke(cr);
-    cairo_pattern_destroy(p);
 
     // Cap: a step down from the skirt, its edge catching light at the top and shade below.
     softShadow(cr, cx + 0.5, cy + 1.5, cap + 2.5, 4.0, 0.6);
-    p = cairo_pattern_create_linear(cx, cy - cap, cx, cy + cap);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.20, 0.20, 0.21);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.06, 0.06, 0.065);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx, cy - cap, cx, cy + cap),
+                {{0.0, 0.20, 0.20, 0.21}, {1.0, 0.06, 0.06, 0.065}});
     circlePath(cr, cx, cy, cap);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     // Soft sheen across the cap.
-    p = cairo_pattern_create_radial(cx - 9, cy - 12, 2, cx - 4, cy - 6, cap * 1.1);
-    cairo_pattern_add_color_stop_rgba(p, 0.0, 1, 1, 1, 0.16);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, 1, 1, 1, 0.0);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_radial(cx - 9, cy - 12, 2, cx - 4, cy - 6, cap * 1.1),
+                {{0.0, 1, 1, 1, 0.16}, {1.0, 1, 1, 1, 0.0}});
     circlePath(cr, cx, cy, cap);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
-    p = cairo_pattern_create_linear(cx, cy - cap, cx, cy + cap);
-    cairo_pattern_add_color_stop_rgba(p, 0.0, 1, 1, 1, 0.35);
-    cairo_pattern_add_color_stop_rgba(p, 0.45, 1, 1, 1, 0.04);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, 0, 0, 0, 0.4);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx, cy - cap, cx, cy + cap),
+                {{0.0, 1, 1, 1, 0.35}, {0.45, 1, 1, 1, 0.04}, {1.0, 0, 0, 0, 0.4}});
     cairo_set_line_width(cr, 1.0);
     circlePath(cr, cx, cy, cap - 0.5);
     cairo_stroke(cr);
-    cairo_pattern_destroy(p);
 
     // Pointer: a white line from near the centre across the skirt's edge.
     const double ux = std::cos(angle);
@@ -107,19 +88,13 @@ void knob(cairo_t* cr, double cx, double cy, double angle) {
 }
 
 void chromeDisc(cairo_t* cr, double cx, double cy, double r, double brightness) {
-    cairo_pattern_t* p = cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r);
-    cairo_pattern_add_color_stop_rgb(p, 0.00, 0.95 * brightness, 0.95 * brightness,
-                                     0.96 * brightness);
-    cairo_pattern_add_color_stop_rgb(p, 0.35, 0.62 * brightness, 0.63 * brightness,
-                                     0.65 * brightness);
-    cairo_pattern_add_color_stop_rgb(p, 0.55, 0.88 * brightness, 0.88 * brightness,
-                                     0.90 * brightness);
-    cairo_pattern_add_color_stop_rgb(p, 1.00, 0.38 * brightness, 0.38 * brightness,
-                                     0.40 * brightness);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r),
+                {{0.00, 0.95 * brightness, 0.95 * brightness, 0.96 * brightness},
+                 {0.35, 0.62 * brightness, 0.63 * brightness, 0.65 * brightness},
+                 {0.55, 0.88 * brightness, 0.88 * brightness, 0.90 * brightness},
+                 {1.00, 0.38 * brightness, 0.38 * brightness, 0.40 * brightness}});
     circlePath(cr, cx, cy, r);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
 }
 
 void hexagonPath(cairo_t* cr, double cx, double cy, double r, double rotation) {
@@ -140,13 +115,9 @@ void footswitch(cairo_t* cr, double cx, double cy, bool pressed) {
     const double nut = 27.0;
     softShadow(cr, cx + 1, cy + 2.5, nut + 4, 7, 0.5);
     hexagonPath(cr, cx, cy, nut, kPi / 6);
-    cairo_pattern_t* p = cairo_pattern_create_linear(cx - nut, cy - nut, cx + nut, cy + nut);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.92, 0.92, 0.93);
-    cairo_pattern_add_color_stop_rgb(p, 0.45, 0.66, 0.67, 0.69);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.36, 0.36, 0.38);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx - nut, cy - nut, cx + nut, cy + nut),
+                {{0.0, 0.92, 0.92, 0.93}, {0.45, 0.66, 0.67, 0.69}, {1.0, 0.36, 0.36, 0.38}});
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(p);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.45);
     cairo_set_line_width(cr, 1.0);
     cairo_stroke(cr);
@@ -198,14 +169,12 @@ void footswitch(cairo_t* cr, double cx, double cy, bool pressed) {
     softShadow(cr, cx + lift * 0.5, capY + lift, cap + 2 + lift, 3 + lift, pressed ? 0.5 : 0.6);
     chromeDisc(cr, cx, capY, cap, pressed ? 0.62 : 1.0);
     // Rounded top: a bright crescent highlight and a ring of reflected light.
-    cairo_pattern_t* h = cairo_pattern_create_radial(cx - cap * 0.35, capY - cap * 0.4, 0.5,
-                                                     cx - cap * 0.2, capY - cap * 0.2, cap * 0.9);
-    cairo_pattern_add_color_stop_rgba(h, 0.0, 1, 1, 1, pressed ? 0.35 : 0.85);
-    cairo_pattern_add_color_stop_rgba(h, 1.0, 1, 1, 1, 0.0);
-    cairo_set_source(cr, h);
+    setGradient(cr,
+                cairo_pattern_create_radial(cx - cap * 0.35, capY - cap * 0.4, 0.5, cx - cap * 0.2,
+                                            capY - cap * 0.2, cap * 0.9),
+                {{0.0, 1, 1, 1, pressed ? 0.35 : 0.85}, {1.0, 1, 1, 1, 0.0}});
     circlePath(cr, cx, capY, cap);
     cairo_fill(cr);
-    cairo_pattern_destroy(h);
     circlePath(cr, cx, capY, cap - 0.5);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.45);
     cairo_set_line_width(cr, 1.0);
@@ -220,12 +189,9 @@ void slideSwitch(cairo_t* cr, double x, double y, bool on) {
     cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
     cairo_fill(cr);
     roundedRectPath(cr, x, y, w, h, 3.5);
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, y, 0, y + h);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.25, 0.25, 0.27);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.08, 0.08, 0.09);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(0, y, 0, y + h),
+                {{0.0, 0.25, 0.25, 0.27}, {1.0, 0.08, 0.08, 0.09}});
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     roundedRectPath(cr, x + 0.5, y + 0.5, w - 1, h - 1, 3);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.8);
     cairo_set_line_width(cr, 1.0);
@@ -247,13 +213,9 @@ void slideSwitch(cairo_t* cr, double x, double y, bool on) {
     cairo_set_source_rgba(cr, 0, 0, 0, 0.5);
     cairo_fill(cr);
     roundedRectPath(cr, ax, ay, aw, ah, 2.5);
-    p = cairo_pattern_create_linear(0, ay, 0, ay + ah);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.96, 0.96, 0.97);
-    cairo_pattern_add_color_stop_rgb(p, 0.5, 0.74, 0.75, 0.77);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.52, 0.52, 0.55);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(0, ay, 0, ay + ah),
+                {{0.0, 0.96, 0.96, 0.97}, {0.5, 0.74, 0.75, 0.77}, {1.0, 0.52, 0.52, 0.55}});
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     roundedRectPath(cr, ax + 0.5, ay + 0.5, aw - 1, ah - 1, 2);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.55);
     cairo_stroke(cr);
@@ -270,14 +232,12 @@ void slideSwitch(cairo_t* cr, double x, double y, bool on) {
 void led(cairo_t* cr, double cx, double cy, bool lit) {
     if (lit) {
         // Glow spilling onto the face around the bezel.
-        cairo_pattern_t* g = cairo_pattern_create_radial(cx, cy, 6, cx, cy, 16);
-        cairo_pattern_add_color_stop_rgba(g, 0.0, 1.0, 0.15, 0.05, 0.55);
-        cairo_pattern_add_color_stop_rgba(g, 0.5, 1.0, 0.20, 0.05, 0.18);
-        cairo_pattern_add_color_stop_rgba(g, 1.0, 1.0, 0.25, 0.05, 0.0);
-        cairo_set_source(cr, g);
+        setGradient(cr, cairo_pattern_create_radial(cx, cy, 6, cx, cy, 16),
+                    {{0.0, 1.0, 0.15, 0.05, 0.55},
+                     {0.5, 1.0, 0.20, 0.05, 0.18},
+                     {1.0, 1.0, 0.25, 0.05, 0.0}});
         circlePath(cr, cx, cy, 16);
         cairo_fill(cr);
-        cairo_pattern_destroy(g);
     }
     softShadow(cr, cx + 0.5, cy + 1.5, 11.5, 3, 0.45);
     // Chrome bezel.
@@ -290,28 +250,21 @@ void led(cairo_t* cr, double cx, double cy, bool lit) {
     cairo_set_source_rgb(cr, 0.1, 0.02, 0.02);
     cairo_fill(cr);
     // Lens.
-    cairo_pattern_t* p = cairo_pattern_create_radial(cx - 1.5, cy - 1.5, 0.5, cx, cy, 6.2);
+    cairo_pattern_t* lens = cairo_pattern_create_radial(cx - 1.5, cy - 1.5, 0.5, cx, cy, 6.2);
     if (lit) {
-        cairo_pattern_add_color_stop_rgb(p, 0.0, 1.0, 0.92, 0.80);
-        cairo_pattern_add_color_stop_rgb(p, 0.35, 1.0, 0.25, 0.12);
-        cairo_pattern_add_color_stop_rgb(p, 1.0, 0.78, 0.02, 0.02);
+        setGradient(cr, lens,
+                    {{0.0, 1.0, 0.92, 0.80}, {0.35, 1.0, 0.25, 0.12}, {1.0, 0.78, 0.02, 0.02}});
     } else {
-        cairo_pattern_add_color_stop_rgb(p, 0.0, 0.45, 0.10, 0.10);
-        cairo_pattern_add_color_stop_rgb(p, 0.6, 0.28, 0.03, 0.03);
-        cairo_pattern_add_color_stop_rgb(p, 1.0, 0.15, 0.01, 0.01);
+        setGradient(cr, lens,
+                    {{0.0, 0.45, 0.10, 0.10}, {0.6, 0.28, 0.03, 0.03}, {1.0, 0.15, 0.01, 0.01}});
     }
-    cairo_set_source(cr, p);
     circlePath(cr, cx, cy, 6.0);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     // Specular dot on the dome.
-    p = cairo_pattern_create_radial(cx - 2.2, cy - 2.4, 0, cx - 2.2, cy - 2.4, 2.6);
-    cairo_pattern_add_color_stop_rgba(p, 0.0, 1, 1, 1, lit ? 0.9 : 0.7);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, 1, 1, 1, 0.0);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_radial(cx - 2.2, cy - 2.4, 0, cx - 2.2, cy - 2.4, 2.6),
+                {{0.0, 1, 1, 1, lit ? 0.9 : 0.7}, {1.0, 1, 1, 1, 0.0}});
     circlePath(cr, cx - 2.2, cy - 2.4, 2.6);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
 }
 
 } // namespace
@@ -380,12 +333,9 @@ Surface drawTweakPlate(const Fonts& fonts) {
         cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
         cairo_fill(cr);
         roundedRectPath(cr, x, y, w, h, 4);
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, y, 0, y + h);
-        cairo_pattern_add_color_stop_rgb(p, 0.0, 0.22, 0.22, 0.23);
-        cairo_pattern_add_color_stop_rgb(p, 1.0, 0.09, 0.09, 0.10);
-        cairo_set_source(cr, p);
+        setGradient(cr, cairo_pattern_create_linear(0, y, 0, y + h),
+                    {{0.0, 0.22, 0.22, 0.23}, {1.0, 0.09, 0.09, 0.10}});
         cairo_fill(cr);
-        cairo_pattern_destroy(p);
         roundedRectPath(cr, x + 0.5, y + 0.5, w - 1, h - 1, 3.5);
         if (on) {
             cairo_set_source_rgba(cr, 1.0, 0.78, 0.15, 0.9);
@@ -442,13 +392,9 @@ Surface drawFaderStrip() {
         cairo_set_source_rgba(cr, 0, 0, 0, 0.45);
         cairo_fill(cr);
         roundedRectPath(cr, hx, hy, hw, hh, 2.5);
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, hy, 0, hy + hh);
-        cairo_pattern_add_color_stop_rgb(p, 0.0, 0.34, 0.34, 0.35);
-        cairo_pattern_add_color_stop_rgb(p, 0.5, 0.13, 0.13, 0.14);
-        cairo_pattern_add_color_stop_rgb(p, 1.0, 0.05, 0.05, 0.05);
-        cairo_set_source(cr, p);
+        setGradient(cr, cairo_pattern_create_linear(0, hy, 0, hy + hh),
+                    {{0.0, 0.34, 0.34, 0.35}, {0.5, 0.13, 0.13, 0.14}, {1.0, 0.05, 0.05, 0.05}});
         cairo_fill(cr);
-        cairo_pattern_destroy(p);
         for (int r = 0; r < 2; ++r) {
             const double ry = hy + 2.5 + r * 8;
             cairo_rectangle(cr, hx + 2, ry, hw - 4, 1);
