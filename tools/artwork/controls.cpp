@@ -181,21 +181,38 @@ void footswitch(cairo_t* cr, double cx, double cy, bool pressed) {
     cairo_stroke(cr);
 }
 
+// A rounded block standing on the face: the switch housings, the actuator, the handles.
+struct Block {
+    double x, y, w, h, radius;
+};
+
+// Its shadow falls `drop` below it; its top shades through `top` from its upper to its
+// lower edge.
+void raisedBlock(cairo_t* cr, const Block& b, double drop, double shadowAlpha,
+                 std::initializer_list<ColourStop> top) {
+    roundedRectPath(cr, b.x + 0.5, b.y + drop, b.w, b.h, b.radius);
+    cairo_set_source_rgba(cr, 0, 0, 0, shadowAlpha);
+    cairo_fill(cr);
+    roundedRectPath(cr, b.x, b.y, b.w, b.h, b.radius);
+    setGradient(cr, cairo_pattern_create_linear(0, b.y, 0, b.y + b.h), top);
+    cairo_fill(cr);
+}
+
+// The block's edge, a pixel wide just inside its outline, in the current source.
+void blockEdge(cairo_t* cr, const Block& b) {
+    roundedRectPath(cr, b.x + 0.5, b.y + 0.5, b.w - 1, b.h - 1, b.radius - 0.5);
+    cairo_set_line_width(cr, 1.0);
+    cairo_stroke(cr);
+}
+
 void slideSwitch(cairo_t* cr, double x, double y, bool on) {
     // Black plastic housing with a slot; the metal actuator slides right when on and
     // uncovers a lit orange strip.
     const double w = 46, h = 18;
-    roundedRectPath(cr, x + 0.5, y + 1.5, w, h, 3.5);
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
-    cairo_fill(cr);
-    roundedRectPath(cr, x, y, w, h, 3.5);
-    setGradient(cr, cairo_pattern_create_linear(0, y, 0, y + h),
-                {{0.0, 0.25, 0.25, 0.27}, {1.0, 0.08, 0.08, 0.09}});
-    cairo_fill(cr);
-    roundedRectPath(cr, x + 0.5, y + 0.5, w - 1, h - 1, 3);
+    const Block housing{x, y, w, h, 3.5};
+    raisedBlock(cr, housing, 1.5, 0.35, {{0.0, 0.25, 0.25, 0.27}, {1.0, 0.08, 0.08, 0.09}});
     cairo_set_source_rgba(cr, 0, 0, 0, 0.8);
-    cairo_set_line_width(cr, 1.0);
-    cairo_stroke(cr);
+    blockEdge(cr, housing);
 
     const double sx = x + 5, sy = y + 5, sw = w - 10, sh = h - 10;
     roundedRectPath(cr, sx, sy, sw, sh, 2);
@@ -209,16 +226,11 @@ void slideSwitch(cairo_t* cr, double x, double y, bool on) {
     const double aw = 16, ah = h - 4;
     const double ax = on ? sx + sw - aw + 2 : sx - 2;
     const double ay = y + 2;
-    roundedRectPath(cr, ax + 0.5, ay + 1.2, aw, ah, 2.5);
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.5);
-    cairo_fill(cr);
-    roundedRectPath(cr, ax, ay, aw, ah, 2.5);
-    setGradient(cr, cairo_pattern_create_linear(0, ay, 0, ay + ah),
+    const Block actuator{ax, ay, aw, ah, 2.5};
+    raisedBlock(cr, actuator, 1.2, 0.5,
                 {{0.0, 0.96, 0.96, 0.97}, {0.5, 0.74, 0.75, 0.77}, {1.0, 0.52, 0.52, 0.55}});
-    cairo_fill(cr);
-    roundedRectPath(cr, ax + 0.5, ay + 0.5, aw - 1, ah - 1, 2);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.55);
-    cairo_stroke(cr);
+    blockEdge(cr, actuator);
     // Grip grooves across the actuator.
     for (int i = 0; i < 3; ++i) {
         const double gx = ax + 5 + i * 3;
@@ -329,21 +341,14 @@ Surface drawTweakPlate(const Fonts& fonts) {
         const bool on = state == 1;
         const double y0 = state * 25;
         const double x = 2, y = y0 + 5, w = 48, h = 16;
-        roundedRectPath(cr, x + 0.5, y + 1.5, w, h, 4);
-        cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
-        cairo_fill(cr);
-        roundedRectPath(cr, x, y, w, h, 4);
-        setGradient(cr, cairo_pattern_create_linear(0, y, 0, y + h),
-                    {{0.0, 0.22, 0.22, 0.23}, {1.0, 0.09, 0.09, 0.10}});
-        cairo_fill(cr);
-        roundedRectPath(cr, x + 0.5, y + 0.5, w - 1, h - 1, 3.5);
+        const Block plate{x, y, w, h, 4};
+        raisedBlock(cr, plate, 1.5, 0.35, {{0.0, 0.22, 0.22, 0.23}, {1.0, 0.09, 0.09, 0.10}});
         if (on) {
             cairo_set_source_rgba(cr, 1.0, 0.78, 0.15, 0.9);
         } else {
             cairo_set_source_rgba(cr, 1, 1, 1, 0.18);
         }
-        cairo_set_line_width(cr, 1.0);
-        cairo_stroke(cr);
+        blockEdge(cr, plate);
         const double baseline = y + 11.8;
         if (on) {
             cairo_new_path(cr);
@@ -388,13 +393,9 @@ Surface drawFaderStrip() {
         const double hc = y0 + faderHandleCentre(static_cast<double>(i) / (kFaderFrames - 1));
         const double hw = 26, hh = kFaderHandleHeight;
         const double hx = cx - hw / 2, hy = hc - hh / 2;
-        roundedRectPath(cr, hx + 0.5, hy + 2, hw, hh, 2.5);
-        cairo_set_source_rgba(cr, 0, 0, 0, 0.45);
-        cairo_fill(cr);
-        roundedRectPath(cr, hx, hy, hw, hh, 2.5);
-        setGradient(cr, cairo_pattern_create_linear(0, hy, 0, hy + hh),
+        const Block handle{hx, hy, hw, hh, 2.5};
+        raisedBlock(cr, handle, 2, 0.45,
                     {{0.0, 0.34, 0.34, 0.35}, {0.5, 0.13, 0.13, 0.14}, {1.0, 0.05, 0.05, 0.05}});
-        cairo_fill(cr);
         for (int r = 0; r < 2; ++r) {
             const double ry = hy + 2.5 + r * 8;
             cairo_rectangle(cr, hx + 2, ry, hw - 4, 1);
@@ -404,10 +405,8 @@ Surface drawFaderStrip() {
         cairo_rectangle(cr, hx + 2, hc - 1, hw - 4, 2);
         cairo_set_source_rgb(cr, 0.96, 0.96, 0.94);
         cairo_fill(cr);
-        roundedRectPath(cr, hx + 0.5, hy + 0.5, hw - 1, hh - 1, 2);
         cairo_set_source_rgba(cr, 0, 0, 0, 0.6);
-        cairo_set_line_width(cr, 1.0);
-        cairo_stroke(cr);
+        blockEdge(cr, handle);
         cairo_restore(cr);
     }
     return s;
