@@ -279,68 +279,57 @@ void led(cairo_t* cr, double cx, double cy, bool lit) {
     cairo_fill(cr);
 }
 
+// Every control picture is a column of equal frames, one per position or state; each is
+// drawn by draw(cr, index, top) clipped to its own cell.
+template <typename DrawFrame>
+Surface frameStrip(int width, int height, int frames, DrawFrame draw) {
+    Surface s = newSurface(width, height * frames);
+    Context c = newContext(s);
+    cairo_t* cr = c.get();
+    for (int i = 0; i < frames; ++i) {
+        const double top = i * height;
+        cairo_save(cr);
+        cairo_rectangle(cr, 0, top, width, height);
+        cairo_clip(cr);
+        draw(cr, i, top);
+        cairo_restore(cr);
+    }
+    return s;
+}
+
 } // namespace
 
 Surface drawKnobStrip() {
-    Surface s = newSurface(kKnobSize, kKnobSize * kKnobFrames);
-    Context c = newContext(s);
     const double centre = kKnobSize / 2.0;
-    for (int i = 0; i < kKnobFrames; ++i) {
-        cairo_save(c.get());
-        cairo_rectangle(c.get(), 0, i * kKnobSize, kKnobSize, kKnobSize);
-        cairo_clip(c.get());
-        knob(c.get(), centre, i * kKnobSize + centre, knobAngleForFrame(i));
-        cairo_restore(c.get());
-    }
-    return s;
+    return frameStrip(kKnobSize, kKnobSize, kKnobFrames, [&](cairo_t* cr, int i, double top) {
+        knob(cr, centre, top + centre, knobAngleForFrame(i));
+    });
 }
 
 Surface drawFootswitch() {
-    Surface s = newSurface(80, 160);
-    Context c = newContext(s);
     // Centred on the face's axis rather than on its own rectangle.
     const double cx = kPanelAxis - kFootswitch.left;
-    for (int state = 0; state < 2; ++state) {
-        cairo_save(c.get());
-        cairo_rectangle(c.get(), 0, state * 80, 80, 80);
-        cairo_clip(c.get());
-        footswitch(c.get(), cx, state * 80 + 40, state == 1);
-        cairo_restore(c.get());
-    }
-    return s;
+    return frameStrip(80, 80, 2, [&](cairo_t* cr, int state, double top) {
+        footswitch(cr, cx, top + 40, state == 1);
+    });
 }
 
 Surface drawSlideSwitch() {
-    Surface s = newSurface(kSwitchWidth, 2 * kSwitchHeight);
-    Context c = newContext(s);
-    for (int state = 0; state < 2; ++state) {
-        slideSwitch(c.get(), 2, state * kSwitchHeight + 2, state == 1);
-    }
-    return s;
+    return frameStrip(kSwitchWidth, kSwitchHeight, 2, [](cairo_t* cr, int state, double top) {
+        slideSwitch(cr, 2, top + 2, state == 1);
+    });
 }
 
 Surface drawLed() {
-    Surface s = newSurface(32, 64);
-    Context c = newContext(s);
-    for (int state = 0; state < 2; ++state) {
-        cairo_save(c.get());
-        cairo_rectangle(c.get(), 0, state * 32, 32, 32);
-        cairo_clip(c.get());
-        led(c.get(), 16, state * 32 + 16, state == 1);
-        cairo_restore(c.get());
-    }
-    return s;
+    return frameStrip(
+        32, 32, 2, [](cairo_t* cr, int state, double top) { led(cr, 16, top + 16, state == 1); });
 }
 
 Surface drawTweakPlate(const Fonts& fonts) {
-    Surface s = newSurface(72, 50);
-    Context c = newContext(s);
-    cairo_t* cr = c.get();
     const TextStyle style{Typeface::Label, 11.5, 0.6};
-    for (int state = 0; state < 2; ++state) {
+    return frameStrip(72, 25, 2, [&](cairo_t* cr, int state, double top) {
         const bool on = state == 1;
-        const double y0 = state * 25;
-        const double x = 2, y = y0 + 5, w = 48, h = 16;
+        const double x = 2, y = top + 5, w = 48, h = 16;
         const Block plate{x, y, w, h, 4};
         raisedBlock(cr, plate, 1.5, 0.35, {{0.0, 0.22, 0.22, 0.23}, {1.0, 0.09, 0.09, 0.10}});
         if (on) {
@@ -365,20 +354,12 @@ Surface drawTweakPlate(const Fonts& fonts) {
             cairo_set_source_rgb(cr, 0.80, 0.80, 0.78);
         }
         cairo_fill(cr);
-    }
-    return s;
+    });
 }
 
 Surface drawFaderStrip() {
-    Surface s = newSurface(kFaderWidth, kFaderHeight * kFaderFrames);
-    Context c = newContext(s);
-    cairo_t* cr = c.get();
     const double cx = kFaderWidth / 2.0;
-    for (int i = 0; i < kFaderFrames; ++i) {
-        const double y0 = i * kFaderHeight;
-        cairo_save(cr);
-        cairo_rectangle(cr, 0, y0, kFaderWidth, kFaderHeight);
-        cairo_clip(cr);
+    return frameStrip(kFaderWidth, kFaderHeight, kFaderFrames, [&](cairo_t* cr, int i, double y0) {
         // Slot cut into the plate.
         const double top = y0 + kFaderHighest - 4, bottom = y0 + kFaderLowest + 4;
         roundedRectPath(cr, cx - 3, top, 6, bottom - top, 3);
@@ -407,9 +388,7 @@ Surface drawFaderStrip() {
         cairo_fill(cr);
         cairo_set_source_rgba(cr, 0, 0, 0, 0.6);
         blockEdge(cr, handle);
-        cairo_restore(cr);
-    }
-    return s;
+    });
 }
 
 } // namespace Artwork
