@@ -70,6 +70,14 @@ void circlePath(cairo_t* cr, double cx, double cy, double radius) {
     cairo_close_path(cr);
 }
 
+void litDisc(cairo_t* cr, double cx, double cy, double radius,
+             std::initializer_list<ColourStop> stops) {
+    setGradient(cr, cairo_pattern_create_linear(cx - radius, cy - radius, cx + radius, cy + radius),
+                stops);
+    circlePath(cr, cx, cy, radius);
+    cairo_fill(cr);
+}
+
 void roundedRectPath(cairo_t* cr, double x, double y, double w, double h, double radius) {
     const double pi = std::numbers::pi;
     cairo_new_sub_path(cr);

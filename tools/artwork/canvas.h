@@ -51,6 +51,10 @@ struct ColourStop {
 void setGradient(cairo_t* cr, cairo_pattern_t* pattern, std::initializer_list<ColourStop> stops);
 
 void circlePath(cairo_t* cr, double cx, double cy, double radius);
+// A disc shaded through `stops` along the light's diagonal, from its upper left to its lower
+// right: knob skirts, screw heads, chrome.
+void litDisc(cairo_t* cr, double cx, double cy, double radius,
+             std::initializer_list<ColourStop> stops);
 void roundedRectPath(cairo_t* cr, double x, double y, double w, double h, double radius);
 
 // A soft round shadow: alpha falls from `alpha` at `radius` - `blur` to 0 at `radius`.

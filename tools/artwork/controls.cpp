@@ -19,10 +19,8 @@ void knob(cairo_t* cr, double cx, double cy, double angle) {
     softShadow(cr, cx + 1.5, cy + 3.0, skirt + 5.0, 9.0, 0.55);
 
     // Skirt: near-black plastic, lit from the upper left.
-    setGradient(cr, cairo_pattern_create_linear(cx - skirt, cy - skirt, cx + skirt, cy + skirt),
-                {{0.0, 0.23, 0.23, 0.24}, {0.5, 0.08, 0.08, 0.09}, {1.0, 0.03, 0.03, 0.03}});
-    circlePath(cr, cx, cy, skirt);
-    cairo_fill(cr);
+    litDisc(cr, cx, cy, skirt,
+            {{0.0, 0.23, 0.23, 0.24}, {0.5, 0.08, 0.08, 0.09}, {1.0, 0.03, 0.03, 0.03}});
 
     // Grip ridges on the skirt turn with the knob.
     cairo_save(cr);
@@ -88,13 +86,11 @@ void knob(cairo_t* cr, double cx, double cy, double angle) {
 }
 
 void chromeDisc(cairo_t* cr, double cx, double cy, double r, double brightness) {
-    setGradient(cr, cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r),
-                {{0.00, 0.95 * brightness, 0.95 * brightness, 0.96 * brightness},
-                 {0.35, 0.62 * brightness, 0.63 * brightness, 0.65 * brightness},
-                 {0.55, 0.88 * brightness, 0.88 * brightness, 0.90 * brightness},
-                 {1.00, 0.38 * brightness, 0.38 * brightness, 0.40 * brightness}});
-    circlePath(cr, cx, cy, r);
-    cairo_fill(cr);
+    litDisc(cr, cx, cy, r,
+            {{0.00, 0.95 * brightness, 0.95 * brightness, 0.96 * brightness},
+             {0.35, 0.62 * brightness, 0.63 * brightness, 0.65 * brightness},
+             {0.55, 0.88 * brightness, 0.88 * brightness, 0.90 * brightness},
+             {1.00, 0.38 * brightness, 0.38 * brightness, 0.40 * brightness}});
 }
 
 void hexagonPath(cairo_t* cr, double cx, double cy, double r, double rotation) {

@@ -62,10 +62,8 @@ void enclosure(cairo_t* cr, int width, int height, Colour paint, unsigned grainS
 void screw(cairo_t* cr, double cx, double cy, double slotAngle) {
     const double r = 5.5;
     softShadow(cr, cx + 0.6, cy + 1.2, r + 2.0, 2.5, 0.45);
-    setGradient(cr, cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r),
-                {{0.0, 0.93, 0.93, 0.92}, {0.5, 0.66, 0.66, 0.66}, {1.0, 0.40, 0.40, 0.40}});
-    circlePath(cr, cx, cy, r);
-    cairo_fill(cr);
+    litDisc(cr, cx, cy, r,
+            {{0.0, 0.93, 0.93, 0.92}, {0.5, 0.66, 0.66, 0.66}, {1.0, 0.40, 0.40, 0.40}});
     circlePath(cr, cx, cy, r - 0.5);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.45);
     cairo_set_line_width(cr, 1.0);
