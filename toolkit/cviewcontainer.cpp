@@ -306,43 +306,54 @@ bool CViewContainer::anyChildContains(const CPoint& where, const ButtonState& bu
 
 // ---- Mouse ------------------------------------------------------------------------------
 
-MouseResult CViewContainer::mouseDown(const CPoint& where, const ButtonState& buttons) {
-    const CPoint local = toLocal(where);
+template <typename Hits, typename Offer> bool CViewContainer::offerTopDown(Hits hits, Offer offer) {
     for (Node* n = last; n; n = n->previous) {
         CView* child = n->view;
-        if (!child->isShown() || !child->isMouseEnabled() ||
-            !child->containsPoint(local, buttons)) {
+        if (!child->isShown() || !hits(child)) {
             continue;
         }
+        SharedGuard<CView> hold(child);
+        if (offer(child) || !child->isTransparent()) {
+            return true;
+        }
+        // Continue below a transparent child; the list may have changed meanwhile.
+        n = findNode(child);
+        if (!n) {
+            return false;
+        }
+    }
+    return false;
+}
+
+MouseResult CViewContainer::mouseDown(const CPoint& where, const ButtonState& buttons) {
+    const CPoint local = toLocal(where);
+    MouseResult result = mouseNotHandled;
+    const auto hits = [&](CView* child) {
+        return child->isMouseEnabled() && child->containsPoint(local, buttons);
+    };
+    const bool stopped = offerTopDown(hits, [&](CView* child) {
         if (buttons.modifiers() != 0) {
             auto* control = dynamic_cast<CControl*>(child);
             if (control && control->listener() &&
                 control->listener()->modifierClicked(control, buttons) != 0) {
-                return mouseHandled;
+                result = mouseHandled;
+                return true;
             }
         }
-        SharedGuard<CView> hold(child);
         if (child->acceptsFocus() && frame()) {
             frame()->setFocusView(child);
         }
-        const MouseResult result = child->mouseDown(local, buttons);
-        if (result != mouseNotHandled && result != mouseNotImplemented) {
-            // A child removed during its own press must not receive the rest of it.
-            if (result == mouseHandled && isChild(child)) {
-                mouseDownChild = child;
-            }
-            return result;
+        result = child->mouseDown(local, buttons);
+        if (result == mouseNotHandled || result == mouseNotImplemented) {
+            return false;
         }
-        if (!child->isTransparent()) {
-            return result;
+        // A child removed during its own press must not receive the rest of it.
+        if (result == mouseHandled && isChild(child)) {
+            mouseDownChild = child;
         }
-        // Continue below a transparent child; the list may have changed meanwhile.
-        if (!findNode(child)) {
-            return mouseNotHandled;
-        }
-        n = findNode(child);
-    }
-    return mouseNotHandled;
+        return true;
+    });
+    return stopped ? result : mouseNotHandled;
 }
 
 MouseResult CViewContainer::mouseMoved(const CPoint& where, const ButtonState& buttons) {
@@ -377,24 +388,13 @@ MouseResult CViewContainer::mouseUp(const CPoint& where, const ButtonState& butt
 bool CViewContainer::wheelOnAxis(const CPoint& where, MouseWheelAxis axis, float distance,
                                  const ButtonState& buttons) {
     const CPoint local = toLocal(where);
-    for (Node* n = last; n; n = n->previous) {
-        CView* child = n->view;
-        if (!child->isShown() || !child->mouseArea().pointInside(local)) {
-            continue;
-        }
-        SharedGuard<CView> hold(child);
-        if (child->wheelOnAxis(local, axis, distance, buttons)) {
-            return true;
-        }
-        if (!child->isTransparent()) {
-            return false;
-        }
-        n = findNode(child);
-        if (!n) {
-            return false;
-        }
-    }
-    return false;
+    bool taken = false;
+    offerTopDown([&](CView* child) { return child->mouseArea().pointInside(local); },
+                 [&](CView* child) {
+                     taken = child->wheelOnAxis(local, axis, distance, buttons);
+                     return taken;
+                 });
+    return taken;
 }
 
 bool CViewContainer::wheel(const CPoint& where, float distance, const ButtonState& buttons) {
