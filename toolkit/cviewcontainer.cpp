@@ -60,6 +60,23 @@ CViewContainer::Node* CViewContainer::findNode(const CView* view) const {
     return nullptr;
 }
 
+void CViewContainer::linkBefore(Node* node, Node* at) {
+    node->next = at;
+    node->previous = at ? at->previous : last;
+    (node->previous ? node->previous->next : first) = node;
+    (at ? at->previous : last) = node;
+}
+
+void CViewContainer::adopt(CView* view, Node* at) {
+    linkBefore(new Node{view, nullptr, nullptr}, at);
+    ++childCount;
+    view->addReference();
+    if (isAttached()) {
+        view->attachedTo(this);
+        view->invalidate();
+    }
+}
+
 void CViewContainer::unlink(Node* node) {
     (node->previous ? node->previous->next : first) = node->next;
     (node->next ? node->next->previous : last) = node->previous;
@@ -73,15 +90,7 @@ bool CViewContainer::addView(CView* view) {
     if (!view || view->isAttached()) {
         return false;
     }
-    auto* node = new Node{view, nullptr, last};
-    (last ? last->next : first) = node;
-    last = node;
-    ++childCount;
-    view->addReference();
-    if (isAttached()) {
-        view->attachedTo(this);
-        view->invalidate();
-    }
+    adopt(view, nullptr);
     return true;
 }
 
@@ -96,15 +105,7 @@ bool CViewContainer::addViewBefore(CView* view, CView* before) {
     while (at->view != before && at->next) {
         at = at->next;
     }
-    auto* node = new Node{view, at, at->previous};
-    (at->previous ? at->previous->next : first) = node;
-    at->previous = node;
-    ++childCount;
-    view->addReference();
-    if (isAttached()) {
-        view->attachedTo(this);
-        view->invalidate();
-    }
+    adopt(view, at);
     return true;
 }
 
@@ -205,10 +206,7 @@ bool CViewContainer::changeViewOrder(CView* view, std::int32_t newIndex) {
     for (std::int32_t i = 0; at && i < newIndex; ++i) {
         at = at->next;
     }
-    node->next = at;
-    node->previous = at ? at->previous : last;
-    (node->previous ? node->previous->next : first) = node;
-    (at ? at->previous : last) = node;
+    linkBefore(node, at);
     return true;
 }
 
