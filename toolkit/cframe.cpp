@@ -44,6 +44,10 @@ CFrame::~CFrame() {
         v->releaseReference();
     }
     hovered.clear();
+    dismantle();
+}
+
+void CFrame::dismantle() {
     if (modal) {
         CView* m = modal;
         modal = nullptr;
@@ -52,13 +56,10 @@ CFrame::~CFrame() {
     if (platform) {
         platform->setCursor(cursorDefault);
     }
-    parentFrame = nullptr;
-    focus = nullptr;
-    savedFocus = nullptr;
-    clearMouseDownView();
     // Children see a frame that no longer counts itself attached to itself; each is detached
-    // and loses both its references.
-    CViewContainer::removeAll(true);
+    // and loses both its references. From the destructor this is CFrame's own removeAll.
+    parentFrame = nullptr;
+    removeAll(true);
     detachFromPlatform();
 }
 
@@ -77,17 +78,7 @@ bool CFrame::isKindOf(const char* className) const {
 
 void CFrame::close() {
     clearMouseViews(CPoint(), 0, false);
-    if (modal) {
-        CView* m = modal;
-        modal = nullptr;
-        CViewContainer::removeView(m, false);
-    }
-    if (platform) {
-        platform->setCursor(cursorDefault);
-    }
-    parentFrame = nullptr;
-    removeAll(true);
-    detachFromPlatform();
+    dismantle();
     releaseReference();
 }
 

@@ -167,6 +167,9 @@ private:
     void dropMouseView(std::size_t index, const CPoint& where, const ButtonState& buttons,
                        bool callExited);
     void focusChangeMessage(CView* view, IdStringPtr message);
+    // What close() and the destructor share: the modal view goes, the cursor is reset, every
+    // child is removed and the window let go.
+    void dismantle();
     void detachFromPlatform();
     // Between the frame's units and the window's device pixels.
     CPoint fromDevice(const CPoint& where) const;

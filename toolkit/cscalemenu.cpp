@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 namespace Toolkit {
@@ -23,25 +24,20 @@ const CColor kText{235, 235, 235, 255};
 const CColor kMark{247, 196, 30, 255};
 
 // 3 x 5 glyphs, one row per 3 bits (top row first, bit 2 the left column).
+struct Glyph {
+    char c;
+    std::array<std::uint8_t, 5> rows;
+};
+constexpr Glyph kGlyphs[] = {
+    {'0', {7, 5, 5, 5, 7}}, {'1', {2, 6, 2, 2, 7}}, {'2', {7, 1, 7, 4, 7}}, {'3', {7, 1, 3, 1, 7}},
+    {'5', {7, 4, 7, 1, 7}}, {'7', {7, 1, 1, 2, 2}}, {'%', {5, 1, 2, 4, 5}},
+};
+
+// Blank for a character the menu never shows.
 std::array<std::uint8_t, 5> glyph(char c) {
-    switch (c) {
-    case '0':
-        return {7, 5, 5, 5, 7};
-    case '1':
-        return {2, 6, 2, 2, 7};
-    case '2':
-        return {7, 1, 7, 4, 7};
-    case '3':
-        return {7, 1, 3, 1, 7};
-    case '5':
-        return {7, 4, 7, 1, 7};
-    case '7':
-        return {7, 1, 1, 2, 2};
-    case '%':
-        return {5, 1, 2, 4, 5};
-    default:
-        return {0, 0, 0, 0, 0};
-    }
+    const auto* found = std::find_if(std::begin(kGlyphs), std::end(kGlyphs),
+                                     [c](const Glyph& g) { return g.c == c; });
+    return found == std::end(kGlyphs) ? std::array<std::uint8_t, 5>{} : found->rows;
 }
 
 std::string label(double scale) {

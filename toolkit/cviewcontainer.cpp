@@ -60,6 +60,23 @@ CViewContainer::Node* CViewContainer::findNode(const CView* view) const {
     return nullptr;
 }
 
+void CViewContainer::linkBefore(Node* node, Node* at) {
+    node->next = at;
+    node->previous = at ? at->previous : last;
+    (node->previous ? node->previous->next : first) = node;
+    (at ? at->previous : last) = node;
+}
+
+void CViewContainer::adopt(CView* view, Node* at) {
+    linkBefore(new Node{view, nullptr, nullptr}, at);
+    ++childCount;
+    view->addReference();
+    if (isAttached()) {
+        view->attachedTo(this);
+        view->invalidate();
+    }
+}
+
 void CViewContainer::unlink(Node* node) {
     (node->previous ? node->previous->next : first) = node->next;
     (node->next ? node->next->previous : last) = node->previous;
@@ -73,15 +90,7 @@ bool CViewContainer::addView(CView* view) {
     if (!view || view->isAttached()) {
         return false;
     }
-    auto* node = new Node{view, nullptr, last};
-    (last ? last->next : first) = node;
-    last = node;
-    ++childCount;
-    view->addReference();
-    if (isAttached()) {
-        view->attachedTo(this);
-        view->invalidate();
-    }
+    adopt(view, nullptr);
     return true;
 }
 
@@ -96,15 +105,7 @@ bool CViewContainer::addViewBefore(CView* view, CView* before) {
     while (at->view != before && at->next) {
         at = at->next;
     }
-    auto* node = new Node{view, at, at->previous};
-    (at->previous ? at->previous->next : first) = node;
-    at->previous = node;
-    ++childCount;
-    view->addReference();
-    if (isAttached()) {
-        view->attachedTo(this);
-        view->invalidate();
-    }
+    adopt(view, at);
     return true;
 }
 
@@ -205,10 +206,7 @@ bool CViewContainer::changeViewOrder(CView* view, std::int32_t newIndex) {
     for (std::int32_t i = 0; at && i < newIndex; ++i) {
         at = at->next;
     }
-    node->next = at;
-    node->previous = at ? at->previous : last;
-    (node->previous ? node->previous->next : first) = node;
-    (at ? at->previous : last) = node;
+    linkBefore(node, at);
     return true;
 }
 
@@ -306,43 +304,54 @@ bool CViewContainer::anyChildContains(const CPoint& where, const ButtonState& bu
 
 // ---- Mouse ------------------------------------------------------------------------------
 
-MouseResult CViewContainer::mouseDown(const CPoint& where, const ButtonState& buttons) {
-    const CPoint local = toLocal(where);
+template <typename Hits, typename Offer> bool CViewContainer::offerTopDown(Hits hits, Offer offer) {
     for (Node* n = last; n; n = n->previous) {
         CView* child = n->view;
-        if (!child->isShown() || !child->isMouseEnabled() ||
-            !child->containsPoint(local, buttons)) {
+        if (!child->isShown() || !hits(child)) {
             continue;
         }
+        SharedGuard<CView> hold(child);
+        if (offer(child) || !child->isTransparent()) {
+            return true;
+        }
+        // Continue below a transparent child; the list may have changed meanwhile.
+        n = findNode(child);
+        if (!n) {
+            return false;
+        }
+    }
+    return false;
+}
+
+MouseResult CViewContainer::mouseDown(const CPoint& where, const ButtonState& buttons) {
+    const CPoint local = toLocal(where);
+    MouseResult result = mouseNotHandled;
+    const auto hits = [&](CView* child) {
+        return child->isMouseEnabled() && child->containsPoint(local, buttons);
+    };
+    const bool stopped = offerTopDown(hits, [&](CView* child) {
         if (buttons.modifiers() != 0) {
             auto* control = dynamic_cast<CControl*>(child);
             if (control && control->listener() &&
                 control->listener()->modifierClicked(control, buttons) != 0) {
-                return mouseHandled;
+                result = mouseHandled;
+                return true;
             }
         }
-        SharedGuard<CView> hold(child);
         if (child->acceptsFocus() && frame()) {
             frame()->setFocusView(child);
         }
-        const MouseResult result = child->mouseDown(local, buttons);
-        if (result != mouseNotHandled && result != mouseNotImplemented) {
-            // A child removed during its own press must not receive the rest of it.
-            if (result == mouseHandled && isChild(child)) {
-                mouseDownChild = child;
-            }
-            return result;
+        result = child->mouseDown(local, buttons);
+        if (result == mouseNotHandled || result == mouseNotImplemented) {
+            return false;
         }
-        if (!child->isTransparent()) {
-            return result;
+        // A child removed during its own press must not receive the rest of it.
+        if (result == mouseHandled && isChild(child)) {
+            mouseDownChild = child;
         }
-        // Continue below a transparent child; the list may have changed meanwhile.
-        if (!findNode(child)) {
-            return mouseNotHandled;
-        }
-        n = findNode(child);
-    }
-    return mouseNotHandled;
+        return true;
+    });
+    return stopped ? result : mouseNotHandled;
 }
 
 MouseResult CViewContainer::mouseMoved(const CPoint& where, const ButtonState& buttons) {
@@ -377,24 +386,13 @@ MouseResult CViewContainer::mouseUp(const CPoint& where, const ButtonState& butt
 bool CViewContainer::wheelOnAxis(const CPoint& where, MouseWheelAxis axis, float distance,
                                  const ButtonState& buttons) {
     const CPoint local = toLocal(where);
-    for (Node* n = last; n; n = n->previous) {
-        CView* child = n->view;
-        if (!child->isShown() || !child->mouseArea().pointInside(local)) {
-            continue;
-        }
-        SharedGuard<CView> hold(child);
-        if (child->wheelOnAxis(local, axis, distance, buttons)) {
-            return true;
-        }
-        if (!child->isTransparent()) {
-            return false;
-        }
-        n = findNode(child);
-        if (!n) {
-            return false;
-        }
-    }
-    return false;
+    bool taken = false;
+    offerTopDown([&](CView* child) { return child->mouseArea().pointInside(local); },
+                 [&](CView* child) {
+                     taken = child->wheelOnAxis(local, axis, distance, buttons);
+                     return taken;
+                 });
+    return taken;
 }
 
 bool CViewContainer::wheel(const CPoint& where, float distance, const ButtonState& buttons) {

@@ -100,6 +100,16 @@ protected:
     std::int32_t childCount = 0;
 
 private:
+    // Puts `node` into the list before `at`, at the end when `at` is null.
+    void linkBefore(Node* node, Node* at);
+    // Takes `view` into the list before `at` (at the end when null) with one reference, and
+    // attaches it when this container is attached.
+    void adopt(CView* view, Node* at);
+    // Offers an event to the shown children that `hits`, topmost first: `offer` answers whether
+    // the child took it. The walk stops there or at an opaque child (answering true) and goes
+    // on below a transparent one while that child is still in the list.
+    template <typename Hits, typename Offer> bool offerTopDown(Hits hits, Offer offer);
+
     CColor bgColor = kBlackCColor;
     CPoint bgOffset;
     CRect lastDrawnFocus;

@@ -72,6 +72,28 @@ std::vector<double> powerSpectrum(RealFft& fft, const std::vector<double>& sampl
     return p;
 }
 
+// The power spectrum of one second of the plug-in's answer to a sine, after a quarter second
+// of settling: bins 1 Hz apart, a whole-hertz tone and all its harmonics whole periods in the
+// window, so no window function and no leakage.
+class SineSpectrum {
+public:
+    explicit SineSpectrum(PluginDriver& driver)
+        : driver(driver), rate(driver.rate()), settle(static_cast<std::size_t>(rate / 4)),
+          window(static_cast<std::size_t>(rate)), fft(window) {}
+    std::vector<double> of(double hz, double amplitude) {
+        const std::vector<double> y = driver.run(sine(hz, amplitude, settle + window, rate));
+        return powerSpectrum(fft, std::vector<double>(y.begin() + settle, y.end()));
+    }
+    std::size_t length() const { return window; }
+
+private:
+    PluginDriver& driver;
+    int rate;
+    std::size_t settle;
+    std::size_t window;
+    RealFft fft;
+};
+
 // The linear impulse response by deconvolving a -40 dBFS exponential sweep (half the length,
 // followed by silence for the tail): spectral division, regularised only where the sweep has
 // no energy. The products of distortion land before time 0, i.e. at the end of the buffer.
@@ -165,19 +187,12 @@ ResponseResult measureResponse(PluginDriver& driver) {
 }
 
 HarmonicsResult measureHarmonics(PluginDriver& driver) {
-    const int rate = driver.rate();
-    // One second after a quarter second of settling: bins 1 Hz apart, the tone and all its
-    // harmonics whole periods in the window, so no window function and no leakage.
-    const std::size_t settle = static_cast<std::size_t>(rate / 4);
-    const std::size_t length = static_cast<std::size_t>(rate);
-    RealFft fft(length);
+    SineSpectrum spectrum(driver);
+    const std::size_t length = spectrum.length();
     const std::size_t fundamental = static_cast<std::size_t>(kToneHz);
     HarmonicsResult r;
     for (int level = -40; level <= 0; level += 2) {
-        const std::vector<double> y =
-            driver.run(sine(kToneHz, amplitudeOf(level), settle + length, rate));
-        const std::vector<double> p =
-            powerSpectrum(fft, std::vector<double>(y.begin() + settle, y.end()));
+        const std::vector<double> p = spectrum.of(kToneHz, amplitudeOf(level));
         HarmonicsRow row;
         row.inputDbfs = level;
         const double p1 = p[fundamental];
@@ -232,17 +247,13 @@ LevelsResult measureLevels(PluginDriver& driver) {
 
 AliasingResult measureAliasing(PluginDriver& driver) {
     const int rate = driver.rate();
-    const std::size_t settle = static_cast<std::size_t>(rate / 4);
-    const std::size_t length = static_cast<std::size_t>(rate);
-    RealFft fft(length);
+    SineSpectrum spectrum(driver);
     AliasingResult r;
     for (double tone : {1000.0, 2500.0, 5000.0, 7500.0, 10000.0, 15000.0}) {
         if (tone * 2.0 >= rate) {
             continue;
         }
-        const std::vector<double> y = driver.run(sine(tone, 0.5, settle + length, rate));
-        const std::vector<double> p =
-            powerSpectrum(fft, std::vector<double>(y.begin() + settle, y.end()));
+        const std::vector<double> p = spectrum.of(tone, 0.5);
         const auto step = static_cast<std::size_t>(tone);
         const double p1 = p[step];
         AliasRow row;

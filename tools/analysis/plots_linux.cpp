@@ -150,6 +150,17 @@ public:
         cairo_restore(cr_);
     }
 
+    // A line through measured rows with a dot on each; x and y name the rows' fields.
+    template <typename Row>
+    void measured(const std::vector<Row>& rows, double Row::*x, double Row::*y, Rgb c) {
+        std::vector<std::pair<double, double>> points;
+        for (const Row& row : rows) {
+            points.emplace_back(row.*x, row.*y);
+        }
+        curve(points, c, 2.0);
+        dots(points, c);
+    }
+
     void dots(const std::vector<std::pair<double, double>>& points, Rgb c) {
         cairo_save(cr_);
         cairo_set_source_rgb(cr_, c.r, c.g, c.b);
@@ -392,12 +403,8 @@ void plotHarmonics(const std::string& path, const std::string& title, int rate,
                 }
             }
             spectrum.curve(line, curveColour(i), 1.2);
-            std::vector<std::pair<double, double>> points;
-            for (const auto& row : curves[i].result->rows) {
-                points.emplace_back(row.inputDbfs, row.thdPercent);
-            }
-            thd.curve(points, curveColour(i), 2.0);
-            thd.dots(points, curveColour(i));
+            thd.measured(curves[i].result->rows, &HarmonicsRow::inputDbfs,
+                         &HarmonicsRow::thdPercent, curveColour(i));
         }
         spectrum.legend(legendOf(curves));
     });
@@ -469,12 +476,8 @@ void plotAliasing(const std::string& path, const std::string& title,
         tones.yRange(y0, y1, false);
         tones.axes("Strongest alias of a pure tone", "tone frequency (Hz)", "alias re tone (dB)");
         for (std::size_t i = 0; i < curves.size(); ++i) {
-            std::vector<std::pair<double, double>> points;
-            for (const auto& row : curves[i].result->rows) {
-                points.emplace_back(row.toneHz, row.worstAliasDb);
-            }
-            tones.curve(points, curveColour(i), 2.0);
-            tones.dots(points, curveColour(i));
+            tones.measured(curves[i].result->rows, &AliasRow::toneHz, &AliasRow::worstAliasDb,
+                           curveColour(i));
         }
         tones.legend(legendOf(curves));
 

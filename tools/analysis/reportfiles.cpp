@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
 
 namespace gravelix::analysis {
 
@@ -64,40 +65,49 @@ void writeFileAtomically(const std::string& path, const std::string& text) {
     }
 }
 
-void writeResponseCsv(const std::string& path, const ResponseResult& r) {
-    std::string s = "frequency_hz,gain_db,phase_deg\n";
-    for (const auto& p : r.points) {
-        s += number(p.hz) + "," + number(p.gainDb) + "," + number(p.phaseDeg) + "\n";
-    }
-    writeFileAtomically(path, s);
-}
+namespace {
 
-void writeHarmonicsCsv(const std::string& path, const HarmonicsResult& r) {
-    std::string s = "input_dbfs,thd_percent,h2_db,h3_db,h4_db,h5_db,h6_db,h7_db,h8_db,h9_db\n";
-    for (const auto& row : r.rows) {
-        s += number(row.inputDbfs) + "," + number(row.thdPercent);
-        for (double h : row.harmonicDb) {
-            s += "," + number(h);
+// A CSV file of numbers: the header line, then fields(row) for each row.
+template <typename Rows, typename Fields>
+void writeCsv(const std::string& path, const std::string& header, const Rows& rows, Fields fields) {
+    std::string s = header + "\n";
+    for (const auto& row : rows) {
+        const std::vector<double> values = fields(row);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            s += (i == 0 ? "" : ",") + number(values[i]);
         }
         s += "\n";
     }
     writeFileAtomically(path, s);
 }
 
+} // namespace
+
+void writeResponseCsv(const std::string& path, const ResponseResult& r) {
+    writeCsv(path, "frequency_hz,gain_db,phase_deg", r.points, [](const ResponsePoint& p) {
+        return std::vector<double>{p.hz, p.gainDb, p.phaseDeg};
+    });
+}
+
+void writeHarmonicsCsv(const std::string& path, const HarmonicsResult& r) {
+    writeCsv(path, "input_dbfs,thd_percent,h2_db,h3_db,h4_db,h5_db,h6_db,h7_db,h8_db,h9_db", r.rows,
+             [](const HarmonicsRow& row) {
+                 std::vector<double> values{row.inputDbfs, row.thdPercent};
+                 values.insert(values.end(), row.harmonicDb.begin(), row.harmonicDb.end());
+                 return values;
+             });
+}
+
 void writeLevelsCsv(const std::string& path, const LevelsResult& r) {
-    std::string s = "input_dbfs,output_dbfs\n";
-    for (const auto& p : r.curve) {
-        s += number(p[0]) + "," + number(p[1]) + "\n";
-    }
-    writeFileAtomically(path, s);
+    writeCsv(path, "input_dbfs,output_dbfs", r.curve, [](const std::array<double, 2>& p) {
+        return std::vector<double>{p[0], p[1]};
+    });
 }
 
 void writeAliasingCsv(const std::string& path, const AliasingResult& r) {
-    std::string s = "tone_hz,worst_alias_db,alias_hz\n";
-    for (const auto& row : r.rows) {
-        s += number(row.toneHz) + "," + number(row.worstAliasDb) + "," + number(row.aliasHz) + "\n";
-    }
-    writeFileAtomically(path, s);
+    writeCsv(path, "tone_hz,worst_alias_db,alias_hz", r.rows, [](const AliasRow& row) {
+        return std::vector<double>{row.toneHz, row.worstAliasDb, row.aliasHz};
+    });
 }
 
 void writeSummaryJson(const std::string& path, const Summary& m) {

@@ -56,10 +56,26 @@ void setColour(cairo_t* cr, Colour c, double alpha) {
     cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
 }
 
+void setGradient(cairo_t* cr, cairo_pattern_t* pattern, std::initializer_list<ColourStop> stops) {
+    for (const ColourStop& s : stops) {
+        cairo_pattern_add_color_stop_rgba(pattern, s.offset, s.r, s.g, s.b, s.alpha);
+    }
+    cairo_set_source(cr, pattern);
+    cairo_pattern_destroy(pattern);
+}
+
 void circlePath(cairo_t* cr, double cx, double cy, double radius) {
     cairo_new_sub_path(cr);
     cairo_arc(cr, cx, cy, radius, 0.0, 2.0 * std::numbers::pi);
     cairo_close_path(cr);
+}
+
+void litDisc(cairo_t* cr, double cx, double cy, double radius,
+             std::initializer_list<ColourStop> stops) {
+    setGradient(cr, cairo_pattern_create_linear(cx - radius, cy - radius, cx + radius, cy + radius),
+                stops);
+    circlePath(cr, cx, cy, radius);
+    cairo_fill(cr);
 }
 
 void roundedRectPath(cairo_t* cr, double x, double y, double w, double h, double radius) {

@@ -6,6 +6,7 @@
 
 #include <cairo.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -39,7 +40,21 @@ Surface newSurface(int width, int height);
 Context newContext(const Surface& surface);
 
 void setColour(cairo_t* cr, Colour c, double alpha = 1.0);
+
+struct ColourStop {
+    double offset;
+    double r, g, b;
+    double alpha = 1.0;
+};
+// Gives the new gradient `pattern` its stops and makes it the source; the context keeps
+// the only reference, so the caller has nothing to destroy.
+void setGradient(cairo_t* cr, cairo_pattern_t* pattern, std::initializer_list<ColourStop> stops);
+
 void circlePath(cairo_t* cr, double cx, double cy, double radius);
+// A disc shaded through `stops` along the light's diagonal, from its upper left to its lower
+// right: knob skirts, screw heads, chrome.
+void litDisc(cairo_t* cr, double cx, double cy, double radius,
+             std::initializer_list<ColourStop> stops);
 void roundedRectPath(cairo_t* cr, double x, double y, double w, double h, double radius);
 
 // A soft round shadow: alpha falls from `alpha` at `radius` - `blur` to 0 at `radius`.

@@ -19,15 +19,8 @@ void knob(cairo_t* cr, double cx, double cy, double angle) {
     softShadow(cr, cx + 1.5, cy + 3.0, skirt + 5.0, 9.0, 0.55);
 
     // Skirt: near-black plastic, lit from the upper left.
-    cairo_pattern_t* p =
-        cairo_pattern_create_linear(cx - skirt, cy - skirt, cx + skirt, cy + skirt);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.23, 0.23, 0.24);
-    cairo_pattern_add_color_stop_rgb(p, 0.5, 0.08, 0.08, 0.09);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.03, 0.03, 0.03);
-    cairo_set_source(cr, p);
-    circlePath(cr, cx, cy, skirt);
-    cairo_fill(cr);
-    cairo_pattern_destroy(p);
+    litDisc(cr, cx, cy, skirt,
+            {{0.0, 0.23, 0.23, 0.24}, {0.5, 0.08, 0.08, 0.09}, {1.0, 0.03, 0.03, 0.03}});
 
     // Grip ridges on the skirt turn with the knob.
     cairo_save(cr);
@@ -52,42 +45,28 @@ void knob(cairo_t* cr, double cx, double cy, double angle) {
     cairo_restore(cr);
 
     // Outer rim: a thin bright edge on the lit side.
-    p = cairo_pattern_create_linear(cx - skirt, cy - skirt, cx + skirt, cy + skirt);
-    cairo_pattern_add_color_stop_rgba(p, 0.0, 1, 1, 1, 0.45);
-    cairo_pattern_add_color_stop_rgba(p, 0.5, 1, 1, 1, 0.05);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, 1, 1, 1, 0.0);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx - skirt, cy - skirt, cx + skirt, cy + skirt),
+                {{0.0, 1, 1, 1, 0.45}, {0.5, 1, 1, 1, 0.05}, {1.0, 1, 1, 1, 0.0}});
     cairo_set_line_width(cr, 1.0);
     circlePath(cr, cx, cy, skirt - 0.5);
     cairo_stroke(cr);
-    cairo_pattern_destroy(p);
 
     // Cap: a step down from the skirt, its edge catching light at the top and shade below.
     softShadow(cr, cx + 0.5, cy + 1.5, cap + 2.5, 4.0, 0.6);
-    p = cairo_pattern_create_linear(cx, cy - cap, cx, cy + cap);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.20, 0.20, 0.21);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.06, 0.06, 0.065);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx, cy - cap, cx, cy + cap),
+                {{0.0, 0.20, 0.20, 0.21}, {1.0, 0.06, 0.06, 0.065}});
     circlePath(cr, cx, cy, cap);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     // Soft sheen across the cap.
-    p = cairo_pattern_create_radial(cx - 9, cy - 12, 2, cx - 4, cy - 6, cap * 1.1);
-    cairo_pattern_add_color_stop_rgba(p, 0.0, 1, 1, 1, 0.16);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, 1, 1, 1, 0.0);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_radial(cx - 9, cy - 12, 2, cx - 4, cy - 6, cap * 1.1),
+                {{0.0, 1, 1, 1, 0.16}, {1.0, 1, 1, 1, 0.0}});
     circlePath(cr, cx, cy, cap);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
-    p = cairo_pattern_create_linear(cx, cy - cap, cx, cy + cap);
-    cairo_pattern_add_color_stop_rgba(p, 0.0, 1, 1, 1, 0.35);
-    cairo_pattern_add_color_stop_rgba(p, 0.45, 1, 1, 1, 0.04);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, 0, 0, 0, 0.4);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx, cy - cap, cx, cy + cap),
+                {{0.0, 1, 1, 1, 0.35}, {0.45, 1, 1, 1, 0.04}, {1.0, 0, 0, 0, 0.4}});
     cairo_set_line_width(cr, 1.0);
     circlePath(cr, cx, cy, cap - 0.5);
     cairo_stroke(cr);
-    cairo_pattern_destroy(p);
 
     // Pointer: a white line from near the centre across the skirt's edge.
     const double ux = std::cos(angle);
@@ -107,19 +86,11 @@ void knob(cairo_t* cr, double cx, double cy, double angle) {
 }
 
 void chromeDisc(cairo_t* cr, double cx, double cy, double r, double brightness) {
-    cairo_pattern_t* p = cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r);
-    cairo_pattern_add_color_stop_rgb(p, 0.00, 0.95 * brightness, 0.95 * brightness,
-                                     0.96 * brightness);
-    cairo_pattern_add_color_stop_rgb(p, 0.35, 0.62 * brightness, 0.63 * brightness,
-                                     0.65 * brightness);
-    cairo_pattern_add_color_stop_rgb(p, 0.55, 0.88 * brightness, 0.88 * brightness,
-                                     0.90 * brightness);
-    cairo_pattern_add_color_stop_rgb(p, 1.00, 0.38 * brightness, 0.38 * brightness,
-                                     0.40 * brightness);
-    cairo_set_source(cr, p);
-    circlePath(cr, cx, cy, r);
-    cairo_fill(cr);
-    cairo_pattern_destroy(p);
+    litDisc(cr, cx, cy, r,
+            {{0.00, 0.95 * brightness, 0.95 * brightness, 0.96 * brightness},
+             {0.35, 0.62 * brightness, 0.63 * brightness, 0.65 * brightness},
+             {0.55, 0.88 * brightness, 0.88 * brightness, 0.90 * brightness},
+             {1.00, 0.38 * brightness, 0.38 * brightness, 0.40 * brightness}});
 }
 
 void hexagonPath(cairo_t* cr, double cx, double cy, double r, double rotation) {
@@ -140,13 +111,9 @@ void footswitch(cairo_t* cr, double cx, double cy, bool pressed) {
     const double nut = 27.0;
     softShadow(cr, cx + 1, cy + 2.5, nut + 4, 7, 0.5);
     hexagonPath(cr, cx, cy, nut, kPi / 6);
-    cairo_pattern_t* p = cairo_pattern_create_linear(cx - nut, cy - nut, cx + nut, cy + nut);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.92, 0.92, 0.93);
-    cairo_pattern_add_color_stop_rgb(p, 0.45, 0.66, 0.67, 0.69);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.36, 0.36, 0.38);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx - nut, cy - nut, cx + nut, cy + nut),
+                {{0.0, 0.92, 0.92, 0.93}, {0.45, 0.66, 0.67, 0.69}, {1.0, 0.36, 0.36, 0.38}});
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(p);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.45);
     cairo_set_line_width(cr, 1.0);
     cairo_stroke(cr);
@@ -198,16 +165,38 @@ void footswitch(cairo_t* cr, double cx, double cy, bool pressed) {
     softShadow(cr, cx + lift * 0.5, capY + lift, cap + 2 + lift, 3 + lift, pressed ? 0.5 : 0.6);
     chromeDisc(cr, cx, capY, cap, pressed ? 0.62 : 1.0);
     // Rounded top: a bright crescent highlight and a ring of reflected light.
-    cairo_pattern_t* h = cairo_pattern_create_radial(cx - cap * 0.35, capY - cap * 0.4, 0.5,
-                                                     cx - cap * 0.2, capY - cap * 0.2, cap * 0.9);
-    cairo_pattern_add_color_stop_rgba(h, 0.0, 1, 1, 1, pressed ? 0.35 : 0.85);
-    cairo_pattern_add_color_stop_rgba(h, 1.0, 1, 1, 1, 0.0);
-    cairo_set_source(cr, h);
+    setGradient(cr,
+                cairo_pattern_create_radial(cx - cap * 0.35, capY - cap * 0.4, 0.5, cx - cap * 0.2,
+                                            capY - cap * 0.2, cap * 0.9),
+                {{0.0, 1, 1, 1, pressed ? 0.35 : 0.85}, {1.0, 1, 1, 1, 0.0}});
     circlePath(cr, cx, capY, cap);
     cairo_fill(cr);
-    cairo_pattern_destroy(h);
     circlePath(cr, cx, capY, cap - 0.5);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.45);
+    cairo_set_line_width(cr, 1.0);
+    cairo_stroke(cr);
+}
+
+// A rounded block standing on the face: the switch housings, the actuator, the handles.
+struct Block {
+    double x, y, w, h, radius;
+};
+
+// Its shadow falls `drop` below it; its top shades through `top` from its upper to its
+// lower edge.
+void raisedBlock(cairo_t* cr, const Block& b, double drop, double shadowAlpha,
+                 std::initializer_list<ColourStop> top) {
+    roundedRectPath(cr, b.x + 0.5, b.y + drop, b.w, b.h, b.radius);
+    cairo_set_source_rgba(cr, 0, 0, 0, shadowAlpha);
+    cairo_fill(cr);
+    roundedRectPath(cr, b.x, b.y, b.w, b.h, b.radius);
+    setGradient(cr, cairo_pattern_create_linear(0, b.y, 0, b.y + b.h), top);
+    cairo_fill(cr);
+}
+
+// The block's edge, a pixel wide just inside its outline, in the current source.
+void blockEdge(cairo_t* cr, const Block& b) {
+    roundedRectPath(cr, b.x + 0.5, b.y + 0.5, b.w - 1, b.h - 1, b.radius - 0.5);
     cairo_set_line_width(cr, 1.0);
     cairo_stroke(cr);
 }
@@ -216,20 +205,10 @@ void slideSwitch(cairo_t* cr, double x, double y, bool on) {
     // Black plastic housing with a slot; the metal actuator slides right when on and
     // uncovers a lit orange strip.
     const double w = 46, h = 18;
-    roundedRectPath(cr, x + 0.5, y + 1.5, w, h, 3.5);
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
-    cairo_fill(cr);
-    roundedRectPath(cr, x, y, w, h, 3.5);
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, y, 0, y + h);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.25, 0.25, 0.27);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.08, 0.08, 0.09);
-    cairo_set_source(cr, p);
-    cairo_fill(cr);
-    cairo_pattern_destroy(p);
-    roundedRectPath(cr, x + 0.5, y + 0.5, w - 1, h - 1, 3);
+    const Block housing{x, y, w, h, 3.5};
+    raisedBlock(cr, housing, 1.5, 0.35, {{0.0, 0.25, 0.25, 0.27}, {1.0, 0.08, 0.08, 0.09}});
     cairo_set_source_rgba(cr, 0, 0, 0, 0.8);
-    cairo_set_line_width(cr, 1.0);
-    cairo_stroke(cr);
+    blockEdge(cr, housing);
 
     const double sx = x + 5, sy = y + 5, sw = w - 10, sh = h - 10;
     roundedRectPath(cr, sx, sy, sw, sh, 2);
@@ -243,20 +222,11 @@ void slideSwitch(cairo_t* cr, double x, double y, bool on) {
     const double aw = 16, ah = h - 4;
     const double ax = on ? sx + sw - aw + 2 : sx - 2;
     const double ay = y + 2;
-    roundedRectPath(cr, ax + 0.5, ay + 1.2, aw, ah, 2.5);
-    cairo_set_source_rgba(cr, 0, 0, 0, 0.5);
-    cairo_fill(cr);
-    roundedRectPath(cr, ax, ay, aw, ah, 2.5);
-    p = cairo_pattern_create_linear(0, ay, 0, ay + ah);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.96, 0.96, 0.97);
-    cairo_pattern_add_color_stop_rgb(p, 0.5, 0.74, 0.75, 0.77);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.52, 0.52, 0.55);
-    cairo_set_source(cr, p);
-    cairo_fill(cr);
-    cairo_pattern_destroy(p);
-    roundedRectPath(cr, ax + 0.5, ay + 0.5, aw - 1, ah - 1, 2);
+    const Block actuator{ax, ay, aw, ah, 2.5};
+    raisedBlock(cr, actuator, 1.2, 0.5,
+                {{0.0, 0.96, 0.96, 0.97}, {0.5, 0.74, 0.75, 0.77}, {1.0, 0.52, 0.52, 0.55}});
     cairo_set_source_rgba(cr, 0, 0, 0, 0.55);
-    cairo_stroke(cr);
+    blockEdge(cr, actuator);
     // Grip grooves across the actuator.
     for (int i = 0; i < 3; ++i) {
         const double gx = ax + 5 + i * 3;
@@ -270,14 +240,12 @@ void slideSwitch(cairo_t* cr, double x, double y, bool on) {
 void led(cairo_t* cr, double cx, double cy, bool lit) {
     if (lit) {
         // Glow spilling onto the face around the bezel.
-        cairo_pattern_t* g = cairo_pattern_create_radial(cx, cy, 6, cx, cy, 16);
-        cairo_pattern_add_color_stop_rgba(g, 0.0, 1.0, 0.15, 0.05, 0.55);
-        cairo_pattern_add_color_stop_rgba(g, 0.5, 1.0, 0.20, 0.05, 0.18);
-        cairo_pattern_add_color_stop_rgba(g, 1.0, 1.0, 0.25, 0.05, 0.0);
-        cairo_set_source(cr, g);
+        setGradient(cr, cairo_pattern_create_radial(cx, cy, 6, cx, cy, 16),
+                    {{0.0, 1.0, 0.15, 0.05, 0.55},
+                     {0.5, 1.0, 0.20, 0.05, 0.18},
+                     {1.0, 1.0, 0.25, 0.05, 0.0}});
         circlePath(cr, cx, cy, 16);
         cairo_fill(cr);
-        cairo_pattern_destroy(g);
     }
     softShadow(cr, cx + 0.5, cy + 1.5, 11.5, 3, 0.45);
     // Chrome bezel.
@@ -290,110 +258,82 @@ void led(cairo_t* cr, double cx, double cy, bool lit) {
     cairo_set_source_rgb(cr, 0.1, 0.02, 0.02);
     cairo_fill(cr);
     // Lens.
-    cairo_pattern_t* p = cairo_pattern_create_radial(cx - 1.5, cy - 1.5, 0.5, cx, cy, 6.2);
+    cairo_pattern_t* lens = cairo_pattern_create_radial(cx - 1.5, cy - 1.5, 0.5, cx, cy, 6.2);
     if (lit) {
-        cairo_pattern_add_color_stop_rgb(p, 0.0, 1.0, 0.92, 0.80);
-        cairo_pattern_add_color_stop_rgb(p, 0.35, 1.0, 0.25, 0.12);
-        cairo_pattern_add_color_stop_rgb(p, 1.0, 0.78, 0.02, 0.02);
+        setGradient(cr, lens,
+                    {{0.0, 1.0, 0.92, 0.80}, {0.35, 1.0, 0.25, 0.12}, {1.0, 0.78, 0.02, 0.02}});
     } else {
-        cairo_pattern_add_color_stop_rgb(p, 0.0, 0.45, 0.10, 0.10);
-        cairo_pattern_add_color_stop_rgb(p, 0.6, 0.28, 0.03, 0.03);
-        cairo_pattern_add_color_stop_rgb(p, 1.0, 0.15, 0.01, 0.01);
+        setGradient(cr, lens,
+                    {{0.0, 0.45, 0.10, 0.10}, {0.6, 0.28, 0.03, 0.03}, {1.0, 0.15, 0.01, 0.01}});
     }
-    cairo_set_source(cr, p);
     circlePath(cr, cx, cy, 6.0);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     // Specular dot on the dome.
-    p = cairo_pattern_create_radial(cx - 2.2, cy - 2.4, 0, cx - 2.2, cy - 2.4, 2.6);
-    cairo_pattern_add_color_stop_rgba(p, 0.0, 1, 1, 1, lit ? 0.9 : 0.7);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, 1, 1, 1, 0.0);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_radial(cx - 2.2, cy - 2.4, 0, cx - 2.2, cy - 2.4, 2.6),
+                {{0.0, 1, 1, 1, lit ? 0.9 : 0.7}, {1.0, 1, 1, 1, 0.0}});
     circlePath(cr, cx - 2.2, cy - 2.4, 2.6);
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
+}
+
+// Every control picture is a column of equal frames, one per position or state; each is
+// drawn by draw(cr, index, top) clipped to its own cell.
+template <typename DrawFrame>
+Surface frameStrip(int width, int height, int frames, DrawFrame draw) {
+    Surface s = newSurface(width, height * frames);
+    Context c = newContext(s);
+    cairo_t* cr = c.get();
+    for (int i = 0; i < frames; ++i) {
+        const double top = i * height;
+        cairo_save(cr);
+        cairo_rectangle(cr, 0, top, width, height);
+        cairo_clip(cr);
+        draw(cr, i, top);
+        cairo_restore(cr);
+    }
+    return s;
 }
 
 } // namespace
 
 Surface drawKnobStrip() {
-    Surface s = newSurface(kKnobSize, kKnobSize * kKnobFrames);
-    Context c = newContext(s);
     const double centre = kKnobSize / 2.0;
-    for (int i = 0; i < kKnobFrames; ++i) {
-        cairo_save(c.get());
-        cairo_rectangle(c.get(), 0, i * kKnobSize, kKnobSize, kKnobSize);
-        cairo_clip(c.get());
-        knob(c.get(), centre, i * kKnobSize + centre, knobAngleForFrame(i));
-        cairo_restore(c.get());
-    }
-    return s;
+    return frameStrip(kKnobSize, kKnobSize, kKnobFrames, [&](cairo_t* cr, int i, double top) {
+        knob(cr, centre, top + centre, knobAngleForFrame(i));
+    });
 }
 
 Surface drawFootswitch() {
-    Surface s = newSurface(80, 160);
-    Context c = newContext(s);
     // Centred on the face's axis rather than on its own rectangle.
     const double cx = kPanelAxis - kFootswitch.left;
-    for (int state = 0; state < 2; ++state) {
-        cairo_save(c.get());
-        cairo_rectangle(c.get(), 0, state * 80, 80, 80);
-        cairo_clip(c.get());
-        footswitch(c.get(), cx, state * 80 + 40, state == 1);
-        cairo_restore(c.get());
-    }
-    return s;
+    return frameStrip(80, 80, 2, [&](cairo_t* cr, int state, double top) {
+        footswitch(cr, cx, top + 40, state == 1);
+    });
 }
 
 Surface drawSlideSwitch() {
-    Surface s = newSurface(kSwitchWidth, 2 * kSwitchHeight);
-    Context c = newContext(s);
-    for (int state = 0; state < 2; ++state) {
-        slideSwitch(c.get(), 2, state * kSwitchHeight + 2, state == 1);
-    }
-    return s;
+    return frameStrip(kSwitchWidth, kSwitchHeight, 2, [](cairo_t* cr, int state, double top) {
+        slideSwitch(cr, 2, top + 2, state == 1);
+    });
 }
 
 Surface drawLed() {
-    Surface s = newSurface(32, 64);
-    Context c = newContext(s);
-    for (int state = 0; state < 2; ++state) {
-        cairo_save(c.get());
-        cairo_rectangle(c.get(), 0, state * 32, 32, 32);
-        cairo_clip(c.get());
-        led(c.get(), 16, state * 32 + 16, state == 1);
-        cairo_restore(c.get());
-    }
-    return s;
+    return frameStrip(
+        32, 32, 2, [](cairo_t* cr, int state, double top) { led(cr, 16, top + 16, state == 1); });
 }
 
 Surface drawTweakPlate(const Fonts& fonts) {
-    Surface s = newSurface(72, 50);
-    Context c = newContext(s);
-    cairo_t* cr = c.get();
     const TextStyle style{Typeface::Label, 11.5, 0.6};
-    for (int state = 0; state < 2; ++state) {
+    return frameStrip(72, 25, 2, [&](cairo_t* cr, int state, double top) {
         const bool on = state == 1;
-        const double y0 = state * 25;
-        const double x = 2, y = y0 + 5, w = 48, h = 16;
-        roundedRectPath(cr, x + 0.5, y + 1.5, w, h, 4);
-        cairo_set_source_rgba(cr, 0, 0, 0, 0.35);
-        cairo_fill(cr);
-        roundedRectPath(cr, x, y, w, h, 4);
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, y, 0, y + h);
-        cairo_pattern_add_color_stop_rgb(p, 0.0, 0.22, 0.22, 0.23);
-        cairo_pattern_add_color_stop_rgb(p, 1.0, 0.09, 0.09, 0.10);
-        cairo_set_source(cr, p);
-        cairo_fill(cr);
-        cairo_pattern_destroy(p);
-        roundedRectPath(cr, x + 0.5, y + 0.5, w - 1, h - 1, 3.5);
+        const double x = 2, y = top + 5, w = 48, h = 16;
+        const Block plate{x, y, w, h, 4};
+        raisedBlock(cr, plate, 1.5, 0.35, {{0.0, 0.22, 0.22, 0.23}, {1.0, 0.09, 0.09, 0.10}});
         if (on) {
             cairo_set_source_rgba(cr, 1.0, 0.78, 0.15, 0.9);
         } else {
             cairo_set_source_rgba(cr, 1, 1, 1, 0.18);
         }
-        cairo_set_line_width(cr, 1.0);
-        cairo_stroke(cr);
+        blockEdge(cr, plate);
         const double baseline = y + 11.8;
         if (on) {
             cairo_new_path(cr);
@@ -410,20 +350,12 @@ Surface drawTweakPlate(const Fonts& fonts) {
             cairo_set_source_rgb(cr, 0.80, 0.80, 0.78);
         }
         cairo_fill(cr);
-    }
-    return s;
+    });
 }
 
 Surface drawFaderStrip() {
-    Surface s = newSurface(kFaderWidth, kFaderHeight * kFaderFrames);
-    Context c = newContext(s);
-    cairo_t* cr = c.get();
     const double cx = kFaderWidth / 2.0;
-    for (int i = 0; i < kFaderFrames; ++i) {
-        const double y0 = i * kFaderHeight;
-        cairo_save(cr);
-        cairo_rectangle(cr, 0, y0, kFaderWidth, kFaderHeight);
-        cairo_clip(cr);
+    return frameStrip(kFaderWidth, kFaderHeight, kFaderFrames, [&](cairo_t* cr, int i, double y0) {
         // Slot cut into the plate.
         const double top = y0 + kFaderHighest - 4, bottom = y0 + kFaderLowest + 4;
         roundedRectPath(cr, cx - 3, top, 6, bottom - top, 3);
@@ -438,17 +370,9 @@ Surface drawFaderStrip() {
         const double hc = y0 + faderHandleCentre(static_cast<double>(i) / (kFaderFrames - 1));
         const double hw = 26, hh = kFaderHandleHeight;
         const double hx = cx - hw / 2, hy = hc - hh / 2;
-        roundedRectPath(cr, hx + 0.5, hy + 2, hw, hh, 2.5);
-        cairo_set_source_rgba(cr, 0, 0, 0, 0.45);
-        cairo_fill(cr);
-        roundedRectPath(cr, hx, hy, hw, hh, 2.5);
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, hy, 0, hy + hh);
-        cairo_pattern_add_color_stop_rgb(p, 0.0, 0.34, 0.34, 0.35);
-        cairo_pattern_add_color_stop_rgb(p, 0.5, 0.13, 0.13, 0.14);
-        cairo_pattern_add_color_stop_rgb(p, 1.0, 0.05, 0.05, 0.05);
-        cairo_set_source(cr, p);
-        cairo_fill(cr);
-        cairo_pattern_destroy(p);
+        const Block handle{hx, hy, hw, hh, 2.5};
+        raisedBlock(cr, handle, 2, 0.45,
+                    {{0.0, 0.34, 0.34, 0.35}, {0.5, 0.13, 0.13, 0.14}, {1.0, 0.05, 0.05, 0.05}});
         for (int r = 0; r < 2; ++r) {
             const double ry = hy + 2.5 + r * 8;
             cairo_rectangle(cr, hx + 2, ry, hw - 4, 1);
@@ -458,13 +382,9 @@ Surface drawFaderStrip() {
         cairo_rectangle(cr, hx + 2, hc - 1, hw - 4, 2);
         cairo_set_source_rgb(cr, 0.96, 0.96, 0.94);
         cairo_fill(cr);
-        roundedRectPath(cr, hx + 0.5, hy + 0.5, hw - 1, hh - 1, 2);
         cairo_set_source_rgba(cr, 0, 0, 0, 0.6);
-        cairo_set_line_width(cr, 1.0);
-        cairo_stroke(cr);
-        cairo_restore(cr);
-    }
-    return s;
+        blockEdge(cr, handle);
+    });
 }
 
 } // namespace Artwork

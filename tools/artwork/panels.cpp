@@ -29,55 +29,41 @@ void enclosure(cairo_t* cr, int width, int height, Colour paint, unsigned grainS
 
     // Rim: lit along the top and left, shaded along the bottom and right.
     roundedRectPath(cr, 0, 0, w, h, kCorner);
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, w * 0.35, h);
     const Colour lit = mix(paint, rgb(255, 255, 255), 0.35);
     const Colour dark = mix(paint, rgb(60, 30, 0), 0.55);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, lit.r, lit.g, lit.b);
-    cairo_pattern_add_color_stop_rgb(p, 0.5, paint.r * 0.85, paint.g * 0.82, paint.b * 0.7);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, dark.r, dark.g, dark.b);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(0, 0, w * 0.35, h),
+                {{0.0, lit.r, lit.g, lit.b},
+                 {0.5, paint.r * 0.85, paint.g * 0.82, paint.b * 0.7},
+                 {1.0, dark.r, dark.g, dark.b}});
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
 
     // Face.
     roundedRectPath(cr, kRim, kRim, w - 2 * kRim, h - 2 * kRim, kCorner - kRim + 2);
     cairo_save(cr);
     cairo_clip_preserve(cr);
-    p = cairo_pattern_create_linear(0, 0, w * 0.4, h);
     const Colour top = mix(paint, rgb(255, 250, 220), 0.16);
     const Colour bottom = mix(paint, rgb(150, 90, 0), 0.16);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, top.r, top.g, top.b);
-    cairo_pattern_add_color_stop_rgb(p, 0.55, paint.r, paint.g, paint.b);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, bottom.r, bottom.g, bottom.b);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(0, 0, w * 0.4, h),
+                {{0.0, top.r, top.g, top.b},
+                 {0.55, paint.r, paint.g, paint.b},
+                 {1.0, bottom.r, bottom.g, bottom.b}});
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     addGrain(cr, width, height, 0.035, grainSeed);
     // A thin bright line where the face turns into the rim, and shade on the far side.
     roundedRectPath(cr, kRim + 0.5, kRim + 0.5, w - 2 * kRim - 1, h - 2 * kRim - 1,
                     kCorner - kRim + 1.5);
-    p = cairo_pattern_create_linear(0, 0, w * 0.3, h);
-    cairo_pattern_add_color_stop_rgba(p, 0.0, 1, 1, 0.9, 0.55);
-    cairo_pattern_add_color_stop_rgba(p, 0.5, 1, 1, 0.9, 0.1);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, 0.3, 0.15, 0, 0.35);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(0, 0, w * 0.3, h),
+                {{0.0, 1, 1, 0.9, 0.55}, {0.5, 1, 1, 0.9, 0.1}, {1.0, 0.3, 0.15, 0, 0.35}});
     cairo_set_line_width(cr, 1.0);
     cairo_stroke(cr);
-    cairo_pattern_destroy(p);
     cairo_restore(cr);
 }
 
 void screw(cairo_t* cr, double cx, double cy, double slotAngle) {
     const double r = 5.5;
     softShadow(cr, cx + 0.6, cy + 1.2, r + 2.0, 2.5, 0.45);
-    cairo_pattern_t* p = cairo_pattern_create_linear(cx - r, cy - r, cx + r, cy + r);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.93, 0.93, 0.92);
-    cairo_pattern_add_color_stop_rgb(p, 0.5, 0.66, 0.66, 0.66);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.40, 0.40, 0.40);
-    cairo_set_source(cr, p);
-    circlePath(cr, cx, cy, r);
-    cairo_fill(cr);
-    cairo_pattern_destroy(p);
+    litDisc(cr, cx, cy, r,
+            {{0.0, 0.93, 0.93, 0.92}, {0.5, 0.66, 0.66, 0.66}, {1.0, 0.40, 0.40, 0.40}});
     circlePath(cr, cx, cy, r - 0.5);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.45);
     cairo_set_line_width(cr, 1.0);
@@ -112,22 +98,16 @@ void screws(cairo_t* cr) {
 // A hole in the face: dark inside, its lower edge catching light from the upper left.
 void hole(cairo_t* cr, double cx, double cy, double radius, double depthShade) {
     circlePath(cr, cx, cy, radius + 1.0);
-    cairo_pattern_t* p =
-        cairo_pattern_create_linear(cx - radius, cy - radius, cx + radius, cy + radius);
-    cairo_pattern_add_color_stop_rgba(p, 0.0, 0.25, 0.12, 0, 0.45);
-    cairo_pattern_add_color_stop_rgba(p, 1.0, 1, 1, 0.85, 0.7);
-    cairo_set_source(cr, p);
+    setGradient(cr, cairo_pattern_create_linear(cx - radius, cy - radius, cx + radius, cy + radius),
+                {{0.0, 0.25, 0.12, 0, 0.45}, {1.0, 1, 1, 0.85, 0.7}});
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     circlePath(cr, cx, cy, radius);
-    p = cairo_pattern_create_radial(cx + radius * 0.15, cy + radius * 0.2, radius * 0.2, cx, cy,
-                                    radius);
-    cairo_pattern_add_color_stop_rgb(p, 0.0, 0.08 * depthShade, 0.08 * depthShade,
-                                     0.08 * depthShade);
-    cairo_pattern_add_color_stop_rgb(p, 1.0, 0.01, 0.01, 0.01);
-    cairo_set_source(cr, p);
+    setGradient(
+        cr,
+        cairo_pattern_create_radial(cx + radius * 0.15, cy + radius * 0.2, radius * 0.2, cx, cy,
+                                    radius),
+        {{0.0, 0.08 * depthShade, 0.08 * depthShade, 0.08 * depthShade}, {1.0, 0.01, 0.01, 0.01}});
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
 }
 
 void knobScale(cairo_t* cr, double cx, double cy) {
