@@ -42,7 +42,7 @@ if [ "${1:-}" = "--inside" ]; then
   cp "$dir/gravelix.so" "$VST_PATH/"
   module=$(dpkg -L audacity | grep '/mod-script-pipe\.so$' | head -n 1)
   [ -n "$module" ] || fail "the audacity package has no mod-script-pipe module"
-  drive() { /usr/bin/python3 tests/validator/audacity/drive.py "$@"; }
+  drive() { /usr/bin/python3 "$dir/drive.py" "$@"; }
   # The pipe module loads only when all three entries name it, with the file's local time;
   # otherwise it counts as new and stays off. A private TempDir keeps a killed run from
   # leaving a recovery dialog elsewhere; format 6 is 32-bit float WAV.
@@ -106,7 +106,7 @@ ALSA
 
   start_audacity
   status=0
-  timeout --kill-after=5 240 /usr/bin/python3 tests/validator/audacity/drive.py run \
+  timeout --kill-after=5 240 /usr/bin/python3 "$dir/drive.py" run \
     --host "$dir/gravelix-host" --plugin "$VST_PATH/gravelix.so" --work "$work" \
     --played "$work/played.wav" --pid "$audacity_pid" || status=$?
   if [ "$status" -ne 0 ]; then
@@ -133,9 +133,9 @@ if [ -n "${GRAVELIX_KEEP_WORK:-}" ]; then
 else
   trap 'rm -rf "$work"' EXIT
 fi
-# The build folder may itself lie under /tmp (a clone there), out of sight inside.
+# The build folder and the checkout may themselves lie under /tmp (a clone there), out of sight inside.
 mkdir "$work/bin"
-cp "$dir/gravelix.so" "$dir/gravelix-host" "$work/bin/"
+cp "$dir/gravelix.so" "$dir/gravelix-host" tests/validator/audacity/drive.py "$work/bin/"
 dir=$work/bin
 start=$(date +%s)
 # The namespace's first process dies with unshare (--kill-child), and the kernel then ends
