@@ -19,7 +19,7 @@ inline float halfParameter(AEffect*, VstInt32) {
 }
 
 // What sets one fixture's record apart.
-struct RecordSpec {
+struct RecordFields {
     VstInt32 uniqueID = 0;
     VstInt32 numParams = 0;
     VstInt32 numPrograms = 0;
@@ -30,22 +30,22 @@ struct RecordSpec {
     AEffectProcessProc process = ignoreProcess;
 };
 
-// Fills the whole record, zero wherever the spec says nothing; the entries find `object` in it.
-inline void fillRecord(AEffect& record, void* object, const RecordSpec& spec) {
+// Fills the whole record, zero wherever `fields` leaves it open; the entries find `object` in it.
+inline void fillRecord(AEffect& record, void* object, const RecordFields& fields) {
     record = AEffect{};
     record.magic = kEffectMagic;
-    record.dispatcher = spec.dispatcher;
-    record.process = spec.process;
-    record.setParameter = spec.setParameter;
-    record.getParameter = spec.getParameter;
-    record.processReplacing = spec.processReplacing;
-    record.numPrograms = spec.numPrograms;
-    record.numParams = spec.numParams;
+    record.dispatcher = fields.dispatcher;
+    record.process = fields.process;
+    record.setParameter = fields.setParameter;
+    record.getParameter = fields.getParameter;
+    record.processReplacing = fields.processReplacing;
+    record.numPrograms = fields.numPrograms;
+    record.numParams = fields.numParams;
     record.numInputs = 2;
     record.numOutputs = 2;
     record.flags = effFlagsCanReplacing;
     record.object = object;
-    record.uniqueID = spec.uniqueID;
+    record.uniqueID = fields.uniqueID;
     record.version = 1;
     record.ioRatio = 1.0f;
 }
