@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The main job: sets up, builds the plug-in and gravelix-host (Release, in build-release, with
-# what the Debian package carries besides, so `cpack -G DEB` works there),
+# The main job: installs what it needs (not what only the tests need: scripts/test.sh adds that),
+# builds the plug-in and gravelix-host (Release, in build-release, with what the Debian package
+# carries besides, so `cpack -G DEB` works there),
 # shows the plug-in's details, renders a generated guitar riff through each of its programs
 # and takes pictures of both editor panels. Everything it makes lands in out/.
 # Usage: scripts/demo.sh [OUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --demo
 
 build=build-release
 out=${1:-out}

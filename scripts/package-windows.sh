@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Packs the Windows build (scripts/build-windows.sh) into BUILD_DIR/gravelix-VERSION-win64.zip:
-# the plug-in, gravelix-host.exe, a note on where Windows hosts look for plug-ins, the licence
-# and the release notes.
-# Usage: scripts/package-windows.sh [BUILD_DIR]   (default: build-windows)
+# Packs the Windows build (scripts/build-windows.sh) into BUILD_DIR/gravelix-VERSION-win64.zip
+# and the installer BUILD_DIR/gravelix-VERSION-win64-setup.exe (packaging/gravelix.nsi): the
+# plug-ins, gravelix-host.exe, a note on where Windows hosts look for plug-ins, the licence and
+# the release notes. Every DLL at the top of the build folder is a plug-in the project built
+# (test fixtures live in subfolders). Prints the two files' paths.
+# Usage: scripts/package-windows.sh [--zip-only] [BUILD_DIR]   (default: build-windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+installer=1
+if [ "${1:-}" = "--zip-only" ]; then
+  installer=0
+  shift
+fi
 dir=${1:-build-windows}
 
 missing=()
@@ -15,7 +22,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "package-windows: ${missing[*]} not found; build the Windows version first: scripts/build-windows.sh $dir" >&2
   exit 1
 fi
+plugins=()
+for f in "$dir"/*.dll; do
+  plugins+=("$(basename "$f")")
+done
 command -v zip >/dev/null || scripts/setup.sh --extra zip
+[ $installer -eq 0 ] || command -v makensis >/dev/null || scripts/setup.sh --extra nsis
 
 # The version the build was configured with, else the sources' one.
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt" 2>/dev/null || true)
@@ -23,14 +35,18 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt" 2>/
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-cp "$dir/GRAVELIX.dll" "$dir/gravelix-host.exe" "$stage/"
+for f in "${plugins[@]}" gravelix-host.exe; do
+  cp "$dir/$f" "$stage/"
+done
 # The texts are read on Windows: CRLF line ends.
 sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
 packaging/changelog.sh text CHANGES.md "$version" >"$stage/CHANGES.txt"
 # Debug information stays in the build folder: it multiplies the download for no user.
 strip=$(command -v x86_64-w64-mingw32-strip || true)
 if [ -n "$strip" ]; then
-  "$strip" --strip-debug "$stage/GRAVELIX.dll" "$stage/gravelix-host.exe" 2>/dev/null || true
+  for f in "${plugins[@]}" gravelix-host.exe; do
+    "$strip" --strip-debug "$stage/$f" 2>/dev/null || true
+  done
 fi
 sed 's/$/\r/' >"$stage/README.txt" <<TEXT
 Gravelix $version for 64-bit Windows
@@ -39,8 +55,15 @@ Gravelix $version for 64-bit Windows
 GRAVELIX.dll is the plug-in: a two-knob guitar distortion pedal as a VST 2.4 effect,
 for 64-bit hosts (a 32-bit host cannot load it).
 
-Installing: copy GRAVELIX.dll into a folder your host scans for VST 2.4 plug-ins and
-let the host rescan; the pedal appears as "Gravelix x64" by Keldwyn. Where hosts look:
+Installing: gravelix-$version-win64-setup.exe installs the plug-ins into
+C:\\Program Files\\Common Files\\VST2\\Gravelix (or a folder you choose), gravelix-host.exe
+into C:\\Program Files\\Gravelix, a Start-menu entry for the standalone pedal and an
+uninstaller listed under Installed apps. "setup.exe /S" installs silently
+(/VSTDIR=FOLDER picks the plug-in folder, /D=FOLDER the program folder).
+
+By hand, from the ZIP: copy the plug-ins (${plugins[*]}) into a folder your
+host scans for VST 2.4 plug-ins and let the host rescan; the pedal appears as
+"Gravelix x64" by Keldwyn. Where hosts look:
 
   - the folders listed in the host's own plug-in settings: most hosts let you add
     one there, and that list is what counts;
@@ -49,8 +72,8 @@ let the host rescan; the pedal appears as "Gravelix x64" by Keldwyn. Where hosts
   - some hosts read the shared folder from the registry value VSTPluginsPath
     under HKEY_LOCAL_MACHINE\\SOFTWARE\\VST.
 
-Copying into C:\\Program Files needs administrator rights. To remove the plug-in,
-delete GRAVELIX.dll again.
+Copying into C:\\Program Files needs administrator rights. To remove a plug-in copied
+by hand, delete its DLL again.
 
 gravelix-host.exe is a command-line host for any 64-bit VST 2.4 plug-in. In a
 Command Prompt in this folder:
@@ -62,9 +85,28 @@ CHANGES.txt lists what changed in each release. Gravelix is free software under 
 GNU General Public License, version 3 or later: see LICENSE.txt.
 TEXT
 
-out=$(realpath "$dir")/gravelix-$version-win64.zip
-rm -f "$out"
+out=$(realpath "$dir")/gravelix-$version-win64
+rm -f "$out.zip"
 # -X: no Unix owners or extra time stamps, which Windows has no use for.
-(cd "$stage" && zip -q -X "$out.tmp" GRAVELIX.dll gravelix-host.exe README.txt LICENSE.txt CHANGES.txt)
-mv "$out.tmp" "$out"
-echo "$out"
+(cd "$stage" && zip -q -X "$out.zip.tmp" "${plugins[@]}" gravelix-host.exe README.txt LICENSE.txt CHANGES.txt)
+mv "$out.zip.tmp" "$out.zip"
+echo "$out.zip"
+
+[ $installer -eq 1 ] || exit 0
+{
+  echo '!macro GravelixPlugins _action'
+  for f in "${plugins[@]}"; do
+    echo "  !insertmacro \${_action} \"$f\""
+  done
+  echo '!macroend'
+} >"$stage/plugins.nsh"
+rm -f "$out-setup.exe"
+# makensis reads Unix paths; its own messages only matter when it fails.
+if ! makensis -V2 -NOCD -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$out-setup.exe.tmp" \
+  packaging/gravelix.nsi >"$stage/makensis.log" 2>&1; then
+  cat "$stage/makensis.log" >&2
+  echo "package-windows: makensis failed" >&2
+  exit 1
+fi
+mv "$out-setup.exe.tmp" "$out-setup.exe"
+echo "$out-setup.exe"

@@ -1,20 +1,45 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tools need (only the missing ones).
-# Usage: scripts/setup.sh [--extra PACKAGE...]
+# --demo installs only what scripts/demo.sh needs: the build tools, the libraries the plug-in and
+# gravelix-host link, and an X server for the editor's pictures. --list GROUP prints a group
+# (demo or test) instead of installing anything.
+# Usage: scripts/setup.sh [--demo] [--extra PACKAGE...] | --list demo|test
 set -euo pipefail
 
-packages=(
+demo_packages=(
   build-essential cmake ninja-build pkg-config git
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcairo2-dev libpng-dev libsndfile1-dev libcli11-dev libfftw3-dev
   libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libxres-dev libxcursor-dev
-  xvfb xauth x11-utils x11-xserver-utils xdotool
-  jackd2 libjack-jackd2-dev
+  libjack-jackd2-dev
+  xvfb xauth x11-utils  # with-display.sh
   fonts-dejavu-core fonts-urw-base35
-  valgrind clang libclang-rt-14-dev
-  file zip unzip  # the .deb's dependency scan (cpack), the Windows archive
-  lintian help2man man-db bash-completion  # the .deb's checks, manual page and completion
+  file help2man  # the .deb's dependency scan (cpack), the manual page
 )
+test_packages=(
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  x11-xserver-utils xdotool
+  jackd2
+  valgrind clang libclang-rt-14-dev
+  zip unzip  # the Windows archive
+  lintian man-db bash-completion  # the .deb's checks, manual page and completion tests
+)
+
+packages=("${demo_packages[@]}")
+case "${1:-}" in
+--list)
+  case "${2:-}" in
+  demo) printf '%s\n' "${demo_packages[@]}" ;;
+  test) printf '%s\n' "${test_packages[@]}" ;;
+  *)
+    echo "setup.sh: --list demo or --list test" >&2
+    exit 2
+    ;;
+  esac
+  exit 0
+  ;;
+--demo) shift ;;
+*) packages+=("${test_packages[@]}") ;;
+esac
 if [ "${1:-}" = "--extra" ]; then
   shift
   packages+=("$@")

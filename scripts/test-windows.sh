@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 if [ "${1:-}" != "--under-display" ]; then
   # Wine's Vulkan renderer: its OpenGL one draws nothing from Direct2D into a child window.
-  scripts/setup.sh --extra wine wine64 libvulkan1 mesa-vulkan-drivers
+  scripts/setup.sh --extra wine wine64 libvulkan1 mesa-vulkan-drivers nsis
   dir=${1:-build-windows}
   shift || true
   scripts/build-windows.sh "$dir"

@@ -11,14 +11,14 @@ trap 'rm -rf "$tmp"' EXIT
 
 # Half a build: refused, naming what is missing, and no archive.
 echo stand-in >"$tmp/GRAVELIX.dll"
-if "$src/scripts/package-windows.sh" "$tmp" >"$tmp/out" 2>"$tmp/err"; then
+if "$src/scripts/package-windows.sh" --zip-only "$tmp" >"$tmp/out" 2>"$tmp/err"; then
   fail "packed a build without gravelix-host.exe"
 fi
 grep -q "gravelix-host.exe not found" "$tmp/err" || fail "unclear message: $(cat "$tmp/err")"
 ! ls "$tmp"/*.zip >/dev/null 2>&1 || fail "left an archive behind"
 
 echo stand-in-exe >"$tmp/gravelix-host.exe"
-"$src/scripts/package-windows.sh" "$tmp" >"$tmp/out" || fail "packing failed"
+"$src/scripts/package-windows.sh" --zip-only "$tmp" >"$tmp/out" || fail "packing failed"
 zip=$tmp/gravelix-$version-win64.zip
 [ "$(cat "$tmp/out")" = "$zip" ] || fail "reported $(cat "$tmp/out") instead of $zip"
 [ "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')" = \

@@ -43,6 +43,12 @@ SoundFile SoundFile::openWrite(const std::string& path, int format, int channels
                                  std::to_string(channels) + " channels at " +
                                  std::to_string(sampleRate) + " Hz in this sample format");
     }
+    // The system's own words for a missing folder differ between Linux and Windows.
+    const auto folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder)) {
+        throw std::runtime_error("cannot write '" + path + "': no such folder '" + folder.string() +
+                                 "'");
+    }
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) {
         throw std::runtime_error("cannot write '" + path + "': " + sf_strerror(nullptr));
