@@ -15,8 +15,10 @@
 
 int main(int argc, char** argv) {
     if (argc < 6) {
-        std::fprintf(stderr, "usage: %s PLUGIN IN.raw OUT.raw RATE BLOCK [--program N] "
-                             "[--set NAME=VALUE]...\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s PLUGIN IN.raw OUT.raw RATE BLOCK [--program N] "
+                     "[--set NAME=VALUE]...\n",
+                     argv[0]);
         return 2;
     }
     try {

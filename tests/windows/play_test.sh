@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Guards against `gravelix-host.exe play` sounding other than the plug-in run offline, losing or
-# repeating input, missing or misreporting devices, or not ending cleanly on Ctrl+C; under Wine,
+# repeating input, missing or misreporting devices, or not ending cleanly on Ctrl+C or when the
+# device goes; under Wine,
 # on an ALSA device that records from one file and plays into another, paced in real time by a
 # private JACK server with its dummy back-end.
 # Usage: play_test.sh HOST_EXE PLUGIN OFFLINE_EXE WORK_DIR
@@ -131,3 +132,20 @@ PY
 # asks for, each no larger than the size the plug-in was told.
 play default "--program Hi-Gain --set distortion=0.8" ""
 play long "" "--buffer 35"
+
+# The device goes away under `play` (the server that paces it stops): one line, status 1, soon.
+rm -f out.raw
+timeout 120 wine "$host" play "Z:$plugin" --no-editor >gone.out 2>gone.err &
+pid=$!
+for _ in $(seq 300); do
+  [ "$(stat -c %s out.raw 2>/dev/null || echo 0)" -ge $((48000 * 8)) ] && break
+  sleep 0.1
+done
+kill "$jackd"
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 1 ] || fail "a device gone mid-play answered $status: $(cat gone.err)"
+grep -q "^gravelix-host: the output device stopped" gone.err ||
+  fail "a device gone mid-play said: $(cat gone.err)"
+tr -d '\r' <gone.out | grep -q '^Played ' || fail "no closing report after the device went"
+echo "device gone: $(grep '^gravelix-host:' gone.err)"

@@ -79,9 +79,8 @@ void addPlayCommand(CLI::App& app, int& status) {
         std::printf("%s stops.\n", editor ? "Ctrl+C or closing the editor" : "Ctrl+C");
         std::fflush(stdout);
 
-        const PlayReport report{.xrunWord = "glitches",
-                                .serverLoad = false,
-                                .terminal = _isatty(_fileno(stdout)) != 0};
+        const PlayReport report{
+            .xrunWord = "glitches", .serverLoad = false, .terminal = _isatty(_fileno(stdout)) != 0};
         const PlayTotals totals = runPlaySession(
             plugin, editor, [&] { return player.takeLoad(); },
             [&] { return stopRequested.load() || player.deviceGone(); },

@@ -84,8 +84,8 @@ void PlayTotals::add(const PlayLoad& load) {
 
 PlayTotals runPlaySession(const PluginHost& plugin, std::optional<EditorSession>& editor,
                           const std::function<PlayLoad()>& takeLoad,
-                          const std::function<bool()>& done,
-                          const std::function<void(int)>& pause, const PlayReport& report) {
+                          const std::function<bool()>& done, const std::function<void(int)>& pause,
+                          const PlayReport& report) {
     PlayTotals totals;
     StatusLine line(plugin, report);
     while (!done()) {

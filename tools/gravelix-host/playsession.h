@@ -50,8 +50,8 @@ struct PlayTotals {
 // a second; `pause(ms)` waits when there is no editor (and may return early on a stop request).
 PlayTotals runPlaySession(const PluginHost& plugin, std::optional<EditorSession>& editor,
                           const std::function<PlayLoad()>& takeLoad,
-                          const std::function<bool()>& done,
-                          const std::function<void(int)>& pause, const PlayReport& report);
+                          const std::function<bool()>& done, const std::function<void(int)>& pause,
+                          const PlayReport& report);
 
 // "Played 12.3 s; plug-in DSP load ...; N xruns".
 void printPlaySummary(const PlayTotals& totals, const PlayReport& report);

@@ -14,7 +14,8 @@ namespace gravelix::host {
 namespace {
 
 // The KSDATAFORMAT sub-types for PCM and float differ only in their first field.
-constexpr GUID kSubtypeBase = {0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+constexpr GUID kSubtypeBase = {
+    0x00000000, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 constexpr unsigned long kPcm = 1;   // WAVE_FORMAT_PCM
 constexpr unsigned long kFloat = 3; // WAVE_FORMAT_IEEE_FLOAT
 
@@ -94,8 +95,8 @@ std::string describeDevice(IMMDevice* device) {
         SampleFormat format;
         text = SampleFormat::from(*mix, format)
                    ? format.describe()
-                   : std::to_string(mix->nChannels) + " ch, " + std::to_string(mix->nSamplesPerSec) +
-                         " Hz, an unsupported sample format";
+                   : std::to_string(mix->nChannels) + " ch, " +
+                         std::to_string(mix->nSamplesPerSec) + " Hz, an unsupported sample format";
         CoTaskMemFree(mix);
     }
     REFERENCE_TIME period = 0, minimum = 0;
@@ -111,11 +112,11 @@ std::string describeDevice(IMMDevice* device) {
 } // namespace
 
 std::string SampleFormat::describe() const {
-    std::string sample = isFloat ? "32-bit float"
-                         : validBits == containerBytes * 8
-                             ? std::to_string(validBits) + "-bit integer"
-                             : std::to_string(validBits) + "-bit integer in " +
-                                   std::to_string(containerBytes * 8);
+    std::string sample =
+        isFloat ? "32-bit float"
+        : validBits == containerBytes * 8
+            ? std::to_string(validBits) + "-bit integer"
+            : std::to_string(validBits) + "-bit integer in " + std::to_string(containerBytes * 8);
     return std::to_string(channels) + " ch, " + std::to_string(rate) + " Hz, " + sample;
 }
 
@@ -135,9 +136,9 @@ bool SampleFormat::from(const WAVEFORMATEX& wave, SampleFormat& format) {
         }
     }
     const int bits = wave.wBitsPerSample;
-    const bool ok = (tag == kFloat && bits == 32 && valid == 32) ||
-                    (tag == kPcm && (bits == 16 || bits == 24 || bits == 32) && valid <= bits &&
-                     valid >= 16);
+    const bool ok =
+        (tag == kFloat && bits == 32 && valid == 32) ||
+        (tag == kPcm && (bits == 16 || bits == 24 || bits == 32) && valid <= bits && valid >= 16);
     if (!ok || wave.nChannels < 1 || wave.nSamplesPerSec < 1 ||
         wave.nBlockAlign != wave.nChannels * bits / 8) {
         return false;
@@ -262,8 +263,8 @@ std::string describeEndpoints() {
             text += "  (none)\n";
         }
         for (const Endpoint& e : endpoints) {
-            text += std::string("  ") + (e.isDefault ? "* " : "  ") + e.name + "\n      id " + e.id +
-                    "\n      " + describeDevice(e.device.get()) + "\n";
+            text += std::string("  ") + (e.isDefault ? "* " : "  ") + e.name + "\n      id " +
+                    e.id + "\n      " + describeDevice(e.device.get()) + "\n";
         }
     }
     return text + "(* the default device; --output and --input take a part of a name or an id)\n";

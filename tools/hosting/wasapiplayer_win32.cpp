@@ -127,6 +127,9 @@ WasapiPlayer::WasapiPlayer(const PluginHost& plugin, const WasapiOptions& option
     // Beyond one output period, an input period in hand: the next packet may come that much
     // after the output asks without the input running dry.
     primeFrames_ = input_.periodFrames;
+    stallEvents_ = static_cast<long>(
+        std::max<REFERENCE_TIME>(1, 10000 * static_cast<REFERENCE_TIME>(kSilenceMs) /
+                                        std::max<REFERENCE_TIME>(1, output_.period)));
     engine_.configure(output_.format.rate, block);
 }
 
@@ -138,11 +141,13 @@ void WasapiPlayer::initialise(Stream& stream, Direction direction, const SampleF
                               REFERENCE_TIME duration, bool exclusive, DWORD flags) {
     const WAVEFORMATEXTENSIBLE wave = format.wave();
     const auto& waveFormat = reinterpret_cast<const WAVEFORMATEX&>(wave);
-    const AUDCLNT_SHAREMODE mode = exclusive ? AUDCLNT_SHAREMODE_EXCLUSIVE : AUDCLNT_SHAREMODE_SHARED;
+    const AUDCLNT_SHAREMODE mode =
+        exclusive ? AUDCLNT_SHAREMODE_EXCLUSIVE : AUDCLNT_SHAREMODE_SHARED;
     const char* which = direction == Direction::Output ? "output" : "input";
     // Exclusive event-driven streams take one period as their buffer.
     REFERENCE_TIME periodicity = exclusive ? duration : 0;
-    HRESULT hr = stream.client->Initialize(mode, flags, duration, periodicity, &waveFormat, nullptr);
+    HRESULT hr =
+        stream.client->Initialize(mode, flags, duration, periodicity, &waveFormat, nullptr);
     if (hr == AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) {
         // The device names the nearest size it can do; a fresh client takes it.
         UINT32 frames = 0;
@@ -153,23 +158,25 @@ void WasapiPlayer::initialise(Stream& stream, Direction direction, const SampleF
         hr = stream.endpoint.device->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr,
                                               stream.client.putVoid());
         if (SUCCEEDED(hr)) {
-            hr = stream.client->Initialize(mode, flags, duration, periodicity, &waveFormat,
-                                           nullptr);
+            hr =
+                stream.client->Initialize(mode, flags, duration, periodicity, &waveFormat, nullptr);
         }
     }
     if (FAILED(hr)) {
+        // Some drivers (Wine's among them) refuse event-driven exclusive use outright.
         throw DeviceError(std::string("the ") + which + " device '" + stream.endpoint.name +
                           "' would not start at " + format.describe() +
-                          (exclusive ? " in exclusive mode: " : ": ") + describeResult(hr));
+                          (exclusive ? " in exclusive mode: " : ": ") + describeResult(hr) +
+                          (exclusive ? "; without --exclusive it plays in shared mode" : ""));
     }
     stream.format = format;
     stream.client->GetBufferSize(&stream.bufferFrames);
     REFERENCE_TIME defaultPeriod = 0, minimumPeriod = 0;
     stream.client->GetDevicePeriod(&defaultPeriod, &minimumPeriod);
     stream.period = exclusive ? duration : defaultPeriod;
-    stream.periodFrames = exclusive ? stream.bufferFrames
-                                    : std::min(stream.bufferFrames,
-                                               framesIn(defaultPeriod, format.rate));
+    stream.periodFrames = exclusive
+                              ? stream.bufferFrames
+                              : std::min(stream.bufferFrames, framesIn(defaultPeriod, format.rate));
 }
 
 void WasapiPlayer::openOutput(const WasapiOptions& options) {
@@ -293,9 +300,8 @@ void WasapiPlayer::openInput(const WasapiOptions& options) {
             }
         }
         if (chosen.rate == 0) {
-            throw DeviceError("the input device '" + input_.endpoint.name +
-                              "' cannot record at " + std::to_string(rate) +
-                              " Hz in exclusive mode");
+            throw DeviceError("the input device '" + input_.endpoint.name + "' cannot record at " +
+                              std::to_string(rate) + " Hz in exclusive mode");
         }
         initialise(input_, Direction::Input, chosen, std::max(output_.period, minimumPeriod), true,
                    AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_NOPERSIST);
@@ -338,6 +344,8 @@ std::string WasapiPlayer::goneReason() const {
         return "the input device stopped: " + describeResult(result);
     case Gone::Silent:
         return "the output device stopped asking for audio";
+    case Gone::Stalled:
+        return "the output device stopped playing (its buffer stayed full for two seconds)";
     default:
         return {};
     }
@@ -461,8 +469,14 @@ bool WasapiPlayer::pump() {
     }
     int frames = static_cast<int>(output_.bufferFrames - padding);
     if (frames <= 0) {
+        // Events that keep coming while nothing is played: a device gone quiet under its driver.
+        if (++fullEvents_ >= stallEvents_) {
+            fail(Gone::Stalled, S_OK);
+            return false;
+        }
         return true;
     }
+    fullEvents_ = 0;
     if (capture_) {
         if (!takeInput(static_cast<std::size_t>(frames) + primeFrames_)) {
             return false;
@@ -589,8 +603,8 @@ void WasapiPlayer::writeOutput(BYTE* data, int frames) const {
     for (int i = 0; i < frames; ++i) {
         for (int c = 0; c < f.channels; ++c) {
             const float x = c == 0 ? left[i] : c == 1 ? right[i] : 0.0f;
-            writeSample(data + (static_cast<std::size_t>(i) * f.channels + c) * f.containerBytes,
-                        f, x);
+            writeSample(data + (static_cast<std::size_t>(i) * f.channels + c) * f.containerBytes, f,
+                        x);
         }
     }
 }

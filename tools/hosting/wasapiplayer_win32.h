@@ -58,11 +58,12 @@ private:
         UINT32 periodFrames = 0;
         REFERENCE_TIME period = 0;
     };
-    enum class Gone : int { No, Output, Input, Silent };
+    enum class Gone : int { No, Output, Input, Silent, Stalled };
     // An event that is closed when it goes.
     struct Event {
         HANDLE handle = nullptr;
-        explicit Event(BOOL manualReset) : handle(CreateEventW(nullptr, manualReset, FALSE, nullptr)) {}
+        explicit Event(BOOL manualReset)
+            : handle(CreateEventW(nullptr, manualReset, FALSE, nullptr)) {}
         ~Event() {
             if (handle) {
                 CloseHandle(handle);
@@ -101,6 +102,8 @@ private:
     std::size_t fifoRead_ = 0, fifoCount_ = 0;
     std::size_t primeFrames_ = 0;
     bool primed_ = false, inputSeen_ = false, outputStarted_ = false;
+    // Events in a row that found the output full, and how many mean it has stopped playing.
+    long fullEvents_ = 0, stallEvents_ = 0;
     std::vector<float> planes_; // in L, in R, out L, out R; blockSize() frames each
 
     std::atomic<Gone> gone_{Gone::No};
