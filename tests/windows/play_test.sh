@@ -19,11 +19,23 @@ fail() {
 # out.raw, in the format the stream runs in, while the server's clock sets the pace (a plain
 # null device has no clock, and Wine then runs input and output apart).
 export JACK_DEFAULT_SERVER=gravelix-wasapi-$$ JACK_NO_START_SERVER=1
-timeout 600 jackd -n "$JACK_DEFAULT_SERVER" -r -S -t 10000 -d dummy -r 48000 -p 256 \
-  >jackd.out 2>&1 &
-jackd=$!
-trap 'kill "$jackd" 2>/dev/null || true; wait "$jackd" 2>/dev/null || true' EXIT
-timeout 30 jack_wait -w >/dev/null || fail "jackd did not come up: $(cat jackd.out)"
+jackd=
+stop_jackd() {
+  [ -z "$jackd" ] && return
+  kill "$jackd" 2>/dev/null || true
+  wait "$jackd" 2>/dev/null || true
+  jackd=
+}
+trap stop_jackd EXIT
+# Usage: start_jackd RATE
+start_jackd() {
+  stop_jackd
+  timeout 600 jackd -n "$JACK_DEFAULT_SERVER" -r -S -t 10000 -d dummy -r "$1" -p 256 \
+    >jackd.out 2>&1 &
+  jackd=$!
+  timeout 30 jack_wait -w >/dev/null || fail "jackd did not come up: $(cat jackd.out)"
+}
+start_jackd 48000
 cat >asound.conf <<CONF
 pcm.!default {
   type asym
@@ -76,9 +88,9 @@ grep -q "no output device matches 'no such device'; .*--list-devices" none.err |
   fail "a missing device said: $(cat none.err)"
 
 # Plays the input through the plug-in until the output holds it all, then Ctrl+C.
-# Usage: play NAME "PLUG-IN SETTINGS" "DEVICE OPTIONS"
+# Usage: play NAME "PLUG-IN SETTINGS" "DEVICE OPTIONS" RATE
 play() {
-  local name=$1 settings=$2 options=$3
+  local name=$1 settings=$2 options=$3 expected=$4
   rm -f out.raw
   # timeout bounds the run and hands SIGINT on to Wine, which makes it the console's Ctrl+C.
   # shellcheck disable=SC2086 # the options are words
@@ -107,11 +119,11 @@ play() {
   local rate block
   rate=$(sed -n 's/^Playing through .* at \([0-9]*\) Hz, up to \([0-9]*\) frames.*/\1/p' "$name.out")
   block=$(sed -n 's/^Playing through .* at \([0-9]*\) Hz, up to \([0-9]*\) frames.*/\2/p' "$name.out")
-  [ "$rate" = 48000 ] || fail "played at '$rate' Hz"
+  [ "$rate" = "$expected" ] || fail "played at '$rate' Hz, not the device's $expected"
   # shellcheck disable=SC2086
   timeout 60 wine "$offline" "Z:$plugin" "Z:$work/signal.raw" "Z:$work/$name.ref" "$rate" "$block" $settings ||
     fail "the offline run failed"
-  python3 - "$name.ref" <<'PY' || fail "$name: the output differs from the offline run"
+  python3 - "$name.ref" "$rate" <<'PY' || fail "$name: the output differs from the offline run"
 import array, sys
 out, ref = array.array('f'), array.array('f')
 out.frombytes(open('out.raw', 'rb').read())
@@ -123,22 +135,25 @@ shift = first_sound(out) - first_sound(ref)
 frames = len(ref) // 2
 ok = shift >= 0 and len(out) >= 2 * (shift + frames)
 ok = ok and out[2 * shift:2 * (shift + frames)].tobytes() == ref.tobytes()
-print(f"latency {shift} frames ({shift / 48:.1f} ms); {frames} frames compared: "
+print(f"latency {shift} frames ({shift * 1000 / int(sys.argv[2]):.1f} ms); {frames} frames compared: "
       f"{'bit for bit equal' if ok else 'DIFFERENT'}")
 sys.exit(0 if ok else 1)
 PY
 }
 # The default buffer, then one longer than the device's period: blocks of the size the device
 # asks for, each no larger than the size the plug-in was told.
-play default "--program Hi-Gain --set distortion=0.8" ""
-play long "" "--buffer 35"
+play default "--program Hi-Gain --set distortion=0.8" "" 48000
+play long "" "--buffer 35" 48000
+# A device at another rate: the plug-in runs at the device's.
+start_jackd 44100
+play rate "--program TS" "" 44100
 
 # The device goes away under `play` (the server that paces it stops): one line, status 1, soon.
 rm -f out.raw
 timeout 120 wine "$host" play "Z:$plugin" --no-editor >gone.out 2>gone.err &
 pid=$!
 for _ in $(seq 300); do
-  [ "$(stat -c %s out.raw 2>/dev/null || echo 0)" -ge $((48000 * 8)) ] && break
+  [ "$(stat -c %s out.raw 2>/dev/null || echo 0)" -ge $((44100 * 8)) ] && break
   sleep 0.1
 done
 kill "$jackd"
