@@ -401,9 +401,15 @@ void WasapiPlayer::stop() {
     if (WaitForSingleObject(threadDone_.handle, kJoinMs) == WAIT_OBJECT_0) {
         thread_.join();
     } else {
-        // Stuck in the driver: leave it; the streams below are stopped under it.
+        // Stuck in the driver: leave it, with the plug-in as it is (it may still be in a
+        // process call); the streams below are stopped under it.
         std::fprintf(stderr, "gravelix-host: the audio thread did not end in time\n");
         thread_.detach();
+        output_.client->Stop();
+        if (input_.client) {
+            input_.client->Stop();
+        }
+        return;
     }
     output_.client->Stop();
     if (input_.client) {
