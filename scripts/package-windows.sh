@@ -79,6 +79,8 @@ gravelix-host.exe is a command-line host for any 64-bit VST 2.4 plug-in. In a
 Command Prompt in this folder:
 
   gravelix-host.exe info GRAVELIX.dll      identity, parameters and programs
+  gravelix-host.exe play GRAVELIX.dll      the standalone pedal, live with its editor
+  gravelix-host.exe play --list-devices    the audio devices play can use
   gravelix-host.exe --help                 all commands
 
 CHANGES.txt lists what changed in each release. Gravelix is free software under the

@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 
 if [ "${1:-}" != "--under-display" ]; then
   # Wine's Vulkan renderer: its OpenGL one draws nothing from Direct2D into a child window.
-  scripts/setup.sh --extra wine wine64 libvulkan1 mesa-vulkan-drivers nsis
+  # NSIS builds the installer under test; ALSA's JACK plug-in paces the `play` test's
+  # file-backed device.
+  scripts/setup.sh --extra wine wine64 libvulkan1 mesa-vulkan-drivers nsis libasound2-plugins
   dir=${1:-build-windows}
   shift || true
   scripts/build-windows.sh "$dir"
@@ -45,6 +47,9 @@ reg() {
 reg 'HKCU\Software\Wine\Explorer' Desktop Default
 reg 'HKCU\Software\Wine\Explorer\Desktops' Default 1280x1024
 reg 'HKCU\Software\Wine\Direct3D' renderer vulkan
+# Audio through Wine's ALSA driver, which the player's tests point at files (ALSA_CONFIG_PATH)
+# instead of trying for a sound server first.
+reg 'HKCU\Software\Wine\Drivers' Audio alsa
 # The explorer already running keeps its old mode: restart the server so the keys take effect.
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w || true

@@ -24,7 +24,7 @@ void addBenchCommand(CLI::App& app, int& status);
 void addValidateCommand(CLI::App& app, int& status);
 // Present only when the analysis library is built in (see CMakeLists.txt).
 void addAnalyzeCommand(CLI::App& app, int& status);
-// Present only when libjack is found (see CMakeLists.txt).
+// Present on Windows, and on Linux when libjack is found (see CMakeLists.txt).
 void addPlayCommand(CLI::App& app, int& status);
 
 } // namespace gravelix::host

@@ -7,7 +7,8 @@ namespace gravelix::host {
 namespace {
 
 std::atomic<std::uint64_t> nextThreadToken{1};
-// Zero until the thread first records; plain TLS, so reading it never allocates.
+// Zero until the thread first records. Plain TLS on Linux; emulated on Windows, where its first
+// use on a thread allocates (see prepareThread).
 thread_local std::uint64_t threadToken = 0;
 
 std::uint64_t thisThreadToken() {
@@ -18,6 +19,10 @@ std::uint64_t thisThreadToken() {
 }
 
 } // namespace
+
+void CallRecorder::prepareThread() {
+    thisThreadToken();
+}
 
 CallRecorder::CallRecorder() {
     for (Ring& ring : rings_) {

@@ -35,6 +35,8 @@ public:
 
     // Called on any thread, the audio thread included; no allocation, no lock.
     void record(const HostCall& call);
+    // Gives the calling thread its per-thread state now (see PluginHost::prepareThread).
+    static void prepareThread();
 
     // Every recorded call since the last clear, in the order they were made.
     std::vector<HostCall> calls() const;

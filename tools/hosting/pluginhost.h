@@ -187,6 +187,12 @@ public:
     };
     static void setProcessWatch(const ProcessWatch* watch);
 
+    // Gives the calling thread the per-thread state the host callback keeps, so that its first
+    // block allocates nothing: on Windows thread-local variables (emulated TLS) and the id of a
+    // thread the thread library did not start are allocated on first use. Called on a new
+    // audio thread before it processes.
+    static void prepareThread();
+
 private:
     std::string readText(VstInt32 opcode, VstInt32 index) const;
     void release() noexcept;

@@ -26,6 +26,10 @@ public:
     static bool allocationsVisible();
     static bool locksVisible();
 
+    // Also watches the program's own heap calls where that takes a step of its own (Windows:
+    // its import table), so a host's answers inside a process call are seen as a plug-in's are.
+    static void watchProgram();
+
     // Arms a trap that sees every system call of the calling thread from now until the
     // thread ends; calls are executed as usual and counted while inside(). Only for a
     // dedicated thread: the trap cannot be removed. Answers false (with a reason) where

@@ -49,6 +49,9 @@ bool RtProbe::locksVisible() {
 }
 #endif
 
+// Interposition already sees the whole program.
+void RtProbe::watchProgram() {}
+
 // ---------------------------------------------------------------------------------------
 // System call trap: a seccomp filter sends every system call of the armed thread to a
 // SIGSYS handler, except those made from one instruction in this file, through which the

@@ -14,11 +14,25 @@
 namespace gravelix::validator {
 namespace {
 
+// Set on a thread while it counts: the count reads thread-local state, whose first use on a
+// thread allocates through the program's own imports when those are watched too. A Win32 TLS
+// slot, which never allocates, breaks that circle.
+const DWORD countingSlot = TlsAlloc();
+
+void count() {
+    if (countingSlot == TLS_OUT_OF_INDEXES || TlsGetValue(countingSlot) != nullptr) {
+        return;
+    }
+    TlsSetValue(countingSlot, reinterpret_cast<void*>(1));
+    RtProbe::countAllocation();
+    TlsSetValue(countingSlot, nullptr);
+}
+
 // One counting wrapper per watched import; `real_NAME` is what the import table held.
 #define GRAVELIX_HEAP_HOOK(ret, name, params, args)                                                \
     ret(__cdecl* real_##name) params = nullptr;                                                    \
     ret __cdecl hook_##name params {                                                               \
-        RtProbe::countAllocation();                                                                \
+        count();                                                                                   \
         return real_##name args;                                                                   \
     }
 GRAVELIX_HEAP_HOOK(void*, malloc, (size_t n), (n))
@@ -153,6 +167,10 @@ bool RtProbe::allocationsVisible() {
 }
 bool RtProbe::locksVisible() {
     return false;
+}
+
+void RtProbe::watchProgram() {
+    patchImports(GetModuleHandleW(nullptr));
 }
 
 bool RtProbe::armSyscallTrap(std::string* why) {
