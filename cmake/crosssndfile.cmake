@@ -13,9 +13,14 @@ if(NOT EXISTS ${GRAVELIX_SNDFILE_PREFIX}/lib/cmake/SndFile/SndFileConfig.cmake)
   if(NOT _status EQUAL 0 OR NOT EXISTS ${_source}/CMakeLists.txt)
     message(FATAL_ERROR "Could not fetch libsndfile's Debian source (scripts/debian-source.sh)")
   endif()
+  # A reconfigured build folder keeps the toolchain path as it was given, possibly relative to
+  # the source folder, which the nested build would not find.
+  get_filename_component(_toolchain "${CMAKE_TOOLCHAIN_FILE}" ABSOLUTE BASE_DIR
+                         "${GRAVELIX_SOURCE_DIR}")
   set(_steps
     "${CMAKE_COMMAND};-S;${_source};-B;${_sf}/build;-G;${CMAKE_GENERATOR}"
-    "-DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE};-DCMAKE_BUILD_TYPE=Release"
+    "-DCMAKE_MAKE_PROGRAM=${CMAKE_MAKE_PROGRAM}"
+    "-DCMAKE_TOOLCHAIN_FILE=${_toolchain};-DCMAKE_BUILD_TYPE=Release"
     "-DCMAKE_INSTALL_PREFIX=${GRAVELIX_SNDFILE_PREFIX};-DBUILD_SHARED_LIBS=OFF"
     "-DENABLE_EXTERNAL_LIBS=OFF;-DENABLE_MPEG=OFF;-DBUILD_PROGRAMS=OFF;-DBUILD_EXAMPLES=OFF"
     "-DBUILD_TESTING=OFF;-DENABLE_CPACK=OFF;-DINSTALL_PKGCONFIG_MODULE=OFF;-DINSTALL_MANPAGES=OFF")
