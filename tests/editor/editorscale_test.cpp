@@ -381,6 +381,39 @@ TEST_F(ScaledEditorTest, At2xBothPanelsMatchTheirGoldensAndTheir1xPictures) {
     }
 }
 
+// ---- In-between sizes: resampled once, the same pixels however much is repainted -----------
+
+// Resampling each repainted part on its own made a part's pixels depend on where the repaint
+// began, so a partly covered editor showed seams. Every paint now copies one resampling.
+TEST_F(ScaledEditorTest, APartRepaintedAtAnInBetweenSizeMatchesTheFirstPaint) {
+    for (const float size : {1.5f, 1.25f}) {
+        load();
+        tellScale(size);
+        openEditor();
+        const Image first = settled();
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        ASSERT_TRUE(XQueryTree(input, window->id(), &root, &parent, &children, &count) &&
+                    count == 1);
+        const Window editor = children[0];
+        XFree(children);
+        // Odd pixel edges, across the panel, a knob and the footswitch.
+        XClearArea(input, editor, 101, 67, 157, 401, True);
+        XSync(input, False);
+        const Image repainted = settled();
+        const int off = countDifferent(first, repainted, 0);
+        EXPECT_EQ(off, 0) << off << " pixels changed by a partial repaint at " << size << "x";
+        if (off != 0) {
+            saveForInspection(repainted, "repainted_" + std::to_string(size) + "x.png");
+        }
+        plugin->dispatch(effEditClose);
+        window->pump(0);
+        open = false;
+        window.reset();
+        plugin.reset();
+    }
+}
+
 // ---- Gestures at 2x and 1.5x behave as at 1x ------------------------------------------------
 
 class ScaledGestureTest : public ScaledEditorTest, public ::testing::WithParamInterface<float> {};
