@@ -67,28 +67,60 @@ void gravelixeditor::startDecodingAhead() {
     if (!EditorSupport::decodesAheadOffThread()) {
         return;
     }
-    const double chosen = playerScaleFactor();
+    aheadScale.store(likelyScaleFactor(), std::memory_order_relaxed);
+    aheadFinished.store(false);
     try {
-        decodeAhead = std::thread([this, chosen] {
-            // Without the player's choice, 1x: asking the desktop means an X connection, and
-            // libXau's lookup behind it races with the host's own connects on other threads.
-            const double scale = chosen > 0.0 ? chosen : 1.0;
+        decodeAhead = std::thread([this] {
             // The biggest first: the editor thread decodes the others meanwhile if it opens now.
-            for (const std::int32_t id : {kKnobImageId, kFrontPanelImageId, kFootswitchImageId,
-                                          kTweakImageId, kLedImageId}) {
-                if (stopDecodingAhead.load(std::memory_order_relaxed)) {
-                    break;
+            constexpr std::int32_t kFrontImages[] = {
+                kKnobImageId, kFrontPanelImageId, kFootswitchImageId, kTweakImageId, kLedImageId};
+            // Each image at the scale asked for when it is reached; a scale told later sends the
+            // thread round once more for the images it prepared at another one.
+            double preparedAt[std::size(kFrontImages)] = {};
+            for (bool again = true; again;) {
+                again = false;
+                for (std::size_t i = 0; i < std::size(kFrontImages); ++i) {
+                    if (stopDecodingAhead.load(std::memory_order_relaxed)) {
+                        return;
+                    }
+                    const double scale = aheadScale.load(std::memory_order_relaxed);
+                    if (preparedAt[i] == scale) {
+                        continue;
+                    }
+                    auto* bitmap = new CBitmap(CResourceRef(kFrontImages[i]));
+                    double pixelsPerUnit = 1.0;
+                    if (IPlatformBitmap* image = bitmap->platformBitmapFor(scale, pixelsPerUnit)) {
+                        image->prepare();
+                    }
+                    decodedAhead.push_back(bitmap);
+                    preparedAt[i] = scale;
                 }
-                auto* bitmap = new CBitmap(CResourceRef(id));
-                double pixelsPerUnit = 1.0;
-                if (IPlatformBitmap* image = bitmap->platformBitmapFor(scale, pixelsPerUnit)) {
-                    image->prepare();
+                const double scale = aheadScale.load(std::memory_order_relaxed);
+                for (const double done : preparedAt) {
+                    again = again || done != scale;
                 }
-                decodedAhead.push_back(bitmap);
+                if (!again) {
+                    // From here a scale told is for likelyScaleChanged to start over with,
+                    // unless it came in before this thread could claim it back.
+                    aheadFinished.store(true);
+                    bool finished = true;
+                    again = aheadScale.load(std::memory_order_relaxed) != scale &&
+                            aheadFinished.compare_exchange_strong(finished, false);
+                }
             }
         });
     } catch (const std::system_error&) {
         // No thread to be had: the images decode when first drawn, as without this.
+    }
+}
+
+void gravelixeditor::likelyScaleChanged() {
+    // A running thread picks the new scale up at its next image; a finished one is joined (at
+    // once) and started again, keeping what it prepared.
+    aheadScale.store(likelyScaleFactor(), std::memory_order_relaxed);
+    if (aheadFinished.exchange(false) && decodeAhead.joinable()) {
+        decodeAhead.join();
+        startDecodingAhead();
     }
 }
 

@@ -99,9 +99,14 @@ private:
     // Decodes the front face's images at the likely scale while the host has not opened the
     // editor yet; its bitmaps keep them decoded and are the thread's alone until it is joined.
     void startDecodingAhead();
+    void likelyScaleChanged() override;
     std::thread decodeAhead;
     std::vector<Toolkit::CBitmap*> decodedAhead;
     std::atomic<bool> stopDecodingAhead{false};
+    // The scale the thread prepares; the host's message moves it to another one mid-way.
+    std::atomic<double> aheadScale{1.0};
+    // Set by the thread when it has nothing left to do, taken back by whoever restarts it.
+    std::atomic<bool> aheadFinished{false};
 
     // Values told by setParameter, one slot per parameter, and which slots are new.
     std::array<std::atomic<float>, kParameterCount> toldValues{};

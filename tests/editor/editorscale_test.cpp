@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -337,6 +338,27 @@ TEST_F(ScaledEditorTest, ABrokenSettingsFileLeavesTheOtherSources) {
         << "gravelix-settings 1\neditor-scale 3\n"; // cut off before its end line
     load();
     tellScale(2.0f);
+    EXPECT_EQ(editorSize(), std::make_pair(540, 950));
+}
+
+TEST_F(ScaledEditorTest, TheLastOpenedSizeIsKeptAsAHintThatSizesNothing) {
+    // Opened at the host's 1.5x: the next instance prepares 1.5x, but without a source of its
+    // own it is still 1x, and the system's scale still beats the hint.
+    load();
+    tellScale(1.5f);
+    openEditor();
+    plugin->dispatch(effEditClose);
+    window->pump(0);
+    open = false;
+    std::ifstream file(config / "gravelix" / "settings.txt");
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_NE(text.find("last-editor-scale 1.5\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\neditor-scale"), std::string::npos)
+        << "the hint was taken for a choice: " << text;
+    load();
+    EXPECT_EQ(editorSize(), std::make_pair(kWidth, kHeight));
+    setXftDpi("192");
+    load();
     EXPECT_EQ(editorSize(), std::make_pair(540, 950));
 }
 
