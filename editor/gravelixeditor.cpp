@@ -7,10 +7,12 @@
 #include "toolkit/cbitmap.h"
 #include "toolkit/cframe.h"
 #include "toolkit/ckickbutton.h"
+#include "toolkit/coffscreencontext.h"
 #include "toolkit/conoffbutton.h"
 #include "toolkit/cscalemenu.h"
 #include "toolkit/platform/editorsupport.h"
 #include "toolkit/platform/iplatformbitmap.h"
+#include "toolkit/platform/iplatformfactory.h"
 #include "toolkit/platform/iplatformframe.h"
 #include "toolkit/scalefactor.h"
 
@@ -100,6 +102,7 @@ void gravelixeditor::startDecodingAhead() {
                     again = again || done != scale;
                 }
                 if (!again) {
+                    resampleAhead(scale);
                     // From here a scale told is for likelyScaleChanged to start over with,
                     // unless it came in before this thread could claim it back.
                     aheadFinished.store(true);
@@ -112,6 +115,26 @@ void gravelixeditor::startDecodingAhead() {
     } catch (const std::system_error&) {
         // No thread to be had: the images decode when first drawn, as without this.
     }
+}
+
+void gravelixeditor::resampleAhead(double scale) {
+    // Between the images' own densities the first paint would resample the front panel, the
+    // biggest part of it: drawn here once, the shared images keep it resampled for that paint.
+    if (scale == 1.0 || scale == 2.0 || stopDecodingAhead.load(std::memory_order_relaxed)) {
+        return;
+    }
+    auto* panel = new CBitmap(CResourceRef(kFrontPanelImageId));
+    const CRect local(0, 0, panel->width(), panel->height());
+    const CRect pixels = scaledOutward(local, scale);
+    if (COffscreenContext* context =
+            platformFactory().createOffscreenContext(pixels.width(), pixels.height())) {
+        context->setScaleFactor(scale);
+        context->beginDraw();
+        panel->draw(context, local);
+        context->endDraw();
+        context->releaseReference();
+    }
+    decodedAhead.push_back(panel);
 }
 
 void gravelixeditor::likelyScaleChanged() {

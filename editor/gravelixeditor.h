@@ -100,6 +100,9 @@ private:
     // editor yet; its bitmaps keep them decoded and are the thread's alone until it is joined.
     void startDecodingAhead();
     void likelyScaleChanged() override;
+    // Decoding thread: draws the front panel at `scale` once, so that its resampled pixels wait
+    // in the shared images for the first paint.
+    void resampleAhead(double scale);
     std::thread decodeAhead;
     std::vector<Toolkit::CBitmap*> decodedAhead;
     std::atomic<bool> stopDecodingAhead{false};
