@@ -1,22 +1,19 @@
 #include "gravelixeditor.h"
 
 #include "audioeffect.h"
+#include "decodeahead.h"
 #include "parametertable.h"
 #include "resources/resourceids.h"
 #include "toolkit/canimknob.h"
 #include "toolkit/cbitmap.h"
 #include "toolkit/cframe.h"
 #include "toolkit/ckickbutton.h"
-#include "toolkit/coffscreencontext.h"
 #include "toolkit/conoffbutton.h"
 #include "toolkit/cscalemenu.h"
 #include "toolkit/platform/editorsupport.h"
 #include "toolkit/platform/iplatformbitmap.h"
-#include "toolkit/platform/iplatformfactory.h"
 #include "toolkit/platform/iplatformframe.h"
 #include "toolkit/scalefactor.h"
-
-#include <system_error>
 
 using namespace Toolkit;
 
@@ -62,99 +59,16 @@ gravelixeditor::gravelixeditor(AudioEffect* effect) : AEffGUIEditor(effect) {
     rect.left = 0;
     rect.bottom = static_cast<std::int16_t>(frontPanelImage->height());
     rect.right = static_cast<std::int16_t>(frontPanelImage->width());
-    startDecodingAhead();
-}
-
-void gravelixeditor::startDecodingAhead() {
-    if (!EditorSupport::decodesAheadOffThread()) {
-        return;
-    }
-    aheadScale.store(likelyScaleFactor(), std::memory_order_relaxed);
-    aheadFinished.store(false);
-    try {
-        decodeAhead = std::thread([this] {
-            // The biggest first: the editor thread decodes the others meanwhile if it opens now.
-            constexpr std::int32_t kFrontImages[] = {
-                kKnobImageId, kFrontPanelImageId, kFootswitchImageId, kTweakImageId, kLedImageId};
-            // Each image at the scale asked for when it is reached; a scale told later sends the
-            // thread round once more for the images it prepared at another one.
-            double preparedAt[std::size(kFrontImages)] = {};
-            for (bool again = true; again;) {
-                again = false;
-                for (std::size_t i = 0; i < std::size(kFrontImages); ++i) {
-                    if (stopDecodingAhead.load(std::memory_order_relaxed)) {
-                        return;
-                    }
-                    const double scale = aheadScale.load(std::memory_order_relaxed);
-                    if (preparedAt[i] == scale) {
-                        continue;
-                    }
-                    auto* bitmap = new CBitmap(CResourceRef(kFrontImages[i]));
-                    double pixelsPerUnit = 1.0;
-                    if (IPlatformBitmap* image = bitmap->platformBitmapFor(scale, pixelsPerUnit)) {
-                        image->prepare();
-                    }
-                    decodedAhead.push_back(bitmap);
-                    preparedAt[i] = scale;
-                }
-                const double scale = aheadScale.load(std::memory_order_relaxed);
-                for (const double done : preparedAt) {
-                    again = again || done != scale;
-                }
-                if (!again) {
-                    resampleAhead(scale);
-                    // From here a scale told is for likelyScaleChanged to start over with,
-                    // unless it came in before this thread could claim it back.
-                    aheadFinished.store(true);
-                    bool finished = true;
-                    again = aheadScale.load(std::memory_order_relaxed) != scale &&
-                            aheadFinished.compare_exchange_strong(finished, false);
-                }
-            }
-        });
-    } catch (const std::system_error&) {
-        // No thread to be had: the images decode when first drawn, as without this.
-    }
-}
-
-void gravelixeditor::resampleAhead(double scale) {
-    // Between the images' own densities the first paint would resample the front panel, the
-    // biggest part of it: drawn here once, the shared images keep it resampled for that paint.
-    if (scale == 1.0 || scale == 2.0 || stopDecodingAhead.load(std::memory_order_relaxed)) {
-        return;
-    }
-    auto* panel = new CBitmap(CResourceRef(kFrontPanelImageId));
-    const CRect local(0, 0, panel->width(), panel->height());
-    const CRect pixels = scaledOutward(local, scale);
-    if (COffscreenContext* context =
-            platformFactory().createOffscreenContext(pixels.width(), pixels.height())) {
-        context->setScaleFactor(scale);
-        context->beginDraw();
-        panel->draw(context, local);
-        context->endDraw();
-        context->releaseReference();
-    }
-    decodedAhead.push_back(panel);
+    DecodeAhead::attach();
+    DecodeAhead::prepare(likelyScaleFactor());
 }
 
 void gravelixeditor::likelyScaleChanged() {
-    // A running thread picks the new scale up at its next image; a finished one is joined (at
-    // once) and started again, keeping what it prepared.
-    aheadScale.store(likelyScaleFactor(), std::memory_order_relaxed);
-    if (aheadFinished.exchange(false) && decodeAhead.joinable()) {
-        decodeAhead.join();
-        startDecodingAhead();
-    }
+    DecodeAhead::prepare(likelyScaleFactor());
 }
 
 gravelixeditor::~gravelixeditor() {
-    stopDecodingAhead.store(true, std::memory_order_relaxed);
-    if (decodeAhead.joinable()) {
-        decodeAhead.join();
-    }
-    for (CBitmap* bitmap : decodedAhead) {
-        bitmap->releaseReference();
-    }
+    DecodeAhead::detach();
     // A host may destroy the effect without closing the editor first; the window must not
     // outlive the listener its controls call.
     if (frame) {

@@ -11,7 +11,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 namespace Toolkit {
@@ -96,20 +95,8 @@ private:
 
     Toolkit::CScaleMenu* scaleMenu = nullptr;
 
-    // Decodes the front face's images at the likely scale while the host has not opened the
-    // editor yet; its bitmaps keep them decoded and are the thread's alone until it is joined.
-    void startDecodingAhead();
+    // Turns the library's decoding thread (DecodeAhead) to the new likely scale.
     void likelyScaleChanged() override;
-    // Decoding thread: draws the front panel at `scale` once, so that its resampled pixels wait
-    // in the shared images for the first paint.
-    void resampleAhead(double scale);
-    std::thread decodeAhead;
-    std::vector<Toolkit::CBitmap*> decodedAhead;
-    std::atomic<bool> stopDecodingAhead{false};
-    // The scale the thread prepares; the host's message moves it to another one mid-way.
-    std::atomic<double> aheadScale{1.0};
-    // Set by the thread when it has nothing left to do, taken back by whoever restarts it.
-    std::atomic<bool> aheadFinished{false};
 
     // Values told by setParameter, one slot per parameter, and which slots are new.
     std::array<std::atomic<float>, kParameterCount> toldValues{};
