@@ -363,11 +363,12 @@ TEST_F(ScaledEditorTest, TheLastOpenedSizeIsKeptAsAHintThatSizesNothing) {
 }
 
 TEST_F(ScaledEditorTest, InstancesDroppedWhileDecodingAheadGoCleanly) {
-    // Each new editor starts decoding on a thread of its own; deleting the effect at once must
-    // stop and join it, not leave it running into a freed editor or an unloaded library.
-    setXftDpi("192"); // the 2x images, the most work
+    // The first instance starts the library's decoding thread; deleting the last one at once
+    // must stop and join it, not leave it running into an unloaded library.
+    setXftDpi("192");
     for (int i = 0; i < 10; ++i) {
         load();
+        tellScale(i % 2 ? 2.0f : 1.5f); // the 2x images, the most work
         plugin.reset();
     }
     load();
