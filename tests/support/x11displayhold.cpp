@@ -6,12 +6,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
 // One connection of the program's own, open from before the first test to the process's end.
 struct DisplayHold {
     Display* display = nullptr;
+    pid_t owner = getpid();
     DisplayHold() {
         if (!std::getenv("DISPLAY")) {
             return;
@@ -24,8 +26,10 @@ struct DisplayHold {
             }
         }
     }
+    // A child forked by a test (the validator isolates checks so) inherits the connection: only
+    // the process that opened it may close it, or the child's exit would talk over the parent.
     ~DisplayHold() {
-        if (display) {
+        if (display && getpid() == owner) {
             XCloseDisplay(display);
         }
     }
