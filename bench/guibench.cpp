@@ -2,7 +2,9 @@
 // loaded with dlopen, VSTPluginMain for the first instance of a fresh process and for later
 // ones, effEditOpen until the first paint reaches the screen (first editor of a fresh process
 // at 1x and at 2x, and a later instance's at 1x, 1.5x and 2x; the scale told as a host tells
-// it), a full-window repaint, and an editor idle call with nothing to repaint. Wall-clock times:
+// it), the same as a DAW opens a pedal (0.6 s after the instance was made, in a fresh process,
+// with and without this user's last size in the settings), a full-window repaint at 1x and
+// 1.5x, and an editor idle call with nothing to repaint. Wall-clock times:
 // google-benchmark's time is the mean, the counters "best" and "median" are in seconds with an SI
 // prefix (390n is 390 ns, 0.51m is 0.51 ms). The editor figures need an X display
 // (scripts/with-display.sh) and are skipped without one.
@@ -22,6 +24,7 @@
 #include <memory>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -246,8 +249,52 @@ int firstInProcess(bool editor, double scale) {
     return 0;
 }
 
+// As a DAW opens a pedal: the instance made, `waitSeconds` later the host's scale message,
+// effEditGetRect and effEditOpen; prints the seconds from effEditOpen until the first paint.
+// With `hint`, this user's last editor opened at `scale` (the settings' hint), as when the
+// player always works at that size; without, nothing was ever opened before.
+int waitedEditorInProcess(double scale, bool hint) {
+    char folder[] = "/tmp/gravelix-gui-bench-XXXXXX";
+    if (!mkdtemp(folder)) {
+        return 1;
+    }
+    const std::string settings = std::string(folder) + "/gravelix";
+    mkdir(settings.c_str(), 0700);
+    if (hint) {
+        if (FILE* file = std::fopen((settings + "/settings.txt").c_str(), "w")) {
+            std::fprintf(file, "gravelix-settings 1\nlast-editor-scale %g\nend\n", scale);
+            std::fclose(file);
+        }
+    }
+    setenv("XDG_CONFIG_HOME", folder, 1);
+    Entry entry = loadEntry();
+    Host host;
+    if (!entry || !host.ok()) {
+        return 1;
+    }
+    AEffect* effect = openInstance(entry);
+    if (!effect) {
+        return 1;
+    }
+    usleep(600000);
+    tellScale(effect, scale);
+    ERect* rect = nullptr;
+    effect->dispatcher(effect, effEditGetRect, 0, 0, &rect, 0.0f);
+    const double seconds = host.timeEditorOpen(effect);
+    dispatch(effect, effEditClose);
+    closeInstance(effect);
+    std::remove((settings + "/settings.txt").c_str());
+    rmdir(settings.c_str());
+    rmdir(folder);
+    if (seconds < 0) {
+        return 1;
+    }
+    std::printf("%.9f\n", seconds);
+    return 0;
+}
+
 // Runs this program again with `mode` and reads the seconds it prints; negative on failure.
-double runChild(const char* mode) {
+double runChild(const char* mode, const char* extra = nullptr) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
         return -1;
@@ -258,7 +305,8 @@ double runChild(const char* mode) {
     posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
     char self[] = "/proc/self/exe";
     std::string argument = mode;
-    char* argv[] = {self, argument.data(), nullptr};
+    std::string second = extra ? extra : "";
+    char* argv[] = {self, argument.data(), extra ? second.data() : nullptr, nullptr};
     pid_t child = 0;
     const int failed = posix_spawn(&child, self, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -310,6 +358,36 @@ constexpr ChildMode kChildModes[] = {
             ->UseManualTime()
             ->Iterations(mode.iterations)
             ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
+
+// The argument: the scale in percent; "hint" in the name when the settings hold that size.
+void waitedEditorBenchmark(benchmark::State& state, bool hint) {
+    const std::string percent = std::to_string(state.range(0));
+    std::vector<double> samples;
+    for (auto _ : state) {
+        if (!addSample(state, samples,
+                       runChild(hint ? "--waited-editor-hint" : "--waited-editor", percent.c_str()),
+                       "the child process failed (no display?)")) {
+            break;
+        }
+    }
+    report(state, samples);
+}
+
+[[maybe_unused]] const bool waitedBenchmarksRegistered = [] {
+    for (const bool hint : {true, false}) {
+        auto* family = benchmark::RegisterBenchmark(hint ? "BM_EditorOpenAfterWaitSizeHinted"
+                                                         : "BM_EditorOpenAfterWaitNoHint",
+                                                    waitedEditorBenchmark, hint);
+        for (const int percent : {100, 125, 150, 200, 300}) {
+            if (hint || percent == 100 || percent == 150 || percent == 200) {
+                family->Arg(percent);
+            }
+        }
+        // Each sample waits 0.6 s: few of them.
+        family->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
     }
     return true;
 }();
@@ -436,11 +514,17 @@ void closeFirstEditor() {
     session().host.waitForBlack();
 }
 
+// The argument: the scale in percent, the first instance's editor opened at it.
 void BM_FullRepaint(benchmark::State& state) {
+    Session& s = session();
+    if (s.first) {
+        // Told even at 1x, which undoes an earlier size.
+        s.first->dispatcher(s.first, effVendorSpecific, 0x50726553, 0x41654373, nullptr,
+                            static_cast<float>(state.range(0) / 100.0));
+    }
     if (!openFirstEditor(state)) {
         return;
     }
-    Session& s = session();
     std::vector<double> samples;
     for (auto _ : state) {
         const unsigned long marker = s.host.exposeEditor();
@@ -454,9 +538,13 @@ void BM_FullRepaint(benchmark::State& state) {
     closeFirstEditor();
     report(state, samples);
 }
-BENCHMARK(BM_FullRepaint)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRepaint)->Arg(100)->Arg(150)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_IdleNothingToRepaint(benchmark::State& state) {
+    Session& s = session();
+    if (s.first) {
+        s.first->dispatcher(s.first, effVendorSpecific, 0x50726553, 0x41654373, nullptr, 1.0f);
+    }
     if (!openFirstEditor(state)) {
         return;
     }
@@ -472,10 +560,23 @@ BENCHMARK(BM_IdleNothingToRepaint)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     // No player's choice from this user's settings: the scale is the one each benchmark tells.
-    setenv("XDG_CONFIG_HOME", "/nonexistent/gravelix-gui-bench", 1);
+    // The editors keep the size they opened at in a settings folder of the run's own.
+    char config[] = "/tmp/gravelix-gui-bench-XXXXXX";
+    const bool ownConfig = argc == 1 || std::strncmp(argv[1], "--", 2) != 0 ||
+                           std::strncmp(argv[1], "--benchmark", 11) == 0;
+    if (ownConfig && mkdtemp(config)) {
+        setenv("XDG_CONFIG_HOME", config, 1);
+    }
     unsetenv("GDK_SCALE");
+    if (argc == 3 && (std::strcmp(argv[1], "--waited-editor") == 0 ||
+                      std::strcmp(argv[1], "--waited-editor-hint") == 0)) {
+        return waitedEditorInProcess(std::atof(argv[2]) / 100.0,
+                                     std::strcmp(argv[1], "--waited-editor-hint") == 0);
+    }
     for (const ChildMode& mode : kChildModes) {
         if (argc == 2 && std::strcmp(argv[1], mode.argument) == 0) {
+            // A fresh process of a user who never opened an editor: no settings, none kept.
+            setenv("XDG_CONFIG_HOME", "/dev/null/gravelix-gui-bench", 1);
             return firstInProcess(mode.editor, mode.scale);
         }
     }
@@ -485,5 +586,11 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (ownConfig) {
+        const std::string settings = std::string(config) + "/gravelix";
+        std::remove((settings + "/settings.txt").c_str());
+        rmdir(settings.c_str());
+        rmdir(config);
+    }
     return 0;
 }

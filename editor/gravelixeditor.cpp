@@ -1,6 +1,7 @@
 #include "gravelixeditor.h"
 
 #include "audioeffect.h"
+#include "decodeahead.h"
 #include "parametertable.h"
 #include "resources/resourceids.h"
 #include "toolkit/canimknob.h"
@@ -13,8 +14,6 @@
 #include "toolkit/platform/iplatformbitmap.h"
 #include "toolkit/platform/iplatformframe.h"
 #include "toolkit/scalefactor.h"
-
-#include <system_error>
 
 using namespace Toolkit;
 
@@ -60,46 +59,16 @@ gravelixeditor::gravelixeditor(AudioEffect* effect) : AEffGUIEditor(effect) {
     rect.left = 0;
     rect.bottom = static_cast<std::int16_t>(frontPanelImage->height());
     rect.right = static_cast<std::int16_t>(frontPanelImage->width());
-    startDecodingAhead();
+    DecodeAhead::attach();
+    DecodeAhead::prepare(likelyScaleFactor());
 }
 
-void gravelixeditor::startDecodingAhead() {
-    if (!EditorSupport::decodesAheadOffThread()) {
-        return;
-    }
-    const double chosen = playerScaleFactor();
-    try {
-        decodeAhead = std::thread([this, chosen] {
-            // Without the player's choice, 1x: asking the desktop means an X connection, and
-            // libXau's lookup behind it races with the host's own connects on other threads.
-            const double scale = chosen > 0.0 ? chosen : 1.0;
-            // The biggest first: the editor thread decodes the others meanwhile if it opens now.
-            for (const std::int32_t id : {kKnobImageId, kFrontPanelImageId, kFootswitchImageId,
-                                          kTweakImageId, kLedImageId}) {
-                if (stopDecodingAhead.load(std::memory_order_relaxed)) {
-                    break;
-                }
-                auto* bitmap = new CBitmap(CResourceRef(id));
-                double pixelsPerUnit = 1.0;
-                if (IPlatformBitmap* image = bitmap->platformBitmapFor(scale, pixelsPerUnit)) {
-                    image->prepare();
-                }
-                decodedAhead.push_back(bitmap);
-            }
-        });
-    } catch (const std::system_error&) {
-        // No thread to be had: the images decode when first drawn, as without this.
-    }
+void gravelixeditor::likelyScaleChanged() {
+    DecodeAhead::prepare(likelyScaleFactor());
 }
 
 gravelixeditor::~gravelixeditor() {
-    stopDecodingAhead.store(true, std::memory_order_relaxed);
-    if (decodeAhead.joinable()) {
-        decodeAhead.join();
-    }
-    for (CBitmap* bitmap : decodedAhead) {
-        bitmap->releaseReference();
-    }
+    DecodeAhead::detach();
     // A host may destroy the effect without closing the editor first; the window must not
     // outlive the listener its controls call.
     if (frame) {

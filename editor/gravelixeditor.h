@@ -11,7 +11,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
 namespace Toolkit {
@@ -96,12 +95,8 @@ private:
 
     Toolkit::CScaleMenu* scaleMenu = nullptr;
 
-    // Decodes the front face's images at the likely scale while the host has not opened the
-    // editor yet; its bitmaps keep them decoded and are the thread's alone until it is joined.
-    void startDecodingAhead();
-    std::thread decodeAhead;
-    std::vector<Toolkit::CBitmap*> decodedAhead;
-    std::atomic<bool> stopDecodingAhead{false};
+    // Turns the library's decoding thread (DecodeAhead) to the new likely scale.
+    void likelyScaleChanged() override;
 
     // Values told by setParameter, one slot per parameter, and which slots are new.
     std::array<std::atomic<float>, kParameterCount> toldValues{};

@@ -114,7 +114,18 @@ void AEffGUIEditor::setSettingsFolder(const std::filesystem::path& folder) {
 }
 
 void AEffGUIEditor::readSettings() {
-    playerScale = UserSettings(settingsFolder).read().editorScale;
+    const UserSettings::Values values = UserSettings(settingsFolder).read();
+    playerScale = values.editorScale;
+    lastOpenedScale = values.lastEditorScale;
+}
+
+double AEffGUIEditor::likelyScaleFactor() const {
+    for (const double source : {playerScale, hostScale, lastOpenedScale}) {
+        if (source > 0.0) {
+            return Toolkit::nearestSupportedScale(source);
+        }
+    }
+    return 1.0;
 }
 
 double AEffGUIEditor::scaleFactor() {
@@ -132,6 +143,9 @@ double AEffGUIEditor::scaleFactor() {
 
 void AEffGUIEditor::setHostScaleFactor(double scale) {
     hostScale = std::isfinite(scale) && scale > 0.0 ? scale : 0.0;
+    if (!frame) {
+        likelyScaleChanged();
+    }
     applyScaleFactor();
 }
 
@@ -163,6 +177,16 @@ void AEffGUIEditor::scaleNewFrame() {
     sizingNewFrame = true;
     applyScaleFactor();
     sizingNewFrame = false;
+    // The next instance's editor prepares this size before it opens. Written only when it
+    // changes, and a folder that cannot be written costs only that head start.
+    const double opened = scaleFactor();
+    if (opened != lastOpenedScale) {
+        lastOpenedScale = opened;
+        UserSettings settings(settingsFolder);
+        UserSettings::Values values = settings.read();
+        values.lastEditorScale = opened;
+        settings.write(values);
+    }
 }
 
 void AEffGUIEditor::idle() {

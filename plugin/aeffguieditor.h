@@ -82,9 +82,16 @@ public:
     // at every open, so a choice made in another editor counts there too.
     void setSettingsFolder(const std::filesystem::path& folder);
 
+    // The size the editor will most likely open at, for preparing its images before it does:
+    // the player's choice, the host's, the size this user's last editor opened at (the
+    // settings' hint), else 1. Never asks the system, which takes a display connection.
+    double likelyScaleFactor() const;
+
 protected:
     // The player's choice as read at construction or the last open; 0 for none.
     double playerScaleFactor() const { return playerScale; }
+    // The host told a scale while no window is open; likelyScaleFactor() may have changed.
+    virtual void likelyScaleChanged() {}
     // Called by the derived editor's open right after it made the frame: sets the frame to
     // scaleFactor() without asking the host, which has sized its window from getRect.
     void scaleNewFrame();
@@ -112,6 +119,7 @@ private:
     // 0 where the source has said nothing.
     double playerScale = 0.0;
     double hostScale = 0.0;
+    double lastOpenedScale = 0.0;
     double systemScale = 0.0;
     bool sizingNewFrame = false;
     // Shared by every editor in the library, which may open on threads of their own.

@@ -63,12 +63,13 @@ UserSettings::Values UserSettings::parse(const std::string& text) {
         if (!(fields >> key)) {
             continue;
         }
-        if (key == "editor-scale") {
-            double scale = 0.0;
-            std::string rest;
-            if (fields >> scale && !(fields >> rest) && knownScale(scale)) {
-                parsed.editorScale = scale;
-            }
+        double* value = key == "editor-scale"        ? &parsed.editorScale
+                        : key == "last-editor-scale" ? &parsed.lastEditorScale
+                                                     : nullptr;
+        double scale = 0.0;
+        std::string rest;
+        if (value && fields >> scale && !(fields >> rest) && knownScale(scale)) {
+            *value = scale;
         }
     }
     return ended ? parsed : Values{};
@@ -80,6 +81,9 @@ std::string UserSettings::format(const Values& values) {
     out << kMagic << ' ' << kVersion << '\n';
     if (knownScale(values.editorScale)) {
         out << "editor-scale " << values.editorScale << '\n';
+    }
+    if (knownScale(values.lastEditorScale)) {
+        out << "last-editor-scale " << values.lastEditorScale << '\n';
     }
     out << kEnd << '\n';
     return out.str();

@@ -12,6 +12,9 @@ public:
     struct Values {
         // The editor size the player picked, one of the supported factors; 0 when none.
         double editorScale = 0.0;
+        // The size the last editor of this user opened at, whatever chose it: only a hint of
+        // which images to prepare before an editor opens, never a size. 0 when none.
+        double lastEditorScale = 0.0;
 
         bool operator==(const Values&) const = default;
     };

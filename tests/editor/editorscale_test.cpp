@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -340,12 +341,34 @@ TEST_F(ScaledEditorTest, ABrokenSettingsFileLeavesTheOtherSources) {
     EXPECT_EQ(editorSize(), std::make_pair(540, 950));
 }
 
+TEST_F(ScaledEditorTest, TheLastOpenedSizeIsKeptAsAHintThatSizesNothing) {
+    // Opened at the host's 1.5x: the next instance prepares 1.5x, but without a source of its
+    // own it is still 1x, and the system's scale still beats the hint.
+    load();
+    tellScale(1.5f);
+    openEditor();
+    plugin->dispatch(effEditClose);
+    window->pump(0);
+    open = false;
+    std::ifstream file(config / "gravelix" / "settings.txt");
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_NE(text.find("last-editor-scale 1.5\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\neditor-scale"), std::string::npos)
+        << "the hint was taken for a choice: " << text;
+    load();
+    EXPECT_EQ(editorSize(), std::make_pair(kWidth, kHeight));
+    setXftDpi("192");
+    load();
+    EXPECT_EQ(editorSize(), std::make_pair(540, 950));
+}
+
 TEST_F(ScaledEditorTest, InstancesDroppedWhileDecodingAheadGoCleanly) {
-    // Each new editor starts decoding on a thread of its own; deleting the effect at once must
-    // stop and join it, not leave it running into a freed editor or an unloaded library.
-    setXftDpi("192"); // the 2x images, the most work
+    // The first instance starts the library's decoding thread; deleting the last one at once
+    // must stop and join it, not leave it running into an unloaded library.
+    setXftDpi("192");
     for (int i = 0; i < 10; ++i) {
         load();
+        tellScale(i % 2 ? 2.0f : 1.5f); // the 2x images, the most work
         plugin.reset();
     }
     load();
@@ -378,6 +401,39 @@ TEST_F(ScaledEditorTest, At2xBothPanelsMatchTheirGoldensAndTheir1xPictures) {
         if (off != 0) {
             saveForInspection(*image, std::string(name) + "_2x.png");
         }
+    }
+}
+
+// ---- In-between sizes: resampled once, the same pixels however much is repainted -----------
+
+// Resampling each repainted part on its own made a part's pixels depend on where the repaint
+// began, so a partly covered editor showed seams. Every paint now copies one resampling.
+TEST_F(ScaledEditorTest, APartRepaintedAtAnInBetweenSizeMatchesTheFirstPaint) {
+    for (const float size : {1.5f, 1.25f}) {
+        load();
+        tellScale(size);
+        openEditor();
+        const Image first = settled();
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        ASSERT_TRUE(XQueryTree(input, window->id(), &root, &parent, &children, &count) &&
+                    count == 1);
+        const Window editor = children[0];
+        XFree(children);
+        // Odd pixel edges, across the panel, a knob and the footswitch.
+        XClearArea(input, editor, 101, 67, 157, 401, True);
+        XSync(input, False);
+        const Image repainted = settled();
+        const int off = countDifferent(first, repainted, 0);
+        EXPECT_EQ(off, 0) << off << " pixels changed by a partial repaint at " << size << "x";
+        if (off != 0) {
+            saveForInspection(repainted, "repainted_" + std::to_string(size) + "x.png");
+        }
+        plugin->dispatch(effEditClose);
+        window->pump(0);
+        open = false;
+        window.reset();
+        plugin.reset();
     }
 }
 

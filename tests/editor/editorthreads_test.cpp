@@ -1,6 +1,7 @@
 // Guards against editors of two plug-in instances that crash, race or paint a wrong picture when
 // they open and close on threads of their own at the same time (shared images included), or when
-// an editor left open on one thread is destroyed with its effect on another.
+// an editor left open on one thread is destroyed with its effect on another, and against instances
+// whose images are still being decoded ahead on another thread when they open or go.
 #include "tools/hosting/hostwindow.h"
 #include "tools/hosting/pluginhost.h"
 
@@ -10,9 +11,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -114,6 +118,44 @@ TEST(EditorThreads, AnEditorLeftOpenIsDestroyedWithItsEffectOnAnotherThread) {
     // This thread's next editor must not find the connection that went.
     PluginHost next(GRAVELIX_PLUGIN);
     EXPECT_FALSE(showOnce(next, window, {}).pixels.empty());
+}
+
+TEST(EditorThreads, InstancesComeAndGoWhileTheirImagesAreDecodedAhead) {
+    // The size each editor opens at goes into the settings as the next one's hint.
+    const std::string config =
+        ::testing::TempDir() + "gravelix-threads-" + std::to_string(getpid());
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    HostWindow window(kWidth, kHeight, "many instances");
+    window.waitMapped();
+    Image reference;
+    {
+        PluginHost plugin(GRAVELIX_PLUGIN);
+        reference = showOnce(plugin, window, {});
+        ASSERT_FALSE(reference.pixels.empty()) << "the editor never painted";
+    }
+    // Sizes told at once, so the decoding changes course while it runs; some editors open
+    // before it ends, and instances go while theirs still runs.
+    constexpr float kSizes[] = {1.0f, 1.25f, 1.5f, 2.0f, 3.0f};
+    std::vector<std::unique_ptr<PluginHost>> alive;
+    int opened = 0, shown = 0;
+    for (int i = 0; i < 32; ++i) {
+        alive.push_back(std::make_unique<PluginHost>(GRAVELIX_PLUGIN));
+        const float size = kSizes[i % 5];
+        alive.back()->dispatch(effVendorSpecific, 0x50726553, 0x41654373, nullptr, size);
+        if (i % 4 == 0) {
+            ++opened;
+            // At 1x the picture is the reference one; above, anything but the empty window.
+            const Image picture =
+                showOnce(*alive.back(), window, size == 1.0f ? reference : Image{});
+            shown += picture.pixels.empty() ? 0 : 1;
+        }
+        if (i % 3 == 2) {
+            alive.erase(alive.begin());
+        }
+    }
+    alive.clear();
+    EXPECT_EQ(shown, opened);
+    std::filesystem::remove_all(config);
 }
 
 } // namespace

@@ -114,3 +114,16 @@ TEST_F(UserSettingsTest, TheNumberFormatIgnoresTheHostsLocale) {
 }
 
 } // namespace
+
+TEST_F(UserSettingsTest, TheLastSizeIsAHintBesideTheChoiceAndADamagedHintIsNone) {
+    const UserSettings settings(folder);
+    ASSERT_TRUE(settings.write({1.5, 2.0}));
+    EXPECT_EQ(settings.read(), (UserSettings::Values{1.5, 2.0}));
+    ASSERT_TRUE(settings.write({0.0, 1.25}));
+    EXPECT_EQ(settings.read(), (UserSettings::Values{0.0, 1.25}));
+    for (const char* hint : {"7", "nan", "2 3", "", "-1"}) {
+        writeRaw(std::string("gravelix-settings 1\neditor-scale 2.5\nlast-editor-scale ") + hint +
+                 "\nend\n");
+        EXPECT_EQ(settings.read(), (UserSettings::Values{2.5, 0.0})) << hint;
+    }
+}

@@ -35,7 +35,8 @@ void pumpPaint();
 // may go ahead.
 bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t height);
 
-// Whether editors may decode their images on a thread of their own ahead of being opened.
+// Whether editors may decode their images, and draw them into offscreen contexts, on a thread
+// of their own ahead of being opened.
 bool decodesAheadOffThread();
 
 // The scale the system asks for on the screen of the host's window `parentWindow` (null: the

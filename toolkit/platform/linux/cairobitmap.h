@@ -36,6 +36,8 @@ public:
     cairo_surface_t* surface();
     // The pixels to draw into: a resource's are first copied into pixels of this bitmap's own.
     cairo_surface_t* writableSurface();
+    // The module image whose pixels this bitmap shows unchanged; null for pixels of its own.
+    ResourceImage* sharedImage() const { return shared.get(); }
 
 private:
     std::shared_ptr<ResourceImage> shared;

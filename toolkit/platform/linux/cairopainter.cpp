@@ -2,6 +2,7 @@
 
 #include "cairobitmap.h"
 #include "cbitmap.h"
+#include "resourceimage.h"
 
 #include <algorithm>
 #include <cmath>
@@ -241,22 +242,66 @@ void CairoPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRec
     const double right = std::clamp((sourceX + width) * pixelsPerUnit, left, double(imageWidth));
     const double bottom = std::clamp((sourceY + height) * pixelsPerUnit, top, double(imageHeight));
     if (right > left && bottom > top) {
-        cairo_surface_t* part =
-            cairo_surface_create_for_rectangle(image, left, top, right - left, bottom - top);
-        cairo_pattern_t* pattern = cairo_pattern_create_for_surface(part);
-        cairo_matrix_t toImage;
-        cairo_matrix_init_scale(&toImage, pixelsPerUnit, pixelsPerUnit);
-        cairo_matrix_translate(&toImage, -(x + (left / pixelsPerUnit - sourceX)),
-                               -(y + (top / pixelsPerUnit - sourceY)));
-        cairo_pattern_set_matrix(pattern, &toImage);
-        // Exactly the image's own density: its pixels as they are. Otherwise resampled.
-        cairo_pattern_set_filter(pattern,
-                                 scale == pixelsPerUnit ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
-        cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-        cairo_set_source(cr, pattern);
-        paintSource(opacity);
-        cairo_pattern_destroy(pattern);
-        cairo_surface_destroy(part);
+        // Resampling the part on every paint is what made in-between sizes slow; its pixels
+        // are kept in device pixels from the whole device pixel at or before the destination,
+        // so a copy at that integer position equals drawing it resampled here.
+        const double deviceX = x * scale;
+        const double deviceY = y * scale;
+        const double originX = std::floor(deviceX);
+        const double originY = std::floor(deviceY);
+        auto paintPart = [&](cairo_t* target) {
+            cairo_surface_t* part =
+                cairo_surface_create_for_rectangle(image, left, top, right - left, bottom - top);
+            cairo_pattern_t* pattern = cairo_pattern_create_for_surface(part);
+            cairo_matrix_t toImage;
+            cairo_matrix_init_scale(&toImage, pixelsPerUnit, pixelsPerUnit);
+            cairo_matrix_translate(&toImage, -(x + (left / pixelsPerUnit - sourceX)),
+                                   -(y + (top / pixelsPerUnit - sourceY)));
+            cairo_pattern_set_matrix(pattern, &toImage);
+            // Exactly the image's own density: its pixels as they are. Otherwise resampled.
+            cairo_pattern_set_filter(pattern, scale == pixelsPerUnit ? CAIRO_FILTER_NEAREST
+                                                                     : CAIRO_FILTER_GOOD);
+            cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+            cairo_set_source(target, pattern);
+            cairo_pattern_destroy(pattern);
+            cairo_surface_destroy(part);
+        };
+        ResourceImage* shared = variant->sharedImage();
+        cairo_surface_t* resampled = nullptr;
+        if (shared && scale != pixelsPerUnit) {
+            const ScaledImageKey key{scale,
+                                     left,
+                                     top,
+                                     right,
+                                     bottom,
+                                     width,
+                                     height,
+                                     deviceX - originX,
+                                     deviceY - originY};
+            const int pixelsWide = static_cast<int>(std::ceil((x + width) * scale) - originX);
+            const int pixelsHigh = static_cast<int>(std::ceil((y + height) * scale) - originY);
+            resampled =
+                shared->newResampledSurface(key, pixelsWide, pixelsHigh, [&](cairo_t* target) {
+                    // The same clip as here, so that cairo and pixman take the same path.
+                    cairo_set_antialias(target, cairo_get_antialias(cr));
+                    cairo_translate(target, -originX, -originY);
+                    cairo_scale(target, scale, scale);
+                    cairo_rectangle(target, x, y, width, height);
+                    cairo_clip(target);
+                    paintPart(target);
+                    cairo_paint(target);
+                });
+        }
+        if (resampled) {
+            cairo_identity_matrix(cr);
+            cairo_set_source_surface(cr, resampled, originX, originY);
+            cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+            paintSource(opacity);
+            cairo_surface_destroy(resampled);
+        } else {
+            paintPart(cr);
+            paintSource(opacity);
+        }
     }
     end();
 }

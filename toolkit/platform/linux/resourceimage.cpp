@@ -34,6 +34,77 @@ ResourceImage::~ResourceImage() {
     }
 }
 
+namespace {
+
+// A surface of the caller's own over `pixels`, as one cairo surface must not be a source on two
+// threads at once.
+cairo_surface_t* viewOf(cairo_surface_t* pixels) {
+    cairo_surface_t* view = cairo_image_surface_create_for_data(
+        cairo_image_surface_get_data(pixels), CAIRO_FORMAT_ARGB32,
+        cairo_image_surface_get_width(pixels), cairo_image_surface_get_height(pixels),
+        cairo_image_surface_get_stride(pixels));
+    if (cairo_surface_status(view) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(view);
+        return nullptr;
+    }
+    return view;
+}
+
+const cairo_user_data_key_t kKeepsPixels{};
+
+} // namespace
+
+std::size_t ResourceImage::Resampled::bytes() const {
+    return std::size_t(cairo_image_surface_get_stride(surface)) *
+           std::size_t(cairo_image_surface_get_height(surface));
+}
+
+std::size_t ResourceImage::resampledBytes() {
+    return ScaledImageCache<Resampled>::bytesInProcess();
+}
+
+cairo_surface_t* ResourceImage::newResampledSurface(const ScaledImageKey& key, int width,
+                                                    int height,
+                                                    const std::function<void(cairo_t*)>& draw) {
+    if (width <= 0 || height <= 0) {
+        return nullptr;
+    }
+    std::shared_ptr<Resampled> part = resampled.acquire(key, [&]() -> std::shared_ptr<Resampled> {
+        cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+        if (cairo_surface_status(pixels) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(pixels);
+            return nullptr;
+        }
+        cairo_t* cr = cairo_create(pixels);
+        draw(cr);
+        const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+        cairo_destroy(cr);
+        cairo_surface_flush(pixels);
+        if (!drawn) {
+            cairo_surface_destroy(pixels);
+            return nullptr;
+        }
+        return std::make_shared<Resampled>(pixels);
+    });
+    if (!part) {
+        return nullptr;
+    }
+    cairo_surface_t* view = viewOf(part->surface);
+    if (!view) {
+        return nullptr;
+    }
+    // The cache may drop the part (another scale drawn) while this surface is still in use.
+    auto* keep = new std::shared_ptr<Resampled>(std::move(part));
+    if (cairo_surface_set_user_data(view, &kKeepsPixels, keep, [](void* held) {
+            delete static_cast<std::shared_ptr<Resampled>*>(held);
+        }) != CAIRO_STATUS_SUCCESS) {
+        delete keep;
+        cairo_surface_destroy(view);
+        return nullptr;
+    }
+    return view;
+}
+
 cairo_surface_t* ResourceImage::newSurface() {
     std::call_once(decodeOnce, [this] {
         cairo_surface_t* decoded = decodePng(bytes.data, bytes.size);
@@ -45,17 +116,7 @@ cairo_surface_t* ResourceImage::newSurface() {
         }
         pixels = decoded;
     });
-    if (!pixels) {
-        return nullptr;
-    }
-    cairo_surface_t* view = cairo_image_surface_create_for_data(
-        cairo_image_surface_get_data(pixels), CAIRO_FORMAT_ARGB32, width(), height(),
-        cairo_image_surface_get_stride(pixels));
-    if (cairo_surface_status(view) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(view);
-        return nullptr;
-    }
-    return view;
+    return pixels ? viewOf(pixels) : nullptr;
 }
 
 } // namespace Toolkit::LinuxPlatform

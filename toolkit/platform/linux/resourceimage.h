@@ -1,10 +1,12 @@
 // One embedded PNG, decoded at most once per process and shared by every CairoBitmap of its id.
 #pragma once
 
+#include "platform/scaledimagecache.h"
 #include "resourcetable.h"
 
 #include <cairo.h>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -32,8 +34,29 @@ public:
     // unsynchronised reference count of its pixman image.
     cairo_surface_t* newSurface();
 
+    // Like newSurface, over this image's part resampled as `draw` paints it into a transparent
+    // surface of `width` x `height` pixels; `draw` runs once per key for as long as this image
+    // lives. The surface keeps the resampled pixels alive until it is destroyed; null when
+    // memory runs short.
+    cairo_surface_t* newResampledSurface(const ScaledImageKey& key, int width, int height,
+                                         const std::function<void(cairo_t*)>& draw);
+    // Bytes of resampled parts held by every image of the process.
+    static std::size_t resampledBytes();
+
+    // Pixels that one resampled part owns.
+    class Resampled {
+    public:
+        explicit Resampled(cairo_surface_t* pixels) : surface(pixels) {}
+        ~Resampled() { cairo_surface_destroy(surface); }
+        Resampled(const Resampled&) = delete;
+        Resampled& operator=(const Resampled&) = delete;
+        std::size_t bytes() const;
+        cairo_surface_t* const surface;
+    };
+
 private:
     const ResourceBytes bytes;
+    ScaledImageCache<Resampled> resampled;
     std::once_flag decodeOnce;
     cairo_surface_t* pixels = nullptr;
 };
