@@ -1,0 +1,240 @@
+#pragma once
+
+// The clipping section of Gravelix HQ: the op-amp's supply limits, the coupling high-pass, the
+// smoothing low-pass and the diode clipper, run at 4x, 8x or 16x the base rate (the internal
+// rate stays near 700 kHz) in double, between the resampling stages of hqresampler.h. Both
+// nonlinearities are anti-aliased through their antiderivatives:
+// - the limits in second order, as the mean of the clamp under the triangular (linear B-spline)
+//   density that the last three inputs span, which is what the second divided difference of
+//   the second antiderivative is, but computed from tail areas with no ill-conditioned case;
+// - the diode curve in first order, the difference of the first antiderivative over the
+//   difference of its inputs, or the curve at the midpoint where the inputs nearly agree.
+// Nothing stored depends on the limits, and the diode's stored antiderivative is recomputed
+// from its stored input when the knee moves, so the controls never make the output jump.
+// Called on the audio thread: no allocation, locks, host calls or C-library maths.
+
+#include <array>
+#include <complex>
+
+#include "chaincoefficient.h"
+#include "hqmath.h"
+#include "hqresampler.h"
+
+struct HqClippers {
+    static constexpr int kMaxStages = 4;
+    static constexpr int kMaxFactor = 1 << kMaxStages;
+
+    template <class T> struct Section {
+        hqresampler::HalfBand<T, 10> up1;
+        hqresampler::HalfBand<T, 5> up2;
+        hqresampler::HalfBand<T, 3> up3;
+        hqresampler::HalfBand<T, 2> up4;
+        hqresampler::HalfBand<T, 2> down4;
+        hqresampler::HalfBand<T, 3> down3;
+        hqresampler::HalfBand<T, 5> down2;
+        hqresampler::LastDown<T> down1;
+        T clampIn1{}; // the clamp's last two inputs, newest first
+        T clampIn2{};
+        T coupling{};
+        T smooth{};
+        T diodeIn{}; // the diode's last input and its antiderivative for diodeKnee
+        T diodeF{};
+        double diodeKnee = 0.0;
+    };
+    using State = Section<double>;
+
+    ChainCoefficient clipHigh;
+    ChainCoefficient clipLow;
+    ChainCoefficient diodeKnee;
+    std::array<State, 2> states{};
+
+    // Fixed by the rate: the number of 2x stages and the one-pole pairs at the internal rate.
+    int stages = kMaxStages;
+    double couplingA = 0.0, couplingB = 0.0, smoothA = 0.0, smoothB = 0.0;
+    int latency = 0;
+
+    void reset() { states = {}; }
+
+    // Not on the audio thread. The corners are in radians per second, as for the plain pedal.
+    void setCorners(float processRate) {
+        stages = processRate <= 50000.0f ? 4 : (processRate <= 100000.0f ? 3 : 2);
+        const double rate = static_cast<double>(processRate) * (1 << stages);
+        const double pc = hqmath::expMinus(static_cast<double>(kCouplingCorner) / rate);
+        const double ps = hqmath::expMinus(static_cast<double>(kSmoothCorner) / rate);
+        couplingA = 1.0 - pc;
+        couplingB = -pc;
+        smoothA = 1.0 - ps;
+        smoothB = -ps;
+        latency = static_cast<int>(groupDelay(1000.0, processRate) + 0.5);
+    }
+    int latencyFrames() const { return latency; }
+
+    // The section's added delay at hz, in base samples: the resampling stages and the delays of
+    // the anti-aliasing (one internal sample for the limits, half of one for the diode curve).
+    double groupDelay(double hz, double processRate) const;
+
+    [[gnu::always_inline]] float run(float x, State& s) const {
+        return static_cast<float>(section(static_cast<double>(x), s));
+    }
+#if GRAVELIX_STEREO_SSE2
+    using Lanes = Section<hqmath::Pair>;
+    static Lanes toLanes(const State& l, const State& r);
+    static void fromLanes(const Lanes& s, State& l, State& r);
+    [[gnu::always_inline]] __m128 run(__m128 x, Lanes& s) const {
+        return _mm_cvtpd_ps(section(hqmath::Pair(_mm_cvtps_pd(x)), s));
+    }
+#endif
+
+private:
+    struct Curve {
+        double hi, lo, k, c, h, d;
+    };
+    Curve curve() const {
+        const double k = static_cast<double>(diodeKnee.value());
+        const double c = k + 1.4;
+        const double h = 0.5 * c;
+        return {static_cast<double>(clipHigh.value()), static_cast<double>(clipLow.value()), k, c,
+                h, 1.0 - h * h};
+    }
+
+    // t^3 / (3 p q) for 0 < t <= p, q, as products of ratios no larger than one.
+    template <class T> static T cubeTerm(T t, T p, T q) { return t * (t / p) * (t / q) / 3.0; }
+
+    // The clamp's mean under the triangular density over the three inputs.
+    template <class T> static T clampMean(T x0, T x1, T x2, double hi, double lo) {
+        using namespace hqmath;
+        const T a = minOf(minOf(x0, x1), x2);
+        const T c = maxOf(maxOf(x0, x1), x2);
+        const T b = maxOf(minOf(x0, x1), minOf(maxOf(x0, x1), x2));
+        const T mean = (a + b + c) / 3.0;
+        const T ca = c - a;
+        // E[(X - hi)+] and E[(lo - X)+]
+        const T above = select(
+            c <= hi, splat(0.0, a),
+            select(b <= hi, cubeTerm(c - hi, ca, c - b),
+                   select(a <= hi, mean - hi + cubeTerm(hi - a, ca, b - a), mean - hi)));
+        const T below = select(
+            a >= lo, splat(0.0, a),
+            select(b >= lo, cubeTerm(lo - a, ca, b - a),
+                   select(c >= lo, lo - mean + cubeTerm(c - lo, ca, c - b), lo - mean)));
+        return mean - above + below;
+    }
+
+    template <class T> static T diodeCurve(T x, const Curve& v) {
+        const T ax = hqmath::absOf(x);
+        return 0.3 * ((v.k + ax) * x) / ((v.c * ax + 1.0) + x * x);
+    }
+
+    // The diode curve's antiderivative at |x| (it is even): for u >= 0,
+    // 0.3 (u - 0.7 ln q(u) + (0.7 c - 1) (I(u) - I(0))) with q(u) = u^2 + c u + 1 and I the
+    // integral of 1/q, which is v atan(w v)/(w v) with v = u / (1 + u c/2) and w^2 = d,
+    // the arctangent turning into atanh where d < 0.
+    template <class T> static T diodeAntiderivative(T x, const Curve& v) {
+        const T u = hqmath::absOf(x);
+        const T q = (v.c * u + 1.0) + u * u;
+        const T p = 1.0 + u * v.h;
+        const T r = u / p;
+        const T z = v.d * (r * r);
+        const T ratio = hqmath::atanRatio(z, q / (p * p));
+        return 0.3 * ((u - 0.7 * hqmath::logAtLeastOne(q)) + (0.7 * v.c - 1.0) * (r * ratio));
+    }
+
+    template <class T> T section(T x, Section<T>& s) const;
+    template <class T, int Stages> T sectionAt(T x, Section<T>& s, const Curve& v) const;
+};
+
+template <class T> T HqClippers::section(T x, Section<T>& s) const {
+    const Curve v = curve();
+    if (v.k != s.diodeKnee) {
+        s.diodeF = diodeAntiderivative(s.diodeIn, v);
+        s.diodeKnee = v.k;
+    }
+    switch (stages) {
+    case 4:
+        return sectionAt<T, 4>(x, s, v);
+    case 3:
+        return sectionAt<T, 3>(x, s, v);
+    default:
+        return sectionAt<T, 2>(x, s, v);
+    }
+}
+
+template <class T, int Stages> T HqClippers::sectionAt(T x, Section<T>& s, const Curve& v) const {
+    using namespace hqresampler;
+    constexpr int kFactor = 1 << Stages;
+    T buf[kFactor];
+    T tmp[kFactor];
+    // Up: each stage doubles the points in place, the newest half first into tmp.
+    buf[0] = x;
+    int n = 1;
+    for (int stage = 0; stage < Stages; ++stage) {
+        for (int i = 0; i < n; ++i) {
+            T e, o;
+            const T in = buf[i];
+            if (stage == 0) {
+                s.up1.up(kStage1, in, e, o);
+            } else if (stage == 1) {
+                s.up2.up(kStage2, in, e, o);
+            } else if (stage == 2) {
+                s.up3.up(kStage3, in, e, o);
+            } else {
+                s.up4.up(kStage4, in, e, o);
+            }
+            tmp[2 * i] = e;
+            tmp[2 * i + 1] = o;
+        }
+        n *= 2;
+        for (int i = 0; i < n; ++i) {
+            buf[i] = tmp[i];
+        }
+    }
+    // The limits and the two one-poles in time order; then every point's antiderivative, which
+    // are independent of each other.
+    for (int i = 0; i < kFactor; ++i) {
+        const T in = buf[i];
+        T y = clampMean(in, s.clampIn1, s.clampIn2, v.hi, v.lo);
+        s.clampIn2 = s.clampIn1;
+        s.clampIn1 = in;
+        const T hp = couplingA * y - couplingB * s.coupling;
+        s.coupling = hp;
+        y = y - hp;
+        const T lp = smoothA * y - smoothB * s.smooth;
+        s.smooth = lp;
+        buf[i] = lp;
+    }
+    for (int i = 0; i < kFactor; ++i) {
+        tmp[i] = diodeAntiderivative(buf[i], v);
+    }
+    constexpr double kNearlyEqual = 1e-5;
+    for (int i = 0; i < kFactor; ++i) {
+        const T in = buf[i];
+        const T dx = in - s.diodeIn;
+        const auto close = hqmath::absOf(dx) <= kNearlyEqual;
+        const T slope = (tmp[i] - s.diodeF) / hqmath::select(close, hqmath::splat(1.0, dx), dx);
+        const T mid = diodeCurve(0.5 * (in + s.diodeIn), v);
+        s.diodeIn = in;
+        s.diodeF = tmp[i];
+        buf[i] = hqmath::select(close, mid, slope);
+    }
+    // Down, stage by stage, the last one the elliptic.
+    n = kFactor;
+    for (int stage = Stages - 1; stage >= 0; --stage) {
+        for (int i = 0; i < n / 2; ++i) {
+            const T e = buf[2 * i];
+            const T o = buf[2 * i + 1];
+            T y;
+            if (stage == 0) {
+                y = s.down1.down(e, o);
+            } else if (stage == 1) {
+                y = s.down2.down(kStage2, e, o);
+            } else if (stage == 2) {
+                y = s.down3.down(kStage3, e, o);
+            } else {
+                y = s.down4.down(kStage4, e, o);
+            }
+            buf[i] = y;
+        }
+        n /= 2;
+    }
+    return buf[0];
+}
