@@ -93,8 +93,12 @@ private:
         const double k = static_cast<double>(diodeKnee.value());
         const double c = k + 1.4;
         const double h = 0.5 * c;
-        return {static_cast<double>(clipHigh.value()), static_cast<double>(clipLow.value()), k, c,
-                h, 1.0 - h * h};
+        return {static_cast<double>(clipHigh.value()),
+                static_cast<double>(clipLow.value()),
+                k,
+                c,
+                h,
+                1.0 - h * h};
     }
 
     // t^3 / (3 p q) for 0 < t <= p, q, as products of ratios no larger than one.
@@ -109,14 +113,14 @@ private:
         const T mean = (a + b + c) / 3.0;
         const T ca = c - a;
         // E[(X - hi)+] and E[(lo - X)+]
-        const T above = select(
-            c <= hi, splat(0.0, a),
-            select(b <= hi, cubeTerm(c - hi, ca, c - b),
-                   select(a <= hi, mean - hi + cubeTerm(hi - a, ca, b - a), mean - hi)));
-        const T below = select(
-            a >= lo, splat(0.0, a),
-            select(b >= lo, cubeTerm(lo - a, ca, b - a),
-                   select(c >= lo, lo - mean + cubeTerm(c - lo, ca, c - b), lo - mean)));
+        const T above =
+            select(c <= hi, splat(0.0, a),
+                   select(b <= hi, cubeTerm(c - hi, ca, c - b),
+                          select(a <= hi, mean - hi + cubeTerm(hi - a, ca, b - a), mean - hi)));
+        const T below =
+            select(a >= lo, splat(0.0, a),
+                   select(b >= lo, cubeTerm(lo - a, ca, b - a),
+                          select(c >= lo, lo - mean + cubeTerm(c - lo, ca, c - b), lo - mean)));
         return mean - above + below;
     }
 
