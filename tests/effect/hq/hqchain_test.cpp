@@ -40,8 +40,8 @@ Stereo process(Gravelix& effect, Stereo in, int block = 64) {
 std::vector<float> tone(double hz, double amplitude, std::size_t n, double rate = 44100.0) {
     std::vector<float> x(n);
     for (std::size_t i = 0; i < n; ++i) {
-        x[i] = static_cast<float>(amplitude *
-                                  std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate));
+        x[i] = static_cast<float>(
+            amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(i) / rate));
     }
     return x;
 }
@@ -188,8 +188,10 @@ TEST(HqControls, SweepsAndJumpsMakeNoStepsBeyondTheSignalsOwn) {
         for (std::size_t i = 0; i < n; i += 32) {
             swept.setParameter(index, static_cast<float>(i) / static_cast<float>(n));
             const auto end = static_cast<std::ptrdiff_t>(std::min(n, i + 32));
-            const Stereo y = process(swept, {std::vector<float>(x.begin() + static_cast<std::ptrdiff_t>(i), x.begin() + end),
-                                             std::vector<float>(x.begin() + static_cast<std::ptrdiff_t>(i), x.begin() + end)});
+            const Stereo y = process(
+                swept,
+                {std::vector<float>(x.begin() + static_cast<std::ptrdiff_t>(i), x.begin() + end),
+                 std::vector<float>(x.begin() + static_cast<std::ptrdiff_t>(i), x.begin() + end)});
             out.insert(out.end(), y.l.begin(), y.l.end());
         }
         EXPECT_LE(largestStep(out, 4000), 1.25f * steady) << "parameter " << index;
@@ -201,7 +203,8 @@ TEST(HqControls, SweepsAndJumpsMakeNoStepsBeyondTheSignalsOwn) {
             for (std::size_t i = 0; i < n; i += 100) {
                 jumping.setParameter(index, (i / 100) % 2 ? 1.0f : 0.0f);
                 const auto end = static_cast<std::ptrdiff_t>(std::min(n, i + 100));
-                const std::vector<float> part(x.begin() + static_cast<std::ptrdiff_t>(i), x.begin() + end);
+                const std::vector<float> part(x.begin() + static_cast<std::ptrdiff_t>(i),
+                                              x.begin() + end);
                 const Stereo y = process(jumping, {part, part});
                 jumps.insert(jumps.end(), y.l.begin(), y.l.end());
             }
