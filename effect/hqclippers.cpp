@@ -44,8 +44,8 @@ double HqClippers::groupDelay(double hz, double processRate) const {
         if (stages >= 4) {
             h *= halfBand(hqresampler::kStage4, w(16)) * halfBand(hqresampler::kStage4, w(16));
         }
-        // The anti-aliasing's own delay: 1.5 internal samples.
-        return h * std::polar(1.0, -1.5 * w(factor));
+        // The anti-aliasing's own delay: one internal sample for each nonlinearity.
+        return h * std::polar(1.0, -2.0 * w(factor));
     };
     const double step = hz * 1e-3;
     const double turn = std::arg(response(hz + step) / response(hz - step));

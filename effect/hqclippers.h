@@ -7,10 +7,12 @@
 // - the limits in second order, as the mean of the clamp under the triangular (linear B-spline)
 //   density that the last three inputs span, which is what the second divided difference of
 //   the second antiderivative is, but computed from tail areas with no ill-conditioned case;
-// - the diode curve in first order, the difference of the first antiderivative over the
-//   difference of its inputs, or the curve at the midpoint where the inputs nearly agree.
-// Nothing stored depends on the limits, and the diode's stored antiderivative is recomputed
-// from its stored input when the knee moves, so the controls never make the output jump.
+// - the diode curve in second order too, as the same mean: twice the difference of the mean
+//   first antiderivative over the upper and the lower span, over the whole span. A span too
+//   short for the division takes the trapezoid with its end correction; three inputs that
+//   nearly agree, the curve at their mean. (First order left aliases near -87 dB.)
+// Nothing stored depends on the limits, and the diode's stored antiderivatives are recomputed
+// from its stored inputs when the knee moves, so the controls never make the output jump.
 // Called on the audio thread: no allocation, locks, host calls or C-library maths.
 
 #include <array>
@@ -24,6 +26,10 @@ struct HqClippers {
     static constexpr int kMaxStages = 4;
     static constexpr int kMaxFactor = 1 << kMaxStages;
 
+    // An input of the diode curve with its value and its first and second antiderivatives.
+    template <class T> struct Diode {
+        T x{}, f{}, f1{}, f2{};
+    };
     template <class T> struct Section {
         hqresampler::HalfBand<T, 10> up1;
         hqresampler::HalfBand<T, 5> up2;
@@ -37,8 +43,8 @@ struct HqClippers {
         T clampIn2{};
         T coupling{};
         T smooth{};
-        T diodeIn{}; // the diode's last input and its antiderivative for diodeKnee
-        T diodeF{};
+        Diode<T> diode1; // the diode's last two inputs, newest first, for diodeKnee
+        Diode<T> diode2;
         double diodeKnee = 0.0;
     };
     using State = Section<double>;
@@ -55,22 +61,26 @@ struct HqClippers {
 
     void reset() { states = {}; }
 
-    // Not on the audio thread. The corners are in radians per second, as for the plain pedal.
+    // Not on the audio thread. The plain pedal advances each one-pole twice per sample with the
+    // pair for its rate, which puts the corners it sounds at twice the constants; HQ keeps
+    // those corners (a 48 Hz coupling high-pass, a 16 kHz smoothing low-pass).
     void setCorners(float processRate) {
         stages = processRate <= 50000.0f ? 4 : (processRate <= 100000.0f ? 3 : 2);
-        const double rate = static_cast<double>(processRate) * (1 << stages);
+        const double rate = static_cast<double>(processRate) * (1 << stages) / 2.0;
         const double pc = hqmath::expMinus(static_cast<double>(kCouplingCorner) / rate);
         const double ps = hqmath::expMinus(static_cast<double>(kSmoothCorner) / rate);
         couplingA = 1.0 - pc;
         couplingB = -pc;
         smoothA = 1.0 - ps;
         smoothB = -ps;
-        latency = static_cast<int>(groupDelay(1000.0, processRate) + 0.5);
+        // What the section adds to the pedal's: the plain decimator's one frame of delay goes
+        // unreported, and HQ must line up with the pedal (and the dry signal) in a host.
+        latency = static_cast<int>(groupDelay(1000.0, processRate) - 1.0 + 0.5);
     }
     int latencyFrames() const { return latency; }
 
     // The section's added delay at hz, in base samples: the resampling stages and the delays of
-    // the anti-aliasing (one internal sample for the limits, half of one for the diode curve).
+    // the anti-aliasing (one internal sample for each nonlinearity).
     double groupDelay(double hz, double processRate) const;
 
     [[gnu::always_inline]] float run(float x, State& s) const {
@@ -129,18 +139,58 @@ private:
         return 0.3 * ((v.k + ax) * x) / ((v.c * ax + 1.0) + x * x);
     }
 
-    // The diode curve's antiderivative at |x| (it is even): for u >= 0,
-    // 0.3 (u - 0.7 ln q(u) + (0.7 c - 1) (I(u) - I(0))) with q(u) = u^2 + c u + 1 and I the
-    // integral of 1/q, which is v atan(w v)/(w v) with v = u / (1 + u c/2) and w^2 = d,
-    // the arctangent turning into atanh where d < 0.
-    template <class T> static T diodeAntiderivative(T x, const Curve& v) {
+    // The diode curve at x with its antiderivatives: the first is even, the second odd. For
+    // u = |x|: with q = u^2 + c u + 1, L = ln q, and J = v atan(w v)/(w v) the integral of 1/q
+    // from 0 (v = u / (1 + u c/2), w^2 = d; atanh where d < 0):
+    //   F1 = 0.3 (u - 0.7 L + (0.7 c - 1) J)
+    //   F2 = 0.3 (u^2/2 - 0.7 ((u + c/2) L - 2 u + 2 d J) + (0.7 c - 1) ((u + c/2) J - L/2)).
+    template <class T> static Diode<T> diodeAt(T x, const Curve& v) {
         const T u = hqmath::absOf(x);
         const T q = (v.c * u + 1.0) + u * u;
         const T p = 1.0 + u * v.h;
         const T r = u / p;
         const T z = v.d * (r * r);
-        const T ratio = hqmath::atanRatio(z, q / (p * p));
-        return 0.3 * ((u - 0.7 * hqmath::logAtLeastOne(q)) + (0.7 * v.c - 1.0) * (r * ratio));
+        const T j = r * hqmath::atanRatio(z, q / (p * p));
+        const T l = hqmath::logAtLeastOne(q);
+        const double slope = 0.7 * v.c - 1.0;
+        const T f1 = 0.3 * ((u - 0.7 * l) + slope * j);
+        const T uh = u + v.h;
+        const T f2u = 0.3 * ((0.5 * (u * u) - 0.7 * ((uh * l - 2.0 * u) + 2.0 * v.d * j)) +
+                             slope * (uh * j - 0.5 * l));
+        return {x, diodeCurve(x, v), f1, hqmath::select(x < 0.0, -f2u, f2u)};
+    }
+
+    // The mean of the first antiderivative between two inputs, lo.x <= hi.x.
+    template <class T> static T diodeMean(const Diode<T>& lo, const Diode<T>& hi, T tolerance) {
+        const T span = hi.x - lo.x;
+        const auto shortSpan = span < tolerance;
+        const T exact = (hi.f2 - lo.f2) / hqmath::select(shortSpan, hqmath::splat(1.0, span), span);
+        const T trapezoid = 0.5 * (lo.f1 + hi.f1) - (hi.f - lo.f) * span / 12.0;
+        return hqmath::select(shortSpan, trapezoid, exact);
+    }
+
+    template <class T> static void sortPair(Diode<T>& a, Diode<T>& b) {
+        const auto swap = b.x < a.x;
+        const Diode<T> lo{hqmath::select(swap, b.x, a.x), hqmath::select(swap, b.f, a.f),
+                          hqmath::select(swap, b.f1, a.f1), hqmath::select(swap, b.f2, a.f2)};
+        const Diode<T> hi{hqmath::select(swap, a.x, b.x), hqmath::select(swap, a.f, b.f),
+                          hqmath::select(swap, a.f1, b.f1), hqmath::select(swap, a.f2, b.f2)};
+        a = lo;
+        b = hi;
+    }
+
+    // The diode curve's mean under the triangular density over three inputs.
+    template <class T> static T diodeMean3(Diode<T> a, Diode<T> b, Diode<T> c, const Curve& v) {
+        sortPair(a, b);
+        sortPair(b, c);
+        sortPair(a, b);
+        using hqmath::absOf, hqmath::maxOf;
+        const T tolerance = 1e-5 * (1.0 + maxOf(absOf(a.x), absOf(c.x)));
+        const T span = c.x - a.x;
+        const auto flat = span < tolerance;
+        const T mean = 2.0 * (diodeMean(b, c, tolerance) - diodeMean(a, b, tolerance)) /
+                       hqmath::select(flat, hqmath::splat(1.0, span), span);
+        return hqmath::select(flat, diodeCurve((a.x + b.x + c.x) / 3.0, v), mean);
     }
 
     template <class T> T section(T x, Section<T>& s) const;
@@ -150,7 +200,8 @@ private:
 template <class T> T HqClippers::section(T x, Section<T>& s) const {
     const Curve v = curve();
     if (v.k != s.diodeKnee) {
-        s.diodeF = diodeAntiderivative(s.diodeIn, v);
+        s.diode1 = diodeAt(s.diode1.x, v);
+        s.diode2 = diodeAt(s.diode2.x, v);
         s.diodeKnee = v.k;
     }
     switch (stages) {
@@ -206,19 +257,14 @@ template <class T, int Stages> T HqClippers::sectionAt(T x, Section<T>& s, const
         s.smooth = lp;
         buf[i] = lp;
     }
+    Diode<T> points[kFactor];
     for (int i = 0; i < kFactor; ++i) {
-        tmp[i] = diodeAntiderivative(buf[i], v);
+        points[i] = diodeAt(buf[i], v);
     }
-    constexpr double kNearlyEqual = 1e-5;
     for (int i = 0; i < kFactor; ++i) {
-        const T in = buf[i];
-        const T dx = in - s.diodeIn;
-        const auto close = hqmath::absOf(dx) <= kNearlyEqual;
-        const T slope = (tmp[i] - s.diodeF) / hqmath::select(close, hqmath::splat(1.0, dx), dx);
-        const T mid = diodeCurve(0.5 * (in + s.diodeIn), v);
-        s.diodeIn = in;
-        s.diodeF = tmp[i];
-        buf[i] = hqmath::select(close, mid, slope);
+        buf[i] = diodeMean3(points[i], s.diode1, s.diode2, v);
+        s.diode2 = s.diode1;
+        s.diode1 = points[i];
     }
     // Down, stage by stage, the last one the elliptic.
     n = kFactor;

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 dir=${1:-build-windows}
 
 missing=()
-for f in GRAVELIX.dll gravelix-host.exe; do
+for f in GRAVELIX.dll GRAVELIXHQ.dll gravelix-host.exe; do
   [ -f "$dir/$f" ] || missing+=("$dir/$f")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -23,21 +23,23 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt" 2>/
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-cp "$dir/GRAVELIX.dll" "$dir/gravelix-host.exe" "$stage/"
+cp "$dir/GRAVELIX.dll" "$dir/GRAVELIXHQ.dll" "$dir/gravelix-host.exe" "$stage/"
 # The texts are read on Windows: CRLF line ends.
 sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
 packaging/changelog.sh text CHANGES.md "$version" >"$stage/CHANGES.txt"
 # Debug information stays in the build folder: it multiplies the download for no user.
 strip=$(command -v x86_64-w64-mingw32-strip || true)
 if [ -n "$strip" ]; then
-  "$strip" --strip-debug "$stage/GRAVELIX.dll" "$stage/gravelix-host.exe" 2>/dev/null || true
+  "$strip" --strip-debug "$stage/GRAVELIX.dll" "$stage/GRAVELIXHQ.dll" "$stage/gravelix-host.exe" 2>/dev/null || true
 fi
 sed 's/$/\r/' >"$stage/README.txt" <<TEXT
 Gravelix $version for 64-bit Windows
 ====================================
 
 GRAVELIX.dll is the plug-in: a two-knob guitar distortion pedal as a VST 2.4 effect,
-for 64-bit hosts (a 32-bit host cannot load it).
+for 64-bit hosts (a 32-bit host cannot load it). GRAVELIXHQ.dll is Gravelix HQ, the same
+pedal with its clipping oversampled so it does not alias: more CPU and a few samples of
+latency; install it the same way, beside or instead of GRAVELIX.dll.
 
 Installing: copy GRAVELIX.dll into a folder your host scans for VST 2.4 plug-ins and
 let the host rescan; the pedal appears as "Gravelix x64" by Keldwyn. Where hosts look:
@@ -65,6 +67,6 @@ TEXT
 out=$(realpath "$dir")/gravelix-$version-win64.zip
 rm -f "$out"
 # -X: no Unix owners or extra time stamps, which Windows has no use for.
-(cd "$stage" && zip -q -X "$out.tmp" GRAVELIX.dll gravelix-host.exe README.txt LICENSE.txt CHANGES.txt)
+(cd "$stage" && zip -q -X "$out.tmp" GRAVELIX.dll GRAVELIXHQ.dll gravelix-host.exe README.txt LICENSE.txt CHANGES.txt)
 mv "$out.tmp" "$out"
 echo "$out"
