@@ -74,9 +74,9 @@ void BM_PluginFrame(benchmark::State& state) {
     }
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
     state.SetLabel(std::string(hq ? "Gravelix HQ" : "Gravelix") + (stereo ? " stereo" : " mono"));
-    state.counters["per_frame"] = benchmark::Counter(
-        static_cast<double>(block),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_frame"] = benchmark::Counter(static_cast<double>(block),
+                                                     benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
 }
 
 BENCHMARK(BM_PluginFrame)
