@@ -111,16 +111,31 @@ private:
                 1.0 - h * h};
     }
 
-    // t^3 / (3 p q) for 0 < t <= p, q, as products of ratios no larger than one.
-    template <class T> static T cubeTerm(T t, T p, T q) { return t * (t / p) * (t / q) / 3.0; }
+    // t^3 / (3 p q) for 0 < t <= p, q: no larger than t / 3.
+    template <class T> [[gnu::always_inline]] static T cubeTerm(T t, T p, T q) {
+        return (t * t) * t / (3.0 * (p * q));
+    }
 
     // The clamp's mean under the triangular density over the three inputs.
-    template <class T> static T clampMean(T x0, T x1, T x2, double hi, double lo) {
+    template <class T>
+    [[gnu::always_inline]] static T clampMean(T x0, T x1, T x2, double hi, double lo) {
         using namespace hqmath;
         const T a = minOf(minOf(x0, x1), x2);
         const T c = maxOf(maxOf(x0, x1), x2);
         const T b = maxOf(minOf(x0, x1), minOf(maxOf(x0, x1), x2));
         const T mean = (a + b + c) / 3.0;
+        const T zero = hqmath::splat(0.0, a);
+        // Mostly all three lie between the limits, or beyond one of them: the general case's
+        // arithmetic for those, to the last bit (and the sign of zero), whatever other lanes do.
+        if (!hqmath::anyOf(c > hi || a < lo)) {
+            return (mean - zero) + zero;
+        }
+        if (!hqmath::anyOf(a <= hi)) {
+            return (mean - (mean - hi)) + zero;
+        }
+        if (!hqmath::anyOf(c >= lo)) {
+            return (mean - zero) + (lo - mean);
+        }
         const T ca = c - a;
         // E[(X - hi)+] and E[(lo - X)+]
         const T above =
@@ -134,7 +149,7 @@ private:
         return mean - above + below;
     }
 
-    template <class T> static T diodeCurve(T x, const Curve& v) {
+    template <class T> [[gnu::always_inline]] static T diodeCurve(T x, const Curve& v) {
         const T ax = hqmath::absOf(x);
         return 0.3 * ((v.k + ax) * x) / ((v.c * ax + 1.0) + x * x);
     }
@@ -144,7 +159,7 @@ private:
     // from 0 (v = u / (1 + u c/2), w^2 = d; atanh where d < 0):
     //   F1 = 0.3 (u - 0.7 L + (0.7 c - 1) J)
     //   F2 = 0.3 (u^2/2 - 0.7 ((u + c/2) L - 2 u + 2 d J) + (0.7 c - 1) ((u + c/2) J - L/2)).
-    template <class T> static Diode<T> diodeAt(T x, const Curve& v) {
+    template <class T> [[gnu::always_inline]] static Diode<T> diodeAt(T x, const Curve& v) {
         const T u = hqmath::absOf(x);
         const T q = (v.c * u + 1.0) + u * u;
         const T p = 1.0 + u * v.h;
@@ -161,7 +176,8 @@ private:
     }
 
     // The mean of the first antiderivative between two inputs, lo.x <= hi.x.
-    template <class T> static T diodeMean(const Diode<T>& lo, const Diode<T>& hi, T tolerance) {
+    template <class T>
+    [[gnu::always_inline]] static T diodeMean(const Diode<T>& lo, const Diode<T>& hi, T tolerance) {
         const T span = hi.x - lo.x;
         const auto shortSpan = span < tolerance;
         const T exact = (hi.f2 - lo.f2) / hqmath::select(shortSpan, hqmath::splat(1.0, span), span);
@@ -169,7 +185,7 @@ private:
         return hqmath::select(shortSpan, trapezoid, exact);
     }
 
-    template <class T> static void sortPair(Diode<T>& a, Diode<T>& b) {
+    template <class T> [[gnu::always_inline]] static void sortPair(Diode<T>& a, Diode<T>& b) {
         const auto swap = b.x < a.x;
         const Diode<T> lo{hqmath::select(swap, b.x, a.x), hqmath::select(swap, b.f, a.f),
                           hqmath::select(swap, b.f1, a.f1), hqmath::select(swap, b.f2, a.f2)};
