@@ -19,11 +19,11 @@ protected:
 TEST_F(HqSoundIdentity, EveryProgramAtEveryOversamplingFactor) {
     ASSERT_TRUE(library.loaded()) << library.error();
     const std::vector<ProgramHash> cases = {
-        {0, 0.0f, 44100.0f, 0xbba5f32308d994b9u},  {0, 1.0f, 44100.0f, 0x3b24ab990f968cb9u},
-        {1, 0.0f, 44100.0f, 0xc2e871e48099b6adu},  {1, 1.0f, 44100.0f, 0x27451a162a2cf76eu},
-        {2, 0.0f, 44100.0f, 0x0f783b2b6a162bb1u},  {2, 1.0f, 44100.0f, 0x49b84d7793f20599u},
-        {3, 0.0f, 44100.0f, 0x465a62031967b8b5u},  {3, 1.0f, 44100.0f, 0x129da9fd0641bec8u},
-        {1, 1.0f, 48000.0f, 0xf9bcd3cfbad99cc4u},  {3, 1.0f, 96000.0f, 0x180df1a1429728a6u},
+        {0, 0.0f, 44100.0f, 0xbba5f32308d994b9u}, {0, 1.0f, 44100.0f, 0x3b24ab990f968cb9u},
+        {1, 0.0f, 44100.0f, 0xc2e871e48099b6adu}, {1, 1.0f, 44100.0f, 0x27451a162a2cf76eu},
+        {2, 0.0f, 44100.0f, 0x0f783b2b6a162bb1u}, {2, 1.0f, 44100.0f, 0x49b84d7793f20599u},
+        {3, 0.0f, 44100.0f, 0x465a62031967b8b5u}, {3, 1.0f, 44100.0f, 0x129da9fd0641bec8u},
+        {1, 1.0f, 48000.0f, 0xf9bcd3cfbad99cc4u}, {3, 1.0f, 96000.0f, 0x180df1a1429728a6u},
         {1, 0.0f, 192000.0f, 0x92faae7428377eadu}};
     const std::vector<float> left = noise(3000, 1.5f, 8), right = noise(3000, 0.8f, 9);
     for (const ProgramHash& c : cases) {
