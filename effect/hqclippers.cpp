@@ -41,6 +41,10 @@ double HqClippers::groupDelay(double hz, double processRate) const {
         if (stages >= 3) {
             h *= halfBand(hqresampler::kStage3, w(8)) * halfBand(hqresampler::kStage3, w(8));
         }
+        for (int extra = 5; extra <= stages; ++extra) {
+            const double wx = w(1 << extra);
+            h *= halfBand(hqresampler::kStage4, wx) * halfBand(hqresampler::kStage4, wx);
+        }
         if (stages >= 4) {
             h *= halfBand(hqresampler::kStage4, w(16)) * halfBand(hqresampler::kStage4, w(16));
         }

@@ -23,8 +23,9 @@
 #include "hqresampler.h"
 
 struct HqClippers {
-    static constexpr int kMaxStages = 4;
-    static constexpr int kMaxFactor = 1 << kMaxStages;
+    // Up to 16x as a host runs it; 32x and 64x (the last stages as relaxed as the fourth) only
+    // for a reference rendering.
+    static constexpr int kMaxStages = 6;
 
     // An input of the diode curve with its value and its first and second antiderivatives.
     template <class T> struct Diode {
@@ -35,6 +36,8 @@ struct HqClippers {
         hqresampler::HalfBand<T, 5> up2;
         hqresampler::HalfBand<T, 3> up3;
         hqresampler::HalfBand<T, 2> up4;
+        std::array<hqresampler::HalfBand<T, 2>, 2> upReference;
+        std::array<hqresampler::HalfBand<T, 2>, 2> downReference;
         hqresampler::HalfBand<T, 2> down4;
         hqresampler::HalfBand<T, 3> down3;
         hqresampler::HalfBand<T, 5> down2;
@@ -55,7 +58,7 @@ struct HqClippers {
     std::array<State, 2> states{};
 
     // Fixed by the rate: the number of 2x stages and the one-pole pairs at the internal rate.
-    int stages = kMaxStages;
+    int stages = 4;
     double couplingA = 0.0, couplingB = 0.0, smoothA = 0.0, smoothB = 0.0;
     int latency = 0;
 
@@ -64,8 +67,12 @@ struct HqClippers {
     // Not on the audio thread. The plain pedal advances each one-pole twice per sample with the
     // pair for its rate, which puts the corners it sounds at twice the constants; HQ keeps
     // those corners (a 48 Hz coupling high-pass, a 16 kHz smoothing low-pass).
-    void setCorners(float processRate) {
+    // A number of stages given overrides the rate's (a reference rendering in the tests).
+    void setCorners(float processRate, int forcedStages = 0) {
         stages = processRate <= 50000.0f ? 4 : (processRate <= 100000.0f ? 3 : 2);
+        if (forcedStages >= 2 && forcedStages <= kMaxStages) {
+            stages = forcedStages;
+        }
         const double rate = static_cast<double>(processRate) * (1 << stages) / 2.0;
         const double pc = hqmath::expMinus(static_cast<double>(kCouplingCorner) / rate);
         const double ps = hqmath::expMinus(static_cast<double>(kSmoothCorner) / rate);
@@ -221,6 +228,10 @@ template <class T> T HqClippers::section(T x, Section<T>& s) const {
         s.diodeKnee = v.k;
     }
     switch (stages) {
+    case 6:
+        return sectionAt<T, 6>(x, s, v);
+    case 5:
+        return sectionAt<T, 5>(x, s, v);
     case 4:
         return sectionAt<T, 4>(x, s, v);
     case 3:
@@ -248,8 +259,10 @@ template <class T, int Stages> T HqClippers::sectionAt(T x, Section<T>& s, const
                 s.up2.up(kStage2, in, e, o);
             } else if (stage == 2) {
                 s.up3.up(kStage3, in, e, o);
-            } else {
+            } else if (stage == 3) {
                 s.up4.up(kStage4, in, e, o);
+            } else {
+                s.upReference[static_cast<std::size_t>(stage - 4)].up(kStage4, in, e, o);
             }
             tmp[2 * i] = e;
             tmp[2 * i + 1] = o;
@@ -295,8 +308,10 @@ template <class T, int Stages> T HqClippers::sectionAt(T x, Section<T>& s, const
                 y = s.down2.down(kStage2, e, o);
             } else if (stage == 2) {
                 y = s.down3.down(kStage3, e, o);
-            } else {
+            } else if (stage == 3) {
                 y = s.down4.down(kStage4, e, o);
+            } else {
+                y = s.downReference[static_cast<std::size_t>(stage - 4)].down(kStage4, e, o);
             }
             buf[i] = y;
         }
