@@ -169,27 +169,31 @@ private:
     template <class T> [[gnu::always_inline]] static Diode<T> diodeAt(T x, const Curve& v) {
         const T u = hqmath::absOf(x);
         const T q = (v.c * u + 1.0) + u * u;
-        const T p = 1.0 + u * v.h;
-        const T r = u / p;
+        const T inverseP = 1.0 / (1.0 + u * v.h);
+        const T r = u * inverseP;
         const T z = v.d * (r * r);
-        const T j = r * hqmath::atanRatio(z, q / (p * p));
+        const T j = r * hqmath::atanRatio(z, q * (inverseP * inverseP));
         const T l = hqmath::logAtLeastOne(q);
         const double slope = 0.7 * v.c - 1.0;
         const T f1 = 0.3 * ((u - 0.7 * l) + slope * j);
         const T uh = u + v.h;
         const T f2u = 0.3 * ((0.5 * (u * u) - 0.7 * ((uh * l - 2.0 * u) + 2.0 * v.d * j)) +
                              slope * (uh * j - 0.5 * l));
-        return {x, diodeCurve(x, v), f1, hqmath::select(x < 0.0, -f2u, f2u)};
+        // The curve's own denominator is q.
+        const T f = 0.3 * ((v.k + u) * x) / q;
+        return {x, f, f1, hqmath::select(x < 0.0, -f2u, f2u)};
     }
 
-    // The mean of the first antiderivative between two inputs, lo.x <= hi.x.
+    // The mean of the first antiderivative between two inputs, lo.x <= hi.x, as a fraction
+    // (the caller divides once for all of them).
     template <class T>
-    [[gnu::always_inline]] static T diodeMean(const Diode<T>& lo, const Diode<T>& hi, T tolerance) {
+    [[gnu::always_inline]] static void diodeMean(const Diode<T>& lo, const Diode<T>& hi,
+                                                 T tolerance, T& numerator, T& denominator) {
         const T span = hi.x - lo.x;
         const auto shortSpan = span < tolerance;
-        const T exact = (hi.f2 - lo.f2) / hqmath::select(shortSpan, hqmath::splat(1.0, span), span);
         const T trapezoid = 0.5 * (lo.f1 + hi.f1) - (hi.f - lo.f) * span / 12.0;
-        return hqmath::select(shortSpan, trapezoid, exact);
+        numerator = hqmath::select(shortSpan, trapezoid, hi.f2 - lo.f2);
+        denominator = hqmath::select(shortSpan, hqmath::splat(1.0, span), span);
     }
 
     template <class T> [[gnu::always_inline]] static void sortPair(Diode<T>& a, Diode<T>& b) {
@@ -203,7 +207,8 @@ private:
     }
 
     // The diode curve's mean under the triangular density over three inputs.
-    template <class T> static T diodeMean3(Diode<T> a, Diode<T> b, Diode<T> c, const Curve& v) {
+    template <class T>
+    [[gnu::always_inline]] static T diodeMean3(Diode<T> a, Diode<T> b, Diode<T> c, const Curve& v) {
         sortPair(a, b);
         sortPair(b, c);
         sortPair(a, b);
@@ -211,8 +216,15 @@ private:
         const T tolerance = 1e-5 * (1.0 + maxOf(absOf(a.x), absOf(c.x)));
         const T span = c.x - a.x;
         const auto flat = span < tolerance;
-        const T mean = 2.0 * (diodeMean(b, c, tolerance) - diodeMean(a, b, tolerance)) /
-                       hqmath::select(flat, hqmath::splat(1.0, span), span);
+        T upper, upperSpan, lower, lowerSpan;
+        diodeMean(b, c, tolerance, upper, upperSpan);
+        diodeMean(a, b, tolerance, lower, lowerSpan);
+        const T mean =
+            2.0 * (upper * lowerSpan - lower * upperSpan) /
+            hqmath::select(flat, hqmath::splat(1.0, span), (upperSpan * lowerSpan) * span);
+        if (!hqmath::anyOf(flat)) {
+            return mean;
+        }
         return hqmath::select(flat, diodeCurve((a.x + b.x + c.x) / 3.0, v), mean);
     }
 
