@@ -16,6 +16,9 @@ if(TARGET gravelix)
   # multiarch folder GNUInstallDirs picks for /usr, so the folder is fixed here.
   install(TARGETS gravelix LIBRARY DESTINATION lib/vst)
 endif()
+if(TARGET gravelix-hq)
+  install(TARGETS gravelix-hq LIBRARY DESTINATION lib/vst)
+endif()
 
 if(TARGET gravelix-host)
   install(TARGETS gravelix-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -76,7 +79,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "guitar distortion pedal as a VST 2.4 plug
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Gravelix is a two-knob guitar distortion pedal as a Linux VST 2.4 effect,\n"
     "with its pedal editor, installed where VST 2.4 hosts look for plug-ins\n"
-    "(/usr/lib/vst/gravelix.so). gravelix-host is a command-line host that\n"
+    "(/usr/lib/vst/gravelix.so), and Gravelix HQ, the same pedal oversampled\n"
+    "without aliasing (/usr/lib/vst/gravelix-hq.so). gravelix-host is a\n"
+    "command-line host that\n"
     "inspects, renders audio files through, checks and shows any VST 2.4 plug-in.")
 list(JOIN CPACK_DEBIAN_PACKAGE_DESCRIPTION "" CPACK_DEBIAN_PACKAGE_DESCRIPTION)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)

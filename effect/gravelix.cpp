@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr const char* kEffectName = "Gravelix x64";
+constexpr const char* kEffectName = kPedalName;
 constexpr const char* kVendor = "Keldwyn";
 constexpr VstInt32 kProgramNameChars = kVstMaxProgNameLen - 1;
 
@@ -54,6 +54,9 @@ Gravelix::Gravelix(audioMasterCallback audioMaster)
     canProcessReplacing(true);
 
     startUp();
+    if (chain.clippers.latencyFrames() != 0) {
+        setInitialDelay(chain.clippers.latencyFrames());
+    }
 
     // The pedal editor; its base attaches it at once. Without memory for it the effect runs
     // without an editor (no flag, no notifications).
@@ -71,8 +74,7 @@ Gravelix::~Gravelix() = default;
 void Gravelix::startUp() {
     chain.pickup.coeff.set(pickupCoeffRule(processRate));
     chain.lowCut.pair.set(startUpPair(kStartLowCutCorner, processRate));
-    chain.clippers.coupling.set(startUpPair(kCouplingCorner, processRate));
-    chain.clippers.smooth.set(startUpPair(kSmoothCorner, processRate));
+    chain.clippers.setCorners(processRate);
     chain.highCut.pair.set(startUpPair(kStartHighCutCorner, processRate));
     lowCutSet = false;
     highCutSet = false;
@@ -86,8 +88,7 @@ void Gravelix::applyDistortion() {
 
 void Gravelix::applyRateDependent() {
     chain.pickup.coeff.set(pickupCoeffRule(processRate));
-    chain.clippers.coupling.set(startUpPair(kCouplingCorner, processRate));
-    chain.clippers.smooth.set(startUpPair(kSmoothCorner, processRate));
+    chain.clippers.setCorners(processRate);
     applyDistortion();
     chain.lowCut.pair.set(lowCutSet ? lowCutRule(values[kLowCut], processRate)
                                     : startUpPair(kStartLowCutCorner, processRate));
@@ -116,6 +117,12 @@ void Gravelix::setSampleRate(float newSampleRate) {
     }
     processRate = rate;
     applyRateDependent();
+    // A latency that follows the rate is announced; the pedal's own never changes.
+    const VstInt32 delay = chain.clippers.latencyFrames();
+    if (delay != cEffect.initialDelay) {
+        setInitialDelay(delay);
+        ioChanged();
+    }
 }
 
 void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
@@ -125,9 +132,9 @@ void Gravelix::processReplacing(float** inputs, float** outputs, VstInt32 sample
     }
     const Buffers io{inputs[0], inputs[1], outputs[0], outputs[1]};
 
-    // The states live in locals for the block (see SignalChain::ChannelState).
-    SignalChain::ChannelState left = chain.load(kLeft);
-    SignalChain::ChannelState right = chain.load(kRight);
+    // The states live in locals for the block (see PedalChain::ChannelState).
+    PedalChain::ChannelState left = chain.load(kLeft);
+    PedalChain::ChannelState right = chain.load(kRight);
 
     // Flush-to-zero only while the chain runs: the effect-off paths stay bit-exact.
     FlushDenormals flush;
@@ -172,8 +179,8 @@ VstInt32 Gravelix::bypassRun(const Buffers& io, VstInt32 i, VstInt32 end, bool s
 }
 
 VstInt32 Gravelix::monoRun(const Buffers& io, VstInt32 i, VstInt32 end,
-                           SignalChain::ChannelState& state) {
-    SignalChain::ChannelState s = state;
+                           PedalChain::ChannelState& state) {
+    PedalChain::ChannelState s = state;
     do {
         const float inL = io.inLeft[i];
         const float inR = io.inRight[i];
@@ -187,13 +194,13 @@ VstInt32 Gravelix::monoRun(const Buffers& io, VstInt32 i, VstInt32 end,
 }
 
 VstInt32 Gravelix::stereoRun(const Buffers& io, VstInt32 i, VstInt32 end,
-                             SignalChain::ChannelState& left, SignalChain::ChannelState& right) {
+                             PedalChain::ChannelState& left, PedalChain::ChannelState& right) {
     // Chosen at compile time: the two-lane chain wherever SSE2 exists, else the scalar one.
 #if GRAVELIX_STEREO_SSE2
-    SignalChain::Lanes s = SignalChain::toLanes(left, right);
+    PedalChain::Lanes s = PedalChain::toLanes(left, right);
 #else
-    SignalChain::ChannelState l = left;
-    SignalChain::ChannelState r = right;
+    PedalChain::ChannelState l = left;
+    PedalChain::ChannelState r = right;
 #endif
     do {
         const float inL = io.inLeft[i];
@@ -210,7 +217,7 @@ VstInt32 Gravelix::stereoRun(const Buffers& io, VstInt32 i, VstInt32 end,
         ++i;
     } while (i < end && effectOn && stereoOn);
 #if GRAVELIX_STEREO_SSE2
-    SignalChain::fromLanes(s, left, right);
+    PedalChain::fromLanes(s, left, right);
 #else
     left = l;
     right = r;

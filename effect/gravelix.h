@@ -8,7 +8,7 @@
 #include "gravelixprogram.h"
 #include "gravelixversion.h"
 #include "parametertable.h"
-#include "signalchain.h"
+#include "pedalvariant.h"
 
 // The distortion pedal: ten parameters, four in-memory programs, the coefficient rules and
 // the signal chain. Every parameter change, whoever makes it, goes through setParameter.
@@ -19,7 +19,7 @@ public:
 
     static constexpr VstInt32 kNumPrograms = static_cast<VstInt32>(std::size(kFactoryPrograms));
     static constexpr VstInt32 kNumParams = kParameterCount;
-    static constexpr VstInt32 kUniqueId = ('G' << 24) | ('r' << 16) | ('v' << 8) | 'x';
+    static constexpr VstInt32 kUniqueId = kPedalUniqueId;
     static constexpr VstInt32 kVendorVersion = GRAVELIX_VENDOR_VERSION;
     // Outside this range some rules turn unstable (the pickup filter first, at low rates).
     static constexpr float kMinProcessRate = 22050.0f;
@@ -76,7 +76,7 @@ protected:
     bool highCutSet = false;
 
     // The stages in signal order, each with its coefficients and its per-channel state.
-    SignalChain chain;
+    PedalChain chain;
 
 private:
     struct Buffers {
@@ -88,9 +88,9 @@ private:
     // Each runs frames from i while the flags stay as they were at i and answers where it
     // stopped. Called on the audio thread; no allocation.
     VstInt32 bypassRun(const Buffers& io, VstInt32 i, VstInt32 end, bool stereo);
-    VstInt32 monoRun(const Buffers& io, VstInt32 i, VstInt32 end, SignalChain::ChannelState& state);
-    VstInt32 stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, SignalChain::ChannelState& left,
-                       SignalChain::ChannelState& right);
+    VstInt32 monoRun(const Buffers& io, VstInt32 i, VstInt32 end, PedalChain::ChannelState& state);
+    VstInt32 stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, PedalChain::ChannelState& left,
+                       PedalChain::ChannelState& right);
 
     void startUp();
     void applyDistortion();

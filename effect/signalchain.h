@@ -7,12 +7,13 @@
 
 #include "signalstages.h"
 
-struct SignalChain {
+// ClipStage is the clipping section: Clippers for the pedal, HqClippers for Gravelix HQ.
+template <class ClipStage> struct BasicSignalChain {
     InputLevel input;
     InputHighPass lowCut;
     PickupFilter pickup;
     OpampStage opamp;
-    Clippers clippers;
+    ClipStage clippers;
     ToneLowPass highCut;
     OutputLevel output;
 
@@ -32,7 +33,7 @@ struct SignalChain {
         InputHighPass::State lowCut;
         PickupFilter::State pickup;
         OpampStage::State opamp;
-        Clippers::State clippers;
+        typename ClipStage::State clippers;
         ToneLowPass::State highCut;
     };
     ChannelState load(Channel c) const {
@@ -77,20 +78,20 @@ struct SignalChain {
         InputHighPass::Lanes lowCut;
         PickupFilter::Lanes pickup;
         OpampStage::Lanes opamp;
-        Clippers::Lanes clippers;
+        typename ClipStage::Lanes clippers;
         ToneLowPass::Lanes highCut;
     };
     static Lanes toLanes(const ChannelState& l, const ChannelState& r) {
         return {InputHighPass::toLanes(l.lowCut, r.lowCut),
                 PickupFilter::toLanes(l.pickup, r.pickup), OpampStage::toLanes(l.opamp, r.opamp),
-                Clippers::toLanes(l.clippers, r.clippers),
+                ClipStage::toLanes(l.clippers, r.clippers),
                 ToneLowPass::toLanes(l.highCut, r.highCut)};
     }
     static void fromLanes(const Lanes& s, ChannelState& l, ChannelState& r) {
         InputHighPass::fromLanes(s.lowCut, l.lowCut, r.lowCut);
         PickupFilter::fromLanes(s.pickup, l.pickup, r.pickup);
         OpampStage::fromLanes(s.opamp, l.opamp, r.opamp);
-        Clippers::fromLanes(s.clippers, l.clippers, r.clippers);
+        ClipStage::fromLanes(s.clippers, l.clippers, r.clippers);
         ToneLowPass::fromLanes(s.highCut, l.highCut, r.highCut);
     }
 
@@ -109,3 +110,5 @@ struct SignalChain {
     }
 #endif
 };
+
+using SignalChain = BasicSignalChain<Clippers>;

@@ -168,6 +168,13 @@ struct Clippers {
     std::array<State, 2> states{};
 
     void reset() { states = {}; }
+    // The coupling and smoothing pairs for the rate; not on the audio thread.
+    void setCorners(float processRate) {
+        coupling.set(startUpPair(kCouplingCorner, processRate));
+        smooth.set(startUpPair(kSmoothCorner, processRate));
+    }
+    // The frames of delay the section reports to the host.
+    static int latencyFrames() { return 0; }
     [[gnu::always_inline]] float run(float x, State& s) const {
         float mid = 0.0f;
         midpointStep(mid, x, s.prev);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Measures Gravelix's four programs and other VST 2.4 effects with `gravelix-host analyze` in one
-# run and prints THD at -6 dBFS and the worst alias of each as a Markdown table. With --docs,
-# also copies the pedal's overlay plots (a Distortion sweep per program) to docs/analysis/.
+# Measures Gravelix's four programs, Gravelix HQ's (where built) and other VST 2.4 effects with
+# `gravelix-host analyze` in one run and prints THD at -6 dBFS and the worst alias of each as a
+# Markdown table. With --docs, also copies the pedal's overlay plots (a Distortion sweep per
+# program) and Hi-Gain's aliasing in Gravelix and Gravelix HQ to docs/analysis/.
 # Usage: scripts/analyze-compare.sh [--docs] [BUILD_DIR] [OTHER_PLUGIN.so ...]
 # Without other plug-ins it takes Soul Force (dpf-plugins-vst) and ZamTube (zam-plugins) when
 # installed: scripts/setup.sh --extra dpf-plugins-vst zam-plugins
@@ -40,6 +41,14 @@ for program in 0 1 2 3; do
     --only harmonics,aliasing >/dev/null
   rows+=("Gravelix, program $program${name:+ ($name)}|$out/gravelix-$program/own/summary.json")
 done
+if [ -f "$dir/gravelix-hq.so" ]; then
+  for program in 0 1 2 3; do
+    "$host" analyze "$dir/gravelix-hq.so" --program "$program" --out "$out/gravelix-hq-$program" \
+      --only harmonics,aliasing >/dev/null
+    name=$(value "$out/gravelix-hq-$program/summary.json" program | tr -d '"')
+    rows+=("Gravelix HQ, program $program${name:+ ($name)}|$out/gravelix-hq-$program/summary.json")
+  done
+fi
 for plugin in "${others[@]}"; do
   base=$(basename "$plugin" .so)
   "$host" analyze "$plugin" --out "$out/$base" --only harmonics,aliasing >/dev/null
@@ -64,4 +73,10 @@ if [ "$docs" = 1 ]; then
         "$out/gravelix-$program/$plot.png"
     done
   done
+  if [ -f "$dir/gravelix-hq.so" ]; then
+    pngquant --force --quality 60-90 --speed 1 --output docs/analysis/gravelix-program1-aliasing.png \
+      "$out/gravelix-1/own/aliasing.png"
+    pngquant --force --quality 60-90 --speed 1 --output docs/analysis/gravelix-hq-program1-aliasing.png \
+      "$out/gravelix-hq-1/aliasing.png"
+  fi
 fi

@@ -4,15 +4,20 @@
 #  2. a headless session records a take, plays it through Gravelix with a chosen program and
 #     parameter values, exports it, and the export equals `gravelix-host render` of the take.
 # Ardour runs with a private HOME, so the user's settings and caches are left alone.
-# Usage: scripts/ardour-check.sh [BUILD_DIR]    (default build-validator)
+# Usage: scripts/ardour-check.sh [BUILD_DIR [hq]]    (default build-validator; hq: Gravelix HQ,
+# whose latency Ardour compensates, so the export is compared at the lag that aligns it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 dir=${1:-build-validator}
+file=gravelix.so name="Gravelix x64" id=1198683768 target=gravelix
+if [ "${2:-}" = hq ]; then
+  file=gravelix-hq.so name="Gravelix HQ x64" id=1198683720 target=gravelix-hq
+fi
 scripts/setup.sh --extra ardour python3
 # An existing build folder keeps its own settings.
 [ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -G Ninja -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
-cmake --build "$dir" --target gravelix gravelix-host >/dev/null
+cmake --build "$dir" --target "$target" gravelix-host >/dev/null
 
 work=$(mktemp -d /tmp/gravelix-ardour.XXXXXX)
 [ -n "${GRAVELIX_KEEP_WORK:-}" ] || trap 'rm -rf "$work"' EXIT
@@ -28,8 +33,8 @@ cat >"$HOME/.config/ardour7/config" <<XML
   </Config>
 </Ardour>
 XML
-plugin="$work/vst/gravelix.so"
-cp "$dir/gravelix.so" "$plugin"
+plugin="$work/vst/$file"
+cp "$dir/$file" "$plugin"
 # Sessions use a scan cache only when it is newer, in whole seconds, than the library.
 touch -d "@$(($(date +%s) - 60))" "$plugin"
 
@@ -39,12 +44,12 @@ fail() { echo "ardour: FAILED: $*" >&2; exit 1; }
 LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 60 /usr/lib/ardour7/ardour-vst-scanner -q -f "$plugin" ||
   fail "the scanner stopped with status $?"
 cache=$(ls "$HOME"/.cache/ardour7/vst/*.v2i 2>/dev/null | head -n 1)
-[ -n "$cache" ] || fail "the scanner wrote no cache entry for gravelix.so"
-for want in 'name="Gravelix x64"' 'creator="Keldwyn"' 'id="1198683768"' 'n_inputs="2"' \
+[ -n "$cache" ] || fail "the scanner wrote no cache entry for $file"
+for want in "name=\"$name\"" 'creator="Keldwyn"' "id=\"$id\"" 'n_inputs="2"' \
   'n_outputs="2"' 'has_editor="1"' 'can_process_replace="1"'; do
   grep -q "$want" "$cache" || fail "scanner entry lacks $want: $(grep VST2Info "$cache")"
 done
-echo "ardour: scanner recognises Gravelix x64 by Keldwyn, ID 1198683768, 2 in / 2 out, editor"
+echo "ardour: scanner recognises $name by Keldwyn, ID $id, 2 in / 2 out, editor"
 
 # 2. A session through the plug-in, then the same take through gravelix-host.
 rate=48000
@@ -54,6 +59,7 @@ session_dir = "$work/session"
 session_name = "gravelix"
 rate = $rate
 program = "$program"
+plugin_name = "$name"
 params = { [1] = 0.7, [8] = 1.0, [0] = 0.4 }
 seconds = 3
 LUA
@@ -86,5 +92,5 @@ python3 tests/validator/ardour/wavtool.py join "$work/take.wav" "$left" "$right"
   --set Distortion=0.7 --set Stereo=1 --set Output=0.4 >/dev/null
 result=$(python3 tests/validator/ardour/wavtool.py compare "$work/render.wav" "$work/export.wav" 1e-6) ||
   fail "Ardour's export differs from gravelix-host render: $result"
-echo "ardour: session export through Gravelix ($program, Distortion 0.7, Stereo on, Output 0.4)" \
+echo "ardour: session export through $name ($program, Distortion 0.7, Stereo on, Output 0.4)" \
   "matches gravelix-host render: $result"

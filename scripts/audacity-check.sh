@@ -11,16 +11,23 @@
 # Audacity runs with a private HOME, under a private Xvfb, in its own mount, PID and network
 # namespaces (root only): its script pipe lives at a fixed path in /tmp, which a private /tmp
 # keeps apart from anyone else's, and everything in the namespace dies with it.
-# Usage: scripts/audacity-check.sh [BUILD_DIR]    (default build-validator)
+# Usage: scripts/audacity-check.sh [BUILD_DIR [hq]]    (default build-validator; hq: Gravelix HQ,
+# whose output Audacity shifts by its reported latency)
 # Environment: GRAVELIX_KEEP_WORK=1 keeps the work folder (logs, exports, a screenshot).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 if [ "${1:-}" = "--inside" ]; then
-  # Inside the namespaces: $2 work folder, $3 build folder.
+  # Inside the namespaces: $2 work folder, $3 build folder, $4 the plug-in's file name.
   work=$2
   dir=$3
+  file=$4
+  identity=(--effect GravelixX64 --title "Gravelix x64")
+  if [ "$file" = gravelix-hq.so ]; then
+    latency=$("$dir/gravelix-host" info "$dir/$file" | sed -n 's/^Initial delay: *\([0-9]*\).*/\1/p')
+    identity=(--effect GravelixHQX64 --title "Gravelix HQ x64" --latency "${latency:-0}")
+  fi
   fail() {
     echo "audacity: FAILED: $*" >&2
     exit 1
@@ -39,7 +46,7 @@ if [ "${1:-}" = "--inside" ]; then
   export HOME="$work/home" VST_PATH="$work/vst"
   config="$HOME/.config/audacity"
   mkdir -p "$config" "$VST_PATH" "$work/audacity-temp"
-  cp "$dir/gravelix.so" "$VST_PATH/"
+  cp "$dir/$file" "$VST_PATH/"
   module=$(dpkg -L audacity | grep '/mod-script-pipe\.so$' | head -n 1)
   [ -n "$module" ] || fail "the audacity package has no mod-script-pipe module"
   drive() { /usr/bin/python3 "$dir/drive.py" "$@"; }
@@ -86,16 +93,16 @@ ALSA
   start_audacity
   registry="$config/pluginregistry.cfg"
   for _ in $(seq 1 120); do
-    grep -q "^Path=$VST_PATH/gravelix.so" "$registry" 2>/dev/null && break
+    grep -q "^Path=$VST_PATH/$file" "$registry" 2>/dev/null && break
     kill -0 "$audacity_pid" 2>/dev/null || fail "Audacity exited during its first start"
     sleep 0.5
   done
-  grep -q "^Path=$VST_PATH/gravelix.so" "$registry" 2>/dev/null ||
-    fail "Audacity did not register gravelix.so within 60 s: $(tail -n 5 "$work/audacity.log")"
-  sed -n "/^Path=${VST_PATH//\//\\/}\/gravelix.so/,/^\[/p" "$registry" | grep -q '^Enabled=1' ||
-    fail "Audacity registered gravelix.so but did not enable it"
+  grep -q "^Path=$VST_PATH/$file" "$registry" 2>/dev/null ||
+    fail "Audacity did not register $file within 60 s: $(tail -n 5 "$work/audacity.log")"
+  sed -n "/^Path=${VST_PATH//\//\\/}\/$file/,/^\[/p" "$registry" | grep -q '^Enabled=1' ||
+    fail "Audacity registered $file but did not enable it"
   echo "audacity: Audacity $(dpkg-query -W -f='${Version}' audacity) registered and enabled" \
-    "Gravelix x64"
+    "${identity[3]}"
   sleep 2
   stop_audacity
   # The first start rewrites the file and forgets some of these; the project it leaves in
@@ -107,7 +114,7 @@ ALSA
   start_audacity
   status=0
   timeout --kill-after=5 240 /usr/bin/python3 "$dir/drive.py" run \
-    --host "$dir/gravelix-host" --plugin "$VST_PATH/gravelix.so" --work "$work" \
+    --host "$dir/gravelix-host" --plugin "$VST_PATH/$file" --work "$work" "${identity[@]}" \
     --played "$work/played.wav" --pid "$audacity_pid" || status=$?
   if [ "$status" -ne 0 ]; then
     import -window root "$work/screen.png" 2>/dev/null || xwd -root -out "$work/screen.xwd" 2>/dev/null ||
@@ -118,12 +125,16 @@ ALSA
 fi
 
 dir=${1:-build-validator}
+file=gravelix.so target=gravelix
+if [ "${2:-}" = hq ]; then
+  file=gravelix-hq.so target=gravelix-hq
+fi
 [ "$(id -u)" -eq 0 ] ||
   { echo "audacity: needs root (private /tmp and network namespace for Audacity's pipe)" >&2; exit 1; }
 scripts/setup.sh --extra audacity python3-numpy python3-soundfile iproute2 x11-apps
 # An existing build folder keeps its own settings.
 [ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -G Ninja -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
-cmake --build "$dir" --target gravelix gravelix-host >/dev/null
+cmake --build "$dir" --target "$target" gravelix-host >/dev/null
 dir=$(cd "$dir" && pwd)
 
 # Outside /tmp, which is replaced inside the namespaces.
@@ -135,14 +146,14 @@ else
 fi
 # The build folder and the checkout may themselves lie under /tmp (a clone there), out of sight inside.
 mkdir "$work/bin"
-cp "$dir/gravelix.so" "$dir/gravelix-host" tests/validator/audacity/drive.py "$work/bin/"
+cp "$dir/$file" "$dir/gravelix-host" tests/validator/audacity/drive.py "$work/bin/"
 dir=$work/bin
 start=$(date +%s)
 # The namespace's first process dies with unshare (--kill-child), and the kernel then ends
 # everything else in it: Audacity, its scanner, Xvfb. unshare ignores SIGTERM, so it gets
 # SIGKILL: on timeout, and when this script is stopped.
 unshare --mount --propagation private --pid --fork --kill-child --mount-proc --net \
-  "$root/scripts/audacity-check.sh" --inside "$work" "$dir" &
+  "$root/scripts/audacity-check.sh" --inside "$work" "$dir" "$file" &
 inside=$!
 trap 'kill -KILL $inside 2>/dev/null; wait $inside; exit 143' TERM INT
 (

@@ -15,7 +15,7 @@ fi
 dir=${1:-build-windows}
 
 missing=()
-for f in GRAVELIX.dll gravelix-host.exe; do
+for f in GRAVELIX.dll GRAVELIXHQ.dll gravelix-host.exe; do
   [ -f "$dir/$f" ] || missing+=("$dir/$f")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -53,7 +53,9 @@ Gravelix $version for 64-bit Windows
 ====================================
 
 GRAVELIX.dll is the plug-in: a two-knob guitar distortion pedal as a VST 2.4 effect,
-for 64-bit hosts (a 32-bit host cannot load it).
+for 64-bit hosts (a 32-bit host cannot load it). GRAVELIXHQ.dll is Gravelix HQ, the same
+pedal with its clipping oversampled so it does not alias: more CPU and a few samples of
+latency; install it the same way, beside or instead of GRAVELIX.dll.
 
 Installing: gravelix-$version-win64-setup.exe installs the plug-ins into
 C:\\Program Files\\Common Files\\VST2\\Gravelix (or a folder you choose), gravelix-host.exe

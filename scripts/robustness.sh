@@ -74,7 +74,9 @@ step "fuzz ${fuzz_seconds} s" $((fuzz_seconds + 1500)) scripts/fuzz.sh "$fuzz_se
 step "threadsanitizer" 1500 tsan
 step "valgrind" 1200 scripts/valgrind.sh "$valgrind_strictness" "$dir"
 step "ardour" 600 scripts/ardour-check.sh "$dir"
+step "ardour-hq" 600 scripts/ardour-check.sh "$dir" hq
 step "audacity" 420 scripts/audacity-check.sh "$dir"
+step "audacity-hq" 420 scripts/audacity-check.sh "$dir" hq
 
 passed=0 failed=0
 echo "robustness summary:"

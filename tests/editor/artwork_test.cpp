@@ -1,9 +1,11 @@
 // Guards against editor artwork that no longer fits the controls: wrong image sizes or
-// counts, states swapped or indistinguishable, a knob pointer off its value's angle, or
-// committed PNGs that differ from what the generator draws.
+// counts, states swapped or indistinguishable, a knob pointer off its value's angle, committed
+// PNGs that differ from what the generator draws, or Gravelix HQ's table drifting from the plain
+// one anywhere but its marked panels.
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -25,9 +27,9 @@ namespace fs = std::filesystem;
 
 const fs::path kResources = fs::path(GRAVELIX_SOURCE_DIR) / "editor" / "resources";
 
-std::map<int, std::string> readResourceList() {
+std::map<int, std::string> readResourceList(const char* list = "resources.list") {
     std::map<int, std::string> files;
-    std::ifstream in(kResources / "resources.list");
+    std::ifstream in(kResources / list);
     std::string line;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#') {
@@ -199,11 +201,48 @@ TEST(Artwork, GeneratorRedrawsTheCommittedImagesByteForByte) {
     const std::string command =
         std::string("\"") + GRAVELIX_ARTWORK_TOOL + "\" \"" + out.string() + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    for (const auto& [id, file] : readResourceList()) {
-        EXPECT_EQ(readBytes(out / file), readBytes(kResources / file))
-            << file << " is stale: run scripts/artwork.sh";
+    for (const char* list : {"resources.list", "resources_hq.list"}) {
+        for (const auto& [id, file] : readResourceList(list)) {
+            EXPECT_EQ(readBytes(out / file), readBytes(kResources / file))
+                << file << " is stale: run scripts/artwork.sh";
+        }
     }
     fs::remove_all(out);
+}
+
+// HQ's editor is the plain editor's code: the same ids, the same shared images, and panels
+// that are the plain ones plus the mark, at both sizes.
+TEST(Artwork, HqTableDiffersOnlyInItsMarkedPanels) {
+    const auto plain = readResourceList();
+    const auto hq = readResourceList("resources_hq.list");
+    ASSERT_EQ(hq.size(), plain.size());
+    for (const auto& [id, file] : plain) {
+        ASSERT_TRUE(hq.count(id)) << "HQ has no id " << id;
+        const bool panel = id % 100 == 1 || id % 100 == 8;
+        if (!panel) {
+            EXPECT_EQ(hq.at(id), file) << "id " << id;
+            continue;
+        }
+        ASSERT_NE(hq.at(id), file) << "id " << id;
+        const Image a(kResources / file), b(kResources / hq.at(id));
+        ASSERT_TRUE(a.ok() && b.ok()) << hq.at(id);
+        ASSERT_EQ(a.width(), b.width());
+        ASSERT_EQ(a.height(), b.height());
+        // The mark is small: a few hundred changed pixels at 1x, all in the lower fifth.
+        int changed = 0, highest = a.height();
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) {
+                if (a.pixel(x, y) != b.pixel(x, y)) {
+                    ++changed;
+                    highest = std::min(highest, y);
+                }
+            }
+        }
+        const int scale = id > 100 ? 2 : 1;
+        EXPECT_GT(changed, 150 * scale * scale) << hq.at(id);
+        EXPECT_LT(changed, 1200 * scale * scale) << hq.at(id);
+        EXPECT_GT(highest, a.height() * 4 / 5) << hq.at(id);
+    }
 }
 
 } // namespace

@@ -39,7 +39,7 @@ deb=$tmp/gravelix_${version}_$(dpkg --print-architecture).deb
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sort)
 expected=$(printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/gravelix-host ./usr/lib/ ./usr/lib/vst/ \
-  ./usr/lib/vst/gravelix.so ./usr/share/ ./usr/share/bash-completion/ \
+  ./usr/lib/vst/gravelix.so ./usr/lib/vst/gravelix-hq.so ./usr/share/ ./usr/share/bash-completion/ \
   ./usr/share/bash-completion/completions/ ./usr/share/bash-completion/completions/gravelix-host \
   ./usr/share/doc/ ./usr/share/doc/gravelix/ ./usr/share/doc/gravelix/changelog.gz \
   ./usr/share/doc/gravelix/copyright ./usr/share/man/ ./usr/share/man/man1/ \
@@ -64,7 +64,7 @@ lintian --fail-on error,warning "$deb" >"$tmp/lintian.log" 2>&1 ||
 if dpkg-query -W -f='${Status}' gravelix 2>/dev/null | grep -qv "not-installed"; then
   skip "a gravelix package is on this machine already; the test would replace it"
 fi
-for f in /usr/lib/vst/gravelix.so /usr/bin/gravelix-host; do
+for f in /usr/lib/vst/gravelix.so /usr/lib/vst/gravelix-hq.so /usr/bin/gravelix-host; do
   [ ! -e "$f" ] || skip "$f exists already; the test would replace it"
 done
 had_vst_dir=no
@@ -76,6 +76,8 @@ info=$(/usr/bin/gravelix-host info /usr/lib/vst/gravelix.so) || fail "gravelix-h
 for line in "Name:           Gravelix x64" "Vendor:         Keldwyn"; do
   grep -qxF "$line" <<<"$info" || fail "info lacks '$line':"$'\n'"$info"
 done
+info=$(/usr/bin/gravelix-host info /usr/lib/vst/gravelix-hq.so) || fail "gravelix-host info failed on HQ"
+grep -qxF "Name:           Gravelix HQ x64" <<<"$info" || fail "HQ's info:"$'\n'"$info"
 [ "$(/usr/bin/gravelix-host --version)" = "gravelix-host $version" ] ||
   fail "gravelix-host --version says '$(/usr/bin/gravelix-host --version)'"
 
@@ -92,7 +94,8 @@ completed=$(bash -c 'source /usr/share/bash-completion/bash_completion
 [ "$completed" = render ] || fail "'gravelix-host re<TAB>' offers '$completed', not render"
 
 dpkg_retry -r gravelix >/dev/null || fail "dpkg -r failed"
-for f in /usr/lib/vst/gravelix.so /usr/bin/gravelix-host /usr/share/man/man1/gravelix-host.1.gz \
+for f in /usr/lib/vst/gravelix.so /usr/lib/vst/gravelix-hq.so /usr/bin/gravelix-host \
+  /usr/share/man/man1/gravelix-host.1.gz \
   /usr/share/bash-completion/completions/gravelix-host /usr/share/doc/gravelix; do
   [ ! -e "$f" ] || fail "$f is still there after dpkg -r"
 done

@@ -11,6 +11,7 @@ trap 'rm -rf "$tmp"' EXIT
 
 # Half a build: refused, naming what is missing, and no archive.
 echo stand-in >"$tmp/GRAVELIX.dll"
+echo stand-in >"$tmp/GRAVELIXHQ.dll"
 if "$src/scripts/package-windows.sh" --zip-only "$tmp" >"$tmp/out" 2>"$tmp/err"; then
   fail "packed a build without gravelix-host.exe"
 fi
@@ -22,7 +23,7 @@ echo stand-in-exe >"$tmp/gravelix-host.exe"
 zip=$tmp/gravelix-$version-win64.zip
 [ "$(cat "$tmp/out")" = "$zip" ] || fail "reported $(cat "$tmp/out") instead of $zip"
 [ "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')" = \
-  "CHANGES.txt GRAVELIX.dll LICENSE.txt README.txt gravelix-host.exe " ] ||
+  "CHANGES.txt GRAVELIX.dll GRAVELIXHQ.dll LICENSE.txt README.txt gravelix-host.exe " ] ||
   fail "archive holds: $(unzip -Z1 "$zip" | tr '\n' ' ')"
 [ "$(unzip -p "$zip" gravelix-host.exe)" = stand-in-exe ] || fail "gravelix-host.exe changed"
 note=$(unzip -p "$zip" README.txt)

@@ -325,10 +325,30 @@ TEST(Analyze, PedalWritesEveryFileForEverySweptValue) {
 }
 #endif
 
+TEST(Analyze, LevelsRepeatTheAliasingTonesAtEachLevel) {
+    // The hard clipper (at 0.25) leaves a -30 dBFS tone clean and aliases a full-scale one.
+    TempDir dir;
+    const auto r = analyze("clip", dir / "out", " --only aliasing --levels -30,0");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Table t = readCsv(dir / "out/aliasing.csv");
+    ASSERT_EQ(t.rows.size(), 12u);
+    double worst = -1000.0;
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(t.at(i, "level_dbfs"), -30.0);
+        EXPECT_EQ(t.at(i + 6, "level_dbfs"), 0.0);
+        EXPECT_EQ(t.at(i, "tone_hz"), t.at(i + 6, "tone_hz"));
+        EXPECT_LT(t.at(i, "worst_alias_db"), -140.0) << t.at(i, "tone_hz");
+        worst = std::max({worst, t.at(i, "worst_alias_db"), t.at(i + 6, "worst_alias_db")});
+    }
+    EXPECT_GT(worst, -100.0);
+    EXPECT_NEAR(jsonValue(readFile(dir / "out/summary.json"), "worst_alias_db"), worst, 1e-6);
+}
+
 TEST(Analyze, RefusesBadOptionsWithOneLine) {
     TempDir dir;
     for (const char* args : {" --only response,nope", " --sweep nope=0,1", " --sweep level=2",
-                             " --sweep level", " --rate 100", " --timeout 0", " --set nope=1"}) {
+                             " --sweep level", " --rate 100", " --timeout 0", " --set nope=1",
+                             " --levels -6,loud", " --levels 7", " --levels -6,"}) {
         const auto r = analyze("half", dir / "out", args);
         EXPECT_NE(r.status, 0) << args;
         EXPECT_NE(r.err.find("gravelix-host: "), std::string::npos) << args << ": " << r.err;

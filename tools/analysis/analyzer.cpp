@@ -119,6 +119,19 @@ void analyzePlugin(const AnalyzeOptions& options, std::ostream& log) {
     if (!(options.timeoutSeconds > 0.0) || !std::isfinite(options.timeoutSeconds)) {
         throw std::runtime_error("--timeout: must be a positive number of seconds");
     }
+    std::vector<double> levels{-6.0};
+    if (!options.levels.empty()) {
+        levels.clear();
+        for (const std::string& v : splitList(options.levels)) {
+            char* end = nullptr;
+            const double db = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || !(db >= -120.0 && db <= 6.0)) {
+                throw std::runtime_error("--levels: '" + v +
+                                         "' is not a level from -120 to 6 dBFS");
+            }
+            levels.push_back(db);
+        }
+    }
     std::string sweepName;
     std::vector<std::string> sweepValues;
     if (!options.sweep.empty()) {
@@ -206,7 +219,7 @@ void analyzePlugin(const AnalyzeOptions& options, std::ostream& log) {
                 } else if (name == "levels") {
                     run.levels = measureLevels(driver);
                 } else if (name == "aliasing") {
-                    run.aliasing = measureAliasing(driver);
+                    run.aliasing = measureAliasing(driver, levels);
                 } else {
                     const LatencyResult latency = measureLatency(driver);
                     summary.latencyFrames = latency.measuredFrames;

@@ -17,6 +17,7 @@ struct AnalyzeOptions {
     int rate = 48000;
     std::string sweep;             // NAME=V1,V2,...; empty for none
     std::string only;              // comma list of analyses; empty for all
+    std::string levels;            // comma list of dBFS for the aliasing tones; empty for -6
     double timeoutSeconds = 120.0; // per analysis
 };
 

@@ -245,30 +245,35 @@ LevelsResult measureLevels(PluginDriver& driver) {
     return r;
 }
 
-AliasingResult measureAliasing(PluginDriver& driver) {
+AliasingResult measureAliasing(PluginDriver& driver, const std::vector<double>& levelsDbfs) {
     const int rate = driver.rate();
     SineSpectrum spectrum(driver);
     AliasingResult r;
-    for (double tone : {1000.0, 2500.0, 5000.0, 7500.0, 10000.0, 15000.0}) {
-        if (tone * 2.0 >= rate) {
-            continue;
-        }
-        const std::vector<double> p = spectrum.of(tone, 0.5);
-        const auto step = static_cast<std::size_t>(tone);
-        const double p1 = p[step];
-        AliasRow row;
-        row.toneHz = tone;
-        double worst = 0.0;
-        for (std::size_t k = 1; k < p.size(); ++k) {
-            if (k % step != 0 && p[k] > worst) {
-                worst = p[k];
-                row.aliasHz = static_cast<double>(k);
+    r.levelsDbfs = levelsDbfs;
+    for (double level : levelsDbfs) {
+        for (double tone : {1000.0, 2500.0, 5000.0, 7500.0, 10000.0, 15000.0}) {
+            if (tone * 2.0 >= rate) {
+                continue;
             }
+            const std::vector<double> p =
+                spectrum.of(tone, level == -6.0 ? 0.5 : amplitudeOf(level));
+            const auto step = static_cast<std::size_t>(tone);
+            const double p1 = p[step];
+            AliasRow row;
+            row.toneHz = tone;
+            row.levelDbfs = level;
+            double worst = 0.0;
+            for (std::size_t k = 1; k < p.size(); ++k) {
+                if (k % step != 0 && p[k] > worst) {
+                    worst = p[k];
+                    row.aliasHz = static_cast<double>(k);
+                }
+            }
+            row.worstAliasDb = p1 > 0.0 ? dbOfPower(worst / p1) : kFloorDb;
+            r.worstAliasDb =
+                r.rows.empty() ? row.worstAliasDb : std::max(r.worstAliasDb, row.worstAliasDb);
+            r.rows.push_back(row);
         }
-        row.worstAliasDb = p1 > 0.0 ? dbOfPower(worst / p1) : kFloorDb;
-        r.worstAliasDb =
-            r.rows.empty() ? row.worstAliasDb : std::max(r.worstAliasDb, row.worstAliasDb);
-        r.rows.push_back(row);
     }
 
     // The spectrogram: two seconds of a -6 dBFS log sweep, Blackman-Harris frames (sidelobes

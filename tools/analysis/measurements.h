@@ -39,7 +39,7 @@ struct LevelsResult {
 };
 
 struct AliasRow {
-    double toneHz = 0.0, worstAliasDb = kFloorDb, aliasHz = 0.0;
+    double toneHz = 0.0, worstAliasDb = kFloorDb, aliasHz = 0.0, levelDbfs = -6.0;
 };
 struct Spectrogram {
     int frames = 0, bins = 0;
@@ -47,7 +47,8 @@ struct Spectrogram {
     std::vector<float> db; // frames x bins, dB re the loudest cell
 };
 struct AliasingResult {
-    std::vector<AliasRow> rows;
+    std::vector<AliasRow> rows; // every tone at the first level, then at the next...
+    std::vector<double> levelsDbfs;
     double worstAliasDb = kFloorDb;
     Spectrogram sweep;
 };
@@ -59,7 +60,8 @@ struct LatencyResult {
 ResponseResult measureResponse(PluginDriver& driver);
 HarmonicsResult measureHarmonics(PluginDriver& driver);
 LevelsResult measureLevels(PluginDriver& driver);
-AliasingResult measureAliasing(PluginDriver& driver);
+// The tones at each of levelsDbfs (dBFS of the peak); the sweep at -6 dBFS.
+AliasingResult measureAliasing(PluginDriver& driver, const std::vector<double>& levelsDbfs);
 LatencyResult measureLatency(PluginDriver& driver);
 
 } // namespace gravelix::analysis

@@ -462,80 +462,104 @@ void plotLevels(const std::string& path, const std::string& title, int rate,
 void plotAliasing(const std::string& path, const std::string& title,
                   const std::vector<Curve<AliasingResult>>& curves) {
     const int maps = static_cast<int>(std::max<std::size_t>(1, curves.size()));
-    drawPicture(path, 1400, 980, "Aliasing at -6 dBFS  |  " + title, [&](cairo_t* cr) {
-        double lo = INFINITY, hi = -INFINITY;
-        for (const auto& c : curves) {
-            for (const auto& row : c.result->rows) {
-                lo = std::min(lo, row.worstAliasDb);
-                hi = std::max(hi, row.worstAliasDb);
+    // With several levels, each tone's worst over them.
+    std::vector<std::vector<AliasRow>> worst(curves.size());
+    std::string levels;
+    for (std::size_t i = 0; i < curves.size(); ++i) {
+        for (const AliasRow& row : curves[i].result->rows) {
+            auto same = std::find_if(worst[i].begin(), worst[i].end(),
+                                     [&](const AliasRow& w) { return w.toneHz == row.toneHz; });
+            if (same == worst[i].end()) {
+                worst[i].push_back(row);
+            } else if (row.worstAliasDb > same->worstAliasDb) {
+                *same = row;
             }
         }
-        const auto [y0, y1] = rangeOf(std::max(lo, -160.0), std::max(hi, -150.0), 20.0);
-        Panel tones(cr, 90, 70, 1270, 260);
-        tones.xRange(500, 20000, true);
-        tones.yRange(y0, y1, false);
-        tones.axes("Strongest alias of a pure tone", "tone frequency (Hz)", "alias re tone (dB)");
-        for (std::size_t i = 0; i < curves.size(); ++i) {
-            tones.measured(curves[i].result->rows, &AliasRow::toneHz, &AliasRow::worstAliasDb,
-                           curveColour(i));
+    }
+    if (!curves.empty()) {
+        for (double db : curves[0].result->levelsDbfs) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%g", db);
+            levels += (levels.empty() ? "" : ", ") + std::string(text);
         }
-        tones.legend(legendOf(curves));
-
-        // Spectrograms side by side, one per swept value, and one colour bar.
-        const double top = 410, height = 480, gap = 70;
-        const double width = (1180 - gap * (maps - 1)) / maps;
-        for (std::size_t i = 0; i < curves.size(); ++i) {
-            const Spectrogram& s = curves[i].result->sweep;
-            Panel map(cr, 90 + i * (width + gap), top, width, height);
-            const double seconds = s.frames * s.hopSeconds;
-            map.xRange(0, std::max(seconds, 1e-3), false);
-            map.yRange(s.lowHz, s.binHz * (s.bins - 1), true);
-            map.axes("Log sweep, " + hzText(s.lowHz) + " to " + hzText(s.highHz) + " Hz" +
-                         (curves[i].label.empty() ? "" : ": " + curves[i].label),
-                     "time (s)", "frequency (Hz)");
-            const int w = static_cast<int>(width), h = static_cast<int>(height);
-            Surface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h),
-                          cairo_surface_destroy);
-            auto* pixels = cairo_image_surface_get_data(image.get());
-            const int stride = cairo_image_surface_get_stride(image.get());
-            for (int row = 0; row < h; ++row) {
-                const double hz =
-                    s.lowHz * std::pow(s.binHz * (s.bins - 1) / s.lowHz, 1.0 - (row + 0.5) / h);
-                const auto bin =
-                    std::min<int>(s.bins - 1, static_cast<int>(std::lround(hz / s.binHz)));
-                for (int col = 0; col < w; ++col) {
-                    const int frame = std::min(s.frames - 1, col * s.frames / std::max(w, 1));
-                    const double db = frame >= 0
-                                          ? s.db[static_cast<std::size_t>(frame) * s.bins + bin]
-                                          : kFloorDb;
-                    const Rgb c = mapColour(db);
-                    auto* px = reinterpret_cast<std::uint32_t*>(pixels + row * stride) + col;
-                    *px = (static_cast<std::uint32_t>(c.r * 255) << 16) |
-                          (static_cast<std::uint32_t>(c.g * 255) << 8) |
-                          static_cast<std::uint32_t>(c.b * 255);
+    }
+    drawPicture(
+        path, 1400, 980, "Aliasing at " + (levels.empty() ? "-6" : levels) + " dBFS  |  " + title,
+        [&](cairo_t* cr) {
+            double lo = INFINITY, hi = -INFINITY;
+            for (const auto& c : curves) {
+                for (const auto& row : c.result->rows) {
+                    lo = std::min(lo, row.worstAliasDb);
+                    hi = std::max(hi, row.worstAliasDb);
                 }
             }
-            cairo_surface_mark_dirty(image.get());
-            cairo_set_source_surface(cr, image.get(), map.left(), map.top());
-            cairo_paint(cr);
-        }
-        // Colour bar, 0 dB (the loudest cell) at the top.
-        const double bx = 1292, bw = 22;
-        for (int row = 0; row < static_cast<int>(height); ++row) {
-            const Rgb c = mapColour(-kMapSpanDb * (row + 0.5) / height);
-            cairo_set_source_rgb(cr, c.r, c.g, c.b);
-            cairo_rectangle(cr, bx, top + row, bw, 1);
-            cairo_fill(cr);
-        }
-        cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
-        cairo_set_font_size(cr, 12);
-        for (int db = 0; db >= -static_cast<int>(kMapSpanDb); db -= 20) {
-            char text[16];
-            std::snprintf(text, sizeof text, "%d dB", db);
-            cairo_move_to(cr, bx + bw + 4, top + height * (-db / kMapSpanDb) + 4);
-            cairo_show_text(cr, text);
-        }
-    });
+            const auto [y0, y1] = rangeOf(std::max(lo, -160.0), std::max(hi, -150.0), 20.0);
+            Panel tones(cr, 90, 70, 1270, 260);
+            tones.xRange(500, 20000, true);
+            tones.yRange(y0, y1, false);
+            tones.axes("Strongest alias of a pure tone", "tone frequency (Hz)",
+                       "alias re tone (dB)");
+            for (std::size_t i = 0; i < curves.size(); ++i) {
+                tones.measured(worst[i], &AliasRow::toneHz, &AliasRow::worstAliasDb,
+                               curveColour(i));
+            }
+            tones.legend(legendOf(curves));
+
+            // Spectrograms side by side, one per swept value, and one colour bar.
+            const double top = 410, height = 480, gap = 70;
+            const double width = (1180 - gap * (maps - 1)) / maps;
+            for (std::size_t i = 0; i < curves.size(); ++i) {
+                const Spectrogram& s = curves[i].result->sweep;
+                Panel map(cr, 90 + i * (width + gap), top, width, height);
+                const double seconds = s.frames * s.hopSeconds;
+                map.xRange(0, std::max(seconds, 1e-3), false);
+                map.yRange(s.lowHz, s.binHz * (s.bins - 1), true);
+                map.axes("Log sweep, " + hzText(s.lowHz) + " to " + hzText(s.highHz) + " Hz" +
+                             (curves[i].label.empty() ? "" : ": " + curves[i].label),
+                         "time (s)", "frequency (Hz)");
+                const int w = static_cast<int>(width), h = static_cast<int>(height);
+                Surface image(cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h),
+                              cairo_surface_destroy);
+                auto* pixels = cairo_image_surface_get_data(image.get());
+                const int stride = cairo_image_surface_get_stride(image.get());
+                for (int row = 0; row < h; ++row) {
+                    const double hz =
+                        s.lowHz * std::pow(s.binHz * (s.bins - 1) / s.lowHz, 1.0 - (row + 0.5) / h);
+                    const auto bin =
+                        std::min<int>(s.bins - 1, static_cast<int>(std::lround(hz / s.binHz)));
+                    for (int col = 0; col < w; ++col) {
+                        const int frame = std::min(s.frames - 1, col * s.frames / std::max(w, 1));
+                        const double db = frame >= 0
+                                              ? s.db[static_cast<std::size_t>(frame) * s.bins + bin]
+                                              : kFloorDb;
+                        const Rgb c = mapColour(db);
+                        auto* px = reinterpret_cast<std::uint32_t*>(pixels + row * stride) + col;
+                        *px = (static_cast<std::uint32_t>(c.r * 255) << 16) |
+                              (static_cast<std::uint32_t>(c.g * 255) << 8) |
+                              static_cast<std::uint32_t>(c.b * 255);
+                    }
+                }
+                cairo_surface_mark_dirty(image.get());
+                cairo_set_source_surface(cr, image.get(), map.left(), map.top());
+                cairo_paint(cr);
+            }
+            // Colour bar, 0 dB (the loudest cell) at the top.
+            const double bx = 1292, bw = 22;
+            for (int row = 0; row < static_cast<int>(height); ++row) {
+                const Rgb c = mapColour(-kMapSpanDb * (row + 0.5) / height);
+                cairo_set_source_rgb(cr, c.r, c.g, c.b);
+                cairo_rectangle(cr, bx, top + row, bw, 1);
+                cairo_fill(cr);
+            }
+            cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+            cairo_set_font_size(cr, 12);
+            for (int db = 0; db >= -static_cast<int>(kMapSpanDb); db -= 20) {
+                char text[16];
+                std::snprintf(text, sizeof text, "%d dB", db);
+                cairo_move_to(cr, bx + bw + 4, top + height * (-db / kMapSpanDb) + 4);
+                cairo_show_text(cr, text);
+            }
+        });
 }
 
 } // namespace gravelix::analysis

@@ -105,8 +105,8 @@ void writeLevelsCsv(const std::string& path, const LevelsResult& r) {
 }
 
 void writeAliasingCsv(const std::string& path, const AliasingResult& r) {
-    writeCsv(path, "tone_hz,worst_alias_db,alias_hz", r.rows, [](const AliasRow& row) {
-        return std::vector<double>{row.toneHz, row.worstAliasDb, row.aliasHz};
+    writeCsv(path, "tone_hz,worst_alias_db,alias_hz,level_dbfs", r.rows, [](const AliasRow& row) {
+        return std::vector<double>{row.toneHz, row.worstAliasDb, row.aliasHz, row.levelDbfs};
     });
 }
 

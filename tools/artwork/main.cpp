@@ -1,7 +1,7 @@
 // gravelix-artwork OUTDIR [--preview DIR]
-// Draws the editor's nine PNG images into OUTDIR, each once at 1x (name.png) and once at 2x
-// (name_2x.png) from the same drawing code; with --preview it also writes snapshots of both
-// panels with controls in place into DIR (1x).
+// Draws the editor's nine PNG images, and Gravelix HQ's two marked panels, into OUTDIR, each
+// once at 1x (name.png) and once at 2x (name_2x.png) from the same drawing code; with --preview it
+// also writes snapshots of both panels with controls in place into DIR (1x).
 #include "controls.h"
 #include "fonts.h"
 #include "panels.h"
@@ -62,8 +62,16 @@ int main(int argc, char** argv) {
                 {"fader", &im.fader},
                 {"back_panel", &im.back},
                 {"pickup_switch", &im.pickupSwitch}};
+            // Gravelix HQ's panels; it shares every other image.
+            const Surface hqFront = drawFrontPanel(fonts, Edition::HQ);
+            const Surface hqBack = drawBackPanel(fonts, Edition::HQ);
+            const std::pair<const char*, const Surface*> hqFiles[] = {{"front_panel_hq", &hqFront},
+                                                                      {"back_panel_hq", &hqBack}};
             const std::string suffix = scale == 1 ? ".png" : "_2x.png";
             for (const auto& [name, surface] : files) {
+                writePng(*surface, outDir + "/" + name + suffix);
+            }
+            for (const auto& [name, surface] : hqFiles) {
                 writePng(*surface, outDir + "/" + name + suffix);
             }
             if (scale == 1 && !previewDir.empty()) {

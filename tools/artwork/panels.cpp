@@ -179,6 +179,31 @@ void productName(cairo_t* cr, const Fonts& fonts, double cx, double baseline) {
     cairo_fill(cr);
 }
 
+// Gravelix HQ's mark: "HQ" cut out of a small ink tag with the maker badge's inner line, so
+// it reads as part of the same screen print.
+void hqMark(cairo_t* cr, const Fonts& fonts, double x, double cy, Align align) {
+    const TextStyle style{Typeface::Label, 9.5, 1.0};
+    const double w = std::round(textWidth(cr, fonts, style, "HQ") + 9), h = 14;
+    const double left = align == Align::Left    ? x
+                        : align == Align::Right ? x - w
+                                                : std::round(x - w / 2);
+    const double y = std::round(cy - h / 2);
+    roundedRectPath(cr, left, y + 1, w, h, 3);
+    cairo_set_source_rgba(cr, 1, 1, 0.9, 0.45);
+    cairo_fill(cr);
+    roundedRectPath(cr, left, y, w, h, 3);
+    setColour(cr, kInk);
+    cairo_fill(cr);
+    roundedRectPath(cr, left + 1.5, y + 1.5, w - 3, h - 3, 2);
+    setColour(cr, kYellow, 0.8);
+    cairo_set_line_width(cr, 0.7);
+    cairo_stroke(cr);
+    cairo_new_path(cr);
+    textPath(cr, fonts, style, "HQ", left + w / 2, y + 10.6, Align::Centre);
+    setColour(cr, kYellow);
+    cairo_fill(cr);
+}
+
 // Tick marks on both sides of a fader at every tenth of its travel, longer at the ends
 // and the middle, level with the handle's index line.
 void faderScale(cairo_t* cr, const Box& fader) {
@@ -342,7 +367,7 @@ void circuit(cairo_t* cr) {
 
 } // namespace
 
-Surface drawFrontPanel(const Fonts& fonts) {
+Surface drawFrontPanel(const Fonts& fonts, Edition edition) {
     Surface s = newSurface(kPanelWidth, kPanelHeight);
     Context c = newContext(s);
     cairo_t* cr = c.get();
@@ -374,10 +399,16 @@ Surface drawFrontPanel(const Fonts& fonts) {
     hole(cr, kPanelAxis, kFootswitch.centreY(), 36.0, 1.6);
 
     productName(cr, fonts, kPanelAxis, 432);
+    if (edition == Edition::HQ) {
+        // After the name's last letter, level with its capitals' upper half.
+        const double nameRight =
+            kPanelAxis + textWidth(cr, fonts, {Typeface::Product, 45.0, 0.8}, "Gravelix") / 2;
+        hqMark(cr, fonts, std::round(nameRight + 3), 408, Align::Left);
+    }
     return s;
 }
 
-Surface drawBackPanel(const Fonts& fonts) {
+Surface drawBackPanel(const Fonts& fonts, Edition edition) {
     Surface s = newSurface(kBackWidth, kBackHeight);
     Context c = newContext(s);
     cairo_t* cr = c.get();
@@ -426,6 +457,10 @@ Surface drawBackPanel(const Fonts& fonts) {
         const double baseline = l.box.centreY() + 3.0;
         printText(cr, fonts, legend, l.off, l.box.left - 3, baseline, Align::Right, kInk, 0.85);
         printText(cr, fonts, legend, l.on, l.box.left + 53, baseline, Align::Left, kInk, 0.85);
+    }
+    if (edition == Edition::HQ) {
+        // Below the Low Cut fader, where a model plate would sit.
+        hqMark(cr, fonts, kLowCutFader.centreX(), 452, Align::Centre);
     }
     return s;
 }

@@ -5,7 +5,11 @@
 
 namespace Artwork {
 
-Surface drawFrontPanel(const Fonts& fonts);
-Surface drawBackPanel(const Fonts& fonts);
+// Gravelix HQ's panels are the plain ones with a small "HQ" mark drawn over them last, so the
+// plain pictures do not change by a bit.
+enum class Edition { Plain, HQ };
+
+Surface drawFrontPanel(const Fonts& fonts, Edition edition = Edition::Plain);
+Surface drawBackPanel(const Fonts& fonts, Edition edition = Edition::Plain);
 
 } // namespace Artwork

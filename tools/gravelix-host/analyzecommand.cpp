@@ -22,6 +22,8 @@ void addAnalyzeCommand(CLI::App& app, int& status) {
                     "(0 to 1) and overlay them in the plots");
     cmd->add_option("--only", options->only,
                     "Comma list of response,harmonics,levels,aliasing,latency (default all)");
+    cmd->add_option("--levels", options->levels,
+                    "DB,...: the levels in dBFS of the aliasing tones (default -6)");
     cmd->add_option("--timeout", options->timeoutSeconds,
                     "Seconds one analysis may take before the plug-in counts as hung")
         ->default_val(120.0);

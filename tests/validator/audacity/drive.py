@@ -23,8 +23,10 @@ import numpy
 import soundfile
 
 PROGRAMS = ["Vorn", "Hi-Gain", "TS", "Gritty"]
-EFFECT = "GravelixX64"  # Audacity's script name for "Gravelix x64"
+EFFECT = "GravelixX64"  # Audacity's script name for "Gravelix x64" (GravelixHQX64 for HQ)
 DIALOG_TITLE = "Gravelix x64"
+# Frames of latency the plug-in reports: Audacity takes them off its output, the render not.
+LATENCY = 0
 EDITOR_SIZE = (270, 475)
 # Editor coordinates of the tweak plate and the Channels (Stereo) switch on the back panel.
 TWEAK_AT = (234, 12)
@@ -119,6 +121,13 @@ def read_float(path):
     return data, rate
 
 
+def aligned(a, b):
+    """The render and Audacity's output from where both hold the same frames."""
+    if LATENCY == 0:
+        return a, b
+    return a[LATENCY:], b[: len(b) - LATENCY]
+
+
 def compare(reference, other, what):
     """Bit-exact comparison of two float files; returns a short description."""
     a, rate_a = read_float(reference)
@@ -126,6 +135,7 @@ def compare(reference, other, what):
     if rate_a != rate_b or a.shape != b.shape:
         raise CheckFailed("%s: %d Hz %s against the render's %d Hz %s" %
                           (what, rate_b, b.shape, rate_a, a.shape))
+    a, b = aligned(a, b)
     if not numpy.any(a):
         raise CheckFailed("%s: the render is silent" % what)
     if not numpy.array_equal(a, b):
@@ -308,7 +318,7 @@ class Session:
         got = self.export_track(0, "preview-apply.wav")
         want = self.render(source, "render-preview.wav", program)
         reference, _ = read_float(want)
-        reference = reference.reshape(-1)
+        reference = reference[LATENCY:].reshape(-1)
         reference = reference[reference != 0]
         if not numpy.array_equal(sound, reference[: sound.size]) or sound.size < reference.size:
             raise CheckFailed("Preview (%s) did not play the render: %d of %d samples, largest "
@@ -321,7 +331,10 @@ class Session:
 def compare_quietly(reference, other):
     a, _ = read_float(reference)
     b, _ = read_float(other)
-    return a.shape == b.shape and numpy.array_equal(a, b)
+    if a.shape != b.shape:
+        return False
+    a, b = aligned(a, b)
+    return numpy.array_equal(a, b)
 
 
 def played_sound(path):
@@ -407,6 +420,8 @@ def editor_in(window):
 
 
 def run(args):
+    global EFFECT, DIALOG_TITLE, LATENCY
+    EFFECT, DIALOG_TITLE, LATENCY = args.effect, args.title, args.latency
     first, second = make_inputs(args.work, 44100, ("a", "b"))
     # A track at another rate: Audacity processes each track at its own rate.
     (other_rate,) = make_inputs(args.work, 48000, ("48k",))
@@ -485,6 +500,9 @@ def main():
     r.add_argument("--work", required=True)
     r.add_argument("--played", required=True)
     r.add_argument("--pid", type=int, default=0)
+    r.add_argument("--effect", default=EFFECT)
+    r.add_argument("--title", default=DIALOG_TITLE)
+    r.add_argument("--latency", type=int, default=0)
     c = sub.add_parser("cfg")
     c.add_argument("file")
     c.add_argument("group")

@@ -1,0 +1,333 @@
+#pragma once
+
+// The clipping section of Gravelix HQ: the op-amp's supply limits, the coupling high-pass, the
+// smoothing low-pass and the diode clipper, run at 4x, 8x or 16x the base rate (the internal
+// rate stays near 700 kHz) in double, between the resampling stages of hqresampler.h. Both
+// nonlinearities are anti-aliased through their antiderivatives:
+// - the limits in second order, as the mean of the clamp under the triangular (linear B-spline)
+//   density that the last three inputs span, which is what the second divided difference of
+//   the second antiderivative is, but computed from tail areas with no ill-conditioned case;
+// - the diode curve in second order too, as the same mean: twice the difference of the mean
+//   first antiderivative over the upper and the lower span, over the whole span. A span too
+//   short for the division takes the trapezoid with its end correction; three inputs that
+//   nearly agree, the curve at their mean. (First order left aliases near -87 dB.)
+// Nothing stored depends on the limits, and the diode's stored antiderivatives are recomputed
+// from its stored inputs when the knee moves, so the controls never make the output jump.
+// Called on the audio thread: no allocation, locks, host calls or C-library maths.
+
+#include <array>
+#include <complex>
+
+#include "chaincoefficient.h"
+#include "hqmath.h"
+#include "hqresampler.h"
+
+struct HqClippers {
+    // Up to 16x as a host runs it; 32x and 64x (the last stages as relaxed as the fourth) only
+    // for a reference rendering.
+    static constexpr int kMaxStages = 6;
+
+    // An input of the diode curve with its value and its first and second antiderivatives.
+    template <class T> struct Diode {
+        T x{}, f{}, f1{}, f2{};
+    };
+    template <class T> struct Section {
+        hqresampler::HalfBand<T, 10> up1;
+        hqresampler::HalfBand<T, 5> up2;
+        hqresampler::HalfBand<T, 3> up3;
+        hqresampler::HalfBand<T, 2> up4;
+        std::array<hqresampler::HalfBand<T, 2>, 2> upReference;
+        std::array<hqresampler::HalfBand<T, 2>, 2> downReference;
+        hqresampler::HalfBand<T, 2> down4;
+        hqresampler::HalfBand<T, 3> down3;
+        hqresampler::HalfBand<T, 5> down2;
+        hqresampler::LastDown<T> down1;
+        T clampIn1{}; // the clamp's last two inputs, newest first
+        T clampIn2{};
+        T coupling{};
+        T smooth{};
+        Diode<T> diode1; // the diode's last two inputs, newest first, for diodeKnee
+        Diode<T> diode2;
+        double diodeKnee = 0.0;
+    };
+    using State = Section<double>;
+
+    ChainCoefficient clipHigh;
+    ChainCoefficient clipLow;
+    ChainCoefficient diodeKnee;
+    std::array<State, 2> states{};
+
+    // Fixed by the rate: the number of 2x stages and the one-pole pairs at the internal rate.
+    int stages = 4;
+    double couplingA = 0.0, couplingB = 0.0, smoothA = 0.0, smoothB = 0.0;
+    int latency = 0;
+
+    void reset() { states = {}; }
+
+    // Not on the audio thread. The plain pedal advances each one-pole twice per sample with the
+    // pair for its rate, which puts the corners it sounds at twice the constants; HQ keeps
+    // those corners (a 48 Hz coupling high-pass, a 16 kHz smoothing low-pass).
+    // A number of stages given overrides the rate's (a reference rendering in the tests).
+    void setCorners(float processRate, int forcedStages = 0) {
+        stages = processRate <= 50000.0f ? 4 : (processRate <= 100000.0f ? 3 : 2);
+        if (forcedStages >= 2 && forcedStages <= kMaxStages) {
+            stages = forcedStages;
+        }
+        const double rate = static_cast<double>(processRate) * (1 << stages) / 2.0;
+        const double pc = hqmath::expMinus(static_cast<double>(kCouplingCorner) / rate);
+        const double ps = hqmath::expMinus(static_cast<double>(kSmoothCorner) / rate);
+        couplingA = 1.0 - pc;
+        couplingB = -pc;
+        smoothA = 1.0 - ps;
+        smoothB = -ps;
+        // What the section adds to the pedal's: the plain decimator's one frame of delay goes
+        // unreported, and HQ must line up with the pedal (and the dry signal) in a host.
+        latency = static_cast<int>(groupDelay(1000.0, processRate) - 1.0 + 0.5);
+    }
+    int latencyFrames() const { return latency; }
+
+    // The section's added delay at hz, in base samples: the resampling stages and the delays of
+    // the anti-aliasing (one internal sample for each nonlinearity).
+    double groupDelay(double hz, double processRate) const;
+
+    [[gnu::always_inline]] float run(float x, State& s) const {
+        return static_cast<float>(section(static_cast<double>(x), s));
+    }
+#if GRAVELIX_STEREO_SSE2
+    using Lanes = Section<hqmath::Pair>;
+    static Lanes toLanes(const State& l, const State& r);
+    static void fromLanes(const Lanes& s, State& l, State& r);
+    [[gnu::always_inline]] __m128 run(__m128 x, Lanes& s) const {
+        return _mm_cvtpd_ps(section(hqmath::Pair(_mm_cvtps_pd(x)), s));
+    }
+#endif
+
+private:
+    struct Curve {
+        double hi, lo, k, c, h, d;
+    };
+    Curve curve() const {
+        const double k = static_cast<double>(diodeKnee.value());
+        const double c = k + 1.4;
+        const double h = 0.5 * c;
+        return {static_cast<double>(clipHigh.value()),
+                static_cast<double>(clipLow.value()),
+                k,
+                c,
+                h,
+                1.0 - h * h};
+    }
+
+    // t^3 / (3 p q) for 0 < t <= p, q: no larger than t / 3.
+    template <class T> [[gnu::always_inline]] static T cubeTerm(T t, T p, T q) {
+        return (t * t) * t / (3.0 * (p * q));
+    }
+
+    // The clamp's mean under the triangular density over the three inputs.
+    template <class T>
+    [[gnu::always_inline]] static T clampMean(T x0, T x1, T x2, double hi, double lo) {
+        using namespace hqmath;
+        const T a = minOf(minOf(x0, x1), x2);
+        const T c = maxOf(maxOf(x0, x1), x2);
+        const T b = maxOf(minOf(x0, x1), minOf(maxOf(x0, x1), x2));
+        const T mean = (a + b + c) / 3.0;
+        const T zero = hqmath::splat(0.0, a);
+        // Mostly all three lie between the limits, or beyond one of them: the general case's
+        // arithmetic for those, to the last bit (and the sign of zero), whatever other lanes do.
+        if (!hqmath::anyOf(c > hi || a < lo)) {
+            return (mean - zero) + zero;
+        }
+        if (!hqmath::anyOf(a <= hi)) {
+            return (mean - (mean - hi)) + zero;
+        }
+        if (!hqmath::anyOf(c >= lo)) {
+            return (mean - zero) + (lo - mean);
+        }
+        const T ca = c - a;
+        // E[(X - hi)+] and E[(lo - X)+]
+        const T above =
+            select(c <= hi, splat(0.0, a),
+                   select(b <= hi, cubeTerm(c - hi, ca, c - b),
+                          select(a <= hi, mean - hi + cubeTerm(hi - a, ca, b - a), mean - hi)));
+        const T below =
+            select(a >= lo, splat(0.0, a),
+                   select(b >= lo, cubeTerm(lo - a, ca, b - a),
+                          select(c >= lo, lo - mean + cubeTerm(c - lo, ca, c - b), lo - mean)));
+        return mean - above + below;
+    }
+
+    template <class T> [[gnu::always_inline]] static T diodeCurve(T x, const Curve& v) {
+        const T ax = hqmath::absOf(x);
+        return 0.3 * ((v.k + ax) * x) / ((v.c * ax + 1.0) + x * x);
+    }
+
+    // The diode curve at x with its antiderivatives: the first is even, the second odd. For
+    // u = |x|: with q = u^2 + c u + 1, L = ln q, and J = v atan(w v)/(w v) the integral of 1/q
+    // from 0 (v = u / (1 + u c/2), w^2 = d; atanh where d < 0):
+    //   F1 = 0.3 (u - 0.7 L + (0.7 c - 1) J)
+    //   F2 = 0.3 (u^2/2 - 0.7 ((u + c/2) L - 2 u + 2 d J) + (0.7 c - 1) ((u + c/2) J - L/2)).
+    template <class T> [[gnu::always_inline]] static Diode<T> diodeAt(T x, const Curve& v) {
+        const T u = hqmath::absOf(x);
+        const T q = (v.c * u + 1.0) + u * u;
+        const T inverseP = 1.0 / (1.0 + u * v.h);
+        const T r = u * inverseP;
+        const T z = v.d * (r * r);
+        const T j = r * hqmath::atanRatio(z, q * (inverseP * inverseP));
+        const T l = hqmath::logAtLeastOne(q);
+        const double slope = 0.7 * v.c - 1.0;
+        const T f1 = 0.3 * ((u - 0.7 * l) + slope * j);
+        const T uh = u + v.h;
+        const T f2u = 0.3 * ((0.5 * (u * u) - 0.7 * ((uh * l - 2.0 * u) + 2.0 * v.d * j)) +
+                             slope * (uh * j - 0.5 * l));
+        // The curve's own denominator is q.
+        const T f = 0.3 * ((v.k + u) * x) / q;
+        return {x, f, f1, hqmath::select(x < 0.0, -f2u, f2u)};
+    }
+
+    // The mean of the first antiderivative between two inputs, lo.x <= hi.x, as a fraction
+    // (the caller divides once for all of them).
+    template <class T>
+    [[gnu::always_inline]] static void diodeMean(const Diode<T>& lo, const Diode<T>& hi,
+                                                 T tolerance, T& numerator, T& denominator) {
+        const T span = hi.x - lo.x;
+        const auto shortSpan = span < tolerance;
+        const T trapezoid = 0.5 * (lo.f1 + hi.f1) - (hi.f - lo.f) * span / 12.0;
+        numerator = hqmath::select(shortSpan, trapezoid, hi.f2 - lo.f2);
+        denominator = hqmath::select(shortSpan, hqmath::splat(1.0, span), span);
+    }
+
+    template <class T> [[gnu::always_inline]] static void sortPair(Diode<T>& a, Diode<T>& b) {
+        const auto swap = b.x < a.x;
+        const Diode<T> lo{hqmath::select(swap, b.x, a.x), hqmath::select(swap, b.f, a.f),
+                          hqmath::select(swap, b.f1, a.f1), hqmath::select(swap, b.f2, a.f2)};
+        const Diode<T> hi{hqmath::select(swap, a.x, b.x), hqmath::select(swap, a.f, b.f),
+                          hqmath::select(swap, a.f1, b.f1), hqmath::select(swap, a.f2, b.f2)};
+        a = lo;
+        b = hi;
+    }
+
+    // The diode curve's mean under the triangular density over three inputs.
+    template <class T>
+    [[gnu::always_inline]] static T diodeMean3(Diode<T> a, Diode<T> b, Diode<T> c, const Curve& v) {
+        sortPair(a, b);
+        sortPair(b, c);
+        sortPair(a, b);
+        using hqmath::absOf, hqmath::maxOf;
+        const T tolerance = 1e-5 * (1.0 + maxOf(absOf(a.x), absOf(c.x)));
+        const T span = c.x - a.x;
+        const auto flat = span < tolerance;
+        T upper, upperSpan, lower, lowerSpan;
+        diodeMean(b, c, tolerance, upper, upperSpan);
+        diodeMean(a, b, tolerance, lower, lowerSpan);
+        const T mean =
+            2.0 * (upper * lowerSpan - lower * upperSpan) /
+            hqmath::select(flat, hqmath::splat(1.0, span), (upperSpan * lowerSpan) * span);
+        if (!hqmath::anyOf(flat)) {
+            return mean;
+        }
+        return hqmath::select(flat, diodeCurve((a.x + b.x + c.x) / 3.0, v), mean);
+    }
+
+    template <class T> T section(T x, Section<T>& s) const;
+    template <class T, int Stages> T sectionAt(T x, Section<T>& s, const Curve& v) const;
+};
+
+template <class T> T HqClippers::section(T x, Section<T>& s) const {
+    const Curve v = curve();
+    if (v.k != s.diodeKnee) {
+        s.diode1 = diodeAt(s.diode1.x, v);
+        s.diode2 = diodeAt(s.diode2.x, v);
+        s.diodeKnee = v.k;
+    }
+    switch (stages) {
+    case 6:
+        return sectionAt<T, 6>(x, s, v);
+    case 5:
+        return sectionAt<T, 5>(x, s, v);
+    case 4:
+        return sectionAt<T, 4>(x, s, v);
+    case 3:
+        return sectionAt<T, 3>(x, s, v);
+    default:
+        return sectionAt<T, 2>(x, s, v);
+    }
+}
+
+template <class T, int Stages> T HqClippers::sectionAt(T x, Section<T>& s, const Curve& v) const {
+    using namespace hqresampler;
+    constexpr int kFactor = 1 << Stages;
+    T buf[kFactor];
+    T tmp[kFactor];
+    // Up: each stage doubles the points in place, the newest half first into tmp.
+    buf[0] = x;
+    int n = 1;
+    for (int stage = 0; stage < Stages; ++stage) {
+        for (int i = 0; i < n; ++i) {
+            T e, o;
+            const T in = buf[i];
+            if (stage == 0) {
+                s.up1.up(kStage1, in, e, o);
+            } else if (stage == 1) {
+                s.up2.up(kStage2, in, e, o);
+            } else if (stage == 2) {
+                s.up3.up(kStage3, in, e, o);
+            } else if (stage == 3) {
+                s.up4.up(kStage4, in, e, o);
+            } else {
+                s.upReference[static_cast<std::size_t>(stage - 4)].up(kStage4, in, e, o);
+            }
+            tmp[2 * i] = e;
+            tmp[2 * i + 1] = o;
+        }
+        n *= 2;
+        for (int i = 0; i < n; ++i) {
+            buf[i] = tmp[i];
+        }
+    }
+    // The limits and the two one-poles in time order; then every point's antiderivative, which
+    // are independent of each other.
+    for (int i = 0; i < kFactor; ++i) {
+        const T in = buf[i];
+        T y = clampMean(in, s.clampIn1, s.clampIn2, v.hi, v.lo);
+        s.clampIn2 = s.clampIn1;
+        s.clampIn1 = in;
+        const T hp = couplingA * y - couplingB * s.coupling;
+        s.coupling = hp;
+        y = y - hp;
+        const T lp = smoothA * y - smoothB * s.smooth;
+        s.smooth = lp;
+        buf[i] = lp;
+    }
+    Diode<T> points[kFactor];
+    for (int i = 0; i < kFactor; ++i) {
+        points[i] = diodeAt(buf[i], v);
+    }
+    for (int i = 0; i < kFactor; ++i) {
+        buf[i] = diodeMean3(points[i], s.diode1, s.diode2, v);
+        s.diode2 = s.diode1;
+        s.diode1 = points[i];
+    }
+    // Down, stage by stage, the last one the elliptic.
+    n = kFactor;
+    for (int stage = Stages - 1; stage >= 0; --stage) {
+        for (int i = 0; i < n / 2; ++i) {
+            const T e = buf[2 * i];
+            const T o = buf[2 * i + 1];
+            T y;
+            if (stage == 0) {
+                y = s.down1.down(e, o);
+            } else if (stage == 1) {
+                y = s.down2.down(kStage2, e, o);
+            } else if (stage == 2) {
+                y = s.down3.down(kStage3, e, o);
+            } else if (stage == 3) {
+                y = s.down4.down(kStage4, e, o);
+            } else {
+                y = s.downReference[static_cast<std::size_t>(stage - 4)].down(kStage4, e, o);
+            }
+            buf[i] = y;
+        }
+        n /= 2;
+    }
+    return buf[0];
+}
