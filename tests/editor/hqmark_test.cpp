@@ -69,14 +69,14 @@ TEST(HqMark, OnlyTheHqEditorShowsTheMarkOnEitherPanelAtEitherScale) {
     if (!std::getenv("DISPLAY")) {
         GTEST_SKIP() << "no X display (run under scripts/with-display.sh)";
     }
-    for (const Side& side : {Side{"front", "", "front_panel.png", "front_panel_hq.png"},
-                             Side{"back", "--back", "back_panel.png", "back_panel_hq.png"},
-                             Side{"front-2x", "--scale 2", "front_panel_2x.png",
-                                  "front_panel_hq_2x.png"},
-                             Side{"back-2x", "--back --scale 2", "back_panel_2x.png",
-                                  "back_panel_hq_2x.png"}}) {
+    for (const Side& side :
+         {Side{"front", "", "front_panel.png", "front_panel_hq.png"},
+          Side{"back", "--back", "back_panel.png", "back_panel_hq.png"},
+          Side{"front-2x", "--scale 2", "front_panel_2x.png", "front_panel_hq_2x.png"},
+          Side{"back-2x", "--back --scale 2", "back_panel_2x.png", "back_panel_hq_2x.png"}}) {
         SCOPED_TRACE(side.name);
-        const Image plain = snapshot(GRAVELIX_PLUGIN, side.options, std::string("plain-") + side.name);
+        const Image plain =
+            snapshot(GRAVELIX_PLUGIN, side.options, std::string("plain-") + side.name);
         const Image hq = snapshot(GRAVELIX_HQ_PLUGIN, side.options, std::string("hq-") + side.name);
         ASSERT_GT(plain.width, 0);
         ASSERT_EQ(hq.width, plain.width);
