@@ -1,5 +1,6 @@
 // Guards against a GRAVELIX.dll that a Windows host cannot load or use: entry points missing or
-// apart, or images missing from (or different in) the module's PNG resources.
+// apart, or images missing from (or different in) the module's PNG resources, or
+// GRAVELIXHQ.dll carrying the plain pedal's panels instead of its own.
 #include "pluginlibrary.h"
 #include "recordinghost.h"
 
@@ -43,14 +44,14 @@ TEST(Dll, LoadsAndAnswersLikeAPlugin) {
     EXPECT_EQ(entry(host.callback()), nullptr);
 }
 
-// The module carries each image of the editor's list under its id, byte for byte.
-TEST(Dll, CarriesTheEditorImagesAsPngResources) {
-    PluginLibrary library(GRAVELIX_PLUGIN);
+// The module carries each image of its editor list under its id, byte for byte.
+void expectResourcesOfList(const char* plugin, const std::string& listName) {
+    PluginLibrary library(plugin);
     ASSERT_TRUE(library.loaded()) << library.error();
     const auto module = static_cast<HMODULE>(library.nativeHandle());
 
-    std::ifstream list(std::string(GRAVELIX_RESOURCE_DIR) + "/resources.list");
-    ASSERT_TRUE(list.good());
+    std::ifstream list(std::string(GRAVELIX_RESOURCE_DIR) + "/" + listName);
+    ASSERT_TRUE(list.good()) << listName;
     int images = 0;
     for (std::string line; std::getline(list, line);) {
         std::istringstream fields(line.substr(0, line.find('#')));
@@ -73,6 +74,15 @@ TEST(Dll, CarriesTheEditorImagesAsPngResources) {
     EXPECT_EQ(images, 18);
     EXPECT_EQ(FindResourceW(module, MAKEINTRESOURCEW(10), L"PNG"), nullptr);
     EXPECT_EQ(FindResourceW(module, MAKEINTRESOURCEW(110), L"PNG"), nullptr);
+}
+
+TEST(Dll, CarriesTheEditorImagesAsPngResources) {
+    expectResourcesOfList(GRAVELIX_PLUGIN, "resources.list");
+}
+
+// The same ids with the panels that carry the "HQ" mark.
+TEST(Dll, HqCarriesItsMarkedPanelsUnderTheSameIds) {
+    expectResourcesOfList(GRAVELIX_HQ_PLUGIN, "resources_hq.list");
 }
 
 } // namespace
