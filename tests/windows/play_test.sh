@@ -20,9 +20,16 @@ fail() {
 # null device has no clock, and Wine then runs input and output apart).
 export JACK_DEFAULT_SERVER=gravelix-wasapi-$$ JACK_NO_START_SERVER=1
 jackd=
+# A server left with a crashed client can hang on its way out: bounded, then killed.
 stop_jackd() {
   [ -z "$jackd" ] && return
   kill "$jackd" 2>/dev/null || true
+  for _ in $(seq 50); do
+    kill -0 "$jackd" 2>/dev/null || break
+    sleep 0.1
+  done
+  pkill -KILL -P "$jackd" 2>/dev/null || true
+  kill -KILL "$jackd" 2>/dev/null || true
   wait "$jackd" 2>/dev/null || true
   jackd=
 }
@@ -90,6 +97,20 @@ grep -q "no output device matches 'no such device'; .*--list-devices" none.err |
 # Plays the input through the plug-in until the output holds it all, then Ctrl+C.
 # Usage: play NAME "PLUG-IN SETTINGS" "DEVICE OPTIONS" RATE
 play() {
+  # Wine's own process killed by SIGSEGV (status 139) is a crash outside Windows code (a fault in
+  # ours would end as an unhandled exception with its own status): seen once under heavy load in
+  # the ALSA JACK plug-in's teardown. One more try then; a second crash fails.
+  local status=0
+  play_once "$@" || status=$?
+  if [ "$status" -eq 139 ]; then
+    echo "play_test.sh: warning: Wine died by SIGSEGV in '$1'; trying once more" >&2
+    start_jackd "$4"
+    play_once "$@"
+  elif [ "$status" -ne 0 ]; then
+    exit "$status"
+  fi
+}
+play_once() {
   local name=$1 settings=$2 options=$3 expected=$4
   rm -f out.raw
   # timeout bounds the run and hands SIGINT on to Wine, which makes it the console's Ctrl+C.
@@ -112,6 +133,7 @@ play() {
   fi
   local status=0
   wait "$pid" || status=$?
+  [ "$status" -ne 139 ] || return 139
   [ "$status" -eq 0 ] || fail "play answered $status on Ctrl+C: $(cat "$name.err")"
   sed -i 's/\r$//' "$name.out"
   grep -q '^Played .* glitches$' "$name.out" || fail "no closing report: $(cat "$name.out")"
