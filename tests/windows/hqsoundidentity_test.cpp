@@ -25,17 +25,7 @@ TEST_F(HqSoundIdentity, EveryProgramAtEveryOversamplingFactor) {
         {3, 0.0f, 44100.0f, 0x62c05f4a0d86f7ddu}, {3, 1.0f, 44100.0f, 0x7b25634b41fba3b9u},
         {1, 1.0f, 48000.0f, 0xec5f5dfca232b274u}, {3, 1.0f, 96000.0f, 0x1c0ad607a47cdb7eu},
         {1, 0.0f, 192000.0f, 0x015471783c6b4a11u}};
-    const std::vector<float> left = noise(3000, 1.5f, 8), right = noise(3000, 0.8f, 9);
-    for (const ProgramHash& c : cases) {
-        Plugin plugin(library, c.rate);
-        ASSERT_NE(plugin.effect, nullptr);
-        plugin.call(effSetProgram, 0, c.program);
-        plugin.effect->setParameter(plugin.effect, 8, c.stereo);
-        BitHash hash;
-        plugin.process(left, right, hash);
-        EXPECT_EQ(hash.value, c.hash) << "program " << c.program << " stereo " << c.stereo << " at "
-                                      << c.rate << ": 0x" << std::hex << hash.value;
-    }
+    expectProgramHashes(library, cases);
 }
 
 // Every parameter through its range, the knee and the limits included, in stereo.
@@ -45,22 +35,7 @@ TEST_F(HqSoundIdentity, EveryParameterAcrossItsRange) {
         0xe156ecdf9e66b733u, 0x3a90f7f4432658e7u, 0x82f0ec592f483d47u, 0xdac6aec565153546u,
         0x7968b82ddc392deeu, 0x63b84385133f0c5cu, 0x09becc807d1a0ad4u, 0x98933b2876a5b780u,
         0x7b48069c23af2668u, 0x5ec1ecd9fed588a9u};
-    const float values[] = {0.0f,  0.03f, 0.17f, 0.25f, 0.333f, 0.5f,
-                            0.61f, 0.75f, 0.9f,  0.99f, 1.0f};
-    for (VstInt32 index = 0; index < 10; ++index) {
-        Plugin plugin(library, 44100.0f);
-        ASSERT_NE(plugin.effect, nullptr);
-        plugin.effect->setParameter(plugin.effect, 8, 1.0f);
-        BitHash hash;
-        unsigned seed = 20;
-        for (float value : values) {
-            plugin.effect->setParameter(plugin.effect, index, value);
-            plugin.process(noise(256, 1.2f, seed), noise(256, 0.7f, seed + 1), hash);
-            seed += 2;
-        }
-        EXPECT_EQ(hash.value, expected[index])
-            << "parameter " << index << ": 0x" << std::hex << hash.value;
-    }
+    expectParameterSweepHashes(library, expected, true);
 }
 
 } // namespace

@@ -1,12 +1,17 @@
-// A plug-in opened through the host's loader at a rate, and noise run through it in host-sized
-// blocks into a hash of its outputs: the sound identity tests of both plug-ins share it.
+// A plug-in opened through the host's loader at a rate, noise run through it in host-sized
+// blocks into a hash of its outputs, and the two hash checks the sound identity tests of both
+// plug-ins share.
 #pragma once
 
 #include "pluginlibrary.h"
 #include "recordinghost.h"
 #include "tests/effect/soundfingerprint.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <ios>
 #include <vector>
 
 constexpr VstInt32 blockFrames = 64;
@@ -51,3 +56,42 @@ public:
 
     AEffect* effect = nullptr;
 };
+
+// Each case's program and Stereo setting at its rate, over the fingerprint's stereo noise.
+inline void expectProgramHashes(PluginLibrary& library, const std::vector<ProgramHash>& cases) {
+    const std::vector<float> left = noise(3000, 1.5f, 8), right = noise(3000, 0.8f, 9);
+    for (const ProgramHash& c : cases) {
+        Plugin plugin(library, c.rate);
+        ASSERT_NE(plugin.effect, nullptr);
+        plugin.call(effSetProgram, 0, c.program);
+        plugin.effect->setParameter(plugin.effect, 8, c.stereo);
+        BitHash hash;
+        plugin.process(left, right, hash);
+        EXPECT_EQ(hash.value, c.hash) << "program " << c.program << " stereo " << c.stereo << " at "
+                                      << c.rate << ": 0x" << std::hex << hash.value;
+    }
+}
+
+// Every parameter through its range from a fresh instance at 44.1 kHz (in stereo when asked):
+// each value goes through the coefficient rules, where two C libraries are most likely to part.
+inline void expectParameterSweepHashes(PluginLibrary& library, const std::uint64_t (&expected)[10],
+                                       bool stereo) {
+    const float values[] = {0.0f,  0.03f, 0.17f, 0.25f, 0.333f, 0.5f,
+                            0.61f, 0.75f, 0.9f,  0.99f, 1.0f};
+    for (VstInt32 index = 0; index < 10; ++index) {
+        Plugin plugin(library, 44100.0f);
+        ASSERT_NE(plugin.effect, nullptr);
+        if (stereo) {
+            plugin.effect->setParameter(plugin.effect, 8, 1.0f);
+        }
+        BitHash hash;
+        unsigned seed = 20;
+        for (float value : values) {
+            plugin.effect->setParameter(plugin.effect, index, value);
+            plugin.process(noise(256, 1.2f, seed), noise(256, 0.7f, seed + 1), hash);
+            seed += 2;
+        }
+        EXPECT_EQ(hash.value, expected[index])
+            << "parameter " << index << ": 0x" << std::hex << hash.value;
+    }
+}

@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <vector>
 
@@ -31,42 +29,16 @@ TEST_F(SoundIdentity, EveryProgramAtEveryRate) {
                                {3, 0.0f, 96000.0f, 0xc92892400e5eec05u},
                                {1, 1.0f, 192000.0f, 0xf066d24a273faee5u},
                                {2, 0.0f, 22050.0f, 0xcc4821295a7a9c89u}});
-    const std::vector<float> left = noise(3000, 1.5f, 8), right = noise(3000, 0.8f, 9);
-    for (const ProgramHash& c : cases) {
-        Plugin plugin(library, c.rate);
-        ASSERT_NE(plugin.effect, nullptr);
-        plugin.call(effSetProgram, 0, c.program);
-        plugin.effect->setParameter(plugin.effect, 8, c.stereo);
-        BitHash hash;
-        plugin.process(left, right, hash);
-        EXPECT_EQ(hash.value, c.hash) << "program " << c.program << " stereo " << c.stereo << " at "
-                                      << c.rate << ": 0x" << std::hex << hash.value;
-    }
+    expectProgramHashes(library, cases);
 }
 
-// Every parameter through its range: each value goes through the coefficient rules (pow, exp,
-// log10), where two C libraries are most likely to part.
 TEST_F(SoundIdentity, EveryParameterAcrossItsRange) {
     ASSERT_TRUE(library.loaded()) << library.error();
     const std::uint64_t expected[10] = {
         0x3f496880275b2929u, 0x036247c222a89c41u, 0x135a5542e224def9u, 0x59dd26abff3b440du,
         0x477d0fec88bf6305u, 0x282a497b99db2165u, 0x5ed0f00418ee3299u, 0xfcb2d6459312d085u,
         0x54e4d5e07be8bf9cu, 0x4884a07742981ac5u};
-    const float values[] = {0.0f,  0.03f, 0.17f, 0.25f, 0.333f, 0.5f,
-                            0.61f, 0.75f, 0.9f,  0.99f, 1.0f};
-    for (VstInt32 index = 0; index < 10; ++index) {
-        Plugin plugin(library, 44100.0f);
-        ASSERT_NE(plugin.effect, nullptr);
-        BitHash hash;
-        unsigned seed = 20;
-        for (float value : values) {
-            plugin.effect->setParameter(plugin.effect, index, value);
-            plugin.process(noise(256, 1.2f, seed), noise(256, 0.7f, seed + 1), hash);
-            seed += 2;
-        }
-        EXPECT_EQ(hash.value, expected[index])
-            << "parameter " << index << ": 0x" << std::hex << hash.value;
-    }
+    expectParameterSweepHashes(library, expected, false);
 }
 
 } // namespace
