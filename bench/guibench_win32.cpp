@@ -2,7 +2,8 @@
 // has none): the plug-in loaded through the host's own loader, effEditOpen (with the host's scale
 // message and effEditGetRect before it) until the pedal is on the screen, for the first instance
 // of a freshly loaded library opened at once and 0.6 s after it was made, and for a later
-// instance while another editor is open; then a full repaint of that editor. Best and median in
+// instance while another editor is open; then a full repaint of that editor; and VSTPluginMain
+// for the first instance of the library and a later one. Best and median in
 // milliseconds over a few runs. Under Wine the figures are indicative only. Needs a display
 // (scripts/with-display.sh, with Wine's virtual desktop as scripts/test-windows.sh sets it).
 #include "tools/hosting/editorsession.h"
@@ -70,7 +71,7 @@ void print(const Figures& f) {
         return;
     }
     std::sort(v.begin(), v.end());
-    std::printf("%-48s  best %8.2f ms  median %8.2f ms  (%zu runs)\n", f.name.c_str(), v.front(),
+    std::printf("%-48s  best %8.3f ms  median %8.3f ms  (%zu runs)\n", f.name.c_str(), v.front(),
                 v[v.size() / 2], v.size());
 }
 
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
             Figures afterWait{"first instance, opened 0.6 s after" + at, {}};
             Figures later{"later instance, another editor open" + at, {}};
             Figures repaint{"full repaint" + at, {}};
+            Figures firstEntry{"VSTPluginMain, first instance of the library", {}};
+            Figures laterEntry{"VSTPluginMain, later instance", {}};
             for (int run = 0; run < runs; ++run) {
                 std::unique_ptr<EditorSession> first, second;
                 {
@@ -93,6 +96,7 @@ int main(int argc, char** argv) {
                     // of its library, as in a fresh process (Wine and the system libraries
                     // stay warm).
                     PluginHost host(plugin);
+                    firstEntry.ms.push_back(host.loadTiming().entryWallSeconds * 1000.0);
                     atOnce.ms.push_back(timedOpen(host, scale, first));
                     first.reset();
                 }
@@ -100,6 +104,7 @@ int main(int argc, char** argv) {
                 Sleep(600);
                 afterWait.ms.push_back(timedOpen(host, scale, first));
                 PluginHost other(plugin);
+                laterEntry.ms.push_back(other.loadTiming().entryWallSeconds * 1000.0);
                 later.ms.push_back(timedOpen(other, scale, second));
                 HWND editor = GetWindow(reinterpret_cast<HWND>(second->window().id()), GW_CHILD);
                 for (int i = 0; i < 5 && editor; ++i) {
@@ -115,6 +120,8 @@ int main(int argc, char** argv) {
             print(afterWait);
             print(later);
             print(repaint);
+            print(firstEntry);
+            print(laterEntry);
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "gravelix_gui_bench: %s\n", error.what());
