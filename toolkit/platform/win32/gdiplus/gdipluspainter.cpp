@@ -21,9 +21,6 @@ Gdiplus::ARGB gdiplusColor(const CColor& color, float globalAlpha) {
 }
 
 namespace {
-// Every coordinate is multiplied out to device pixels here rather than through a world
-// transform: GDI+ implementations disagree on whether a pixel-unit pen follows the transform.
-// At 1x the products equal the operands, so 1x drawing is unchanged.
 // Pixels as `draw` paints them into a transparent surface of wide x high through a graphics set
 // up as the painter's own, or null. Into a GDI+ bitmap of straight colours when the painter draws
 // into bitmaps, else into a device context, as a window's: GDI+ blends into the two on
@@ -95,6 +92,9 @@ resampleOnce(int wide, int high, bool intoBitmap,
     return drawn ? made : nullptr;
 }
 
+// Every coordinate is multiplied out to device pixels here rather than through a world
+// transform: GDI+ implementations disagree on whether a pixel-unit pen follows the transform.
+// At 1x the products equal the operands, so 1x drawing is unchanged.
 Gdiplus::REAL device(double units, double scale) {
     return static_cast<Gdiplus::REAL>(units * scale);
 }
@@ -378,8 +378,9 @@ void GdiplusPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CR
         };
         // Resampling the part on every paint is what made in-between sizes slow: the image
         // keeps it resampled from the whole device pixel at or before the destination, so a
-        // copy at that pixel equals drawing it filtered here. With an opacity the colour matrix
-        // would apply before the filter, so those parts are still filtered on each paint.
+        // copy at that pixel is drawing it filtered here, up to GDI+'s rounding of positions
+        // far from the origin (a few levels). With an opacity the colour matrix would apply
+        // before the filter, so those parts are still filtered on each paint.
         std::shared_ptr<const GdiplusBitmap::Resampled> kept;
         const Gdiplus::REAL deviceX = device(x, s);
         const Gdiplus::REAL deviceY = device(y, s);
