@@ -90,6 +90,10 @@ CBitmap* resampleFrontPanel(double scale) {
 // Prepares the latest requested scale; the images of an earlier one go once the new ones are
 // ready (an open editor holds its own).
 void work(const std::shared_ptr<Run>& run) {
+    EditorSupport::enterDecodingThread();
+    struct Leave {
+        ~Leave() { EditorSupport::leaveDecodingThread(); }
+    } leave;
     double prepared = 0.0;
     for (;;) {
         double scale = 0.0;
@@ -116,7 +120,9 @@ void work(const std::shared_ptr<Run>& run) {
             ready.push_back(bitmap);
         }
         if (ready.size() == std::size(kFrontImages) && !interrupted(*run, scale)) {
-            ready.push_back(resampleFrontPanel(scale));
+            if (EditorSupport::offscreenResamplingServesWindows()) {
+                ready.push_back(resampleFrontPanel(scale));
+            }
             prepared = scale;
             std::swap(run->held, ready);
         }

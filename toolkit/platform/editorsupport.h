@@ -38,6 +38,13 @@ bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t he
 // Whether editors may decode their images, and draw them into offscreen contexts, on a thread
 // of their own ahead of being opened.
 bool decodesAheadOffThread();
+// First and last on that thread: what decoding there needs (Windows: COM in the thread's own
+// apartment, an imaging factory of its own, a hold on GDI+). Never touches a window.
+void enterDecodingThread();
+void leaveDecodingThread();
+// Whether the parts an offscreen context resamples are the ones a window's paint draws, so
+// that drawing the front panel offscreen ahead saves its first paint the filter pass.
+bool offscreenResamplingServesWindows();
 
 // The scale the system asks for on the screen of the host's window `parentWindow` (null: the
 // default screen), not yet rounded to a supported one; 1 when the system says nothing. May be

@@ -18,15 +18,17 @@ namespace Toolkit {
 
 // Everything a resampled part's pixels depend on: the scale, the part of the source image
 // (in its pixels), the shown size in units and where the destination falls within a device
-// pixel (the fraction of its origin in device pixels).
+// pixel (the fraction of its origin in device pixels), and the kind of surface it is drawn into
+// where a back-end blends differently into different kinds.
 struct ScaledImageKey {
     double scale = 1.0;
     double left = 0, top = 0, right = 0, bottom = 0;
     double width = 0, height = 0;
     double phaseX = 0, phaseY = 0;
+    int surface = 0;
 
     auto tied() const {
-        return std::tie(scale, left, top, right, bottom, width, height, phaseX, phaseY);
+        return std::tie(scale, left, top, right, bottom, width, height, phaseX, phaseY, surface);
     }
     bool operator<(const ScaledImageKey& other) const { return tied() < other.tied(); }
 };

@@ -277,7 +277,8 @@ void CairoPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRec
                                      width,
                                      height,
                                      deviceX - originX,
-                                     deviceY - originY};
+                                     deviceY - originY,
+                                     0};
             const int pixelsWide = static_cast<int>(std::ceil((x + width) * scale) - originX);
             const int pixelsHigh = static_cast<int>(std::ceil((y + height) * scale) - originY);
             resampled =

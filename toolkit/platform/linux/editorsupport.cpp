@@ -82,6 +82,14 @@ bool decodesAheadOffThread() {
     return true;
 }
 
+void enterDecodingThread() {}
+void leaveDecodingThread() {}
+
+// cairo resamples the same way into every kind of surface.
+bool offscreenResamplingServesWindows() {
+    return true;
+}
+
 // One desktop-wide setting on X11, whichever window asks.
 double systemScaleFactor(void* /*parentWindow*/) {
     return LinuxPlatform::systemScale();

@@ -1,5 +1,6 @@
-// Guards against the Direct2D back-end uploading an image on every draw, keeping device bitmaps
-// of dead targets or stale pixels, or going on with a target the device has lost.
+// Guards against the Direct2D back-end uploading an image or copying a filmstrip picture on every
+// draw, keeping device bitmaps of dead targets or stale pixels, or going on with a target the
+// device has lost.
 #include "cbitmap.h"
 #include "d2d/d2dbitmap.h"
 #include "d2d/d2dbitmapcache.h"
@@ -244,6 +245,32 @@ TEST(D2DBitmapCache, UploadsEachBitmapOncePerTargetAndForgetsWhatIsGone) {
     delete first;
     EXPECT_EQ(D2DBitmapCache::size(), held);
     delete second;
+    knob->releaseReference();
+}
+
+TEST(D2DBitmapCache, KeepsEachFilmstripPictureCopiedAloneForLaterPaintsOfItsTarget) {
+    CBitmap* knob = resource(1);
+    auto* canvas = new Canvas(200, 200);
+    canvas->context->setScaleFactor(1.5);
+    const std::size_t before = D2DBitmapCache::windows();
+    auto frame = [&](int picture) {
+        canvas->context->beginDraw();
+        canvas->context->drawBitmap(knob, CRect(0, 0, 119, 119), CPoint(0, 119.0 * picture), 1.0f);
+        canvas->context->endDraw();
+    };
+    frame(5);
+    frame(5);
+    EXPECT_EQ(D2DBitmapCache::windows(), before + 1);
+    frame(6);
+    EXPECT_EQ(D2DBitmapCache::windows(), before + 2);
+    // Bounded: a knob turned through every picture many times keeps at most kWindowsKept.
+    for (int picture = 0; picture < 45; ++picture) {
+        frame(picture);
+    }
+    EXPECT_LE(D2DBitmapCache::windows(), before + D2DBitmapCache::kWindowsKept);
+    // They go with their target.
+    delete canvas;
+    EXPECT_EQ(D2DBitmapCache::windows(), before);
     knob->releaseReference();
 }
 

@@ -1,8 +1,10 @@
 // Guards against GDI+ drawing that rounds positions instead of truncating them, ignores or
-// squares the opacity, or decodes and keeps resource images wrongly.
+// squares the opacity, decodes and keeps resource images wrongly, or whose kept resampled parts
+// differ from filtering on each paint.
 #include "cbitmap.h"
 #include "doublesizevariant.h"
 #include "gdiplus/gdiplusbitmap.h"
+#include "gdiplus/gdiplusdrawcontext.h"
 #include "gdiplus/gdiplusglobals.h"
 #include "gdiplus/gdiplusoffscreencontext.h"
 #include "win32graphics.h"
@@ -10,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 using namespace Toolkit;
@@ -249,4 +253,127 @@ TEST(GdiplusDrawing, AboveOneTimesDrawsTheDoubleSizeVariantUnfilteredAtTwoAndUnb
     EXPECT_EQ(plain.pixels(), std::vector<std::uint32_t>(4, 0xFF0000FFu));
     twice->releaseReference();
     strip->releaseReference();
+}
+
+namespace {
+
+// A GDI+ graphics over a device context with a 32-bit DIB, as a window's is: GDI+ blends into
+// device contexts and into its own bitmaps on different paths.
+struct DeviceCanvas {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP surface = nullptr;
+    HGDIOBJ before = nullptr;
+    void* bits = nullptr;
+    int width, height;
+    Gdiplus::GpGraphics* graphics = nullptr;
+    GdiplusDrawContext* context = nullptr;
+
+    DeviceCanvas(int w, int h) : width(w), height(h) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        surface = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        before = SelectObject(dc, surface);
+        Gdip::GdipCreateFromHDC(dc, &graphics);
+        context = new GdiplusDrawContext(graphics, CRect(0, 0, w, h));
+    }
+    ~DeviceCanvas() {
+        context->releaseReference(); // deletes the graphics
+        SelectObject(dc, before);
+        DeleteObject(surface);
+        DeleteDC(dc);
+    }
+    std::vector<std::uint32_t> pixels() {
+        context->endDraw();
+        GdiFlush();
+        const auto* from = static_cast<const std::uint32_t*>(bits);
+        return {from, from + static_cast<std::size_t>(width) * height};
+    }
+};
+
+// Knob frames at in-between sizes and positions that fall at different fractions of a device
+// pixel, drawn into a bitmap and into a device context.
+template <class Target> std::vector<std::vector<std::uint32_t>> drawnKnobs(CBitmap& strip) {
+    std::vector<std::vector<std::uint32_t>> out;
+    for (const double scale : {1.25, 1.5, 3.0}) {
+        for (const int at : {0, 1, 3}) {
+            Target target(200, 200);
+            target.context->setScaleFactor(scale);
+            target.context->drawBitmap(&strip, CRect(at, at + 1, at + 40, at + 41),
+                                       CPoint(0, 119.0 * (at + 5)), 1.0f);
+            out.push_back(target.pixels());
+        }
+    }
+    return out;
+}
+
+// Where two sets of drawings differ, if anywhere: the drawing, pixel and both values.
+std::string firstDifference(const std::vector<std::vector<std::uint32_t>>& actual,
+                            const std::vector<std::vector<std::uint32_t>>& expected) {
+    if (actual.size() != expected.size()) {
+        return "a different number of drawings";
+    }
+    int count = 0;
+    std::string first;
+    for (std::size_t d = 0; d < actual.size(); ++d) {
+        for (std::size_t i = 0; i < actual[d].size() && i < expected[d].size(); ++i) {
+            if (actual[d][i] != expected[d][i] && count++ == 0) {
+                char text[96];
+                std::snprintf(text, sizeof text, "drawing %zu pixel %zu: %08x, expected %08x", d, i,
+                              actual[d][i], expected[d][i]);
+                first = text;
+            }
+        }
+    }
+    return count ? first + " (" + std::to_string(count) + " differ)" : std::string();
+}
+
+} // namespace
+
+TEST(GdiplusDrawing, InBetweenSizesCopyAPartResampledOnceExactlyAsFilteringItEachTime) {
+    auto* knob = new GdiplusBitmap();
+    ASSERT_TRUE(knob->load(CResourceRef(1)));
+    CBitmap strip(knob);
+    knob->releaseReference();
+
+    GdiplusBitmap::keepResampledParts(false);
+    const auto filteredIntoBitmap = drawnKnobs<Canvas>(strip);
+    const auto filteredIntoDevice = drawnKnobs<DeviceCanvas>(strip);
+    GdiplusBitmap::keepResampledParts(true);
+    const std::size_t before = GdiplusBitmap::resampledBytes();
+    EXPECT_EQ(firstDifference(drawnKnobs<Canvas>(strip), filteredIntoBitmap), "");
+    EXPECT_EQ(firstDifference(drawnKnobs<DeviceCanvas>(strip), filteredIntoDevice), "");
+    // Kept for the two sizes last drawn (1.5x and 3x): 3 parts each, the size of their
+    // device pixels.
+    const std::size_t kept = GdiplusBitmap::resampledBytes() - before;
+    EXPECT_GE(kept, 3 * 4u * (60 * 60 + 120 * 120));
+    EXPECT_LE(kept, 3 * 4u * (62 * 62 + 122 * 122));
+    // Drawn again: copied, nothing more kept.
+    EXPECT_EQ(firstDifference(drawnKnobs<Canvas>(strip), filteredIntoBitmap), "");
+    EXPECT_EQ(GdiplusBitmap::resampledBytes() - before, kept);
+}
+
+TEST(GdiplusBitmapLoading, ResampledPartsGoWithTheLastBitmapOfTheirImage) {
+    const std::size_t before = GdiplusBitmap::resampledBytes();
+    {
+        auto* knob = new GdiplusBitmap();
+        ASSERT_TRUE(knob->load(CResourceRef(1)));
+        CBitmap strip(knob);
+        knob->releaseReference();
+        Canvas canvas(100, 100);
+        canvas.context->setScaleFactor(1.5);
+        canvas.context->drawBitmap(&strip, CRect(0, 0, 40, 40), CPoint(0, 0), 1.0f);
+        canvas.pixels();
+        EXPECT_GT(GdiplusBitmap::resampledBytes(), before);
+        // With an opacity the part is filtered on each paint: nothing more is kept.
+        const std::size_t opaque = GdiplusBitmap::resampledBytes();
+        canvas.context->drawBitmap(&strip, CRect(0, 0, 40, 40), CPoint(0, 119), 0.5f);
+        canvas.pixels();
+        EXPECT_EQ(GdiplusBitmap::resampledBytes(), opaque);
+    }
+    EXPECT_EQ(GdiplusBitmap::resampledBytes(), before);
 }

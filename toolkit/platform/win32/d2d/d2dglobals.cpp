@@ -74,7 +74,32 @@ IDWriteFactory* D2DGlobals::writeFactory() {
     return dwriteFactory;
 }
 
+namespace {
+thread_local IWICImagingFactory* threadWicFactory = nullptr;
+} // namespace
+
+void D2DGlobals::beginThreadImagingFactory() {
+    if (threadWicFactory) {
+        return;
+    }
+    void* made = nullptr;
+    if (SUCCEEDED(CoCreateInstance(imagingFactoryClass, nullptr, CLSCTX_INPROC_SERVER,
+                                   imagingFactoryInterface, &made))) {
+        threadWicFactory = static_cast<IWICImagingFactory*>(made);
+    }
+}
+
+void D2DGlobals::endThreadImagingFactory() {
+    if (threadWicFactory) {
+        threadWicFactory->Release();
+        threadWicFactory = nullptr;
+    }
+}
+
 IWICImagingFactory* D2DGlobals::imagingFactory() {
+    if (threadWicFactory) {
+        return threadWicFactory;
+    }
     std::call_once(imagingMade, [] {
         // The factory outlives every window, so it must not depend on the window class's
         // OleInitialize: the last OleUninitialize would unload the codec library under it.

@@ -19,6 +19,11 @@ public:
     // The imaging factory that decodes PNGs for Direct2D, made on the first call (COM on the
     // calling thread is initialised if nobody has); null when it cannot be made.
     static IWICImagingFactory* imagingFactory();
+    // A factory of the calling thread's own, which imagingFactory answers on it until
+    // endThreadImagingFactory: for a thread other than the editors' that decodes, with COM
+    // initialised by the caller (the process-wide factory belongs to the editors' apartment).
+    static void beginThreadImagingFactory();
+    static void endThreadImagingFactory();
 };
 
 } // namespace Toolkit::Win32Platform

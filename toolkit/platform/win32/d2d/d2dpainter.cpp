@@ -340,7 +340,7 @@ void D2DPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRect&
                                   static_cast<FLOAT>(sy + h * ppu)};
             ComPtr<ID2D1Bitmap> part;
             if (!exact) {
-                part = sourceWindow(device, source, platform->size());
+                part = sourceWindow(platform, source, platform->size());
             }
             if (part) {
                 source = {0.0f, 0.0f, source.right - source.left, source.bottom - source.top};
@@ -354,7 +354,7 @@ void D2DPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRect&
     end();
 }
 
-ComPtr<ID2D1Bitmap> D2DPainter::sourceWindow(ID2D1Bitmap* image, const D2D1_RECT_F& source,
+ComPtr<ID2D1Bitmap> D2DPainter::sourceWindow(const D2DBitmap* image, const D2D1_RECT_F& source,
                                              const CPoint& imageSize) {
     // Linear filtering reaches half a pixel past the source rectangle, into the next filmstrip
     // frame; a bitmap of that rectangle alone is clamped at its own edges instead.
@@ -365,21 +365,10 @@ ComPtr<ID2D1Bitmap> D2DPainter::sourceWindow(ID2D1Bitmap* image, const D2D1_RECT
          source.bottom == imageSize.y)) {
         return part; // the whole image, or not inside it: drawn as it is
     }
-    const D2D1_SIZE_U size = {static_cast<UINT32>(source.right - source.left),
-                              static_cast<UINT32>(source.bottom - source.top)};
-    D2D1_BITMAP_PROPERTIES properties{};
-    properties.pixelFormat = {DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED};
-    properties.dpiX = 96.0f;
-    properties.dpiY = 96.0f;
-    const D2D1_POINT_2U origin = {0, 0};
     const D2D1_RECT_U area = {static_cast<UINT32>(source.left), static_cast<UINT32>(source.top),
                               static_cast<UINT32>(source.right),
                               static_cast<UINT32>(source.bottom)};
-    if (size.width == 0 || size.height == 0 ||
-        FAILED(renderTarget->CreateBitmap(size, nullptr, 0, &properties, part.GetAddressOf())) ||
-        FAILED(part->CopyFromBitmap(&origin, image, &area))) {
-        part.Reset();
-    }
+    part = D2DBitmapCache::window(image, renderTarget.Get(), area);
     return part;
 }
 

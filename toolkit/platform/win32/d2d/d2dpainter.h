@@ -58,9 +58,9 @@ private:
     void end();
     // Sets the target's transform to the context's scale factor when it differs.
     void useScale(const CDrawContext& state);
-    // A device bitmap holding only `source` (whole pixels of `image`, which is `imageSize`
-    // large); null when `source` is the whole image or the copy fails.
-    ComPtr<ID2D1Bitmap> sourceWindow(ID2D1Bitmap* image, const D2D1_RECT_F& source,
+    // The device bitmap holding only `source` (whole pixels of `image`, which is `imageSize`
+    // large), kept by D2DBitmapCache; null when `source` is the whole image or the copy fails.
+    ComPtr<ID2D1Bitmap> sourceWindow(const D2DBitmap* image, const D2D1_RECT_F& source,
                                      const CPoint& imageSize);
     ID2D1SolidColorBrush* brush(const CDrawContext& state, const CColor& color);
     ID2D1StrokeStyle* stroke(const CDrawContext& state);

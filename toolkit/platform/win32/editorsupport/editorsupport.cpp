@@ -2,7 +2,9 @@
 // taken per editor, and without the host's help the native windows are resized by hand.
 #include "platform/editorsupport.h"
 
+#include "d2d/d2dglobals.h"
 #include "win32factory.h"
+#include "win32graphics.h"
 #include "windowdpi.h"
 
 #include <windows.h>
@@ -106,8 +108,46 @@ bool resizeNativeWindows(void* nativeWindow, std::int32_t width, std::int32_t he
     return true;
 }
 
-// Not yet: decoding on another thread needs COM (imaging component) and GDI+ set up there.
 bool decodesAheadOffThread() {
+    return true;
+}
+
+namespace {
+// Of the decoding thread: whether its COM initialisation counted, and which back-end it held.
+thread_local bool decodingComStarted = false;
+thread_local bool decodingHoldsGdiplus = false;
+} // namespace
+
+// The multithreaded apartment: nothing on this thread pumps messages. The imaging component
+// decodes for Direct2D through a factory made here (the host's thread makes its own), and GDI+
+// decodes through it under Wine. GDI+ is held so that the thread's bitmaps never start or stop
+// it one by one; it may start here, in a process whose editor never opened.
+void enterDecodingThread() {
+    decodingComStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    if (Win32Platform::graphicsBackend() == Win32Platform::GraphicsBackend::gdiplus) {
+        Win32Platform::acquireGraphicsGlobals();
+        decodingHoldsGdiplus = true;
+    } else {
+        Win32Platform::D2DGlobals::beginThreadImagingFactory();
+    }
+}
+
+void leaveDecodingThread() {
+    if (decodingHoldsGdiplus) {
+        Win32Platform::releaseGraphicsGlobals();
+        decodingHoldsGdiplus = false;
+    } else {
+        Win32Platform::D2DGlobals::endThreadImagingFactory();
+    }
+    if (decodingComStarted) {
+        CoUninitialize();
+        decodingComStarted = false;
+    }
+}
+
+// GDI+ windows draw straight into their device context and Direct2D resamples on the device:
+// parts drawn offscreen would only be thrown away.
+bool offscreenResamplingServesWindows() {
     return false;
 }
 

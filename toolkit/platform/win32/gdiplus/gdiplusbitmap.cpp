@@ -4,6 +4,7 @@
 #include "graphics/decodedimagecache.h"
 #include "window/modulehandle.h"
 
+#include <atomic>
 #include <string>
 
 namespace Toolkit::Win32Platform {
@@ -13,6 +14,8 @@ DecodedImageCache& decodedImages() {
     static DecodedImageCache cache;
     return cache;
 }
+
+std::atomic<bool> partsKept{true};
 } // namespace
 
 GdiplusBitmap::GdiplusBitmap() {
@@ -146,6 +149,23 @@ CPoint GdiplusBitmap::size() const {
 
 bool GdiplusBitmap::isKindOf(const char* className) const {
     return nameIs(className, "GdiplusBitmap") || Win32BitmapBase::isKindOf(className);
+}
+
+std::shared_ptr<const GdiplusBitmap::Resampled>
+GdiplusBitmap::resampled(const ScaledImageKey& key,
+                         const std::function<std::shared_ptr<Resampled>()>& make) const {
+    if (!shared || !partsKept.load(std::memory_order_relaxed)) {
+        return nullptr;
+    }
+    return shared->resampled.acquire(key, make);
+}
+
+std::size_t GdiplusBitmap::resampledBytes() {
+    return ScaledImageCache<Resampled>::bytesInProcess();
+}
+
+void GdiplusBitmap::keepResampledParts(bool keep) {
+    partsKept.store(keep, std::memory_order_relaxed);
 }
 
 std::size_t GdiplusBitmap::sharedImageCount() {

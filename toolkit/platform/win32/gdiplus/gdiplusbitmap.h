@@ -3,8 +3,10 @@
 
 #include "gdiplusapi.h"
 #include "graphics/win32bitmapbase.h"
+#include "platform/scaledimagecache.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +35,26 @@ public:
     // Decoded resource images still in use by some bitmap of this process (for tests).
     static std::size_t sharedImageCount();
 
+    // A part of a shared image as resampled for one size, row by row: premultiplied BGRA, or
+    // straight where it is drawn into a GDI+ bitmap.
+    struct Resampled {
+        std::vector<std::uint32_t> data;
+        int width = 0;
+        int height = 0;
+        bool straight = false;
+        std::size_t bytes() const { return data.size() * sizeof(std::uint32_t); }
+    };
+    // The part kept for `key` by the decoded image this bitmap shares, made by `make` once per
+    // key for as long as the image lives; null for a bitmap of its own pixels, or when `make`
+    // answers null. Thread-safe.
+    std::shared_ptr<const Resampled>
+    resampled(const ScaledImageKey& key,
+              const std::function<std::shared_ptr<Resampled>()>& make) const;
+    // Bytes of resampled parts held by every image of the process.
+    static std::size_t resampledBytes();
+    // Off: every paint filters again, as before parts were kept (for tests to compare).
+    static void keepResampledParts(bool keep);
+
 private:
     // Pixels a GDI+ bitmap is drawn from; immutable once made, so bitmaps of the same resource
     // share them. Each bitmap still has a GDI+ object of its own: GDI+ objects must not be
@@ -41,6 +63,7 @@ private:
         std::vector<std::uint32_t> data;
         UINT width = 0;
         UINT height = 0;
+        mutable ScaledImageCache<Resampled> resampled;
     };
 
     bool adopt(std::shared_ptr<const Pixels> pixels);

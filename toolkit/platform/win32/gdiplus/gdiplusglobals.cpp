@@ -2,16 +2,20 @@
 
 #include "gdiplusapi.h"
 
+#include <mutex>
+
 namespace Toolkit::Win32Platform {
 
 namespace {
-// Touched only on the editor thread, like every GDI+ object of the toolkit.
+// Editors' threads and the decoding thread make and drop bitmaps.
+std::mutex countLock;
 int useCount = 0;
 ULONG_PTR token = 0;
 bool started = false;
 } // namespace
 
 void GDIPlusGlobals::acquire() {
+    std::lock_guard<std::mutex> hold(countLock);
     if (useCount++ > 0) {
         return;
     }
@@ -20,6 +24,7 @@ void GDIPlusGlobals::acquire() {
 }
 
 void GDIPlusGlobals::release() {
+    std::lock_guard<std::mutex> hold(countLock);
     if (useCount == 0 || --useCount > 0) {
         return;
     }
@@ -31,10 +36,12 @@ void GDIPlusGlobals::release() {
 }
 
 int GDIPlusGlobals::references() {
+    std::lock_guard<std::mutex> hold(countLock);
     return useCount;
 }
 
 bool GDIPlusGlobals::running() {
+    std::lock_guard<std::mutex> hold(countLock);
     return started;
 }
 

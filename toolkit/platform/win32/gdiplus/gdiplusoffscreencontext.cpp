@@ -19,7 +19,7 @@ Gdiplus::GpGraphics* graphicsFor(CBitmap* bitmap) {
 } // namespace
 
 GdiplusOffscreenContext::GdiplusOffscreenContext(CBitmap* bitmap)
-    : PainterContext(bitmap, graphicsFor(bitmap)) {
+    : PainterContext(bitmap, graphicsFor(bitmap), true) {
     applyDefaults();
 }
 

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace Toolkit::Win32Platform {
@@ -18,6 +21,77 @@ Gdiplus::ARGB gdiplusColor(const CColor& color, float globalAlpha) {
 }
 
 namespace {
+// Pixels as `draw` paints them into a transparent surface of wide x high through a graphics set
+// up as the painter's own, or null. Into a GDI+ bitmap of straight colours when the painter draws
+// into bitmaps, else into a device context, as a window's: GDI+ blends into the two on
+// different paths, each of which the kept part must take to come out as if filtered there.
+std::shared_ptr<GdiplusBitmap::Resampled>
+resampleOnce(int wide, int high, bool intoBitmap,
+             const std::function<void(Gdiplus::GpGraphics*)>& draw) {
+    if (wide <= 0 || high <= 0 || wide > 32767 || high > 32767) {
+        return nullptr;
+    }
+    auto made = std::make_shared<GdiplusBitmap::Resampled>();
+    made->width = wide;
+    made->height = high;
+    made->straight = intoBitmap;
+    auto drawInto = [&](Gdiplus::GpGraphics* graphics) {
+        Gdip::GdipSetPageUnit(graphics, Gdiplus::UnitPixel);
+        Gdip::GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHalf);
+        Gdip::GdipSetInterpolationMode(graphics, Gdiplus::InterpolationModeHighQualityBicubic);
+        draw(graphics);
+        Gdip::GdipFlush(graphics, Gdiplus::FlushIntentionSync);
+        Gdip::GdipDeleteGraphics(graphics);
+    };
+    if (intoBitmap) {
+        made->data.assign(static_cast<std::size_t>(wide) * high, 0u);
+        Gdiplus::GpBitmap* surface = nullptr;
+        Gdiplus::GpGraphics* graphics = nullptr;
+        bool drawn = false;
+        if (Gdip::GdipCreateBitmapFromScan0(wide, high, wide * 4, PixelFormat32bppARGB,
+                                            reinterpret_cast<BYTE*>(made->data.data()),
+                                            &surface) == Gdiplus::Ok &&
+            surface) {
+            if (Gdip::GdipGetImageGraphicsContext(surface, &graphics) == Gdiplus::Ok && graphics) {
+                drawInto(graphics);
+                drawn = true;
+            }
+            Gdip::GdipDisposeImage(surface);
+        }
+        return drawn ? made : nullptr;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = wide;
+    info.bmiHeader.biHeight = -high; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC dc = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    HBITMAP surface = dc ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    bool drawn = false;
+    if (surface && bits) {
+        HGDIOBJ before = SelectObject(dc, surface);
+        Gdiplus::GpGraphics* graphics = nullptr;
+        if (Gdip::GdipCreateFromHDC(dc, &graphics) == Gdiplus::Ok && graphics) {
+            drawInto(graphics);
+            GdiFlush();
+            const auto* from = static_cast<const std::uint32_t*>(bits);
+            made->data.assign(from, from + static_cast<std::size_t>(wide) * high);
+            drawn = true;
+        }
+        SelectObject(dc, before);
+    }
+    if (surface) {
+        DeleteObject(surface);
+    }
+    if (dc) {
+        DeleteDC(dc);
+    }
+    return drawn ? made : nullptr;
+}
+
 // Every coordinate is multiplied out to device pixels here rather than through a world
 // transform: GDI+ implementations disagree on whether a pixel-unit pen follows the transform.
 // At 1x the products equal the operands, so 1x drawing is unchanged.
@@ -53,7 +127,8 @@ double penWidth(const CDrawContext& state) {
 }
 } // namespace
 
-GdiplusPainter::GdiplusPainter(Gdiplus::GpGraphics* graphics) : gfx(graphics) {
+GdiplusPainter::GdiplusPainter(Gdiplus::GpGraphics* graphics, bool bitmapTarget)
+    : gfx(graphics), intoBitmap(bitmapTarget) {
     GDIPlusGlobals::acquire();
     if (!gfx) {
         return;
@@ -271,31 +346,82 @@ void GdiplusPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CR
             gfx, oneToOne ? Gdiplus::InterpolationModeNearestNeighbor
                           : Gdiplus::InterpolationModeHighQualityBicubic));
         const double ppu = pixelsPerUnit;
-        Gdiplus::REAL left = device(sourceX, ppu);
-        Gdiplus::REAL top = device(sourceY, ppu);
+        const Gdiplus::REAL sourceLeft = device(sourceX, ppu);
+        const Gdiplus::REAL sourceTop = device(sourceY, ppu);
         const Gdiplus::REAL width = device(w, ppu);
         const Gdiplus::REAL height = device(h, ppu);
-        // A filter reaches past the source window into the next filmstrip frame, whatever the
-        // wrap mode says on some GDI+ versions: it gets a copy of that window alone, whose own
-        // edges the wrap mode extends.
-        Gdiplus::GpBitmap* part = nullptr;
         const CPoint full = platform->size();
-        if (!oneToOne && (left > 0 || top > 0 || width < full.x || height < full.y)) {
-            Gdiplus::PixelFormat format = PixelFormat32bppPARGB;
-            Gdip::GdipGetImagePixelFormat(image, &format);
-            if (Gdip::GdipCloneBitmapArea(left, top, width, height, format, image, &part) ==
-                Gdiplus::Ok) {
-                left = 0;
-                top = 0;
-            } else {
-                part = nullptr;
+        auto drawPart = [&](Gdiplus::GpGraphics* into, Gdiplus::REAL toX, Gdiplus::REAL toY) {
+            // A filter reaches past the source window into the next filmstrip frame, whatever
+            // the wrap mode says on some GDI+ versions: it gets a copy of that window alone,
+            // whose own edges the wrap mode extends.
+            Gdiplus::REAL left = sourceLeft;
+            Gdiplus::REAL top = sourceTop;
+            Gdiplus::GpBitmap* part = nullptr;
+            if (!oneToOne && (left > 0 || top > 0 || width < full.x || height < full.y)) {
+                Gdiplus::PixelFormat format = PixelFormat32bppPARGB;
+                Gdip::GdipGetImagePixelFormat(image, &format);
+                if (Gdip::GdipCloneBitmapArea(left, top, width, height, format, image, &part) ==
+                    Gdiplus::Ok) {
+                    left = 0;
+                    top = 0;
+                } else {
+                    part = nullptr;
+                }
             }
+            check(Gdip::GdipDrawImageRectRect(into, part ? part : image, toX, toY, device(w, s),
+                                              device(h, s), left, top, width, height,
+                                              Gdiplus::UnitPixel, attributes, nullptr, nullptr));
+            if (part) {
+                Gdip::GdipDisposeImage(part);
+            }
+        };
+        // Resampling the part on every paint is what made in-between sizes slow: the image
+        // keeps it resampled from the whole device pixel at or before the destination, so a
+        // copy at that pixel is drawing it filtered here, up to GDI+'s rounding of positions
+        // far from the origin (a few levels). With an opacity the colour matrix would apply
+        // before the filter, so those parts are still filtered on each paint.
+        std::shared_ptr<const GdiplusBitmap::Resampled> kept;
+        const Gdiplus::REAL deviceX = device(x, s);
+        const Gdiplus::REAL deviceY = device(y, s);
+        const double originX = std::floor(deviceX);
+        const double originY = std::floor(deviceY);
+        if (!oneToOne && opacity >= 1.0f) {
+            const ScaledImageKey key{s,
+                                     sourceLeft,
+                                     sourceTop,
+                                     sourceLeft + width,
+                                     sourceTop + height,
+                                     static_cast<double>(w),
+                                     static_cast<double>(h),
+                                     deviceX - originX,
+                                     deviceY - originY,
+                                     intoBitmap ? 1 : 0};
+            const int wide = static_cast<int>(std::ceil((x + w) * s) - originX);
+            const int high = static_cast<int>(std::ceil((y + h) * s) - originY);
+            kept = platform->resampled(key, [&] {
+                return resampleOnce(wide, high, intoBitmap, [&](Gdiplus::GpGraphics* into) {
+                    drawPart(into, static_cast<Gdiplus::REAL>(deviceX - originX),
+                             static_cast<Gdiplus::REAL>(deviceY - originY));
+                });
+            });
         }
-        check(Gdip::GdipDrawImageRectRect(gfx, part ? part : image, device(x, s), device(y, s),
-                                          device(w, s), device(h, s), left, top, width, height,
-                                          Gdiplus::UnitPixel, attributes, nullptr, nullptr));
-        if (part) {
-            Gdip::GdipDisposeImage(part);
+        Gdiplus::GpBitmap* copy = nullptr;
+        if (kept &&
+            Gdip::GdipCreateBitmapFromScan0(
+                kept->width, kept->height, kept->width * 4,
+                kept->straight ? PixelFormat32bppARGB : PixelFormat32bppPARGB,
+                reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(kept->data.data())),
+                &copy) == Gdiplus::Ok &&
+            copy) {
+            check(Gdip::GdipSetInterpolationMode(gfx, Gdiplus::InterpolationModeNearestNeighbor));
+            check(Gdip::GdipDrawImageRectRectI(gfx, copy, static_cast<INT>(originX),
+                                               static_cast<INT>(originY), kept->width, kept->height,
+                                               0, 0, kept->width, kept->height, Gdiplus::UnitPixel,
+                                               nullptr, nullptr, nullptr));
+            Gdip::GdipDisposeImage(copy);
+        } else {
+            drawPart(gfx, deviceX, deviceY);
         }
         check(Gdip::GdipSetInterpolationMode(gfx, previous));
     }

@@ -12,7 +12,8 @@ namespace Toolkit::Win32Platform {
 class GdiplusPainter {
 public:
     // Takes ownership of `graphics` (null draws nothing) and holds a GDI+ reference.
-    explicit GdiplusPainter(Gdiplus::GpGraphics* graphics);
+    // `intoBitmap`: the graphics draws into a GDI+ bitmap rather than a device context.
+    explicit GdiplusPainter(Gdiplus::GpGraphics* graphics, bool intoBitmap = false);
     ~GdiplusPainter();
     GdiplusPainter(const GdiplusPainter&) = delete;
     GdiplusPainter& operator=(const GdiplusPainter&) = delete;
@@ -54,6 +55,8 @@ private:
     void useFill(const CDrawContext& state, const CColor& color);
 
     Gdiplus::GpGraphics* gfx = nullptr;
+
+    bool intoBitmap = false;
     Gdiplus::GpPen* pen = nullptr;
     Gdiplus::GpSolidFill* fillBrush = nullptr;
     Gdiplus::GpSolidFill* fontBrush = nullptr;
