@@ -36,12 +36,14 @@ std::vector<float> noise(std::size_t n, unsigned seed) {
     return v;
 }
 
-// Arguments: HQ (0/1), rate, block size, stereo (0/1). Program 1 (Hi-Gain), effect on.
+// Arguments: HQ (0/1), rate, block size, stereo (0/1), program: Hi-Gain (1) takes the diode's
+// two-logarithm form, Gritty (3) its arctangent series. Effect on.
 void BM_PluginFrame(benchmark::State& state) {
     const bool hq = state.range(0) != 0;
     const auto rate = static_cast<float>(state.range(1));
     const auto block = static_cast<VstInt32>(state.range(2));
     const bool stereo = state.range(3) != 0;
+    const auto program = static_cast<VstIntPtr>(state.range(4));
     AEffect* e = open(hq ? GRAVELIX_HQ_PLUGIN : GRAVELIX_PLUGIN);
     if (e == nullptr) {
         state.SkipWithError("plug-in not loaded");
@@ -50,7 +52,7 @@ void BM_PluginFrame(benchmark::State& state) {
     e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, rate);
     e->dispatcher(e, effSetBlockSize, 0, block, nullptr, 0.0f);
-    e->dispatcher(e, effSetProgram, 0, 1, nullptr, 0.0f);
+    e->dispatcher(e, effSetProgram, 0, program, nullptr, 0.0f);
     e->setParameter(e, 8, stereo ? 1.0f : 0.0f);
     e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
 
@@ -73,14 +75,15 @@ void BM_PluginFrame(benchmark::State& state) {
         offset = (offset + static_cast<std::size_t>(block)) % kFrames;
     }
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
-    state.SetLabel(std::string(hq ? "Gravelix HQ" : "Gravelix") + (stereo ? " stereo" : " mono"));
+    state.SetLabel(std::string(hq ? "Gravelix HQ" : "Gravelix") + (stereo ? " stereo" : " mono") +
+                   (program == 1 ? " Hi-Gain" : " Gritty"));
     state.counters["per_frame"] = benchmark::Counter(static_cast<double>(block),
                                                      benchmark::Counter::kIsIterationInvariantRate |
                                                          benchmark::Counter::kInvert);
 }
 
 BENCHMARK(BM_PluginFrame)
-    ->ArgNames({"hq", "rate", "block", "stereo"})
-    ->ArgsProduct({{0, 1}, {44100, 48000}, {64, 512}, {1, 0}});
+    ->ArgNames({"hq", "rate", "block", "stereo", "program"})
+    ->ArgsProduct({{0, 1}, {44100, 48000}, {64, 512}, {1, 0}, {1, 3}});
 
 } // namespace

@@ -31,6 +31,10 @@ struct HqClippers {
     template <class T> struct Diode {
         T x{}, f{}, f1{}, f2{};
     };
+    // A mean kept as numerator and denominator, so several share one division.
+    template <class T> struct Fraction {
+        T n{}, d{};
+    };
     template <class T> struct Section {
         hqresampler::HalfBand<T, 10> up1;
         hqresampler::HalfBand<T, 5> up2;
@@ -48,7 +52,8 @@ struct HqClippers {
         T smooth{};
         Diode<T> diode1; // the diode's last two inputs, newest first, for diodeKnee
         Diode<T> diode2;
-        double diodeKnee = 0.0;
+        Fraction<T> diodePair;  // the mean first antiderivative between those two
+        double diodeKnee = 0.0; // 0 (no knee is) after a reset, so the above get recomputed
     };
     using State = Section<double>;
 
@@ -103,19 +108,37 @@ struct HqClippers {
 #endif
 
 private:
+    // Below this d the diode's q has two real roots, -h - g and -h + g, and the curve's
+    // integrals become two logarithms (no series and no angle halving); above it the
+    // arctangent's series, which needs at most one halving there.
+    static constexpr double kTwoRootsBelow = -0.1;
     struct Curve {
         double hi, lo, k, c, h, d;
+        bool twoRoots;
+        double hPlusG, hMinusG, halfInverseG;
     };
     Curve curve() const {
         const double k = static_cast<double>(diodeKnee.value());
         const double c = k + 1.4;
         const double h = 0.5 * c;
-        return {static_cast<double>(clipHigh.value()),
+        const double d = 1.0 - h * h;
+        Curve v{static_cast<double>(clipHigh.value()),
                 static_cast<double>(clipLow.value()),
                 k,
                 c,
                 h,
-                1.0 - h * h};
+                d,
+                d < kTwoRootsBelow,
+                0.0,
+                0.0,
+                0.0};
+        if (v.twoRoots) {
+            const double g = hqmath::rootOf(-d);
+            v.hPlusG = h + g;
+            v.hMinusG = 1.0 / v.hPlusG; // (h - g)(h + g) = 1, without h - g's cancellation
+            v.halfInverseG = 0.5 / g;
+        }
+        return v;
     }
 
     // t^3 / (3 p q) for 0 < t <= p, q: no larger than t / 3.
@@ -166,14 +189,24 @@ private:
     // from 0 (v = u / (1 + u c/2), w^2 = d; atanh where d < 0):
     //   F1 = 0.3 (u - 0.7 L + (0.7 c - 1) J)
     //   F2 = 0.3 (u^2/2 - 0.7 ((u + c/2) L - 2 u + 2 d J) + (0.7 c - 1) ((u + c/2) J - L/2)).
+    // With two real roots (d = -g^2), q = (1 + u (h - g)) (1 + u (h + g)), so L is the sum of
+    // the two factors' logarithms and J their difference over 2 g.
     template <class T> [[gnu::always_inline]] static Diode<T> diodeAt(T x, const Curve& v) {
         const T u = hqmath::absOf(x);
         const T q = (v.c * u + 1.0) + u * u;
-        const T inverseP = 1.0 / (1.0 + u * v.h);
-        const T r = u * inverseP;
-        const T z = v.d * (r * r);
-        const T j = r * hqmath::atanRatio(z, q * (inverseP * inverseP));
-        const T l = hqmath::logAtLeastOne(q);
+        T j, l;
+        if (v.twoRoots) {
+            const T near = hqmath::logOnePlus(u * v.hMinusG);
+            const T far = hqmath::logOnePlus(u * v.hPlusG);
+            l = near + far;
+            j = (far - near) * v.halfInverseG;
+        } else {
+            const T inverseP = 1.0 / (1.0 + u * v.h);
+            const T r = u * inverseP;
+            const T z = v.d * (r * r);
+            j = r * hqmath::atanRatio(z, q * (inverseP * inverseP));
+            l = hqmath::logAtLeastOne(q);
+        }
         const double slope = 0.7 * v.c - 1.0;
         const T f1 = 0.3 * ((u - 0.7 * l) + slope * j);
         const T uh = u + v.h;
@@ -184,48 +217,52 @@ private:
         return {x, f, f1, hqmath::select(x < 0.0, -f2u, f2u)};
     }
 
-    // The mean of the first antiderivative between two inputs, lo.x <= hi.x, as a fraction
-    // (the caller divides once for all of them).
-    template <class T>
-    [[gnu::always_inline]] static void diodeMean(const Diode<T>& lo, const Diode<T>& hi,
-                                                 T tolerance, T& numerator, T& denominator) {
-        const T span = hi.x - lo.x;
-        const auto shortSpan = span < tolerance;
-        const T trapezoid = 0.5 * (lo.f1 + hi.f1) - (hi.f - lo.f) * span / 12.0;
-        numerator = hqmath::select(shortSpan, trapezoid, hi.f2 - lo.f2);
-        denominator = hqmath::select(shortSpan, hqmath::splat(1.0, span), span);
+    // The shortest span the antiderivatives' differences are divided by, relative to the
+    // inputs' size.
+    template <class T> [[gnu::always_inline]] static T tolerance(T x0, T x1) {
+        return 1e-5 * (1.0 + hqmath::maxOf(hqmath::absOf(x0), hqmath::absOf(x1)));
     }
 
-    template <class T> [[gnu::always_inline]] static void sortPair(Diode<T>& a, Diode<T>& b) {
-        const auto swap = b.x < a.x;
-        const Diode<T> lo{hqmath::select(swap, b.x, a.x), hqmath::select(swap, b.f, a.f),
-                          hqmath::select(swap, b.f1, a.f1), hqmath::select(swap, b.f2, a.f2)};
-        const Diode<T> hi{hqmath::select(swap, a.x, b.x), hqmath::select(swap, a.f, b.f),
-                          hqmath::select(swap, a.f1, b.f1), hqmath::select(swap, a.f2, b.f2)};
-        a = lo;
-        b = hi;
+    // The mean of the first antiderivative between two inputs in either order. A span too
+    // short for the division takes the trapezoid with its end correction.
+    template <class T>
+    [[gnu::always_inline]] static Fraction<T> diodeMean(const Diode<T>& a, const Diode<T>& b) {
+        const T span = a.x - b.x;
+        const auto shortSpan = hqmath::absOf(span) < tolerance(a.x, b.x);
+        const T trapezoid = 0.5 * (a.f1 + b.f1) - (a.f - b.f) * span / 12.0;
+        return {hqmath::select(shortSpan, trapezoid, a.f2 - b.f2),
+                hqmath::select(shortSpan, hqmath::splat(1.0, span), span)};
     }
 
-    // The diode curve's mean under the triangular density over three inputs.
+    // The diode curve's mean under the triangular density over three inputs, the newest first,
+    // given the mean between the older two: twice the second divided difference of the second
+    // antiderivative, taken across the widest span (around the middle value) for accuracy. Three
+    // inputs that nearly agree take the curve at their mean. Returns the newest pair's mean.
     template <class T>
-    [[gnu::always_inline]] static T diodeMean3(Diode<T> a, Diode<T> b, Diode<T> c, const Curve& v) {
-        sortPair(a, b);
-        sortPair(b, c);
-        sortPair(a, b);
-        using hqmath::absOf, hqmath::maxOf;
-        const T tolerance = 1e-5 * (1.0 + maxOf(absOf(a.x), absOf(c.x)));
-        const T span = c.x - a.x;
-        const auto flat = span < tolerance;
-        T upper, upperSpan, lower, lowerSpan;
-        diodeMean(b, c, tolerance, upper, upperSpan);
-        diodeMean(a, b, tolerance, lower, lowerSpan);
-        const T mean =
-            2.0 * (upper * lowerSpan - lower * upperSpan) /
-            hqmath::select(flat, hqmath::splat(1.0, span), (upperSpan * lowerSpan) * span);
+    [[gnu::always_inline]] static T diodeMean3(const Diode<T>& p0, const Diode<T>& p1,
+                                               const Diode<T>& p2, Fraction<T> m12,
+                                               Fraction<T>& m01, const Curve& v) {
+        using hqmath::absOf, hqmath::select;
+        m01 = diodeMean(p0, p1);
+        const Fraction<T> m02 = diodeMean(p0, p2);
+        const T s01 = p0.x - p1.x;
+        const T s12 = p1.x - p2.x;
+        const T s02 = p0.x - p2.x;
+        // Which input lies in the middle: p1 (the widest span is p0-p2), p2 or p0.
+        const auto middle1 = absOf(s02) >= absOf(s01) && absOf(s02) >= absOf(s12);
+        const auto middle2 = absOf(s01) >= absOf(s12);
+        const Fraction<T> upper{select(middle1, m01.n, select(middle2, m02.n, m01.n)),
+                                select(middle1, m01.d, select(middle2, m02.d, m01.d))};
+        const Fraction<T> lower{select(middle1, m12.n, select(middle2, m12.n, m02.n)),
+                                select(middle1, m12.d, select(middle2, m12.d, m02.d))};
+        const T span = select(middle1, s02, select(middle2, s01, s12));
+        const auto flat = absOf(span) < tolerance(hqmath::maxOf(absOf(p0.x), absOf(p1.x)), p2.x);
+        const T mean = 2.0 * (upper.n * lower.d - lower.n * upper.d) /
+                       select(flat, hqmath::splat(1.0, span), (upper.d * lower.d) * span);
         if (!hqmath::anyOf(flat)) {
             return mean;
         }
-        return hqmath::select(flat, diodeCurve((a.x + b.x + c.x) / 3.0, v), mean);
+        return select(flat, diodeCurve((p0.x + p1.x + p2.x) / 3.0, v), mean);
     }
 
     template <class T> T section(T x, Section<T>& s) const;
@@ -237,6 +274,7 @@ template <class T> T HqClippers::section(T x, Section<T>& s) const {
     if (v.k != s.diodeKnee) {
         s.diode1 = diodeAt(s.diode1.x, v);
         s.diode2 = diodeAt(s.diode2.x, v);
+        s.diodePair = diodeMean(s.diode1, s.diode2);
         s.diodeKnee = v.k;
     }
     switch (stages) {
@@ -303,7 +341,7 @@ template <class T, int Stages> T HqClippers::sectionAt(T x, Section<T>& s, const
         points[i] = diodeAt(buf[i], v);
     }
     for (int i = 0; i < kFactor; ++i) {
-        buf[i] = diodeMean3(points[i], s.diode1, s.diode2, v);
+        buf[i] = diodeMean3(points[i], s.diode1, s.diode2, s.diodePair, s.diodePair, v);
         s.diode2 = s.diode1;
         s.diode1 = points[i];
     }

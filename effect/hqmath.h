@@ -105,18 +105,40 @@ template <class T> [[gnu::always_inline]] inline T oddSeries(T z) {
     return ((1.0 / 33.0) * z8 + r1) * z8 + r0;
 }
 
-// Natural logarithm of x >= 1 (finite): exponent times ln 2 plus 2 atanh((m-1)/(m+1)) with the
-// mantissa brought into [sqrt(1/2), sqrt(2)].
-template <class T> [[gnu::always_inline]] inline T logAtLeastOne(T x) {
+// The same sum for k = 0..11, for |z| <= 0.03 (the logarithm's range), where it is as good.
+template <class T> [[gnu::always_inline]] inline T oddSeriesShort(T z) {
+    const T z2 = z * z;
+    const T z4 = z2 * z2;
+    const T p0 = (1.0 / 3.0) * z + 1.0;
+    const T p1 = (1.0 / 7.0) * z + 1.0 / 5.0;
+    const T p2 = (1.0 / 11.0) * z + 1.0 / 9.0;
+    const T p3 = (1.0 / 15.0) * z + 1.0 / 13.0;
+    const T p4 = (1.0 / 19.0) * z + 1.0 / 17.0;
+    const T p5 = (1.0 / 23.0) * z + 1.0 / 21.0;
+    const T r0 = (p3 * z2 + p2) * z4 + (p1 * z2 + p0);
+    return ((p5 * z2 + p4) * (z4 * z4)) + r0;
+}
+
+// ln(1 + y) for y >= 0 (finite): exponent times ln 2 plus 2 atanh((m-1)/(m+1)) with the
+// mantissa brought into [sqrt(1/2), sqrt(2)]. Below sqrt(2) the quotient is taken from y itself,
+// so a small y keeps its relative accuracy.
+template <class T> [[gnu::always_inline]] inline T logOnePlus(T y) {
     constexpr double kLn2High = 0x1.62e42fefa3800p-1; // trailing zeros: e * kLn2High is exact
     constexpr double kLn2Low = 0x1.ef35793c76730p-45;
+    const T x = 1.0 + y;
     T e;
     T m = splitExponent(x, e);
     const auto big = m > 1.4142135623730951;
     m = select(big, m * 0.5, m);
     e = select(big, e + 1.0, e);
-    const T s = (m - 1.0) / (m + 1.0);
-    return e * kLn2High + (2.0 * s * oddSeries(s * s) + e * kLn2Low);
+    const auto near = x < 1.4142135623730951;
+    const T s = select(near, y, m - 1.0) / select(near, y + 2.0, m + 1.0);
+    return e * kLn2High + (2.0 * s * oddSeriesShort(s * s) + e * kLn2Low);
+}
+
+// Natural logarithm of x >= 1 (finite).
+template <class T> [[gnu::always_inline]] inline T logAtLeastOne(T x) {
+    return logOnePlus(x - 1.0);
 }
 
 // atan(t)/t for z = t^2 >= 0, atanh(t)/t for z = -t^2 in (-1, 0], given onePlusZ = 1 + z
