@@ -27,9 +27,9 @@ struct HqClippers {
     // for a reference rendering.
     static constexpr int kMaxStages = 6;
 
-    // An input of the diode curve with its value and its first and second antiderivatives.
+    // An input of the diode curve with its first and second antiderivatives.
     template <class T> struct Diode {
-        T x{}, f{}, f1{}, f2{};
+        T x{}, f1{}, f2{};
     };
     // A mean kept as numerator and denominator, so several share one division.
     template <class T> struct Fraction {
@@ -193,7 +193,6 @@ private:
     // the two factors' logarithms and J their difference over 2 g.
     template <class T> [[gnu::always_inline]] static Diode<T> diodeAt(T x, const Curve& v) {
         const T u = hqmath::absOf(x);
-        const T q = (v.c * u + 1.0) + u * u;
         T j, l;
         if (v.twoRoots) {
             const T near = hqmath::logOnePlus(u * v.hMinusG);
@@ -201,6 +200,7 @@ private:
             l = near + far;
             j = (far - near) * v.halfInverseG;
         } else {
+            const T q = (v.c * u + 1.0) + u * u;
             const T inverseP = 1.0 / (1.0 + u * v.h);
             const T r = u * inverseP;
             const T z = v.d * (r * r);
@@ -212,9 +212,7 @@ private:
         const T uh = u + v.h;
         const T f2u = 0.3 * ((0.5 * (u * u) - 0.7 * ((uh * l - 2.0 * u) + 2.0 * v.d * j)) +
                              slope * (uh * j - 0.5 * l));
-        // The curve's own denominator is q.
-        const T f = 0.3 * ((v.k + u) * x) / q;
-        return {x, f, f1, hqmath::select(x < 0.0, -f2u, f2u)};
+        return {x, f1, hqmath::select(x < 0.0, -f2u, f2u)};
     }
 
     // The shortest span the antiderivatives' differences are divided by, relative to the
@@ -224,12 +222,18 @@ private:
     }
 
     // The mean of the first antiderivative between two inputs in either order. A span too
-    // short for the division takes the trapezoid with its end correction.
+    // short for the division takes the trapezoid with its end correction (the curve's values
+    // only then).
     template <class T>
-    [[gnu::always_inline]] static Fraction<T> diodeMean(const Diode<T>& a, const Diode<T>& b) {
+    [[gnu::always_inline]] static Fraction<T> diodeMean(const Diode<T>& a, const Diode<T>& b,
+                                                        const Curve& v) {
         const T span = a.x - b.x;
         const auto shortSpan = hqmath::absOf(span) < tolerance(a.x, b.x);
-        const T trapezoid = 0.5 * (a.f1 + b.f1) - (a.f - b.f) * span / 12.0;
+        if (!hqmath::anyOf(shortSpan)) {
+            return {a.f2 - b.f2, span};
+        }
+        const T ends = diodeCurve(a.x, v) - diodeCurve(b.x, v);
+        const T trapezoid = 0.5 * (a.f1 + b.f1) - ends * span / 12.0;
         return {hqmath::select(shortSpan, trapezoid, a.f2 - b.f2),
                 hqmath::select(shortSpan, hqmath::splat(1.0, span), span)};
     }
@@ -243,8 +247,8 @@ private:
                                                const Diode<T>& p2, Fraction<T> m12,
                                                Fraction<T>& m01, const Curve& v) {
         using hqmath::absOf, hqmath::select;
-        m01 = diodeMean(p0, p1);
-        const Fraction<T> m02 = diodeMean(p0, p2);
+        m01 = diodeMean(p0, p1, v);
+        const Fraction<T> m02 = diodeMean(p0, p2, v);
         const T s01 = p0.x - p1.x;
         const T s12 = p1.x - p2.x;
         const T s02 = p0.x - p2.x;
@@ -274,7 +278,7 @@ template <class T> T HqClippers::section(T x, Section<T>& s) const {
     if (v.k != s.diodeKnee) {
         s.diode1 = diodeAt(s.diode1.x, v);
         s.diode2 = diodeAt(s.diode2.x, v);
-        s.diodePair = diodeMean(s.diode1, s.diode2);
+        s.diodePair = diodeMean(s.diode1, s.diode2, v);
         s.diodeKnee = v.k;
     }
     switch (stages) {
