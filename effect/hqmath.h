@@ -85,6 +85,16 @@ inline Pair splitExponent(Pair x, Pair& e) {
 }
 #endif
 
+// Two terms of the sum below: z^2k / (4k + 1) + z^(2k+1) / (4k + 3), over z^2k.
+template <int K, class T> [[gnu::always_inline]] inline T termPair(T z) {
+    return (1.0 / (4 * K + 3)) * z + 1.0 / (4 * K + 1);
+}
+
+// Terms k = 0..7 of the sum below, given z^2 and z^4.
+template <class T> [[gnu::always_inline]] inline T oddSeriesHead(T z, T z2, T z4) {
+    return (termPair<3>(z) * z2 + termPair<2>(z)) * z4 + (termPair<1>(z) * z2 + termPair<0>(z));
+}
+
 // sum of z^k / (2k + 1), k = 0..16: atanh(s)/s for z = s^2 and atan(t)/t for z = -t^2. Good to
 // a unit in the last place for |z| <= 0.1. Evaluated in pairs of terms (Estrin's scheme): a
 // quarter of the dependent steps of Horner's, which is what the audio path waits on.
@@ -92,31 +102,16 @@ template <class T> [[gnu::always_inline]] inline T oddSeries(T z) {
     const T z2 = z * z;
     const T z4 = z2 * z2;
     const T z8 = z4 * z4;
-    const T p0 = (1.0 / 3.0) * z + 1.0;
-    const T p1 = (1.0 / 7.0) * z + 1.0 / 5.0;
-    const T p2 = (1.0 / 11.0) * z + 1.0 / 9.0;
-    const T p3 = (1.0 / 15.0) * z + 1.0 / 13.0;
-    const T p4 = (1.0 / 19.0) * z + 1.0 / 17.0;
-    const T p5 = (1.0 / 23.0) * z + 1.0 / 21.0;
-    const T p6 = (1.0 / 27.0) * z + 1.0 / 25.0;
-    const T p7 = (1.0 / 31.0) * z + 1.0 / 29.0;
-    const T r0 = (p3 * z2 + p2) * z4 + (p1 * z2 + p0);
-    const T r1 = (p7 * z2 + p6) * z4 + (p5 * z2 + p4);
-    return ((1.0 / 33.0) * z8 + r1) * z8 + r0;
+    const T r1 =
+        (termPair<7>(z) * z2 + termPair<6>(z)) * z4 + (termPair<5>(z) * z2 + termPair<4>(z));
+    return ((1.0 / 33.0) * z8 + r1) * z8 + oddSeriesHead(z, z2, z4);
 }
 
 // The same sum for k = 0..11, for |z| <= 0.03 (the logarithm's range), where it is as good.
 template <class T> [[gnu::always_inline]] inline T oddSeriesShort(T z) {
     const T z2 = z * z;
     const T z4 = z2 * z2;
-    const T p0 = (1.0 / 3.0) * z + 1.0;
-    const T p1 = (1.0 / 7.0) * z + 1.0 / 5.0;
-    const T p2 = (1.0 / 11.0) * z + 1.0 / 9.0;
-    const T p3 = (1.0 / 15.0) * z + 1.0 / 13.0;
-    const T p4 = (1.0 / 19.0) * z + 1.0 / 17.0;
-    const T p5 = (1.0 / 23.0) * z + 1.0 / 21.0;
-    const T r0 = (p3 * z2 + p2) * z4 + (p1 * z2 + p0);
-    return ((p5 * z2 + p4) * (z4 * z4)) + r0;
+    return ((termPair<5>(z) * z2 + termPair<4>(z)) * (z4 * z4)) + oddSeriesHead(z, z2, z4);
 }
 
 // ln(1 + y) for y >= 0 (finite): exponent times ln 2 plus 2 atanh((m-1)/(m+1)) with the
