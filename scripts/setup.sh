@@ -9,7 +9,7 @@ set -euo pipefail
 demo_packages=(
   build-essential cmake ninja-build pkg-config git
   libcairo2-dev libpng-dev libsndfile1-dev libcli11-dev libfftw3-dev
-  libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev libxres-dev libxcursor-dev
+  libx11-dev libx11-xcb-dev libxcb1-dev libxcb-shm0-dev libxtst-dev libxres-dev libxcursor-dev
   libjack-jackd2-dev
   xvfb xauth x11-utils  # with-display.sh
   fonts-dejavu-core fonts-urw-base35

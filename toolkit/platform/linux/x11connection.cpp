@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <xcb/shm.h>
 
 namespace Toolkit::LinuxPlatform {
 
@@ -76,7 +77,17 @@ bool X11Connection::open() {
         conn = nullptr;
         return false;
     }
+    // Asked now, answered while the first window is made.
+    xcb_prefetch_extension_data(conn, &xcb_shm_id);
     return true;
+}
+
+bool X11Connection::mayShareMemory() {
+    if (sharedMemoryRefused || failed()) {
+        return false;
+    }
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(conn, &xcb_shm_id);
+    return extension && extension->present;
 }
 
 X11Connection::~X11Connection() {

@@ -53,6 +53,10 @@ public:
     // A cursor from the standard cursor font (glyph index), made once and kept; XCB_NONE
     // when it cannot be made.
     xcb_cursor_t fontCursor(std::uint16_t glyph);
+    // True while the server has the shared memory extension and has not refused our memory
+    // once (a remote display). The first call may wait for the reply asked for at connection.
+    bool mayShareMemory();
+    void refuseSharedMemory() { sharedMemoryRefused = true; }
     // cairo keeps per-connection state for its XCB surfaces; it must be finished before the
     // connection closes.
     void noteCairoDevice(cairo_device_t* device);
@@ -80,6 +84,7 @@ private:
     xcb_font_t cursorFont = XCB_NONE;
     std::unordered_map<std::uint16_t, xcb_cursor_t> cursors;
     cairo_device_t* cairoDevice = nullptr;
+    bool sharedMemoryRefused = false;
 };
 
 } // namespace Toolkit::LinuxPlatform

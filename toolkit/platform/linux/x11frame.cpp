@@ -6,6 +6,7 @@
 #include "platform/iplatformfactory.h"
 #include "scalefactor.h"
 #include "x11connection.h"
+#include "x11sharedimage.h"
 
 #include "cdrawcontext.h"
 #include "coffscreencontext.h"
@@ -115,6 +116,7 @@ void X11Frame::createWindow(xcb_window_t parentWindow) {
     if (geometry && attributes && attributes->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT) {
         visual = connection->visualType(attributes->visual);
         root = geometry->root;
+        depth = geometry->depth;
     }
     std::free(geometry);
     std::free(attributes);
@@ -171,6 +173,7 @@ void X11Frame::dropSurfaces() {
         cairo_surface_destroy(buffer);
         buffer = nullptr;
     }
+    sharedBuffer.reset();
 }
 
 void X11Frame::forgetWindow() {
@@ -311,6 +314,13 @@ bool X11Frame::setScaleFactor(double newScale) {
 }
 
 cairo_surface_t* X11Frame::backBuffer() {
+    if (!buffer && ownWindow != XCB_NONE && visual) {
+        sharedBuffer =
+            X11SharedImage::create(*connection, ownWindow, *visual, depth, width, height);
+        if (sharedBuffer) {
+            buffer = cairo_surface_reference(sharedBuffer->surface());
+        }
+    }
     if (!buffer) {
         buffer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
         if (cairo_surface_status(buffer) != CAIRO_STATUS_SUCCESS) {
@@ -534,6 +544,19 @@ void X11Frame::copyToWindow(const cairo_region_t* region) {
     if (ownWindow == XCB_NONE || !buffer) {
         return;
     }
+    if (sharedBuffer) {
+        sharedBuffer->put(region);
+    } else {
+        copyThroughCairo(region);
+    }
+    // One round trip: when the pump returns, the pixels are on the screen for every client
+    // (screenshots, the host's compositor), not merely on their way; and the server has read
+    // a shared buffer before anything draws into it again.
+    xcb_connection_t* c = connection->connection();
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+void X11Frame::copyThroughCairo(const cairo_region_t* region) {
     if (!windowSurface) {
         windowSurface =
             cairo_xcb_surface_create(connection->connection(), ownWindow, visual, width, height);
@@ -551,10 +574,6 @@ void X11Frame::copyToWindow(const cairo_region_t* region) {
     cairo_paint(cr);
     cairo_destroy(cr);
     cairo_surface_flush(windowSurface);
-    // One round trip: when the pump returns, the pixels are on the screen for every client
-    // (screenshots, the host's compositor), not merely on their way.
-    xcb_connection_t* c = connection->connection();
-    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 } // namespace Toolkit::LinuxPlatform

@@ -5,17 +5,20 @@
 
 #include <cairo.h>
 #include <cstdint>
+#include <memory>
 #include <xcb/xcb.h>
 
 namespace Toolkit::LinuxPlatform {
 
 class X11Connection;
+class X11SharedImage;
 
 // Input arrives through the event pump (LinuxPlatform::pumpEvents), which calls handleEvent
 // for each event of this window and paint() for windows with an invalid area. Drawing goes
-// into a back buffer (an image surface of the window's size) that is then copied to the
-// window, so a repaint never flickers. If the window cannot be made (no display, the host's
-// window is gone) the frame exists without one: invalidations are dropped and nothing paints.
+// into a back buffer (an image surface of the window's size, shared with a local server where
+// it can be) that is then copied to the window, so a repaint never flickers. If the window cannot
+// be made (no display, the host's window is gone) the frame exists without one: invalidations are
+// dropped and nothing paints.
 class X11Frame : public IPlatformFrame {
 public:
     // `parentWindow` is the host's X window id carried in a pointer-sized value.
@@ -40,6 +43,8 @@ public:
     xcb_window_t window() const { return ownWindow; }
     // The surface that window contexts draw into; made on first use, replaced on resize.
     cairo_surface_t* backBuffer();
+    // True when the server reads the back buffer from memory shared with it.
+    bool sharesBufferWithServer() const { return sharedBuffer != nullptr; }
 
     // Pump entry points, on the editor thread.
     void handleEvent(const xcb_generic_event_t* event);
@@ -64,6 +69,7 @@ private:
     ButtonState buttonsFromState(std::uint16_t state) const;
     void ungrabPointer(xcb_timestamp_t time);
     void copyToWindow(const cairo_region_t* region);
+    void copyThroughCairo(const cairo_region_t* region);
     void forgetWindow();
     void dropSurfaces();
 
@@ -73,12 +79,15 @@ private:
     xcb_window_t root = XCB_NONE;
     xcb_window_t parent = XCB_NONE;
     xcb_visualtype_t* visual = nullptr;
+    std::uint8_t depth = 0;
     int width = 0;
     int height = 0;
     // The frame's scale, given to the window context; everything else here is device pixels.
     double scale = 1.0;
     cairo_surface_t* windowSurface = nullptr;
     cairo_surface_t* buffer = nullptr;
+    // Behind `buffer` when the server reads it from shared memory.
+    std::unique_ptr<X11SharedImage> sharedBuffer;
     CDrawContext* drawContext = nullptr;
     cairo_region_t* invalid = nullptr;
     // X reports no state bits for the side buttons 8 and 9, so their state is tracked here.
