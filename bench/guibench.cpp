@@ -4,7 +4,8 @@
 // at 1x and at 2x, and a later instance's at 1x, 1.5x and 2x; the scale told as a host tells
 // it), the same as a DAW opens a pedal (0.6 s after the instance was made, in a fresh process,
 // with and without this user's last size in the settings), a full-window repaint at 1x and
-// 1.5x, and an editor idle call with nothing to repaint. Wall-clock times:
+// 1.5x, an editor idle call with nothing to repaint, and the knob turned one step by the
+// host until it shows on screen at 1x, 1.5x and 3x. Wall-clock times:
 // google-benchmark's time is the mean, the counters "best" and "median" are in seconds with an SI
 // prefix (390n is 390 ns, 0.51m is 0.51 ms). The editor figures need an X display
 // (scripts/with-display.sh) and are skipped without one.
@@ -137,6 +138,21 @@ public:
         const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
         XDestroyImage(image);
         return pixel;
+    }
+
+    // One row of `width` pixels from (x, y) of the host window, as the screen shows it.
+    std::vector<unsigned long> row(int x, int y, int width) {
+        std::vector<unsigned long> pixels;
+        XImage* image =
+            XGetImage(display, window, x, y, static_cast<unsigned>(width), 1, AllPlanes, ZPixmap);
+        if (!image) {
+            return pixels;
+        }
+        for (int i = 0; i < width; ++i) {
+            pixels.push_back(XGetPixel(image, i, 0) & 0xFFFFFF);
+        }
+        XDestroyImage(image);
+        return pixels;
     }
 
     // Idles `effect` until the probe pixel is no longer `before`; false after two seconds.
@@ -555,6 +571,52 @@ void BM_IdleNothingToRepaint(benchmark::State& state) {
     closeFirstEditor();
 }
 BENCHMARK(BM_IdleNothingToRepaint)->Unit(benchmark::kMicrosecond);
+
+// The Output knob turned by the host (the parameter's value told, as automation does) until
+// the knob shows its new position on screen; the argument is the scale in percent.
+void BM_KnobStep(benchmark::State& state) {
+    Session& s = session();
+    const double scale = state.range(0) / 100.0;
+    if (s.first) {
+        s.first->dispatcher(s.first, effVendorSpecific, 0x50726553, 0x41654373, nullptr,
+                            static_cast<float>(scale));
+    }
+    if (!openFirstEditor(state)) {
+        return;
+    }
+    // A row just above the knob's centre (1x: 16..135, 29..148), which its pointer crosses at
+    // a quarter and at three quarters; within the host's window at every size.
+    const int left = static_cast<int>(16 * scale);
+    const int width = std::min(static_cast<int>(119 * scale), kWidth - left);
+    const int y = static_cast<int>((29 + 56) * scale);
+    AEffect* effect = s.first;
+    std::vector<double> samples;
+    // Each step goes to the other side of the knob from where it is.
+    float value = effect->getParameter(effect, 0);
+    for (auto _ : state) {
+        value = value < 0.5f ? 0.75f : 0.25f;
+        const std::vector<unsigned long> before = s.host.row(left, y, width);
+        const auto start = Clock::now();
+        effect->setParameter(effect, 0, value);
+        bool shown = false;
+        do {
+            dispatch(effect, effEditIdle);
+            shown = s.host.row(left, y, width) != before;
+        } while (!shown && secondsSince(start) < 2.0);
+        if (!addSample(state, samples, shown ? secondsSince(start) : -1,
+                       "the knob never moved on screen")) {
+            break;
+        }
+    }
+    closeFirstEditor();
+    report(state, samples);
+}
+BENCHMARK(BM_KnobStep)
+    ->Arg(100)
+    ->Arg(150)
+    ->Arg(300)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
