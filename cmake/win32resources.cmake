@@ -1,8 +1,9 @@
 # gravelix_add_resource_table(<target> LIST <resources.list> [DEPENDS <extra>...]), Windows half:
-# the same list (lines "ID TYPE FILENAME", '#' comments, names relative to the list) becomes a
-# resource script, compiled into every executable or DLL that links <target>. An interface
-# library carries it as a source because a resource object inside a static archive would never
-# be pulled into the link: nothing refers to it by symbol.
+# the same list (lines "ID TYPE FILENAME [SLICES]", '#' comments, names relative to the list;
+# an image stays one PNG here, SLICES is the Linux half's) becomes a resource script, compiled
+# into every executable or DLL that links <target>. An interface library carries it as a source
+# because a resource object inside a static archive would never be pulled into the link: nothing
+# refers to it by symbol.
 include(${CMAKE_CURRENT_LIST_DIR}/../toolkit/platform/resourcelist.cmake)
 
 function(gravelix_add_platform_resource_table target list depends)

@@ -8,6 +8,7 @@
 #include "toolkit/platform/iplatformfactory.h"
 #include "toolkit/scalefactor.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <iterator>
@@ -23,9 +24,15 @@ namespace DecodeAhead {
 
 namespace {
 
-// The biggest first: an editor that opens meanwhile decodes the others on its own thread.
+// The biggest first: an editor that opens meanwhile decodes the others on its own thread. A
+// filmstrip whose pictures decode one by one goes last, as a first paint needs one of them.
 constexpr std::int32_t kFrontImages[] = {kKnobImageId, kFrontPanelImageId, kFootswitchImageId,
                                          kTweakImageId, kLedImageId};
+constexpr std::int32_t kFilmstrips[] = {kKnobImageId};
+
+bool isFilmstrip(std::int32_t id) {
+    return std::find(std::begin(kFilmstrips), std::end(kFilmstrips), id) != std::end(kFilmstrips);
+}
 
 // One run of the thread, from the first editor to the last: a new run may start while the last
 // one still ends.
@@ -108,18 +115,33 @@ void work(const std::shared_ptr<Run>& run) {
             scale = run->requested;
         }
         std::vector<CBitmap*> ready;
+        std::vector<IPlatformBitmap*> later;
+        std::size_t done = 0;
         for (const std::int32_t id : kFrontImages) {
             if (interrupted(*run, scale)) {
                 break;
             }
             auto* bitmap = new CBitmap(CResourceRef(id));
+            ready.push_back(bitmap);
             double pixelsPerUnit = 1.0;
-            if (IPlatformBitmap* image = bitmap->platformBitmapFor(scale, pixelsPerUnit)) {
+            IPlatformBitmap* image = bitmap->platformBitmapFor(scale, pixelsPerUnit);
+            if (image && isFilmstrip(id) && image->decodesInSlices()) {
+                later.push_back(image);
+                continue;
+            }
+            if (image) {
                 image->prepare();
             }
-            ready.push_back(bitmap);
+            ++done;
         }
-        if (ready.size() == std::size(kFrontImages) && !interrupted(*run, scale)) {
+        for (IPlatformBitmap* image : later) {
+            if (interrupted(*run, scale)) {
+                break;
+            }
+            image->prepare();
+            ++done;
+        }
+        if (done == std::size(kFrontImages) && !interrupted(*run, scale)) {
             if (EditorSupport::offscreenResamplingServesWindows()) {
                 ready.push_back(resampleFrontPanel(scale));
             }

@@ -22,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -373,6 +374,28 @@ TEST_F(ScaledEditorTest, InstancesDroppedWhileDecodingAheadGoCleanly) {
     }
     load();
     EXPECT_EQ(editorSize(), std::make_pair(540, 950));
+}
+
+// CPU seconds this process has used, on every thread.
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+TEST_F(ScaledEditorTest, TheDecodingThreadRestsOnceItsImagesAreReady) {
+    // A thread that went on preparing the same size again and again cost a core for as long as
+    // an instance lived. With the test's own thread asleep, a quiet spell of 300 ms must come.
+    load();
+    tellScale(2.0f); // the most work: the 2x images, the knob's pictures last
+    bool rested = false;
+    for (int spell = 0; spell < 30 && !rested; ++spell) {
+        const double before = processCpuSeconds();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        rested = processCpuSeconds() - before < 0.03;
+    }
+    EXPECT_TRUE(rested) << "the decoding thread never stopped working";
 }
 
 // ---- Sharp artwork at 2x ------------------------------------------------------------------

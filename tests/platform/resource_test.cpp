@@ -67,6 +67,7 @@ int generate(const std::string& list, bool& wrote) {
         std::filesystem::temp_directory_path() / ("gravelix-embed-" + std::to_string(rand()));
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "a.png") << "\x89PNG";
+    std::filesystem::copy_file(GRAVELIX_TEST_FILMSTRIP, dir / "strip.png");
     std::ofstream(dir / "r.list") << list;
     const std::string command = std::string(GRAVELIX_EMBED_TOOL) + " " + (dir / "r.list").string() +
                                 " " + (dir / "t.cpp").string() + " 2>/dev/null";
@@ -81,9 +82,14 @@ TEST(ResourceGenerator, RefusesListsThatWouldEmbedTheWrongImages) {
     bool wrote = false;
     EXPECT_EQ(0, generate("# comment\n\n1 PNG a.png  # note\n2 PNG a.png\n", wrote));
     EXPECT_TRUE(wrote);
+    EXPECT_EQ(0, generate("1 PNG strip.png 3\n2 PNG strip.png 12 # one row each\n", wrote));
+    EXPECT_TRUE(wrote);
     for (const char* bad :
          {"1 PNG a.png\n1 PNG a.png\n", "0 PNG a.png\n", "65536 PNG a.png\n", "1x PNG a.png\n",
-          "1 png a.png\n", "1 PNG\n", "1 PNG a.png b\n", "1 PNG missing.png\n"}) {
+          "1 png a.png\n", "1 PNG\n", "1 PNG a.png b\n", "1 PNG missing.png\n",
+          // Slices: only of a PNG that decodes, of equal height, at least two.
+          "1 PNG a.png 2\n", "1 DATA strip.png 3\n", "1 PNG strip.png 5\n", "1 PNG strip.png 1\n",
+          "1 PNG strip.png 3 4\n", "1 PNG strip.png -3\n"}) {
         EXPECT_NE(0, generate(bad, wrote)) << bad;
         EXPECT_FALSE(wrote) << bad;
     }

@@ -1,12 +1,16 @@
 // Guards against shared images that are decoded again for every bitmap, leak after their last
-// user, change under one bitmap when another is drawn into, or break when threads race for them.
+// user, change under one bitmap when another is drawn into, or break when threads race for them;
+// and against an image embedded in slices that decodes more than a paint shows, shows other
+// pixels than the whole image, or decodes a slice twice when threads race for it.
 #include "cairobitmap.h"
+#include "cairodrawcontext.h"
 #include "cairooffscreencontext.h"
 #include "cbitmap.h"
 #include "platform/sharedimagecache.h"
 #include "resourceimage.h"
 
 #include <atomic>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -83,4 +87,66 @@ TEST(SharedImageCache, ThreadsRacingForIdsShareEachImageAndLeaveNothingBehind) {
     EXPECT_EQ(0, live.load());
     EXPECT_EQ(0u, cache.size());
     EXPECT_GT(made.load(), 0);
+}
+
+namespace {
+bool sameBytes(cairo_surface_t* a, cairo_surface_t* b) {
+    cairo_surface_flush(a);
+    cairo_surface_flush(b);
+    const auto size = static_cast<std::size_t>(cairo_image_surface_get_stride(a)) *
+                      static_cast<std::size_t>(cairo_image_surface_get_height(a));
+    return cairo_image_surface_get_height(a) == cairo_image_surface_get_height(b) &&
+           cairo_image_surface_get_stride(a) == cairo_image_surface_get_stride(b) &&
+           std::memcmp(cairo_image_surface_get_data(a), cairo_image_surface_get_data(b), size) == 0;
+}
+} // namespace
+
+TEST(SlicedImages, APaintDecodesOnlyThePicturesItShowsWithTheWholeImagesPixels) {
+    // Ids 1 and 13: the same red, green and blue 4 x 4 filmstrip, whole and in three slices.
+    CBitmap whole{CResourceRef(1)}, sliced{CResourceRef(13)};
+    auto* image = static_cast<CairoBitmap*>(sliced.platformBitmap());
+    ASSERT_NE(nullptr, image);
+    EXPECT_TRUE(image->decodesInSlices());
+    EXPECT_FALSE(static_cast<CairoBitmap*>(whole.platformBitmap())->decodesInSlices());
+    EXPECT_EQ(CPoint(4, 12), CPoint(sliced.width(), sliced.height()));
+    ResourceImage* shared = image->sharedImage();
+    EXPECT_EQ(0, shared->decodedSlices()) << "made, not drawn: nothing decoded";
+
+    cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 4, 4);
+    auto* context = new CairoDrawContext(target);
+    sliced.draw(context, CRect(0, 0, 4, 4), CPoint(0, 4)); // the second picture, as a knob does
+    context->releaseReference();
+    EXPECT_EQ(1, shared->decodedSlices());
+    EXPECT_EQ(0xFF00FF00u, firstPixel(target)) << "green";
+    cairo_surface_destroy(target);
+
+    EXPECT_TRUE(sameBytes(surfaceOf(whole), surfaceOf(sliced))) << "every row asked for";
+    EXPECT_EQ(3, shared->decodedSlices());
+}
+
+TEST(SlicedImages, ThreadsRacingForRowsDecodeEachSliceOnce) {
+    CBitmap whole{CResourceRef(1)};
+    for (int round = 0; round < 50; ++round) {
+        CBitmap sliced{CResourceRef(13)};
+        auto* image = static_cast<CairoBitmap*>(sliced.platformBitmap());
+        ResourceImage* shared = image->sharedImage();
+        // Each thread its own surface, as each bitmap of an image has.
+        std::vector<cairo_surface_t*> views(4);
+        for (auto& view : views) {
+            view = shared->newSurface();
+        }
+        std::vector<std::thread> threads;
+        threads.emplace_back([&] { shared->prepareRowsFromBottom(); });
+        threads.emplace_back([&] { shared->prepareRows(0, 12); });
+        threads.emplace_back([&] { shared->prepareRows(5, 6); });
+        threads.emplace_back([&] { shared->prepareRows(-3, 100); });
+        for (auto& t : threads) {
+            t.join();
+        }
+        EXPECT_EQ(3, shared->decodedSlices());
+        for (cairo_surface_t* view : views) {
+            EXPECT_TRUE(sameBytes(surfaceOf(whole), view));
+            cairo_surface_destroy(view);
+        }
+    }
 }

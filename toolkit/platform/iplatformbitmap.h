@@ -20,6 +20,9 @@ public:
     // Decodes now what the first draw would decode, so that draw is quick. Any thread, for a
     // bitmap that thread alone uses.
     virtual void prepare() {}
+    // True when a draw decodes only the rows it shows, so a filmstrip's first draw decodes one
+    // picture, not the strip.
+    virtual bool decodesInSlices() const { return false; }
 
     bool isKindOf(const char* className) const override {
         return nameIs(className, "IPlatformBitmap") || CBaseObject::isKindOf(className);

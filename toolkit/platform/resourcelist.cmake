@@ -13,8 +13,9 @@ function(gravelix_add_resource_table target)
 endfunction()
 
 # gravelix_read_resource_list(<list> <out-var>): the entries of a resource list, the one format
-# both platforms' resource tables read: lines "ID TYPE FILENAME" (file names relative to the
-# list), '#' starting a comment. <out-var> receives each entry's line, comment and surrounding
+# both platforms' resource tables read: lines "ID TYPE FILENAME [SLICES]" (file names relative
+# to the list; SLICES, the number of bands an image is embedded in, is read by the Linux half
+# alone), '#' starting a comment. <out-var> receives each entry's line, comment and surrounding
 # white space removed; a changed list re-runs the configuration.
 function(gravelix_read_resource_list list out)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${list}")

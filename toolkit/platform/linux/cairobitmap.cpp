@@ -38,9 +38,29 @@ bool CairoBitmap::loadFromMemory(const unsigned char* data, std::uint32_t size) 
     return image != nullptr;
 }
 
-cairo_surface_t* CairoBitmap::surface() {
+void CairoBitmap::prepare() {
     if (!image && shared) {
         image = shared->newSurface();
+    }
+    if (image && shared) {
+        shared->prepareRowsFromBottom();
+    }
+}
+
+bool CairoBitmap::decodesInSlices() const {
+    return shared && shared->sliced();
+}
+
+cairo_surface_t* CairoBitmap::surface() {
+    return surfaceFor(0, shared ? shared->height() : 0);
+}
+
+cairo_surface_t* CairoBitmap::surfaceFor(int top, int bottom) {
+    if (!image && shared) {
+        image = shared->newSurface();
+    }
+    if (image && shared) {
+        shared->prepareRows(top, bottom);
     }
     return image;
 }

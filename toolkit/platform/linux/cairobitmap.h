@@ -25,7 +25,10 @@ public:
     // image keeps it and answers false; named resources do not exist in this module.
     bool load(const CResourceRef& resource) override;
     CPoint size() const override;
-    void prepare() override { surface(); }
+    // Every row; an image embedded in slices from the bottom up (see
+    // ResourceImage::prepareRowsFromBottom).
+    void prepare() override;
+    bool decodesInSlices() const override;
     bool isKindOf(const char* className) const override;
 
     // Decodes PNG bytes into pixels of this bitmap's own; false (and no image) when they do
@@ -34,6 +37,9 @@ public:
     // The pixels to draw from, decoding a resource's on first use; null without an image. Owned
     // by the bitmap; a resource's pixels are shared and must not be drawn into.
     cairo_surface_t* surface();
+    // The same, with only rows top to bottom (exclusive) sure to be decoded: of an image
+    // embedded in slices (a filmstrip's pictures, say), only the slices they fall in.
+    cairo_surface_t* surfaceFor(int top, int bottom);
     // The pixels to draw into: a resource's are first copied into pixels of this bitmap's own.
     cairo_surface_t* writableSurface();
     // The module image whose pixels this bitmap shows unchanged; null for pixels of its own.

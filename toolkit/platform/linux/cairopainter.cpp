@@ -205,8 +205,7 @@ void CairoPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRec
     double pixelsPerUnit = 1.0;
     auto* variant =
         imageOfKind<CairoBitmap>(bitmap->platformBitmapFor(scale, pixelsPerUnit), "CairoBitmap");
-    cairo_surface_t* image = variant ? variant->surface() : nullptr;
-    if (!image) {
+    if (!variant) {
         return;
     }
     // Pixel-aligned: destination and offset are truncated separately, then the size; the
@@ -217,7 +216,14 @@ void CairoPainter::bitmap(const CDrawContext& state, CBitmap* bitmap, const CRec
     const double height = std::trunc(dest.height());
     const double sourceX = std::trunc(sourceOffset.x);
     const double sourceY = std::trunc(sourceOffset.y);
-    if (width <= 0.0 || height <= 0.0 || !begin(state)) {
+    if (width <= 0.0 || height <= 0.0) {
+        return;
+    }
+    // Only the rows shown need decoding: a filmstrip's other pictures may never be drawn.
+    cairo_surface_t* image =
+        variant->surfaceFor(static_cast<int>(std::floor(sourceY * pixelsPerUnit)),
+                            static_cast<int>(std::ceil((sourceY + height) * pixelsPerUnit)));
+    if (!image || !begin(state)) {
         return;
     }
     cairo_identity_matrix(cr); // x and y already carry the offset

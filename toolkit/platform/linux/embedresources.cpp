@@ -1,16 +1,20 @@
-// Build-time generator: turns a resource list (lines "ID TYPE FILENAME", '#' comments) and the
-// files it names into C++ source defining gravelix_resource_table.
+// Build-time generator: turns a resource list (lines "ID TYPE FILENAME [SLICES]", '#' comments)
+// and the files it names into C++ source defining gravelix_resource_table.
 //
 // Usage: gravelix_embed_resources LIST OUTPUT.cpp
 // File names are relative to the list's folder. Any malformed line, duplicate (type, id) or
 // unreadable file fails the build with a message naming the line. Every PNG is decoded here with
 // the plug-in's own decoder to record its pixel size (0 x 0 when it does not decode), so that
-// the plug-in needs no decoding to learn an image's size.
+// the plug-in needs no decoding to learn an image's size. A PNG listed with SLICES is embedded
+// as that many PNGs of equal height, top to bottom (written by cairo, and checked to decode to
+// the image's own pixels), so that a paint decodes only the slices it shows: a filmstrip's
+// pictures, or a panel's bands that two threads can decode at once.
 
 #include "pngdecoder.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -23,12 +27,16 @@
 
 namespace {
 
+using Bytes = std::vector<unsigned char>;
+
 struct Item {
     std::string type;
     long id = 0;
-    std::vector<unsigned char> bytes;
+    Bytes bytes;
     int width = 0;
     int height = 0;
+    // One PNG per slice of an image listed with SLICES; then `bytes` is not embedded.
+    std::vector<Bytes> slices;
 };
 
 void measure(Item& item) {
@@ -50,6 +58,67 @@ bool fail(const std::string& where, const std::string& what) {
     return false;
 }
 
+bool sameRows(cairo_surface_t* a, int aTop, cairo_surface_t* b, int rows) {
+    cairo_surface_flush(a);
+    cairo_surface_flush(b);
+    const int strideA = cairo_image_surface_get_stride(a);
+    const int strideB = cairo_image_surface_get_stride(b);
+    const auto bytes = static_cast<std::size_t>(cairo_image_surface_get_width(a)) * 4;
+    for (int y = 0; y < rows; ++y) {
+        if (std::memcmp(cairo_image_surface_get_data(a) + std::ptrdiff_t(aTop + y) * strideA,
+                        cairo_image_surface_get_data(b) + std::ptrdiff_t(y) * strideB, bytes)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Cuts a measured PNG into `count` bands of equal height, each written as a PNG of its own.
+bool slice(Item& item, long count, const std::string& where) {
+    if (item.type != "PNG" || item.width == 0 || count < 2 || item.height % count != 0) {
+        return fail(where, "SLICES needs a PNG that decodes, whose height it divides");
+    }
+    cairo_surface_t* whole = Toolkit::LinuxPlatform::decodePng(
+        item.bytes.data(), static_cast<std::uint32_t>(item.bytes.size()));
+    const int side = item.height / static_cast<int>(count);
+    bool ok = whole != nullptr;
+    for (int i = 0; ok && i < count; ++i) {
+        cairo_surface_t* band = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, item.width, side);
+        cairo_t* cr = cairo_create(band);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_surface(cr, whole, 0, -static_cast<double>(i) * side);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        Bytes png;
+        ok = cairo_surface_write_to_png_stream(
+                 band,
+                 [](void* closure, const unsigned char* data, unsigned int length) {
+                     auto* out = static_cast<Bytes*>(closure);
+                     out->insert(out->end(), data, data + length);
+                     return CAIRO_STATUS_SUCCESS;
+                 },
+                 &png) == CAIRO_STATUS_SUCCESS;
+        cairo_surface_destroy(band);
+        // Premultiplied pixels written unpremultiplied and read back: checked, not assumed.
+        cairo_surface_t* back = ok ? Toolkit::LinuxPlatform::decodePng(
+                                         png.data(), static_cast<std::uint32_t>(png.size()))
+                                   : nullptr;
+        ok = back && cairo_image_surface_get_width(back) == item.width &&
+             cairo_image_surface_get_height(back) == side && sameRows(whole, i * side, back, side);
+        if (back) {
+            cairo_surface_destroy(back);
+        }
+        if (!ok) {
+            fail(where, "slice " + std::to_string(i) + " does not keep the image's pixels");
+        }
+        item.slices.push_back(std::move(png));
+    }
+    if (whole) {
+        cairo_surface_destroy(whole);
+    }
+    return ok;
+}
+
 bool readList(const std::filesystem::path& list, std::vector<Item>& items) {
     std::ifstream in(list);
     if (!in) {
@@ -63,12 +132,24 @@ bool readList(const std::filesystem::path& list, std::vector<Item>& items) {
             line.erase(hash);
         }
         std::istringstream fields(line);
-        std::string idText, type, file, extra;
+        std::string idText, type, file, slicesText, extra;
         if (!(fields >> idText)) {
             continue; // blank or comment only
         }
-        if (!(fields >> type >> file) || (fields >> extra)) {
-            return fail(where, "expected \"ID TYPE FILENAME\"");
+        if (!(fields >> type >> file) || ((fields >> slicesText) && (fields >> extra))) {
+            return fail(where, "expected \"ID TYPE FILENAME [SLICES]\"");
+        }
+        long slices = 0;
+        if (!slicesText.empty()) {
+            std::size_t read = 0;
+            try {
+                slices = std::stol(slicesText, &read, 10);
+            } catch (...) {
+                read = 0;
+            }
+            if (read != slicesText.size() || slices < 2 || slices > 4096) {
+                return fail(where, "SLICES must be a number from 2 to 4096: " + slicesText);
+            }
         }
         std::size_t used = 0;
         long id = 0;
@@ -93,41 +174,69 @@ bool readList(const std::filesystem::path& list, std::vector<Item>& items) {
         if (!data) {
             return fail(where, "cannot read " + path.string());
         }
-        Item item{type, id, {}};
+        Item item;
+        item.type = type;
+        item.id = id;
         item.bytes.assign(std::istreambuf_iterator<char>(data), std::istreambuf_iterator<char>());
         if (item.bytes.empty() || item.bytes.size() > 0xFFFFFFFFu) {
             return fail(where, "empty or oversized file " + path.string());
         }
         measure(item);
+        if (slices > 0 && !slice(item, slices, where)) {
+            return false;
+        }
         items.push_back(std::move(item));
     }
     return true;
 }
 
+void appendArray(std::string& out, const std::string& name, const Bytes& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    out += "alignas(16) const unsigned char " + name + "[] = {";
+    for (std::size_t b = 0; b < bytes.size(); ++b) {
+        out += (b % 20 == 0) ? "\n" : "";
+        out += "0x";
+        out += digits[bytes[b] >> 4];
+        out += digits[bytes[b] & 15];
+        out += ',';
+    }
+    out += "\n};\n";
+}
+
 std::string render(const std::vector<Item>& items) {
     std::string out = "// Generated by gravelix_embed_resources; do not edit.\n"
                       "#include \"resourcetable.h\"\n\nnamespace {\n";
-    static const char digits[] = "0123456789abcdef";
     for (std::size_t i = 0; i < items.size(); ++i) {
-        out += "alignas(16) const unsigned char data" + std::to_string(i) + "[] = {";
-        const auto& bytes = items[i].bytes;
-        for (std::size_t b = 0; b < bytes.size(); ++b) {
-            out += (b % 20 == 0) ? "\n" : "";
-            out += "0x";
-            out += digits[bytes[b] >> 4];
-            out += digits[bytes[b] & 15];
-            out += ',';
+        const std::string name = "data" + std::to_string(i);
+        if (items[i].slices.empty()) {
+            appendArray(out, name, items[i].bytes);
+            continue;
         }
-        out += "\n};\n";
+        for (std::size_t f = 0; f < items[i].slices.size(); ++f) {
+            appendArray(out, name + "_" + std::to_string(f), items[i].slices[f]);
+        }
+        out +=
+            "const Toolkit::LinuxPlatform::ResourceSlice slices" + std::to_string(i) + "[] = {\n";
+        for (std::size_t f = 0; f < items[i].slices.size(); ++f) {
+            out += "    {" + name + "_" + std::to_string(f) + ", " +
+                   std::to_string(items[i].slices[f].size()) + "u},\n";
+        }
+        out += "};\n";
     }
     out += "} // namespace\n\nextern \"C\" const Toolkit::LinuxPlatform::ResourceEntry "
            "gravelix_resource_table[] = {\n";
     for (std::size_t i = 0; i < items.size(); ++i) {
-        out += "    {\"" + items[i].type + "\", " + std::to_string(items[i].id) + ", data" +
-               std::to_string(i) + ", " + std::to_string(items[i].bytes.size()) + "u, " +
-               std::to_string(items[i].width) + "u, " + std::to_string(items[i].height) + "u},\n";
+        const Item& item = items[i];
+        const bool sliced = !item.slices.empty();
+        out += "    {\"" + item.type + "\", " + std::to_string(item.id) + ", " +
+               (sliced ? "nullptr, 0u, "
+                       : "data" + std::to_string(i) + ", " + std::to_string(item.bytes.size()) +
+                             "u, ") +
+               std::to_string(item.width) + "u, " + std::to_string(item.height) + "u, " +
+               std::to_string(item.slices.size()) + "u, " +
+               (sliced ? "slices" + std::to_string(i) : std::string("nullptr")) + "},\n";
     }
-    out += "    {nullptr, 0, nullptr, 0u, 0u, 0u},\n};\n";
+    out += "    {nullptr, 0, nullptr, 0u, 0u, 0u, 0u, nullptr},\n};\n";
     return out;
 }
 

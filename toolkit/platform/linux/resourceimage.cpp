@@ -3,6 +3,9 @@
 #include "platform/sharedimagecache.h"
 #include "pngdecoder.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace Toolkit::LinuxPlatform {
 
 namespace {
@@ -26,7 +29,11 @@ std::size_t ResourceImage::alive() {
     return cache().size();
 }
 
-ResourceImage::ResourceImage(const ResourceBytes& resource) : bytes(resource) {}
+ResourceImage::ResourceImage(const ResourceBytes& resource) : bytes(resource) {
+    if (bytes.sliceCount > 0) {
+        sliceOnce = std::make_unique<std::once_flag[]>(bytes.sliceCount);
+    }
+}
 
 ResourceImage::~ResourceImage() {
     if (pixels) {
@@ -107,6 +114,17 @@ cairo_surface_t* ResourceImage::newResampledSurface(const ScaledImageKey& key, i
 
 cairo_surface_t* ResourceImage::newSurface() {
     std::call_once(decodeOnce, [this] {
+        if (sliceOnce) {
+            // Transparent until a slice is decoded into it; pages never written stay unmapped.
+            cairo_surface_t* blank =
+                cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width(), height());
+            if (cairo_surface_status(blank) != CAIRO_STATUS_SUCCESS) {
+                cairo_surface_destroy(blank);
+                blank = nullptr;
+            }
+            pixels = blank;
+            return;
+        }
         cairo_surface_t* decoded = decodePng(bytes.data, bytes.size);
         // The build decoded the same bytes, so only a shortage of memory can end here.
         if (decoded && (cairo_image_surface_get_width(decoded) != width() ||
@@ -117,6 +135,52 @@ cairo_surface_t* ResourceImage::newSurface() {
         pixels = decoded;
     });
     return pixels ? viewOf(pixels) : nullptr;
+}
+
+void ResourceImage::prepareRows(int top, int bottom) {
+    if (!sliceOnce || !pixels) {
+        return;
+    }
+    top = std::max(top, 0);
+    bottom = std::min(bottom, height());
+    const int sliceHeight = height() / static_cast<int>(bytes.sliceCount);
+    for (int index = top / sliceHeight; top < bottom && index * sliceHeight < bottom; ++index) {
+        std::call_once(sliceOnce[index], [this, index] { decodeSlice(index); });
+    }
+}
+
+void ResourceImage::prepareRowsFromBottom() {
+    if (!sliceOnce || !pixels) {
+        return;
+    }
+    for (int index = static_cast<int>(bytes.sliceCount) - 1; index >= 0; --index) {
+        std::call_once(sliceOnce[index], [this, index] { decodeSlice(index); });
+    }
+}
+
+void ResourceImage::decodeSlice(int index) {
+    const ResourceSlice& slice = bytes.slices[index];
+    cairo_surface_t* decoded = decodePng(slice.data, slice.size);
+    const int sliceHeight = height() / static_cast<int>(bytes.sliceCount);
+    // The build decoded each slice to the image's own pixels; only a shortage of memory leaves
+    // its rows transparent.
+    if (decoded && cairo_image_surface_get_width(decoded) == width() &&
+        cairo_image_surface_get_height(decoded) == sliceHeight) {
+        cairo_surface_flush(decoded);
+        const int from = cairo_image_surface_get_stride(decoded);
+        const int to = cairo_image_surface_get_stride(pixels);
+        unsigned char* target =
+            cairo_image_surface_get_data(pixels) + std::ptrdiff_t(index) * sliceHeight * to;
+        const unsigned char* source = cairo_image_surface_get_data(decoded);
+        for (int y = 0; y < sliceHeight; ++y) {
+            std::memcpy(target + std::ptrdiff_t(y) * to, source + std::ptrdiff_t(y) * from,
+                        static_cast<std::size_t>(width()) * 4);
+        }
+        slicesDone.fetch_add(1);
+    }
+    if (decoded) {
+        cairo_surface_destroy(decoded);
+    }
 }
 
 } // namespace Toolkit::LinuxPlatform

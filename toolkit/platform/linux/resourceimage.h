@@ -4,6 +4,7 @@
 #include "platform/scaledimagecache.h"
 #include "resourcetable.h"
 
+#include <atomic>
 #include <cairo.h>
 #include <cstdint>
 #include <functional>
@@ -27,12 +28,24 @@ public:
 
     int width() const { return static_cast<int>(bytes.width); }
     int height() const { return static_cast<int>(bytes.height); }
-    // A new surface of the caller's own over the shared pixels, decoding them on the first call;
-    // null when decoding fails (out of memory). The pixels must not be drawn into. The caller
-    // destroys the surface, and keeps this image alive while it uses the surface. One surface
-    // per user, because a cairo surface used as a source on two threads at once races on the
+    // A new surface of the caller's own over the shared pixels, decoding them on the first call
+    // (of an image embedded in slices, none of them: see prepareRows); null when
+    // decoding fails (out of memory). The pixels must not be drawn into. The caller destroys the
+    // surface, and keeps this image alive while it uses the surface. One surface per user,
+    // because a cairo surface used as a source on two threads at once races on the
     // unsynchronised reference count of its pixman image.
     cairo_surface_t* newSurface();
+    // Decodes the slices that rows top to bottom (exclusive) fall in, each once per process
+    // whichever thread asks first; nothing for an image embedded whole. Call after newSurface
+    // and before reading those rows.
+    void prepareRows(int top, int bottom);
+    // Every row, the last slice first: the decoding thread meets an editor that paints from
+    // the top halfway.
+    void prepareRowsFromBottom();
+    // True when the image is embedded in slices.
+    bool sliced() const { return sliceOnce != nullptr; }
+    // Slices decoded so far; 0 for an image embedded whole.
+    int decodedSlices() const { return slicesDone.load(); }
 
     // Like newSurface, over this image's part resampled as `draw` paints it into a transparent
     // surface of `width` x `height` pixels; `draw` runs once per key for as long as this image
@@ -57,8 +70,13 @@ public:
 private:
     const ResourceBytes bytes;
     ScaledImageCache<Resampled> resampled;
+    void decodeSlice(int index);
+
     std::once_flag decodeOnce;
     cairo_surface_t* pixels = nullptr;
+    // One per slice of an image embedded in slices.
+    std::unique_ptr<std::once_flag[]> sliceOnce;
+    std::atomic<int> slicesDone{0};
 };
 
 } // namespace Toolkit::LinuxPlatform

@@ -1,7 +1,8 @@
 # gravelix_add_resource_table(<target> LIST <resources.list> [DEPENDS <extra>...]), Linux half:
-# makes the static library <target> holding the files named in the list (lines "ID TYPE FILENAME",
-# '#' comments, file names relative to the list) as the module's resource table. Link it into the
-# plug-in (PUBLIC from a static library, so the linker option below reaches the final link).
+# makes the static library <target> holding the files named in the list (lines "ID TYPE FILENAME
+# [SLICES]", '#' comments, file names relative to the list) as the module's resource table. Link
+# it into the plug-in (PUBLIC from a static library, so the linker option below reaches the final
+# link).
 # The lookup in gravelix_platform refers to the table weakly, so without the forced undefined
 # symbol an archive member holding it would never be pulled in, whatever the link order.
 include(${CMAKE_CURRENT_LIST_DIR}/../resourcelist.cmake)

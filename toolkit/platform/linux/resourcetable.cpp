@@ -10,7 +10,7 @@ ResourceBytes findResource(const char* type, std::int32_t id) {
     }
     for (const ResourceEntry* e = gravelix_resource_table; e->type != nullptr; ++e) {
         if (e->id == id && std::strcmp(e->type, type) == 0) {
-            return {e->data, e->size, e->width, e->height};
+            return {e->data, e->size, e->width, e->height, e->sliceCount, e->slices};
         }
     }
     return {};

@@ -5,6 +5,12 @@
 
 namespace Toolkit::LinuxPlatform {
 
+// A band of rows of an image, embedded as a PNG of its own.
+struct ResourceSlice {
+    const unsigned char* data;
+    std::uint32_t size;
+};
+
 // One embedded file. The generated table is an array of these ended by an entry whose type is
 // null; it lives in the module that links it, so a lookup never sees another plug-in's images.
 // The generator decodes every PNG once at build time and records its pixel size, so a bitmap
@@ -17,6 +23,11 @@ struct ResourceEntry {
     // Pixel size of a PNG that decodes; 0 x 0 for one that does not and for other types.
     std::uint32_t width;
     std::uint32_t height;
+    // A PNG listed with a number of slices is embedded as that many PNGs of equal height, top
+    // to bottom (data is then null), each decoding without the others: a filmstrip's pictures,
+    // or a panel's bands.
+    std::uint32_t sliceCount;
+    const ResourceSlice* slices;
 };
 
 struct ResourceBytes {
@@ -24,8 +35,10 @@ struct ResourceBytes {
     std::uint32_t size = 0;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+    std::uint32_t sliceCount = 0;
+    const ResourceSlice* slices = nullptr;
 
-    explicit operator bool() const { return data != nullptr; }
+    explicit operator bool() const { return data != nullptr || sliceCount > 0; }
 };
 
 // The bytes of the resource (type, id), or empty when this module carries no such resource or no
