@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "pngdecoder.h"
+#include "pngslice.h"
 
 #include <cairo.h>
 #include <fstream>
@@ -30,23 +31,7 @@ cairo_surface_t* decode(const Bytes& png) {
 // Frame `index` of a vertical filmstrip of square frames, as a PNG of its own.
 Bytes frameOf(cairo_surface_t* strip, int index) {
     const int side = cairo_image_surface_get_width(strip);
-    cairo_surface_t* frame = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
-    cairo_t* cr = cairo_create(frame);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, strip, 0, -static_cast<double>(index) * side);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    Bytes png;
-    cairo_surface_write_to_png_stream(
-        frame,
-        [](void* closure, const unsigned char* data, unsigned int length) {
-            auto* out = static_cast<Bytes*>(closure);
-            out->insert(out->end(), data, data + length);
-            return CAIRO_STATUS_SUCCESS;
-        },
-        &png);
-    cairo_surface_destroy(frame);
-    return png;
+    return Toolkit::LinuxPlatform::sliceAsPng(strip, index * side, side);
 }
 
 struct Images {

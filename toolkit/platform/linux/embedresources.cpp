@@ -11,6 +11,7 @@
 // pictures, or a panel's bands that two threads can decode at once.
 
 #include "pngdecoder.h"
+#include "pngslice.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -58,6 +59,17 @@ bool fail(const std::string& where, const std::string& what) {
     return false;
 }
 
+// A whole decimal number from `low` to `high`.
+bool numberIn(const std::string& text, long low, long high, long& value) {
+    std::size_t used = 0;
+    try {
+        value = std::stol(text, &used, 10);
+    } catch (...) {
+        return false;
+    }
+    return used == text.size() && value >= low && value <= high;
+}
+
 bool sameRows(cairo_surface_t* a, int aTop, cairo_surface_t* b, int rows) {
     cairo_surface_flush(a);
     cairo_surface_flush(b);
@@ -80,31 +92,17 @@ bool slice(Item& item, long count, const std::string& where) {
     }
     cairo_surface_t* whole = Toolkit::LinuxPlatform::decodePng(
         item.bytes.data(), static_cast<std::uint32_t>(item.bytes.size()));
-    const int side = item.height / static_cast<int>(count);
+    const int rows = item.height / static_cast<int>(count);
     bool ok = whole != nullptr;
     for (int i = 0; ok && i < count; ++i) {
-        cairo_surface_t* band = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, item.width, side);
-        cairo_t* cr = cairo_create(band);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, whole, 0, -static_cast<double>(i) * side);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        Bytes png;
-        ok = cairo_surface_write_to_png_stream(
-                 band,
-                 [](void* closure, const unsigned char* data, unsigned int length) {
-                     auto* out = static_cast<Bytes*>(closure);
-                     out->insert(out->end(), data, data + length);
-                     return CAIRO_STATUS_SUCCESS;
-                 },
-                 &png) == CAIRO_STATUS_SUCCESS;
-        cairo_surface_destroy(band);
+        Bytes png = Toolkit::LinuxPlatform::sliceAsPng(whole, i * rows, rows);
+        ok = !png.empty();
         // Premultiplied pixels written unpremultiplied and read back: checked, not assumed.
         cairo_surface_t* back = ok ? Toolkit::LinuxPlatform::decodePng(
                                          png.data(), static_cast<std::uint32_t>(png.size()))
                                    : nullptr;
         ok = back && cairo_image_surface_get_width(back) == item.width &&
-             cairo_image_surface_get_height(back) == side && sameRows(whole, i * side, back, side);
+             cairo_image_surface_get_height(back) == rows && sameRows(whole, i * rows, back, rows);
         if (back) {
             cairo_surface_destroy(back);
         }
@@ -140,25 +138,11 @@ bool readList(const std::filesystem::path& list, std::vector<Item>& items) {
             return fail(where, "expected \"ID TYPE FILENAME [SLICES]\"");
         }
         long slices = 0;
-        if (!slicesText.empty()) {
-            std::size_t read = 0;
-            try {
-                slices = std::stol(slicesText, &read, 10);
-            } catch (...) {
-                read = 0;
-            }
-            if (read != slicesText.size() || slices < 2 || slices > 4096) {
-                return fail(where, "SLICES must be a number from 2 to 4096: " + slicesText);
-            }
+        if (!slicesText.empty() && !numberIn(slicesText, 2, 4096, slices)) {
+            return fail(where, "SLICES must be a number from 2 to 4096: " + slicesText);
         }
-        std::size_t used = 0;
         long id = 0;
-        try {
-            id = std::stol(idText, &used, 10);
-        } catch (...) {
-            used = 0;
-        }
-        if (used != idText.size() || id < 1 || id > 0xFFFF) {
+        if (!numberIn(idText, 1, 0xFFFF, id)) {
             return fail(where, "id must be a number from 1 to 65535: " + idText);
         }
         for (char c : type) {
