@@ -55,8 +55,13 @@ wineserver -k >/dev/null 2>&1 || true
 wineserver -w || true
 boot
 
-# Tests labelled x11 drive the display's one pointer and keyboard: one at a time.
+# Tests labelled x11 drive the display's one pointer and keyboard: one at a time. Wine now and
+# then kills a test program outright just after the prefix has booted (seen once in CI: a
+# back-end test that passes alone and in forty runs, "Subprocess killed"), so a test runs a
+# second time before it counts as failed; one that fails twice fails the suite.
 status=0
-ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 600 -LE x11 "$@" || status=1
-ctest --test-dir "$dir" --output-on-failure --timeout 600 -L x11 "$@" || status=1
+ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 600 --repeat until-pass:2 \
+  -LE x11 "$@" || status=1
+ctest --test-dir "$dir" --output-on-failure --timeout 600 --repeat until-pass:2 -L x11 "$@" ||
+  status=1
 exit $status
