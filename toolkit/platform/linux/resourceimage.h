@@ -29,11 +29,11 @@ public:
     int width() const { return static_cast<int>(bytes.width); }
     int height() const { return static_cast<int>(bytes.height); }
     // A new surface of the caller's own over the shared pixels, decoding them on the first call
-    // (of an image embedded in slices, none of them: see prepareRows); null when
-    // decoding fails (out of memory). The pixels must not be drawn into. The caller destroys the
-    // surface, and keeps this image alive while it uses the surface. One surface per user,
-    // because a cairo surface used as a source on two threads at once races on the
-    // unsynchronised reference count of its pixman image.
+    // (of an image embedded in slices, none of them: see prepareRows); null when decoding fails
+    // (out of memory). The pixels must not be drawn into. The caller destroys the surface, and
+    // keeps this image alive while it uses the surface. One surface per user, because a cairo
+    // surface used as a source on two threads at once races on the unsynchronised reference
+    // count of its pixman image.
     cairo_surface_t* newSurface();
     // Decodes the slices that rows top to bottom (exclusive) fall in, each once per process
     // whichever thread asks first; nothing for an image embedded whole. Call after newSurface
@@ -68,10 +68,11 @@ public:
     };
 
 private:
-    const ResourceBytes bytes;
-    ScaledImageCache<Resampled> resampled;
+    // Decodes slice `index` into its rows of the shared pixels; once per slice.
     void decodeSlice(int index);
 
+    const ResourceBytes bytes;
+    ScaledImageCache<Resampled> resampled;
     std::once_flag decodeOnce;
     cairo_surface_t* pixels = nullptr;
     // One per slice of an image embedded in slices.
