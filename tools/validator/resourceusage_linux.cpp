@@ -23,6 +23,13 @@ long entries(const char* directory) {
     return count;
 }
 
+// A client may leave between the list of clients and the question about its resources (an
+// editor's connection that has just closed): it then has none, and Xlib's default handler must
+// not end the process over it. Only the resource queries run while this handler is in place.
+int ignoreLeftClient(Display*, XErrorEvent*) {
+    return 0;
+}
+
 // Every resource of every client: an editor's own connection and what it made are counted
 // while they exist, and the whole of them is gone once it closes.
 long long serverResources(Display* d) {
@@ -36,6 +43,8 @@ long long serverResources(Display* d) {
         return -1;
     }
     long long total = numClients;
+    XSync(d, False);
+    const auto previous = XSetErrorHandler(ignoreLeftClient);
     for (int i = 0; i < numClients; ++i) {
         int numTypes = 0;
         XResType* types = nullptr;
@@ -46,6 +55,8 @@ long long serverResources(Display* d) {
             XFree(types);
         }
     }
+    XSync(d, False);
+    XSetErrorHandler(previous);
     XFree(clients);
     return total;
 }
