@@ -1,6 +1,5 @@
 #include "gravelixeditor.h"
 
-#include "audioeffect.h"
 #include "decodeahead.h"
 #include "parametertable.h"
 #include "resources/resourceids.h"
@@ -53,6 +52,14 @@ void releaseImage(CBitmap*& slot) {
 } // namespace
 
 gravelixeditor::gravelixeditor(AudioEffect* effect) : AEffGUIEditor(effect) {
+    loadPanels();
+}
+
+gravelixeditor::gravelixeditor(EditorHost& host) : AEffGUIEditor(host) {
+    loadPanels();
+}
+
+void gravelixeditor::loadPanels() {
     loadImage(frontPanelImage, kFrontPanelImageId);
     loadImage(backPanelImage, kBackPanelImageId);
     rect.top = 0;
@@ -118,7 +125,7 @@ bool gravelixeditor::open(void* ptr) {
     // Back-panel controls are added hidden; the table order is also the drawing order.
     auto add = [this](CControl* control, bool front) {
         const std::int32_t tag = control->tag();
-        control->setValue(tag == kNoParameterTag ? 0.0f : effect->getParameter(tag));
+        control->setValue(tag == kNoParameterTag ? 0.0f : editorHost().parameterValue(tag));
         control->setTransparent(false);
         frame->addView(control);
         if (!front) {
@@ -296,8 +303,8 @@ void gravelixeditor::valueChanged(CControl* control) {
     const std::int32_t tag = control->tag();
     // The footswitch and the tweak plate carry a tag that is no parameter; the host is told
     // only of real parameters.
-    if (tag >= 0 && tag < effect->getAeffect()->numParams) {
-        effect->setParameterAutomated(tag, control->value());
+    if (tag >= 0 && tag < editorHost().parameterCount()) {
+        editorHost().performEdit(tag, control->value());
     }
     control->markDirty(true);
 

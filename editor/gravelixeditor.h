@@ -29,8 +29,9 @@ class gravelixeditor : public AEffGUIEditor,
                        private Toolkit::IMouseObserver {
 public:
     // Loads the two panel images and takes the front panel's size as the window size; no
-    // window exists yet.
+    // window exists yet. The VST 2.4 effect's editor, or another format's through its host.
     explicit gravelixeditor(AudioEffect* effect);
+    explicit gravelixeditor(EditorHost& host);
     ~gravelixeditor() override;
 
     // Editor thread. Builds the window inside the host's parent window; false when no window
@@ -80,6 +81,7 @@ protected:
     bool backPanelShown = false;
 
 private:
+    void loadPanels();
     // The control that shows a parameter; null for other indices or while closed.
     Toolkit::CControl* controlFor(VstInt32 index) const;
     void applyToldValues();

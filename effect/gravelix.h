@@ -1,29 +1,25 @@
 #pragma once
 
 #include <array>
-#include <iterator>
-#include <memory>
 
 #include "audioeffectx.h"
-#include "gravelixprogram.h"
 #include "gravelixversion.h"
-#include "parametertable.h"
-#include "pedalvariant.h"
+#include "pedalcore.h"
 
-// The distortion pedal: ten parameters, four in-memory programs, the coefficient rules and
-// the signal chain. Every parameter change, whoever makes it, goes through setParameter.
+// The distortion pedal as a VST 2.4 effect: the pedal core (parameters, programs, coefficient
+// rules, signal chain) behind the effect interface. Every parameter change, whoever makes it,
+// goes through setParameter.
 class Gravelix : public AudioEffectX {
 public:
     // The parameter indices of the table, as Gravelix::kOutput and so on.
     using enum ParameterIndex;
 
-    static constexpr VstInt32 kNumPrograms = static_cast<VstInt32>(std::size(kFactoryPrograms));
+    static constexpr VstInt32 kNumPrograms = PedalCore::kNumPrograms;
     static constexpr VstInt32 kNumParams = kParameterCount;
     static constexpr VstInt32 kUniqueId = kPedalUniqueId;
     static constexpr VstInt32 kVendorVersion = GRAVELIX_VENDOR_VERSION;
-    // Outside this range some rules turn unstable (the pickup filter first, at low rates).
-    static constexpr float kMinProcessRate = 22050.0f;
-    static constexpr float kMaxProcessRate = 384000.0f;
+    static constexpr float kMinProcessRate = PedalCore::kMinProcessRate;
+    static constexpr float kMaxProcessRate = PedalCore::kMaxProcessRate;
 
     explicit Gravelix(audioMasterCallback audioMaster);
     ~Gravelix() override;
@@ -60,39 +56,11 @@ public:
     virtual void initPrograms();
 
 protected:
-    std::unique_ptr<GravelixProgram[]> programs;
-
-    // The normalised value of each parameter, by index.
-    std::array<float, kParameterCount> values{};
+    PedalCore core;
+    // The core's records and state under the names the effect always gave them.
+    std::array<GravelixProgram, PedalCore::kNumPrograms>& programs = core.programs;
+    float& processRate = core.processRate;
+    PedalChain& chain = core.chain;
 
     float lastValue = 0.0f;
-    bool effectOn = false;
-    bool stereoOn = false;
-    float processRate = 0.0f;
-
-    // Whether Low Cut / High Cut were set after start-up replaced their pairs; a new
-    // sample rate recomputes each pair by whichever rule produced it.
-    bool lowCutSet = false;
-    bool highCutSet = false;
-
-    // The stages in signal order, each with its coefficients and its per-channel state.
-    PedalChain chain;
-
-private:
-    struct Buffers {
-        const float* inLeft;
-        const float* inRight;
-        float* outLeft;
-        float* outRight;
-    };
-    // Each runs frames from i while the flags stay as they were at i and answers where it
-    // stopped. Called on the audio thread; no allocation.
-    VstInt32 bypassRun(const Buffers& io, VstInt32 i, VstInt32 end, bool stereo);
-    VstInt32 monoRun(const Buffers& io, VstInt32 i, VstInt32 end, PedalChain::ChannelState& state);
-    VstInt32 stereoRun(const Buffers& io, VstInt32 i, VstInt32 end, PedalChain::ChannelState& left,
-                       PedalChain::ChannelState& right);
-
-    void startUp();
-    void applyDistortion();
-    void applyRateDependent();
 };

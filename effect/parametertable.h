@@ -1,9 +1,10 @@
 #pragma once
 
-// The ten parameters, declared once: their indices (also the editor's control tags), names,
-// labels, how each is shown and answered, and the program field that holds it. The effect, the
-// editor and the programs read this; the checks below turn a row missed anywhere into a build
-// error.
+// The ten parameters, declared once: their indices (also the editor's control tags and every
+// format's stable parameter id), names, labels, how each is shown and answered, the program
+// field that holds it and a stable symbol for formats that name parameters. The effect, the
+// editor, the programs and every format adapter read this; the checks below turn a row missed
+// anywhere into a build error.
 
 #include <array>
 #include <cstddef>
@@ -39,29 +40,32 @@ struct ParameterInfo {
     ParameterText text;
     ParameterAnswer answer;
     float GravelixProgram::*field;
+    // Lower case, digits and underscores; never changed once released (hosts save it).
+    const char* symbol;
 };
 
 // Rows in the order a program applies its values, which is the program's field order.
 inline constexpr std::array<ParameterInfo, kParameterCount> kParameterTable = {{
     {kOutput, "Output", "dB", ParameterText::decibels, ParameterAnswer::value,
-     &GravelixProgram::output},
+     &GravelixProgram::output, "output"},
     {kDistortion, "Distortion", "", ParameterText::number, ParameterAnswer::value,
-     &GravelixProgram::distortion},
+     &GravelixProgram::distortion, "distortion"},
     {kInput, "Input", "dB", ParameterText::decibels, ParameterAnswer::value,
-     &GravelixProgram::input},
+     &GravelixProgram::input, "input"},
     {kOpampClipping, "Opamp Clipping", "", ParameterText::number, ParameterAnswer::value,
-     &GravelixProgram::opampClipping},
+     &GravelixProgram::opampClipping, "opamp_clipping"},
     {kDiodeClipping, "Diode Clipping", "", ParameterText::number, ParameterAnswer::value,
-     &GravelixProgram::diodeClipping},
+     &GravelixProgram::diodeClipping, "diode_clipping"},
     {kPickup, "Pickup", "", ParameterText::onOff, ParameterAnswer::aboveHalf,
-     &GravelixProgram::pickup},
+     &GravelixProgram::pickup, "pickup"},
     {kHighCut, "High Cut", "", ParameterText::number, ParameterAnswer::value,
-     &GravelixProgram::highCut},
+     &GravelixProgram::highCut, "high_cut"},
     {kLowCut, "Low Cut", "", ParameterText::number, ParameterAnswer::value,
-     &GravelixProgram::lowCut},
+     &GravelixProgram::lowCut, "low_cut"},
     {kStereo, "Stereo", "", ParameterText::channels, ParameterAnswer::aboveHalf,
-     &GravelixProgram::stereo},
-    {kEffect, "Effect", "", ParameterText::onOff, ParameterAnswer::atOne, &GravelixProgram::effect},
+     &GravelixProgram::stereo, "stereo"},
+    {kEffect, "Effect", "", ParameterText::onOff, ParameterAnswer::atOne, &GravelixProgram::effect,
+     "effect"},
 }};
 
 // The row of a valid index.
@@ -76,6 +80,20 @@ constexpr const ParameterInfo& parameterInfo(std::int32_t index) {
 constexpr bool isParameter(std::int32_t index) {
     return index >= 0 && index < kParameterCount;
 }
+
+// A switch has two positions, 0 and 1; the others are continuous from 0 to 1.
+constexpr bool isSwitch(const ParameterInfo& p) {
+    return p.text == ParameterText::onOff || p.text == ParameterText::channels;
+}
+
+// The value a new instance starts with: program 0's.
+constexpr float defaultValue(const ParameterInfo& p) {
+    return kFactoryPrograms[0].*p.field;
+}
+
+// The footswitch. Formats with a bypass parameter of their own (1 = bypassed) show it as that,
+// inverted: the host's bypass button and the footswitch are one control.
+inline constexpr ParameterIndex kBypassParameter = kEffect;
 
 namespace parametertable {
 

@@ -1,6 +1,7 @@
 #include "aeffguieditor.h"
 
-#include "audioeffectx.h"
+#include "audioeffect.h"
+#include "effecteditorhost.h"
 #include "toolkit/cframe.h"
 #include "toolkit/platform/editorsupport.h"
 #include "toolkit/platform/iplatformfactory.h"
@@ -65,10 +66,21 @@ bool sendKey(Toolkit::CFrame* frame, VstKeyCode& keyCode, bool down) {
 } // namespace
 
 AEffGUIEditor::AEffGUIEditor(AudioEffect* effect)
-    : AEffEditor(effect), platform(&Toolkit::EditorSupport::platformFactory()) {
+    : AEffEditor(effect), ownHost(std::make_unique<EffectEditorHost>(*effect)), host(ownHost.get()),
+      platform(&Toolkit::EditorSupport::platformFactory()) {
     // The derived editor's bitmaps, made before any frame, come from the default factory.
     Toolkit::setPlatformFactory(platform);
     effect->setEditor(this);
+    systemWindow = nullptr;
+    lastTicks = getTicks();
+    Toolkit::EditorSupport::enterEditorThread();
+    settingsFolder = UserSettings::defaultFolder();
+    readSettings();
+}
+
+AEffGUIEditor::AEffGUIEditor(EditorHost& editorHost)
+    : AEffEditor(nullptr), host(&editorHost), platform(&Toolkit::EditorSupport::platformFactory()) {
+    Toolkit::setPlatformFactory(platform);
     systemWindow = nullptr;
     lastTicks = getTicks();
     Toolkit::EditorSupport::enterEditorThread();
@@ -241,9 +253,7 @@ void AEffGUIEditor::doIdleStuff() {
     Toolkit::EditorSupport::pumpPaint();
     inIdleStuff = true;
     lastTicks = now + 100;
-    if (effect) {
-        effect->masterIdle();
-    }
+    host->idleHost();
     inIdleStuff = false;
 }
 
@@ -254,16 +264,14 @@ std::int32_t AEffGUIEditor::getKnobMode() const {
 void AEffGUIEditor::beginEdit(std::int32_t index) {
     // Controls without a parameter (tags beyond the effect's) tell the host nothing: a host
     // may index its parameter tables with what it receives.
-    AudioEffectX* x = extendedEffect();
-    if (x && isEffectParameter(index)) {
-        x->beginEdit(index);
+    if (isEffectParameter(index)) {
+        host->beginEdit(index);
     }
 }
 
 void AEffGUIEditor::endEdit(std::int32_t index) {
-    AudioEffectX* x = extendedEffect();
-    if (x && isEffectParameter(index)) {
-        x->endEdit(index);
+    if (isEffectParameter(index)) {
+        host->endEdit(index);
     }
 }
 
@@ -272,17 +280,21 @@ bool AEffGUIEditor::beforeSizeChange(const Toolkit::CRect& newSize,
     if (sizingNewFrame) {
         return true;
     }
-    AudioEffectX* x = extendedEffect();
-    char capability[] = "sizeWindow";
-    if (x && x->canHostDo(capability) != 0) {
-        return x->sizeWindow(truncatedSize(newSize.width()), truncatedSize(newSize.height()));
+    const std::int32_t width = truncatedSize(newSize.width());
+    const std::int32_t height = truncatedSize(newSize.height());
+    switch (host->resizeWindow(width, height)) {
+    case EditorHost::SizeAnswer::resized:
+        return true;
+    case EditorHost::SizeAnswer::refused:
+        return false;
+    case EditorHost::SizeAnswer::unsupported:
+        break;
     }
     if (!frame || !frame->platformFrame()) {
         return true;
     }
     return Toolkit::EditorSupport::resizeNativeWindows(frame->platformFrame()->nativeHandle(),
-                                                       truncatedSize(newSize.width()),
-                                                       truncatedSize(newSize.height()));
+                                                       width, height);
 }
 
 std::uint32_t AEffGUIEditor::getTicks() {
@@ -293,10 +305,6 @@ void AEffGUIEditor::wait(std::uint32_t ms) {
     (clock ? clock : &systemClock)->wait(ms);
 }
 
-AudioEffectX* AEffGUIEditor::extendedEffect() const {
-    return dynamic_cast<AudioEffectX*>(effect);
-}
-
 bool AEffGUIEditor::isEffectParameter(std::int32_t index) const {
-    return effect && index >= 0 && index < effect->getAeffect()->numParams;
+    return index >= 0 && index < host->parameterCount();
 }

@@ -1,16 +1,18 @@
 // The editor base: an AEffEditor towards the host and the toolkit's editor interface towards
-// its frame. Host requests go to the frame, toolkit requests to the effect and the host.
+// its frame. Host requests go to the frame, toolkit requests to the editor's host: the VST 2.4
+// effect and its host, or another format's adapter (EditorHost), which then drives the
+// editor through the same open, idle, close and scale calls.
 // Virtual operations are declared in the fixed slot order; do not reorder or insert.
 #pragma once
 
 #include "aeffeditor.h"
+#include "editorhost.h"
 #include "toolkit/toolkiteditorinterface.h"
 
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-
-class AudioEffectX;
+#include <memory>
 
 namespace Toolkit {
 class IPlatformFactory;
@@ -34,6 +36,8 @@ public:
 
     // effect must not be null; it owns the editor from here on.
     explicit AEffGUIEditor(AudioEffect* effect);
+    // An editor of another plug-in format, with no VST 2.4 effect: host outlives it.
+    explicit AEffGUIEditor(EditorHost& host);
     ~AEffGUIEditor() override;
 
     // The editor's rectangle at the scale it has or will open with (scaleFactor()).
@@ -64,6 +68,8 @@ public:
     void wait(std::uint32_t ms);
     // Null puts the system clock back. Not owned.
     void setClock(EditorClock* newClock) { clock = newClock; }
+    // The plug-in and host the editor works for.
+    EditorHost& editorHost() const { return *host; }
     // The window system the derived editor builds its frame on.
     Toolkit::IPlatformFactory& platformFactory() const { return *platform; }
 
@@ -105,13 +111,14 @@ protected:
     bool inIdleStuff = false;
 
 private:
-    // The effect's extended services (edit brackets, window sizing); null for a plain effect.
-    AudioEffectX* extendedEffect() const;
     bool isEffectParameter(std::int32_t index) const;
 
     void readSettings();
 
     EditorClock* clock = nullptr;
+    // Made for a VST 2.4 effect; another format's adapter brings its own.
+    std::unique_ptr<EditorHost> ownHost;
+    EditorHost* host;
     Toolkit::IPlatformFactory* platform;
     // The rectangle getRect answers above 1x.
     ERect scaledRect{};

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <cstring>
 
-char* vst_strncpy(char* dst, const char* src, VstInt32 maxLen) {
+char* vst_strncpy(char* dst, const char* src, std::int32_t maxLen) {
     if (!dst || maxLen < 0) {
         return dst;
     }
-    VstInt32 i = 0;
+    std::int32_t i = 0;
     if (src) {
         for (; i < maxLen && src[i] != 0; ++i) {
             dst[i] = src[i];
@@ -20,11 +20,11 @@ char* vst_strncpy(char* dst, const char* src, VstInt32 maxLen) {
     return dst;
 }
 
-char* vst_strncat(char* dst, const char* src, VstInt32 maxLen) {
+char* vst_strncat(char* dst, const char* src, std::int32_t maxLen) {
     if (!dst || maxLen < 0) {
         return dst;
     }
-    VstInt32 length = 0;
+    std::int32_t length = 0;
     while (length < maxLen && dst[length] != 0) {
         ++length;
     }
@@ -40,7 +40,7 @@ char* vst_strncat(char* dst, const char* src, VstInt32 maxLen) {
 
 namespace ValueToText {
 
-void float2string(float value, char* text, VstInt32 maxLen) {
+void float2string(float value, char* text, std::int32_t maxLen) {
     double v = value;
     if (std::isnan(v)) {
         // A NaN would reach the digit conversion below, which has no defined result for it.
@@ -101,7 +101,7 @@ void float2string(float value, char* text, VstInt32 maxLen) {
     vst_strncat(text, c + 1, maxLen);
 }
 
-void int2string(VstInt32 value, char* text, VstInt32 maxLen) {
+void int2string(std::int32_t value, char* text, std::int32_t maxLen) {
     if (value >= 100000000) {
         vst_strncpy(text, "Huge!", maxLen);
         return;
@@ -131,7 +131,7 @@ void int2string(VstInt32 value, char* text, VstInt32 maxLen) {
     }
 }
 
-void dB2string(float value, char* text, VstInt32 maxLen) {
+void dB2string(float value, char* text, std::int32_t maxLen) {
     if (value <= 0) {
         vst_strncpy(text, "-oo", maxLen);
         return;
@@ -140,7 +140,7 @@ void dB2string(float value, char* text, VstInt32 maxLen) {
     float2string(static_cast<float>(20.0 * logarithm), text, maxLen);
 }
 
-void Hz2string(float samples, float sampleRate, char* text, VstInt32 maxLen) {
+void Hz2string(float samples, float sampleRate, char* text, std::int32_t maxLen) {
     if (samples == 0) {
         float2string(0.0f, text, maxLen);
         return;
@@ -148,7 +148,7 @@ void Hz2string(float samples, float sampleRate, char* text, VstInt32 maxLen) {
     float2string(sampleRate / samples, text, maxLen);
 }
 
-void ms2string(float samples, float sampleRate, char* text, VstInt32 maxLen) {
+void ms2string(float samples, float sampleRate, char* text, std::int32_t maxLen) {
     float2string(static_cast<float>(static_cast<double>(samples) * 1000.0 / sampleRate), text,
                  maxLen);
 }

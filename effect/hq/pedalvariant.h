@@ -3,10 +3,17 @@
 // Which pedal this build of the effect is: Gravelix HQ, the same pedal with its clipping
 // section oversampled and anti-aliased.
 
-#include "aeffect.h"
+#include <cstdint>
+
 #include "hqclippers.h"
 #include "signalchain.h"
 
 using PedalChain = BasicSignalChain<HqClippers>;
 inline constexpr const char* kPedalName = "Gravelix HQ x64";
-inline constexpr VstInt32 kPedalUniqueId = ('G' << 24) | ('r' << 16) | ('v' << 8) | 'H';
+inline constexpr std::int32_t kPedalUniqueId = ('G' << 24) | ('r' << 16) | ('v' << 8) | 'H';
+// The name players see in formats without the VST 2.4 suffix, the stable lower-case name that
+// format ids are built from (never changed once released), and a one-line description.
+inline constexpr const char* kPedalProduct = "Gravelix HQ";
+inline constexpr const char* kPedalSlug = "gravelix-hq";
+inline constexpr const char* kPedalDescription =
+    "A two-knob guitar distortion pedal, oversampled and anti-aliased";
