@@ -14,6 +14,7 @@ demo_packages=(
   xvfb xauth x11-utils  # with-display.sh
   fonts-dejavu-core fonts-urw-base35
   file help2man  # the .deb's dependency scan (cpack), the manual page
+  dpf-source  # CLAP's headers (used in place from /usr/share/dpf)
 )
 test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
