@@ -20,6 +20,13 @@ if(TARGET gravelix-hq)
   install(TARGETS gravelix-hq LIBRARY DESTINATION lib/vst)
 endif()
 
+# CLAP hosts search lib/clap under /usr and /usr/local (and ~/.clap).
+foreach(_clap gravelix_clap gravelix_hq_clap)
+  if(TARGET ${_clap})
+    install(TARGETS ${_clap} LIBRARY DESTINATION lib/clap)
+  endif()
+endforeach()
+
 if(TARGET gravelix-host)
   install(TARGETS gravelix-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${_packaging}/gravelix-host.bash-completion
@@ -75,14 +82,15 @@ set(CPACK_PACKAGE_NAME gravelix)
 set(CPACK_PACKAGE_VENDOR Keldwyn)
 set(CPACK_PACKAGE_CONTACT ${GRAVELIX_CONTACT})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${GRAVELIX_CONTACT})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "guitar distortion pedal as a VST 2.4 plug-in")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "guitar distortion pedal as VST 2.4 and CLAP plug-ins")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Gravelix is a two-knob guitar distortion pedal as a Linux VST 2.4 effect,\n"
     "with its pedal editor, installed where VST 2.4 hosts look for plug-ins\n"
     "(/usr/lib/vst/gravelix.so), and Gravelix HQ, the same pedal oversampled\n"
-    "without aliasing (/usr/lib/vst/gravelix-hq.so). gravelix-host is a\n"
-    "command-line host that\n"
-    "inspects, renders audio files through, checks and shows any VST 2.4 plug-in.")
+    "without aliasing (/usr/lib/vst/gravelix-hq.so). Both also come as CLAP\n"
+    "plug-ins (/usr/lib/clap/Gravelix.clap, /usr/lib/clap/GravelixHQ.clap).\n"
+    "gravelix-host is a command-line host that inspects, renders audio files\n"
+    "through, checks and shows any VST 2.4 or CLAP plug-in.")
 list(JOIN CPACK_DEBIAN_PACKAGE_DESCRIPTION "" CPACK_DEBIAN_PACKAGE_DESCRIPTION)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -38,7 +38,8 @@ deb=$tmp/gravelix_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "cpack made no $(basename "$deb"): $(ls "$tmp")"
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sort)
-expected=$(printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/gravelix-host ./usr/lib/ ./usr/lib/vst/ \
+expected=$(printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/gravelix-host ./usr/lib/ ./usr/lib/clap/ \
+  ./usr/lib/clap/Gravelix.clap ./usr/lib/clap/GravelixHQ.clap ./usr/lib/vst/ \
   ./usr/lib/vst/gravelix.so ./usr/lib/vst/gravelix-hq.so ./usr/share/ ./usr/share/bash-completion/ \
   ./usr/share/bash-completion/completions/ ./usr/share/bash-completion/completions/gravelix-host \
   ./usr/share/doc/ ./usr/share/doc/gravelix/ ./usr/share/doc/gravelix/changelog.gz \
@@ -64,11 +65,14 @@ lintian --fail-on error,warning "$deb" >"$tmp/lintian.log" 2>&1 ||
 if dpkg-query -W -f='${Status}' gravelix 2>/dev/null | grep -qv "not-installed"; then
   skip "a gravelix package is on this machine already; the test would replace it"
 fi
-for f in /usr/lib/vst/gravelix.so /usr/lib/vst/gravelix-hq.so /usr/bin/gravelix-host; do
+for f in /usr/lib/vst/gravelix.so /usr/lib/vst/gravelix-hq.so /usr/lib/clap/Gravelix.clap \
+  /usr/lib/clap/GravelixHQ.clap /usr/bin/gravelix-host; do
   [ ! -e "$f" ] || skip "$f exists already; the test would replace it"
 done
 had_vst_dir=no
 [ ! -d /usr/lib/vst ] || had_vst_dir=yes
+had_clap_dir=no
+[ ! -d /usr/lib/clap ] || had_clap_dir=yes
 
 installed=yes
 dpkg_retry -i "$deb" >/dev/null || fail "dpkg -i failed"
@@ -94,12 +98,13 @@ completed=$(bash -c 'source /usr/share/bash-completion/bash_completion
 [ "$completed" = render ] || fail "'gravelix-host re<TAB>' offers '$completed', not render"
 
 dpkg_retry -r gravelix >/dev/null || fail "dpkg -r failed"
-for f in /usr/lib/vst/gravelix.so /usr/lib/vst/gravelix-hq.so /usr/bin/gravelix-host \
-  /usr/share/man/man1/gravelix-host.1.gz \
+for f in /usr/lib/vst/gravelix.so /usr/lib/vst/gravelix-hq.so /usr/lib/clap/Gravelix.clap \
+  /usr/lib/clap/GravelixHQ.clap /usr/bin/gravelix-host /usr/share/man/man1/gravelix-host.1.gz \
   /usr/share/bash-completion/completions/gravelix-host /usr/share/doc/gravelix; do
   [ ! -e "$f" ] || fail "$f is still there after dpkg -r"
 done
 [ "$had_vst_dir" = yes ] || [ ! -e /usr/lib/vst ] || fail "dpkg -r left /usr/lib/vst behind"
+[ "$had_clap_dir" = yes ] || [ ! -e /usr/lib/clap ] || fail "dpkg -r left /usr/lib/clap behind"
 # With no maintainer scripts and no conffiles, removing leaves nothing to purge.
 if dpkg-query -W -f='${Status}' gravelix 2>/dev/null | grep -qv "not-installed"; then
   fail "dpkg still lists gravelix after dpkg -r: $(dpkg-query -W -f='${Status}' gravelix)"
