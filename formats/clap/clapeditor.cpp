@@ -5,12 +5,31 @@
 
 #include "clappedal.h"
 #include "gravelixeditor.h"
+#include "toolkit/cbaseobject.h"
+#include "toolkit/ctoolkittimer.h"
+#include "toolkit/platform/editorsupport.h"
 #include "windowapi.h"
 
 namespace {
 
 // How often the host's timer lets the editor handle its window's events and redraw.
 constexpr std::uint32_t kIdleMs = 30;
+
+// Idles the editor on each tick of a window-system timer.
+class IdleTarget final : public Toolkit::CBaseObject {
+public:
+    explicit IdleTarget(gravelixeditor& editor) : editor(editor) {}
+    Toolkit::MessageResult handleMessage(Toolkit::CBaseObject*,
+                                         Toolkit::IdStringPtr message) override {
+        if (message == Toolkit::kMsgTimer && editor.isOpen()) {
+            editor.idle();
+        }
+        return Toolkit::messageNotified;
+    }
+
+private:
+    gravelixeditor& editor;
+};
 
 } // namespace
 
@@ -79,6 +98,7 @@ void ClapEditor::destroy() {
     if (!created) {
         return;
     }
+    stopDrivers();
     if (view->isOpen()) {
         view->close();
     }
@@ -124,7 +144,47 @@ bool ClapEditor::setParent(const clap_window_t* window) {
         return false;
     }
     // Live at once: some hosts show the window before they call show.
-    return view->open(parent);
+    if (!view->open(parent)) {
+        return false;
+    }
+    startDrivers();
+    return true;
+}
+
+void ClapEditor::startDrivers() {
+    const clap_host_posix_fd_support_t* fds = pedal.hostFds();
+    const int fd = Toolkit::EditorSupport::eventDescriptor();
+    if (watchedFd < 0 && fd >= 0 && fds && fds->register_fd &&
+        fds->register_fd(pedal.host(), fd, CLAP_POSIX_FD_READ)) {
+        watchedFd = fd;
+    }
+    if (timer == CLAP_INVALID_ID && !fallbackTimer) {
+        idleTarget = new IdleTarget(*view);
+        fallbackTimer = new Toolkit::CToolkitTimer(idleTarget, kIdleMs, true);
+    }
+}
+
+void ClapEditor::stopDrivers() {
+    const clap_host_posix_fd_support_t* fds = pedal.hostFds();
+    if (watchedFd >= 0 && fds && fds->unregister_fd) {
+        fds->unregister_fd(pedal.host(), watchedFd);
+    }
+    watchedFd = -1;
+    if (fallbackTimer) {
+        fallbackTimer->stop();
+        fallbackTimer->releaseReference();
+        fallbackTimer = nullptr;
+    }
+    if (idleTarget) {
+        idleTarget->releaseReference();
+        idleTarget = nullptr;
+    }
+}
+
+void ClapEditor::onFd(int fd) {
+    if (fd == watchedFd && view->isOpen()) {
+        view->idle();
+    }
 }
 
 void ClapEditor::onTimer(clap_id id) {
@@ -174,7 +234,13 @@ const void* ClapEditor::extension(const char* id) const {
     static const clap_plugin_timer_support_t timerSupport = {
         [](const clap_plugin_t* p, clap_id id) { from(p)->onTimer(id); },
     };
+    static const clap_plugin_posix_fd_support_t fdSupport = {
+        [](const clap_plugin_t* p, int fd, clap_posix_fd_flags_t) { from(p)->onFd(fd); },
+    };
     const std::string_view name(id);
+    if (name == CLAP_EXT_POSIX_FD_SUPPORT) {
+        return &fdSupport;
+    }
     if (name == CLAP_EXT_GUI) {
         return &gui;
     }

@@ -10,10 +10,15 @@
 #include <cstdint>
 #include <memory>
 
+#include "clapextensions.h"
 #include "editorhost.h"
 
 class ClapPedal;
 class gravelixeditor;
+namespace Toolkit {
+class CBaseObject;
+class CToolkitTimer;
+} // namespace Toolkit
 
 class ClapEditor final : public EditorHost {
 public:
@@ -44,10 +49,19 @@ private:
     bool setSize(std::uint32_t width, std::uint32_t height);
     bool setParent(const clap_window_t* window);
     void onTimer(clap_id id);
+    void onFd(int fd);
+    // What drives the open window: the host's timer (asked for at create), the window
+    // system's descriptor where the host watches descriptors, and where the host has no
+    // timers, a timer of the window system's own (Windows).
+    void startDrivers();
+    void stopDrivers();
 
     ClapPedal& pedal;
     std::unique_ptr<gravelixeditor> view;
     bool created = false;
     // Hosts number timers from 0; only CLAP_INVALID_ID means none.
     clap_id timer = CLAP_INVALID_ID;
+    int watchedFd = -1;
+    Toolkit::CBaseObject* idleTarget = nullptr;
+    Toolkit::CToolkitTimer* fallbackTimer = nullptr;
 };

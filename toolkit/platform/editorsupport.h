@@ -46,6 +46,11 @@ void leaveDecodingThread();
 // that drawing the front panel offscreen ahead saves its first paint the filter pass.
 bool offscreenResamplingServesWindows();
 
+// The file descriptor on which the calling thread's window-system events arrive while one of
+// its editor windows is open, for hosts that watch descriptors and idle the editor when it
+// is readable; -1 where there is none (no window open, or a system without one).
+int eventDescriptor();
+
 // The scale the system asks for on the screen of the host's window `parentWindow` (null: the
 // default screen), not yet rounded to a supported one; 1 when the system says nothing. May be
 // asked before any editor window exists.

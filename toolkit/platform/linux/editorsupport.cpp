@@ -38,6 +38,16 @@ void wait(std::uint32_t ms) {
 
 // Events are read before the redraw pass, and what that pass invalidated is painted in the
 // same idle call.
+int eventDescriptor() {
+    LinuxPlatform::X11Connection* connection = LinuxPlatform::X11Connection::acquireIfOpen();
+    if (!connection) {
+        return -1;
+    }
+    const int fd = connection->failed() ? -1 : xcb_get_file_descriptor(connection->connection());
+    connection->release();
+    return fd;
+}
+
 void beforeFrameIdle() {
     LinuxPlatform::pumpEvents();
 }

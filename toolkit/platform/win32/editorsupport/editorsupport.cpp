@@ -152,6 +152,11 @@ bool offscreenResamplingServesWindows() {
 }
 
 // 96 dpi is 1x. A host that is not DPI aware gets 1x, and Windows stretches its windows.
+// Windows delivers window messages to the thread's queue, which the host pumps.
+int eventDescriptor() {
+    return -1;
+}
+
 double systemScaleFactor(void* parentWindow) {
     return Win32Platform::windowDpi(static_cast<HWND>(parentWindow)) / 96.0;
 }
