@@ -152,7 +152,7 @@ void analyzePlugin(const AnalyzeOptions& options, std::ostream& log) {
         }
     }
 
-    host::PluginHost plugin(options.plugin);
+    host::PluginHost plugin(options.plugin, options.pluginId);
     host::applySettings(plugin, options.settings);
     if (!sweepName.empty() && plugin.findParameter(sweepName) < 0) {
         throw std::runtime_error("--sweep: the plug-in has no parameter '" + sweepName +

@@ -12,6 +12,7 @@ namespace gravelix::analysis {
 
 struct AnalyzeOptions {
     std::string plugin;
+    std::string pluginId; // which plug-in of a CLAP file; empty for its first
     std::string outDir;
     host::Settings settings;
     int rate = 48000;

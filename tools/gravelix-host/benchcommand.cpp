@@ -58,7 +58,8 @@ void addBenchCommand(CLI::App& app, int& status) {
         BenchOptions options;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .clap)")->required();
+    addPluginIdOption(*cmd, args->options.pluginId);
     addSettingsOptions(*cmd, args->options.settings);
     addTransportOptions(*cmd, args->options.transport);
     cmd->add_option("--block", args->options.blockFrames, "Frames per process call")

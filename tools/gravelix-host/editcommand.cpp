@@ -41,16 +41,17 @@ void addEditCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand("edit", "Open a plug-in's editor in a window of its own");
     setExample(*cmd, "gravelix-host edit /usr/lib/vst/gravelix.so --verbose");
     struct Args {
-        std::string plugin;
+        std::string plugin, pluginId;
         bool verbose = false;
         double scale = 0.0;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so, .dll)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap)")->required();
     cmd->add_flag("-v,--verbose", args->verbose, "Print automation and edit gestures");
     addScaleOption(*cmd, args->scale);
+    addPluginIdOption(*cmd, args->pluginId);
     cmd->callback([args, &status] {
-        PluginHost plugin(args->plugin);
+        PluginHost plugin(args->plugin, args->pluginId);
         if (args->verbose) {
             printGestures(plugin);
         }

@@ -2,14 +2,45 @@
 #include "tools/hosting/pluginhost.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace gravelix::host {
 
 namespace {
 
+std::string joined(const std::vector<std::string>& words) {
+    std::string out;
+    for (const std::string& w : words) {
+        out += (out.empty() ? "" : " ") + w;
+    }
+    return out;
+}
+
+// What a CLAP file holds and how the chosen plug-in describes itself; the rest of the output
+// is the effect record the bridge presents.
+void printClap(const PluginHost& plugin) {
+    const auto& plugins = plugin.clapPlugins();
+    std::printf("CLAP plug-ins (%zu):\n", plugins.size());
+    for (std::size_t i = 0; i < plugins.size(); ++i) {
+        std::printf("  %s %s\n", static_cast<int>(i) == plugin.clapChosen() ? "*" : " ",
+                    plugins[i].id.c_str());
+    }
+    const ClapDescriptor& d = plugins[static_cast<std::size_t>(plugin.clapChosen())];
+    std::printf("CLAP id:        %s\n", d.id.c_str());
+    std::printf("CLAP name:      %s\n", d.name.c_str());
+    std::printf("CLAP vendor:    %s\n", d.vendor.c_str());
+    std::printf("CLAP version:   %s\n", d.version.c_str());
+    std::printf("CLAP features:  %s\n", joined(d.features).c_str());
+    std::printf("Built for CLAP: %s\n\n", d.clapVersion.c_str());
+}
+
 void printInfo(const PluginHost& plugin) {
     const AEffect* e = plugin.effect();
     std::printf("Plug-in:        %s\n", plugin.path().c_str());
+    if (plugin.clapChosen() >= 0) {
+        printClap(plugin);
+    }
     std::printf("Name:           %s\n", plugin.effectName().c_str());
     std::printf("Vendor:         %s\n", plugin.vendorString().c_str());
     std::printf("Product:        %s\n", plugin.productString().c_str());
@@ -45,9 +76,11 @@ void addInfoCommand(CLI::App& app, int& status) {
     auto* cmd = app.add_subcommand("info", "Print a plug-in's identity, parameters and programs");
     setExample(*cmd, "gravelix-host info /usr/lib/vst/gravelix.so");
     auto path = std::make_shared<std::string>();
-    cmd->add_option("PLUGIN", *path, "Plug-in library (.so, .dll)")->required();
-    cmd->callback([path, &status] {
-        PluginHost plugin(*path);
+    auto pluginId = std::make_shared<std::string>();
+    cmd->add_option("PLUGIN", *path, "Plug-in (.so, .dll, .clap)")->required();
+    addPluginIdOption(*cmd, *pluginId);
+    cmd->callback([path, pluginId, &status] {
+        PluginHost plugin(*path, *pluginId);
         printInfo(plugin);
         status = 0;
     });

@@ -57,7 +57,7 @@ void addPlayCommand(CLI::App& app, int& status) {
         ->check(CLI::IsMember({"auto", "none"}))
         ->default_val("auto");
     cmd->callback([args, &status] {
-        PluginHost plugin(args->play.plugin);
+        PluginHost plugin(args->play.plugin, args->play.pluginId);
         plugin.state().setTransport(args->play.transport);
         setStopSignalsBlocked(true);
         catchStopSignals();

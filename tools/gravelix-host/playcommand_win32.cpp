@@ -64,7 +64,7 @@ void addPlayCommand(CLI::App& app, int& status) {
         if (args->play.plugin.empty()) {
             throw CLI::RequiredError("PLUGIN");
         }
-        PluginHost plugin(args->play.plugin);
+        PluginHost plugin(args->play.plugin, args->play.pluginId);
         plugin.state().setTransport(args->play.transport);
         WasapiPlayer player(plugin, args->devices);
         applySettings(plugin, args->play.settings);

@@ -1,4 +1,5 @@
 #include "playsession.h"
+#include "commands.h"
 
 #include "settingsoptions.h"
 #include "transportoptions.h"
@@ -52,6 +53,7 @@ private:
 void addPlayArgs(CLI::App& cmd, PlayArgs& args, const std::string& pluginHelp,
                  bool pluginRequired) {
     cmd.add_option("PLUGIN", args.plugin, pluginHelp)->required(pluginRequired);
+    addPluginIdOption(cmd, args.pluginId);
     addSettingsOptions(
         cmd, args.settings,
         "NAME=VALUE: set a parameter (0 to 1); repeatable, applied after the program");

@@ -18,12 +18,13 @@ namespace gravelix::host {
 
 struct PlayArgs {
     std::string plugin;
+    std::string pluginId;
     Settings settings;
     TransportSettings transport;
     bool noEditor = false;
 };
 
-// PLUGIN, --program, --set, --tempo, --time-signature and --no-editor.
+// PLUGIN, --plugin, --program, --set, --tempo, --time-signature and --no-editor.
 void addPlayArgs(CLI::App& cmd, PlayArgs& args, const std::string& pluginHelp,
                  bool pluginRequired = true);
 

@@ -14,15 +14,16 @@ void addRenderCommand(CLI::App& app, int& status) {
     setExample(*cmd, "gravelix-host render /usr/lib/vst/gravelix.so riff.wav out.wav --program "
                      "Hi-Gain --set Distortion=0.8");
     struct Args {
-        std::string plugin, in, out;
+        std::string plugin, pluginId, in, out;
         RenderOptions options;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so, .dll)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap)")->required();
     cmd->add_option("IN", args->in, "Input audio file (WAV, FLAC, AIFF, ...)")->required();
     cmd->add_option("OUT", args->out,
                     "Output file; its extension picks the file type (WAV: 32-bit float)")
         ->required();
+    addPluginIdOption(*cmd, args->pluginId);
     addSettingsOptions(*cmd, args->options.settings);
     addTransportOptions(*cmd, args->options.transport);
     cmd->add_option("--block", args->options.blockFrames, "Frames per process call")
@@ -31,7 +32,7 @@ void addRenderCommand(CLI::App& app, int& status) {
                     "auto, float, 16 or 24 (auto: float for WAV, else the input's)")
         ->default_val("auto");
     cmd->callback([args, &status] {
-        PluginHost plugin(args->plugin);
+        PluginHost plugin(args->plugin, args->pluginId);
         const RenderResult r = renderFile(plugin, args->in, args->out, args->options);
         std::printf("Rendered %lld frames at %d Hz (%s in) to %s\n", r.frames, r.sampleRate,
                     r.inputChannels == 1 ? "mono" : "stereo", args->out.c_str());

@@ -44,19 +44,20 @@ void addSnapshotCommand(CLI::App& app, int& status) {
     setExample(*cmd,
                "gravelix-host snapshot /usr/lib/vst/gravelix.so back.png --back --program TS");
     struct Args {
-        std::string plugin, out;
+        std::string plugin, pluginId, out;
         bool back = false;
         double scale = 0.0;
         Settings settings;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in library (.so, .dll)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap)")->required();
     cmd->add_option("OUT", args->out, "Output PNG file")->required();
     cmd->add_flag("--back", args->back, "Click the panel switch first to show the back panel");
     addScaleOption(*cmd, args->scale);
+    addPluginIdOption(*cmd, args->pluginId);
     addSettingsOptions(*cmd, args->settings, "NAME=VALUE: set a parameter (0 to 1)");
     cmd->callback([args, &status] {
-        PluginHost plugin(args->plugin);
+        PluginHost plugin(args->plugin, args->pluginId);
         applySettings(plugin, args->settings);
         EditorSession session(plugin, args->scale);
         Image image;

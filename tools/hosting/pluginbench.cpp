@@ -91,7 +91,7 @@ BenchResult benchPlugin(const std::string& path, const BenchOptions& options) {
     checkBenchOptions(options);
     BenchResult result;
 
-    PluginHost plugin(path);
+    PluginHost plugin(path, options.pluginId);
     result.libraryWallSeconds = plugin.loadTiming().libraryWallSeconds;
     result.first = entryCost(plugin);
     result.effectName = plugin.effectName();
@@ -102,7 +102,7 @@ BenchResult benchPlugin(const std::string& path, const BenchOptions& options) {
         // Host order: all of them exist at once, then they go, newest first.
         std::vector<std::unique_ptr<PluginHost>> others;
         for (int i = 0; i < options.instances; ++i) {
-            others.push_back(std::make_unique<PluginHost>(path));
+            others.push_back(std::make_unique<PluginHost>(path, options.pluginId));
             result.later.push_back(entryCost(*others.back()));
         }
         while (!others.empty()) {

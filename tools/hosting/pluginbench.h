@@ -17,6 +17,7 @@ struct BenchOptions {
     int passes = 5;
     int instances = 8; // later instances, created while the first stays open
     float sampleRate = 44100.0f;
+    std::string pluginId; // which plug-in of a CLAP file; empty for its first
 };
 
 struct InstanceCost {

@@ -2,6 +2,9 @@
 #include "threadclock.h"
 
 #include "sharedlibrary.h"
+#ifdef GRAVELIX_HOST_WITH_CLAP
+#include "clapbridge.h"
+#endif
 
 #include <algorithm>
 #include <array>
@@ -241,7 +244,7 @@ void HostState::setSizeWindowHandler(SizeWindowHandler handler) {
     install(std::move(handler), sizeWindows_, sizeWindow_);
 }
 
-PluginHost::PluginHost(const std::string& path)
+PluginHost::PluginHost(const std::string& path, const std::string& pluginId)
     : path_(path), state_(std::make_unique<HostState>()) {
     std::error_code ec;
     auto status = std::filesystem::status(path, ec);
@@ -252,6 +255,64 @@ PluginHost::PluginHost(const std::string& path)
         throw LoadError(LoadError::Kind::NotSharedLibrary,
                         "cannot load '" + path + "': it is a directory, not a shared library");
     }
+    if (isClapPath(path)) {
+        loadClap(pluginId);
+        return;
+    }
+    if (!pluginId.empty()) {
+        throw LoadError(LoadError::Kind::UnknownPlugin,
+                        "'" + path + "' is a VST 2.4 library holding one plug-in: --plugin " +
+                            pluginId + " applies to CLAP files");
+    }
+    loadVst();
+}
+
+bool PluginHost::isClapPath(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".clap";
+}
+
+bool PluginHost::clapSupported() {
+#ifdef GRAVELIX_HOST_WITH_CLAP
+    return true;
+#else
+    return false;
+#endif
+}
+
+void PluginHost::loadClap([[maybe_unused]] const std::string& pluginId) {
+#ifdef GRAVELIX_HOST_WITH_CLAP
+    // The plug-in may call back while it initialises, before its record is known.
+    loadingState = state_.get();
+    const double cpuStart = threadCpuSeconds();
+    try {
+        clap_ = std::make_unique<ClapBridge>(path_, pluginId, hostCallback);
+    } catch (...) {
+        loadingState = nullptr;
+        throw;
+    }
+    loadingState = nullptr;
+    timing_.libraryWallSeconds = clap_->librarySeconds();
+    timing_.entryWallSeconds = clap_->entrySeconds();
+    timing_.entryCpuSeconds = threadCpuSeconds() - cpuStart;
+    clapPlugins_ = clap_->plugins();
+    clapChosen_ = static_cast<int>(clap_->chosen());
+    try {
+        adopt(clap_->effect());
+    } catch (...) {
+        clap_.reset();
+        throw;
+    }
+#else
+    throw LoadError(LoadError::Kind::NotSharedLibrary,
+                    "cannot load '" + path_ + "': this gravelix-host was built without CLAP");
+#endif
+}
+
+void PluginHost::loadVst() {
+    const std::string& path = path_;
     std::string reason;
     const double libraryStart = wallSeconds();
     library_ = openSharedLibrary(path, reason);
@@ -302,6 +363,11 @@ PluginHost::PluginHost(const std::string& path)
         throw LoadError(LoadError::Kind::BadMagic, "'" + path + "' returned " + text);
     }
 
+    adopt(effect);
+}
+
+// Registers the record for the callback's lookup and opens it.
+void PluginHost::adopt(AEffect* effect) {
     {
         std::lock_guard lock(slotsMutex);
         std::size_t free = 1;
@@ -310,9 +376,12 @@ PluginHost::PluginHost(const std::string& path)
         }
         if (free == kSlots) {
             // Not opened, so only the library goes; the record is the plug-in's to leak.
-            closeSharedLibrary(library_);
+            if (library_) {
+                closeSharedLibrary(library_);
+                library_ = nullptr;
+            }
             throw LoadError(LoadError::Kind::TooManyInstances,
-                            "cannot load '" + path + "': " + std::to_string(kSlots - 1) +
+                            "cannot load '" + path_ + "': " + std::to_string(kSlots - 1) +
                                 " plug-ins are open already");
         }
         state_->effect_ = effect;
@@ -331,7 +400,9 @@ PluginHost::~PluginHost() {
 PluginHost::PluginHost(PluginHost&& other) noexcept
     : path_(std::move(other.path_)), library_(std::exchange(other.library_, nullptr)),
       effect_(std::exchange(other.effect_, nullptr)), state_(std::move(other.state_)),
-      resumed_(std::exchange(other.resumed_, false)), timing_(other.timing_) {}
+      resumed_(std::exchange(other.resumed_, false)), timing_(other.timing_),
+      clap_(std::move(other.clap_)), clapPlugins_(std::move(other.clapPlugins_)),
+      clapChosen_(std::exchange(other.clapChosen_, -1)) {}
 
 PluginHost& PluginHost::operator=(PluginHost&& other) noexcept {
     if (this != &other) {
@@ -342,6 +413,9 @@ PluginHost& PluginHost::operator=(PluginHost&& other) noexcept {
         state_ = std::move(other.state_);
         resumed_ = std::exchange(other.resumed_, false);
         timing_ = other.timing_;
+        clap_ = std::move(other.clap_);
+        clapPlugins_ = std::move(other.clapPlugins_);
+        clapChosen_ = std::exchange(other.clapChosen_, -1);
     }
     return *this;
 }
@@ -365,6 +439,8 @@ void PluginHost::release() noexcept {
         closeSharedLibrary(library_);
         library_ = nullptr;
     }
+    // The bridge owns the CLAP library; its record is closed above.
+    clap_.reset();
 }
 
 VstIntPtr PluginHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "callrecorder.h"
+#include "clapdescriptor.h"
 #include "plugin/aeffect.h"
 #include "transport.h"
 #include "vsttimeinfo.h"
@@ -27,7 +28,8 @@ public:
         NoEntryPoint,
         NullEffect,
         BadMagic,
-        TooManyInstances
+        TooManyInstances,
+        UnknownPlugin // a CLAP file without the plug-in id asked for, or an id for a VST file
     };
     LoadError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
     Kind kind() const { return kind_; }
@@ -121,13 +123,17 @@ struct LoadTiming {
     double entryCpuSeconds = 0.0;
 };
 
+class ClapBridge;
+
 // A loaded plug-in with its effect opened. Closing (effClose, then unloading the library)
 // happens in the destructor. Calls into the effect are not serialised here: the caller
 // decides which thread makes which call, as a host does.
 class PluginHost {
 public:
+    // A `.clap` file is hosted through a ClapBridge presenting plug-in `pluginId` (its first
+    // when empty) as an effect record; everything else as a VST 2.4 library, which takes no id.
     // Throws LoadError.
-    explicit PluginHost(const std::string& path);
+    explicit PluginHost(const std::string& path, const std::string& pluginId = {});
     ~PluginHost();
     PluginHost(PluginHost&& other) noexcept;
     PluginHost& operator=(PluginHost&& other) noexcept;
@@ -141,6 +147,15 @@ public:
     const std::string& path() const { return path_; }
     const LoadTiming& loadTiming() const { return timing_; }
     HostState& state() const { return *state_; }
+
+    // Whether `path` names a CLAP plug-in (by its extension) and whether this build hosts them.
+    static bool isClapPath(const std::string& path);
+    static bool clapSupported();
+    // For a CLAP plug-in: every plug-in of its file, the one hosted, and the bridge for checks
+    // that go past the effect record; empty, -1 and null for a VST 2.4 plug-in.
+    const std::vector<ClapDescriptor>& clapPlugins() const { return clapPlugins_; }
+    int clapChosen() const { return clapChosen_; }
+    ClapBridge* clapBridge() const { return clap_.get(); }
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0.0f) const;
@@ -195,6 +210,9 @@ public:
 
 private:
     std::string readText(VstInt32 opcode, VstInt32 index) const;
+    void loadVst();
+    void loadClap(const std::string& pluginId);
+    void adopt(AEffect* effect);
     void release() noexcept;
 
     std::string path_;
@@ -203,6 +221,9 @@ private:
     std::unique_ptr<HostState> state_;
     mutable bool resumed_ = false;
     LoadTiming timing_;
+    std::unique_ptr<ClapBridge> clap_;
+    std::vector<ClapDescriptor> clapPlugins_;
+    int clapChosen_ = -1;
 };
 
 // The callback handed to every plug-in; routes to the HostState of the calling effect

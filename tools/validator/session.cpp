@@ -33,7 +33,7 @@ unsigned fpFlushBits() {
 #endif
 
 Session::Session(const CheckContext& ctx)
-    : plugin(std::make_unique<host::PluginHost>(ctx.pluginPath)) {
+    : plugin(std::make_unique<host::PluginHost>(ctx.pluginPath, ctx.opts.pluginId)) {
     plugin->state().setListener([](const host::HostCall&) { RtProbe::noteHostCall(); });
 }
 

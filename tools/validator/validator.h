@@ -16,6 +16,7 @@ struct ValidationOptions {
     std::string only;          // run only checks whose "group/name" contains this
     bool editor = true;        // editor checks, when the plug-in has one and X is there
     float outputBound = 16.0f; // largest output magnitude accepted for full-scale input
+    std::string pluginId;      // which plug-in of a CLAP file; empty for its first
 };
 
 enum class Status { Pass, Fail, Skip };
