@@ -60,5 +60,7 @@ void addThreadChecks(std::vector<Check>& checks);
 void addRealtimeChecks(std::vector<Check>& checks);
 void addEditorChecks(std::vector<Check>& checks);
 void addQuirkChecks(std::vector<Check>& checks);
+// Built with CLAP hosting only; run for CLAP plug-ins only.
+void addClapChecks(std::vector<Check>& checks);
 
 } // namespace gravelix::validator

@@ -4,6 +4,7 @@
 #include "check.h"
 #include "editorhost.h"
 #include "isolation.h"
+#include "tools/hosting/pluginhost.h"
 #include "tools/hosting/sharedlibrary.h"
 
 #include <algorithm>
@@ -27,6 +28,9 @@ std::vector<Check> allChecks() {
     addRealtimeChecks(checks);
     addEditorChecks(checks);
     addQuirkChecks(checks);
+#ifdef GRAVELIX_HOST_WITH_CLAP
+    addClapChecks(checks);
+#endif
     return checks;
 }
 
@@ -109,9 +113,10 @@ std::vector<CheckOutcome> validate(const std::string& pluginPath, const Validati
 
     int passed = 0, failed = 0, skipped = 0;
     bool loadable = true;
+    const bool clap = host::PluginHost::isClapPath(pluginPath);
     for (const auto& check : allChecks()) {
         const std::string name = fullName(check);
-        if (check.level > ctx.opts.strictness ||
+        if ((std::strcmp(check.group, "clap") == 0 && !clap) || check.level > ctx.opts.strictness ||
             (!opts.only.empty() && name.find(opts.only) == std::string::npos)) {
             continue;
         }
