@@ -10,6 +10,7 @@
 #include "effectprobe.h"
 #include "pedalcore.h"
 #include "pedalstate.h"
+#include "pedalstatefixture.h"
 
 namespace {
 
@@ -61,15 +62,6 @@ TEST(PedalCoreText, TypedNumbersUnitsAndNonsense) {
     EXPECT_FALSE(PedalCore::valueFromText(kParameterCount, "1"));
     EXPECT_FALSE(PedalCore::valueFromText(kOutput, nullptr));
 }
-
-// A state of version 1 as this version writes it: program 2 ("TS") with its factory values but
-// Distortion at 0.3. Later versions must keep loading it.
-const std::vector<std::uint8_t> kVersion1 = {
-    'G',  'R',  'V',  'X',  0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, // magic, version, TS
-    0x66, 0x66, 0x26, 0x3f, 0x9a, 0x99, 0x99, 0x3e, 0x00, 0x00, 0x00, 0x3f, // 0.65 0.3 0.5
-    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3f, 0xcd, 0xcc, 0x4c, 0x3f, // 0 0.5 0.8
-    0x00, 0x00, 0x00, 0x3f, 0x00, 0x00, 0x80, 0x3f, 0x00, 0x00, 0x00, 0x00, // 0.5 1 0
-    0x00, 0x00, 0x80, 0x3f};                                                // 1
 
 TEST(PedalStateStream, WritesAndReadsTheReleasedLayout) {
     PedalCore core;
