@@ -1,7 +1,8 @@
 // Guards against the CLAP bridge misrepresenting a CLAP plug-in as an effect record: values
 // not normalised or stepped values not rounded, texts, programs or chunks lost, parameter
 // changes missing the next block, the plug-in's edits not reaching the host's call log, a
-// latency change never restarting, timers not run, or host calls on the wrong thread.
+// latency change never restarting, timers not run, host calls on the wrong thread, or an editor
+// not sized, parented or heard asking for another size.
 #include "tools/hosting/pluginhost.h"
 
 #include <gtest/gtest.h>
@@ -203,4 +204,27 @@ TEST(ClapBridge, ALatencyChangeRestartsAtIdleAndTimersRunThere) {
     EXPECT_NE(p.parameterDisplay(kTicks), ticks);
     p.suspend();
     EXPECT_EQ(p.parameterDisplay(kFaults), "0");
+}
+
+TEST(ClapBridge, TheEditorIsSizedParentedAndItsResizeRequestReachesTheHost) {
+    PluginHost plain(kFixture);
+    EXPECT_FALSE(plain.effect()->flags & effFlagsHasEditor);
+
+    PluginHost p(std::string(FIXTURE_DIR) + "/clapfixture_editor.clap");
+    ASSERT_TRUE(p.effect()->flags & effFlagsHasEditor);
+    int asked = 0;
+    p.state().setSizeWindowHandler([&asked](int width, int height) {
+        asked = width * 1000 + height;
+        return true;
+    });
+    ERect* rect = nullptr;
+    ASSERT_EQ(p.dispatch(effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->right - rect->left, 300);
+    EXPECT_EQ(rect->bottom - rect->top, 200);
+    EXPECT_EQ(p.dispatch(effEditOpen, 0, 0, nullptr), 0) << "opened without a parent";
+    EXPECT_EQ(p.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0x1234)), 1);
+    EXPECT_EQ(asked, 400250);
+    ASSERT_EQ(p.dispatch(effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(p.dispatch(effEditClose), 1);
+    EXPECT_EQ(countOf(p, audioMasterSizeWindow), 1);
 }
