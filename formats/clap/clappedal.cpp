@@ -14,7 +14,6 @@
 
 namespace {
 
-const std::string kIdText = std::string("com.keldwyn.") + kPedalSlug;
 // Not const: the 1.1 headers declare the list without it.
 const char* kFeatures[] = {CLAP_PLUGIN_FEATURE_AUDIO_EFFECT, CLAP_PLUGIN_FEATURE_DISTORTION,
                            CLAP_PLUGIN_FEATURE_STEREO, nullptr};
@@ -36,11 +35,17 @@ template <class T> const T* hostExtension(const clap_host_t* host, const char* i
 
 } // namespace
 
-const char* const ClapPedal::kId = kIdText.c_str();
-
 const clap_plugin_descriptor_t ClapPedal::descriptor = {
-    CLAP_VERSION_INIT, kIdText.c_str(),   kPedalProduct, "Keldwyn", "", "", "",
-    GRAVELIX_VERSION,  kPedalDescription, kFeatures,
+    CLAP_VERSION_INIT,
+    kPedalId,
+    kPedalProduct,
+    "Keldwyn",
+    "", // url
+    "", // manual url
+    "", // support url
+    GRAVELIX_VERSION,
+    kPedalDescription,
+    kFeatures,
 };
 
 ClapPedal* ClapPedal::from(const clap_plugin_t* plugin) {

@@ -25,8 +25,9 @@ class ClapEditor;
 class ClapPedal {
 public:
     static const clap_plugin_descriptor_t descriptor;
-    // The descriptor's id, also the preset provider's and the presets' plug-in id.
-    static const char* const kId;
+    // The descriptor's id, also the preset provider's and the presets' plug-in id. A constant:
+    // other files' static records read it before any dynamic initialisation.
+    static constexpr const char* kId = kPedalId;
 
     explicit ClapPedal(const clap_host_t* host);
     ~ClapPedal();
