@@ -3,7 +3,6 @@
 #include <clap/entry.h>
 #include <clap/plugin-factory.h>
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -57,9 +56,8 @@ bool providerMetadata(const clap_preset_discovery_provider_t*, std::uint32_t kin
     }
     const clap_universal_plugin_id_t plugin = {"clap", ClapPedal::kId};
     for (std::int32_t program = 0; program < PedalCore::kNumPrograms; ++program) {
-        char key[16];
-        std::snprintf(key, sizeof key, "%d", program);
-        if (!receiver->begin_preset(receiver, kFactoryPrograms[program].name, key)) {
+        if (!receiver->begin_preset(receiver, kFactoryPrograms[program].name,
+                                    ClapPedal::presetKey(program).data())) {
             break;
         }
         if (receiver->add_plugin_id) {

@@ -338,10 +338,30 @@ bool ClapPedal::load(const clap_istream_t* stream) {
     return true;
 }
 
+ClapPedal::PresetKey ClapPedal::presetKey(std::int32_t program) {
+    PresetKey key{};
+    std::snprintf(key.data(), key.size(), "%d", static_cast<int>(program));
+    return key;
+}
+
+std::int32_t ClapPedal::programOfKey(const char* key) {
+    // Only the very keys the provider lists: a host hands back what it was given, and other
+    // spellings (" 1", "01", a number past the int range) must not load some program.
+    for (std::int32_t program = 0; program < PedalCore::kNumPrograms; ++program) {
+        if (std::strcmp(key, presetKey(program).data()) == 0) {
+            return program;
+        }
+    }
+    return -1;
+}
+
 bool ClapPedal::loadProgram(std::int32_t program) {
     if (program < 0 || program >= PedalCore::kNumPrograms) {
         return false;
     }
+    // A host lists these as factory content: edits kept in the program's record since it was
+    // last loaded must not come back with it.
+    pedal.programs[static_cast<std::size_t>(program)] = kFactoryPrograms[program];
     pedal.applyProgram(program);
     allValuesChanged();
     if (hostStateExt && hostStateExt->mark_dirty) {
@@ -436,10 +456,8 @@ const void* ClapPedal::extension(const char* id) const {
             if (kind != CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN || !key) {
                 return false;
             }
-            char* end = nullptr;
-            const long program = std::strtol(key, &end, 10);
-            return end != key && *end == '\0' &&
-                   from(p)->loadProgram(static_cast<std::int32_t>(program));
+            const std::int32_t program = programOfKey(key);
+            return program >= 0 && from(p)->loadProgram(program);
         },
     };
     if (!id) {

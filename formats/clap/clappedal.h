@@ -12,6 +12,7 @@
 #include <clap/ext/timer-support.h>
 #include <clap/plugin.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -42,7 +43,14 @@ public:
     static double toClap(std::int32_t index, float value);
     static float fromClap(std::int32_t index, double value);
 
-    // Main thread. Factory program 0 to 3, as the host's preset list loads it.
+    // The load key the preset provider lists for a factory program, and the program a key names
+    // (-1 for any other text).
+    using PresetKey = std::array<char, 12>;
+    static PresetKey presetKey(std::int32_t program);
+    static std::int32_t programOfKey(const char* key);
+
+    // Main thread. Factory program 0 to 3 with its factory values, as the host's preset list
+    // loads it.
     bool loadProgram(std::int32_t program);
 
     // What the editor does to the pedal (main thread): the change is the pedal's at once and the
