@@ -2,8 +2,8 @@
 # Packs the Windows build (scripts/build-windows.sh) into BUILD_DIR/gravelix-VERSION-win64.zip
 # and the installer BUILD_DIR/gravelix-VERSION-win64-setup.exe (packaging/gravelix.nsi): the
 # plug-ins, gravelix-host.exe, a note on where Windows hosts look for plug-ins, the licence and
-# the release notes. Every DLL at the top of the build folder is a plug-in the project built
-# (test fixtures live in subfolders). Prints the two files' paths.
+# the release notes. Every DLL (VST 2.4) and .clap at the top of the build folder is a plug-in the
+# project built (test fixtures live in subfolders). Prints the two files' paths.
 # Usage: scripts/package-windows.sh [--zip-only] [BUILD_DIR]   (default: build-windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,17 +15,22 @@ fi
 dir=${1:-build-windows}
 
 missing=()
-for f in GRAVELIX.dll GRAVELIXHQ.dll gravelix-host.exe; do
+for f in GRAVELIX.dll GRAVELIXHQ.dll Gravelix.clap GravelixHQ.clap gravelix-host.exe; do
   [ -f "$dir/$f" ] || missing+=("$dir/$f")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "package-windows: ${missing[*]} not found; build the Windows version first: scripts/build-windows.sh $dir" >&2
   exit 1
 fi
-plugins=()
+vst2=()
 for f in "$dir"/*.dll; do
-  plugins+=("$(basename "$f")")
+  vst2+=("$(basename "$f")")
 done
+clap=()
+for f in "$dir"/*.clap; do
+  clap+=("$(basename "$f")")
+done
+plugins=("${vst2[@]}" "${clap[@]}")
 command -v zip >/dev/null || scripts/setup.sh --extra zip
 [ $installer -eq 0 ] || command -v makensis >/dev/null || scripts/setup.sh --extra nsis
 
@@ -52,10 +57,11 @@ sed 's/$/\r/' >"$stage/README.txt" <<TEXT
 Gravelix $version for 64-bit Windows
 ====================================
 
-GRAVELIX.dll is the plug-in: a two-knob guitar distortion pedal as a VST 2.4 effect,
-for 64-bit hosts (a 32-bit host cannot load it). GRAVELIXHQ.dll is Gravelix HQ, the same
-pedal with its clipping oversampled so it does not alias: more CPU and a few samples of
-latency; install it the same way, beside or instead of GRAVELIX.dll.
+GRAVELIX.dll and Gravelix.clap are the plug-in, a two-knob guitar distortion pedal, as a
+VST 2.4 and as a CLAP effect, for 64-bit hosts (a 32-bit host cannot load them).
+GRAVELIXHQ.dll and GravelixHQ.clap are Gravelix HQ, the same pedal with its clipping
+oversampled so it does not alias: more CPU and a few samples of latency; install it the
+same way, beside or instead of Gravelix. Your host needs only one of the two formats.
 
 Installing: gravelix-$version-win64-setup.exe installs the plug-ins into
 C:\\Program Files\\Common Files\\VST2\\Gravelix (or a folder you choose), gravelix-host.exe
@@ -63,9 +69,9 @@ into C:\\Program Files\\Gravelix, a Start-menu entry for the standalone pedal an
 uninstaller listed under Installed apps. "setup.exe /S" installs silently
 (/VSTDIR=FOLDER picks the plug-in folder, /D=FOLDER the program folder).
 
-By hand, from the ZIP: copy the plug-ins (${plugins[*]}) into a folder your
-host scans for VST 2.4 plug-ins and let the host rescan; the pedal appears as
-"Gravelix x64" by Keldwyn. Where hosts look:
+By hand, from the ZIP: copy the DLLs (${vst2[*]})
+into a folder your host scans for VST 2.4 plug-ins and let the host rescan; the pedal
+appears as "Gravelix x64" by Keldwyn. Where hosts look:
 
   - the folders listed in the host's own plug-in settings: most hosts let you add
     one there, and that list is what counts;
@@ -74,10 +80,19 @@ host scans for VST 2.4 plug-ins and let the host rescan; the pedal appears as
   - some hosts read the shared folder from the registry value VSTPluginsPath
     under HKEY_LOCAL_MACHINE\\SOFTWARE\\VST.
 
-Copying into C:\\Program Files needs administrator rights. To remove a plug-in copied
-by hand, delete its DLL again.
+For a host that loads CLAP, copy the .clap files (${clap[*]})
+into a folder it scans for CLAP plug-ins instead; the pedal appears as "Gravelix" by
+Keldwyn. CLAP hosts look in these folders and every folder inside them:
 
-gravelix-host.exe is a command-line host for any 64-bit VST 2.4 plug-in. In a
+  - C:\\Program Files\\Common Files\\CLAP   (for every user)
+  - %LOCALAPPDATA%\\Programs\\Common\\CLAP   (for you alone; no administrator rights
+    needed)
+  - the folders listed in the host's own plug-in settings.
+
+Copying into C:\\Program Files needs administrator rights. To remove a plug-in copied
+by hand, delete its file again.
+
+gravelix-host.exe is a command-line host for any 64-bit VST 2.4 or CLAP plug-in. In a
 Command Prompt in this folder:
 
   gravelix-host.exe info GRAVELIX.dll      identity, parameters and programs
@@ -99,7 +114,7 @@ echo "$out.zip"
 [ $installer -eq 1 ] || exit 0
 {
   echo '!macro GravelixPlugins _action'
-  for f in "${plugins[@]}"; do
+  for f in "${vst2[@]}"; do
     echo "  !insertmacro \${_action} \"$f\""
   done
   echo '!macroend'

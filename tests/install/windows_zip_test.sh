@@ -12,23 +12,30 @@ trap 'rm -rf "$tmp"' EXIT
 # Half a build: refused, naming what is missing, and no archive.
 echo stand-in >"$tmp/GRAVELIX.dll"
 echo stand-in >"$tmp/GRAVELIXHQ.dll"
+echo stand-in >"$tmp/Gravelix.clap"
 if "$src/scripts/package-windows.sh" --zip-only "$tmp" >"$tmp/out" 2>"$tmp/err"; then
-  fail "packed a build without gravelix-host.exe"
+  fail "packed a build without gravelix-host.exe and GravelixHQ.clap"
 fi
-grep -q "gravelix-host.exe not found" "$tmp/err" || fail "unclear message: $(cat "$tmp/err")"
+grep -q "/GravelixHQ.clap $tmp/gravelix-host.exe not found" "$tmp/err" ||
+  fail "unclear message: $(cat "$tmp/err")"
 ! ls "$tmp"/*.zip >/dev/null 2>&1 || fail "left an archive behind"
 
 echo stand-in-exe >"$tmp/gravelix-host.exe"
+echo stand-in-clap >"$tmp/GravelixHQ.clap"
 "$src/scripts/package-windows.sh" --zip-only "$tmp" >"$tmp/out" || fail "packing failed"
 zip=$tmp/gravelix-$version-win64.zip
 [ "$(cat "$tmp/out")" = "$zip" ] || fail "reported $(cat "$tmp/out") instead of $zip"
-[ "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')" = \
-  "CHANGES.txt GRAVELIX.dll GRAVELIXHQ.dll LICENSE.txt README.txt gravelix-host.exe " ] ||
+[ "$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')" = "CHANGES.txt GRAVELIX.dll GRAVELIXHQ.dll \
+Gravelix.clap GravelixHQ.clap LICENSE.txt README.txt gravelix-host.exe " ] ||
   fail "archive holds: $(unzip -Z1 "$zip" | tr '\n' ' ')"
 [ "$(unzip -p "$zip" gravelix-host.exe)" = stand-in-exe ] || fail "gravelix-host.exe changed"
+[ "$(unzip -p "$zip" GravelixHQ.clap)" = stand-in-clap ] || fail "GravelixHQ.clap changed"
 note=$(unzip -p "$zip" README.txt)
-[[ $note == *"Gravelix $version"* && $note == *'C:\Program Files\Common Files\VST2'* ]] ||
-  fail "README.txt lacks the version or the plug-in folders:"$'\n'"$note"
+for want in "Gravelix $version" 'C:\Program Files\Common Files\VST2' \
+  'C:\Program Files\Common Files\CLAP' '%LOCALAPPDATA%\Programs\Common\CLAP' \
+  'Gravelix.clap GravelixHQ.clap'; do
+  [[ $note == *"$want"* ]] || fail "README.txt lacks $want:"$'\n'"$note"
+done
 [[ $note == *$'\r\n'* ]] || fail "README.txt has no Windows line ends"
 [ "$(unzip -p "$zip" LICENSE.txt | tr -d '\r')" = "$(cat "$src/LICENSE")" ] ||
   fail "LICENSE.txt is not the repository's LICENSE"
@@ -37,4 +44,4 @@ unzip -p "$zip" LICENSE.txt | head -1 | grep -q $'GNU GENERAL PUBLIC LICENSE\r$'
 changes=$(unzip -p "$zip" CHANGES.txt)
 [[ $changes == *"Gravelix $version ("* && $changes == *$'\r\n'* ]] ||
   fail "CHANGES.txt lacks this release or Windows line ends:"$'\n'"$changes"
-echo "gravelix-$version-win64.zip holds the plug-in, the host, the note, licence and changes"
+echo "gravelix-$version-win64.zip holds the plug-ins, the host, the note, licence and changes"

@@ -28,7 +28,7 @@ old=$tmp/old
 mkdir -p "$old" "$tmp/src"
 cp -r "$src/scripts" "$src/packaging" "$src/LICENSE" "$tmp/src/"
 printf '# Changes\n\n## 1.0.0 (2026-12-07 11:23 +0000)\n\n- The first release.\n' >"$tmp/src/CHANGES.md"
-cp "$build"/*.dll "$build/gravelix-host.exe" "$old/"
+cp "$build"/*.dll "$build"/*.clap "$build/gravelix-host.exe" "$old/"
 cp "$build/GRAVELIX.dll" "$old/OLDONLY.dll"
 echo "CMAKE_PROJECT_VERSION:STATIC=1.0.0" >"$old/CMakeCache.txt"
 "$tmp/src/scripts/package-windows.sh" "$old" >"$tmp/old.txt" || fail "packing the older version"
