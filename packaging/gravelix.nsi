@@ -1,11 +1,13 @@
-; The Windows installer: the plug-ins into the VST2 folder (changeable), gravelix-host.exe with
-; the licence and release notes into Program Files\Gravelix, a Start-menu entry for the
-; standalone pedal and an uninstaller Windows lists. Built by scripts/package-windows.sh with
+; The Windows installer: two components, the VST 2.4 plug-ins into the VST2 folder (changeable)
+; and the CLAP plug-ins into Common Files\CLAP\Gravelix; gravelix-host.exe with the licence and
+; release notes into Program Files\Gravelix, a Start-menu entry for the standalone pedal and an
+; uninstaller Windows lists. Built by scripts/package-windows.sh with
 ;   makensis -DVERSION=1.2.3 -DSTAGE=folder -DOUTFILE=setup.exe gravelix.nsi
-; where STAGE holds the files and plugins.nsh, which lists the plug-ins as
-;   !insertmacro ${_action} "NAME.dll"   inside   !macro GravelixPlugins _action ... !macroend
+; where STAGE holds the files and plugins.nsh, which lists each format's plug-ins as
+;   !insertmacro ${_action} "NAME"   inside   !macro GravelixVst2 _action ... !macroend
+; and likewise GravelixClap.
 ; Command line: /S silent, /D=FOLDER the program folder (last, unquoted), /VSTDIR=FOLDER the
-; plug-in folder.
+; VST 2.4 folder, /NOVST2 and /NOCLAP leave that component out.
 
 Unicode true
 Target amd64-unicode
@@ -16,6 +18,7 @@ ManifestDPIAware true
 !include MUI2.nsh
 !include FileFunc.nsh
 !include LogicLib.nsh
+!include Sections.nsh
 !include "${STAGE}\plugins.nsh"
 
 !define PRODUCT "Gravelix"
@@ -37,12 +40,17 @@ VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "GNU General Public License, version 3 or later"
 
 Var VstDir
+Var ClapDir
 
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE.txt"
-!define MUI_PAGE_HEADER_TEXT "Plug-in folder"
+!define MUI_COMPONENTSPAGE_SMALLDESC
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE ComponentsLeave
+!insertmacro MUI_PAGE_COMPONENTS
+!define MUI_PAGE_CUSTOMFUNCTION_PRE VstDirPre
+!define MUI_PAGE_HEADER_TEXT "VST 2.4 plug-in folder"
 !define MUI_PAGE_HEADER_SUBTEXT "Where your host looks for VST 2.4 plug-ins."
-!define MUI_DIRECTORYPAGE_TEXT_TOP "The plug-in goes into this folder. Most hosts scan \
+!define MUI_DIRECTORYPAGE_TEXT_TOP "The VST 2.4 plug-ins go into this folder. Most hosts scan \
   $\"C:\Program Files\Common Files\VST2$\"; pick another folder if your host looks elsewhere."
 !define MUI_DIRECTORYPAGE_VARIABLE $VstDir
 !insertmacro MUI_PAGE_DIRECTORY
@@ -55,40 +63,40 @@ Var VstDir
 !macro InstallPlugin name
   File "${STAGE}\${name}"
 !macroend
-!macro RemovePlugin name
+!macro RemoveVst2 name
   Delete "$VstDir\${name}"
 !macroend
+!macro RemoveClap name
+  Delete "$ClapDir\${name}"
+!macroend
 
-Function .onInit
+Section "-Upgrade"
   SetRegView 64
-  ; An earlier install's plug-in folder, else the shared one; /VSTDIR= beats both.
-  ReadRegStr $VstDir HKLM "${REGKEY}" "VstDir"
-  ${If} $VstDir == ""
-    StrCpy $VstDir "$COMMONFILES64\VST2\Gravelix"
-  ${EndIf}
-  ${GetParameters} $0
-  ClearErrors
-  ${GetOptions} $0 "/VSTDIR=" $1
-  ${IfNot} ${Errors}
-  ${AndIf} $1 != ""
-    StrCpy $VstDir $1
-  ${EndIf}
-FunctionEnd
-
-Section "Gravelix"
-  SetRegView 64
-  SetShellVarContext all
   ; Over an older version: its own uninstaller takes away what it put there (also plug-ins this
-  ; version no longer has, or a plug-in folder since changed); settings stay.
+  ; version no longer has, a component now left out, or a plug-in folder since changed);
+  ; settings stay.
   ReadRegStr $0 HKLM "${REGKEY}" "InstallDir"
   ${If} $0 != ""
   ${AndIf} ${FileExists} "$0\uninstall.exe"
     ExecWait '"$0\uninstall.exe" /S _?=$0'
     Delete "$0\uninstall.exe"
   ${EndIf}
+SectionEnd
 
+Section "VST 2.4 plug-ins" SecVst2
   SetOutPath "$VstDir"
-  !insertmacro GravelixPlugins InstallPlugin
+  !insertmacro GravelixVst2 InstallPlugin
+SectionEnd
+
+; CLAP hosts search Common Files\CLAP and its subfolders, so ours can keep a folder of its own.
+Section "CLAP plug-ins" SecClap
+  SetOutPath "$ClapDir"
+  !insertmacro GravelixClap InstallPlugin
+SectionEnd
+
+Section "-Gravelix"
+  SetRegView 64
+  SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "${STAGE}\gravelix-host.exe"
   File "${STAGE}\LICENSE.txt"
@@ -96,13 +104,25 @@ Section "Gravelix"
   File "${STAGE}\README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
+  ; The standalone pedal plays the VST 2.4 plug-in when there is one, else the CLAP one.
+  ${If} ${SectionIsSelected} ${SecVst2}
+    StrCpy $0 "$VstDir\GRAVELIX.dll"
+  ${Else}
+    StrCpy $0 "$ClapDir\Gravelix.clap"
+  ${EndIf}
   CreateDirectory "$SMPROGRAMS\Gravelix"
   CreateShortcut "$SMPROGRAMS\Gravelix\${PEDAL}" "$INSTDIR\gravelix-host.exe" \
-    'play "$VstDir\GRAVELIX.dll"' "$INSTDIR\gravelix-host.exe" 0 SW_SHOWNORMAL "" \
+    'play "$0"' "$INSTDIR\gravelix-host.exe" 0 SW_SHOWNORMAL "" \
     "Gravelix as a standalone pedal"
 
   WriteRegStr HKLM "${REGKEY}" "InstallDir" "$INSTDIR"
-  WriteRegStr HKLM "${REGKEY}" "VstDir" "$VstDir"
+  ; A folder is recorded only when its component went in: the uninstaller empties exactly those.
+  ${If} ${SectionIsSelected} ${SecVst2}
+    WriteRegStr HKLM "${REGKEY}" "VstDir" "$VstDir"
+  ${EndIf}
+  ${If} ${SectionIsSelected} ${SecClap}
+    WriteRegStr HKLM "${REGKEY}" "ClapDir" "$ClapDir"
+  ${EndIf}
   WriteRegStr HKLM "${REGKEY}" "Version" "${VERSION}"
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayName" "${PRODUCT} ${VERSION}"
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayVersion" "${VERSION}"
@@ -118,9 +138,65 @@ Section "Gravelix"
   WriteRegDWORD HKLM "${UNINSTKEY}" "EstimatedSize" "$0"
 SectionEnd
 
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecVst2} "Gravelix and Gravelix HQ for hosts that load \
+    VST 2.4 plug-ins, into a folder you pick next."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecClap} "Gravelix and Gravelix HQ for hosts that load \
+    CLAP plug-ins, into $\"Common Files\CLAP\Gravelix$\", where they look."
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+Function .onInit
+  SetRegView 64
+  ; An earlier install's VST 2.4 folder, else the shared one; /VSTDIR= beats both.
+  ReadRegStr $VstDir HKLM "${REGKEY}" "VstDir"
+  ${If} $VstDir == ""
+    StrCpy $VstDir "$COMMONFILES64\VST2\Gravelix"
+  ${EndIf}
+  StrCpy $ClapDir "$COMMONFILES64\CLAP\Gravelix"
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/VSTDIR=" $1
+  ${IfNot} ${Errors}
+  ${AndIf} $1 != ""
+    StrCpy $VstDir $1
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $0 "/NOVST2" $1
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecVst2}
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $0 "/NOCLAP" $1
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecClap}
+  ${EndIf}
+  ; Nothing to play and nothing for a host: refuse rather than install the host alone.
+  ${If} ${Silent}
+  ${AndIfNot} ${SectionIsSelected} ${SecVst2}
+  ${AndIfNot} ${SectionIsSelected} ${SecClap}
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+FunctionEnd
+
+Function ComponentsLeave
+  ${IfNot} ${SectionIsSelected} ${SecVst2}
+  ${AndIfNot} ${SectionIsSelected} ${SecClap}
+    MessageBox MB_ICONEXCLAMATION "Choose at least one of the two plug-in formats."
+    Abort
+  ${EndIf}
+FunctionEnd
+
+Function VstDirPre
+  ${IfNot} ${SectionIsSelected} ${SecVst2}
+    Abort
+  ${EndIf}
+FunctionEnd
+
 Function un.onInit
   SetRegView 64
   ReadRegStr $VstDir HKLM "${REGKEY}" "VstDir"
+  ReadRegStr $ClapDir HKLM "${REGKEY}" "ClapDir"
 FunctionEnd
 
 ; Only what the installer put there: %APPDATA%\Gravelix (the player's settings) stays, and a
@@ -129,8 +205,12 @@ Section "Uninstall"
   SetRegView 64
   SetShellVarContext all
   ${If} $VstDir != ""
-    !insertmacro GravelixPlugins RemovePlugin
+    !insertmacro GravelixVst2 RemoveVst2
     RMDir "$VstDir"
+  ${EndIf}
+  ${If} $ClapDir != ""
+    !insertmacro GravelixClap RemoveClap
+    RMDir "$ClapDir"
   ${EndIf}
   Delete "$INSTDIR\gravelix-host.exe"
   Delete "$INSTDIR\LICENSE.txt"

@@ -63,11 +63,13 @@ GRAVELIXHQ.dll and GravelixHQ.clap are Gravelix HQ, the same pedal with its clip
 oversampled so it does not alias: more CPU and a few samples of latency; install it the
 same way, beside or instead of Gravelix. Your host needs only one of the two formats.
 
-Installing: gravelix-$version-win64-setup.exe installs the plug-ins into
-C:\\Program Files\\Common Files\\VST2\\Gravelix (or a folder you choose), gravelix-host.exe
-into C:\\Program Files\\Gravelix, a Start-menu entry for the standalone pedal and an
-uninstaller listed under Installed apps. "setup.exe /S" installs silently
-(/VSTDIR=FOLDER picks the plug-in folder, /D=FOLDER the program folder).
+Installing: gravelix-$version-win64-setup.exe installs the VST 2.4 plug-ins into
+C:\\Program Files\\Common Files\\VST2\\Gravelix (or a folder you choose), the CLAP
+plug-ins into C:\\Program Files\\Common Files\\CLAP\\Gravelix, gravelix-host.exe into
+C:\\Program Files\\Gravelix, a Start-menu entry for the standalone pedal and an
+uninstaller listed under Installed apps; you can leave out either format. "setup.exe /S"
+installs silently (/VSTDIR=FOLDER picks the VST 2.4 folder, /D=FOLDER the program
+folder, /NOVST2 or /NOCLAP leaves that format out).
 
 By hand, from the ZIP: copy the DLLs (${vst2[*]})
 into a folder your host scans for VST 2.4 plug-ins and let the host rescan; the pedal
@@ -112,12 +114,18 @@ mv "$out.zip.tmp" "$out.zip"
 echo "$out.zip"
 
 [ $installer -eq 1 ] || exit 0
-{
-  echo '!macro GravelixPlugins _action'
-  for f in "${vst2[@]}"; do
+# One macro per format, so each component installs and removes its own files.
+macro() {
+  echo "!macro $1 _action"
+  shift
+  for f in "$@"; do
     echo "  !insertmacro \${_action} \"$f\""
   done
   echo '!macroend'
+}
+{
+  macro GravelixVst2 "${vst2[@]}"
+  macro GravelixClap "${clap[@]}"
 } >"$stage/plugins.nsh"
 rm -f "$out-setup.exe"
 # makensis reads Unix paths; its own messages only matter when it fails.

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Guards against an installer that misplaces or forgets a file, leaves an older version's files
-# behind on upgrade, or whose uninstaller leaves our files or takes the player's settings or
-# someone else's files.
-# Packs the Windows build twice (the build as an older version with one more plug-in, then as
-# it is) and drives both installers silently in a fresh Wine prefix of its own.
+# behind on upgrade, installs a format that was left out, or whose uninstaller leaves our files
+# or takes the player's settings or someone else's files.
+# Packs the Windows build twice (the build as an older version with one more plug-in of each
+# format, then as it is) and drives both installers silently in a fresh Wine prefix of its own.
 # Usage: installer_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 src=$(realpath "$1")
@@ -22,7 +22,7 @@ cleanup() {
 trap cleanup EXIT
 w() { timeout 120 wine "$@" </dev/null; }
 
-# The older version: the same files, another version number and a plug-in this one lacks,
+# The older version: the same files, another version number and plug-ins this one lacks,
 # packed by a copy of the packaging whose release notes end at that version.
 old=$tmp/old
 mkdir -p "$old" "$tmp/src"
@@ -30,6 +30,7 @@ cp -r "$src/scripts" "$src/packaging" "$src/LICENSE" "$tmp/src/"
 printf '# Changes\n\n## 1.0.0 (2026-12-07 11:23 +0000)\n\n- The first release.\n' >"$tmp/src/CHANGES.md"
 cp "$build"/*.dll "$build"/*.clap "$build/gravelix-host.exe" "$old/"
 cp "$build/GRAVELIX.dll" "$old/OLDONLY.dll"
+cp "$build/Gravelix.clap" "$old/OLDONLY.clap"
 echo "CMAKE_PROJECT_VERSION:STATIC=1.0.0" >"$old/CMakeCache.txt"
 "$tmp/src/scripts/package-windows.sh" "$old" >"$tmp/old.txt" || fail "packing the older version"
 old_setup=$(sed -n 's/.*setup\.exe$/&/p' "$tmp/old.txt")
@@ -38,40 +39,59 @@ setup=$(sed -n 's/.*setup\.exe$/&/p' "$tmp/new.txt")
 version=$(basename "$setup" | sed 's/^gravelix-\(.*\)-win64-setup\.exe$/\1/')
 [ -f "$old_setup" ] && [ -f "$setup" ] || fail "no installers: $(cat "$tmp/old.txt" "$tmp/new.txt")"
 plugins=$(cd "$build" && ls -- *.dll)
+claps=$(cd "$build" && ls -- *.clap)
+setup_w=$(w winepath -w "$setup" | tr -d '\r')
 
 w cmd /c exit 0 >/dev/null 2>&1 || true
 c=$WINEPREFIX/drive_c
 programs="$c/Program Files/Gravelix"
 vst="$c/Program Files/Common Files/VST2/Gravelix"
 custom="$c/Music/VST"
+clapshared="$c/Program Files/Common Files/CLAP"
+clap=$clapshared/Gravelix
 menu="$c/ProgramData/Microsoft/Windows/Start Menu/Programs/Gravelix/Gravelix pedal.lnk"
 appdata=$(w cmd /c echo %APPDATA% | tr -d '\r')
 appdata=$(w winepath -u "$appdata" | tr -d '\r')
 uninstkey='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Gravelix'
 regvalue() { w reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z]* *//p"; }
 
-# The player's settings and someone else's plug-in in our folder must outlive us.
-mkdir -p "$appdata/Gravelix" "$vst"
+lnk_plays() { tr -d '\0' <"$menu" | grep -qaF "play \"$1\""; }
+# The uninstaller runs a copy of itself and returns at once: wait for its work.
+uninstall() {
+  w 'C:\Program Files\Gravelix\uninstall.exe' /S || fail "the silent uninstall answered $?"
+  for _ in $(seq 1 300); do
+    [ -e "$programs" ] || break
+    sleep 0.2
+  done
+  [ ! -e "$programs" ] || fail "Program Files\\Gravelix still holds: $(ls "$programs" | tr '\n' ' ')"
+}
+
+# The player's settings and someone else's plug-ins must outlive us.
+mkdir -p "$appdata/Gravelix" "$vst" "$clapshared"
 echo "scale 1.5" >"$appdata/Gravelix/settings.txt"
 echo other >"$vst/Other.dll"
+echo other >"$clapshared/Other.clap"
 
 w "$(w winepath -w "$old_setup" | tr -d '\r')" /S || fail "the older version's silent install answered $?"
-[ -f "$vst/OLDONLY.dll" ] && [ -f "$vst/GRAVELIX.dll" ] || fail "older version: plug-ins missing"
+[ -f "$vst/OLDONLY.dll" ] && [ -f "$vst/GRAVELIX.dll" ] && [ -f "$clap/OLDONLY.clap" ] ||
+  fail "older version: plug-ins missing"
 [ "$(regvalue "$uninstkey" DisplayVersion)" = 1.0.0 ] || fail "older version not registered"
 
 # Upgrade, moving the plug-ins to a folder of the player's choosing.
-w "$(w winepath -w "$setup" | tr -d '\r')" /S '/VSTDIR=C:\Music\VST' ||
-  fail "the silent upgrade answered $?"
+w "$setup_w" /S '/VSTDIR=C:\Music\VST' || fail "the silent upgrade answered $?"
 for f in $plugins; do
   cmp -s "$custom/$f" <(unzip -p "${setup%-setup.exe}.zip" "$f") || fail "$f not installed as packed"
+done
+for f in $claps; do
+  cmp -s "$clap/$f" <(unzip -p "${setup%-setup.exe}.zip" "$f") || fail "$f not installed as packed"
 done
 for f in gravelix-host.exe LICENSE.txt CHANGES.txt README.txt uninstall.exe; do
   [ -f "$programs/$f" ] || fail "$f not in Program Files\\Gravelix"
 done
 [ -f "$menu" ] || fail "no Start-menu entry"
-tr -d '\0' <"$menu" | grep -qa 'play "C:\\Music\\VST\\GRAVELIX.dll"' ||
-  fail "the Start-menu entry does not start the pedal"
+lnk_plays 'C:\Music\VST\GRAVELIX.dll' || fail "the Start-menu entry does not start the pedal"
 [ "$(ls "$vst")" = Other.dll ] || fail "the upgrade left behind: $(ls "$vst" | tr '\n' ' ')"
+[ "$(ls "$clap")" = "$claps" ] || fail "the CLAP folder holds: $(ls "$clap" | tr '\n' ' ')"
 [ "$(regvalue "$uninstkey" DisplayVersion)" = "$version" ] || fail "not registered as $version"
 [[ "$(regvalue "$uninstkey" UninstallString)" == *'Gravelix\uninstall.exe"' ]] ||
   fail "uninstaller not registered"
@@ -81,16 +101,35 @@ info=$(w 'C:\Program Files\Gravelix\gravelix-host.exe' info 'C:\Music\VST\GRAVEL
   fail "gravelix-host.exe info from Program Files: $info"
 [[ $info == *"Gravelix x64"* ]] || fail "info printed: $info"
 
-# The uninstaller runs a copy of itself and returns at once: wait for its work.
-w 'C:\Program Files\Gravelix\uninstall.exe' /S || fail "the silent uninstall answered $?"
-for _ in $(seq 1 300); do
-  [ -e "$programs" ] || break
-  sleep 0.2
-done
-[ ! -e "$programs" ] || fail "Program Files\\Gravelix still holds: $(ls "$programs" | tr '\n' ' ')"
+uninstall
 [ ! -e "$custom" ] || fail "the plug-in folder still holds: $(ls "$custom" | tr '\n' ' ')"
+[ ! -e "$clap" ] || fail "the CLAP folder still holds: $(ls "$clap" | tr '\n' ' ')"
 [ ! -e "$menu" ] || fail "the Start-menu entry is still there"
 [ -z "$(regvalue "$uninstkey" DisplayName)" ] || fail "still listed as installed"
 [ "$(cat "$appdata/Gravelix/settings.txt")" = "scale 1.5" ] || fail "the settings are gone"
-[ -f "$vst/Other.dll" ] || fail "someone else's plug-in is gone"
-echo "installed $version over 1.0.0, ran it, and uninstalled it: $(stat -c %s "$setup") bytes"
+[ -f "$vst/Other.dll" ] && [ -f "$clapshared/Other.clap" ] || fail "someone else's plug-in is gone"
+
+# One format at a time: CLAP alone, then VST 2.4 alone over it, which takes the CLAP plug-ins
+# away again but not a file of someone else's in their folder.
+w "$setup_w" /S /NOVST2 || fail "the install without VST 2.4 answered $?"
+[ "$(ls "$vst")" = Other.dll ] || fail "/NOVST2 installed: $(ls "$vst" | tr '\n' ' ')"
+[ "$(ls "$clap")" = "$claps" ] || fail "/NOVST2: the CLAP folder holds: $(ls "$clap" | tr '\n' ' ')"
+lnk_plays 'C:\Program Files\Common Files\CLAP\Gravelix\Gravelix.clap' ||
+  fail "without VST 2.4 the Start-menu entry does not play the CLAP plug-in"
+echo other >"$clap/Extra.clap"
+w "$setup_w" /S /NOCLAP || fail "the install without CLAP answered $?"
+[ "$(ls "$clap")" = Extra.clap ] || fail "/NOCLAP: the CLAP folder holds: $(ls "$clap" | tr '\n' ' ')"
+for f in $plugins; do
+  [ -f "$vst/$f" ] || fail "/NOCLAP did not install $f"
+done
+lnk_plays 'C:\Program Files\Common Files\VST2\Gravelix\GRAVELIX.dll' ||
+  fail "without CLAP the Start-menu entry does not play the VST 2.4 plug-in"
+# Leaving out both would install a host with nothing to play.
+if w "$setup_w" /S /NOVST2 /NOCLAP; then
+  fail "installed with both formats left out"
+fi
+[ "$(regvalue "$uninstkey" DisplayVersion)" = "$version" ] || fail "the refused install changed the installed one"
+uninstall
+[ "$(ls "$vst")" = Other.dll ] || fail "the uninstall left: $(ls "$vst" | tr '\n' ' ')"
+[ "$(ls "$clap")" = Extra.clap ] || fail "the uninstall took: $(ls "$clap" | tr '\n' ' ')"
+echo "installed $version over 1.0.0, ran it, each format alone, and uninstalled it: $(stat -c %s "$setup") bytes"
