@@ -20,7 +20,7 @@ if(TARGET gravelix-hq)
   install(TARGETS gravelix-hq LIBRARY DESTINATION lib/vst)
 endif()
 
-# CLAP hosts search lib/clap under /usr and /usr/local (and ~/.clap).
+# CLAP hosts search /usr/lib/clap and ~/.clap (and CLAP_PATH).
 foreach(_clap gravelix_clap gravelix_hq_clap)
   if(TARGET ${_clap})
     install(TARGETS ${_clap} LIBRARY DESTINATION lib/clap)

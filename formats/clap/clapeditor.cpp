@@ -101,6 +101,9 @@ void ClapEditor::destroy() {
     stopDrivers();
     if (view->isOpen()) {
         view->close();
+        // What the server still had for the closed window would wait in the connection's
+        // queue until the next editor's idle; read and dropped now.
+        view->idle();
     }
     const clap_host_timer_support_t* timers = pedal.hostTimers();
     if (timer != CLAP_INVALID_ID && timers && timers->unregister_timer) {

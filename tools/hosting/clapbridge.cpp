@@ -609,7 +609,16 @@ void ClapBridge::restart() {
 
 // Main thread, inactive: what was set while a block could not take it goes through flush.
 void ClapBridge::flushPending() {
-    if (!params_ || !params_->flush || active_.load()) {
+    if (active_.load()) {
+        return;
+    }
+    flushNow();
+}
+
+// The pending values through flush, which also collects what the plug-in has to say (an
+// edit in its editor). The caller makes sure no block runs meanwhile.
+void ClapBridge::flushNow() {
+    if (!params_ || !params_->flush) {
         return;
     }
     inCount_ = 0;
@@ -629,6 +638,21 @@ void ClapBridge::flushPending() {
     }
     params_->flush(plugin_, &inList_, &outList_);
     inCount_ = 0;
+}
+
+// Active but no block since the last idle (a stopped transport, a host that only idles): the
+// plug-in asked for a flush, which then runs here with this thread standing in for the audio
+// thread, the audio path held off meanwhile. While blocks run they take it instead.
+void ClapBridge::flushWhileActive() {
+    gate_.fetch_or(kPaused);
+    while (gate_.load() & kInside) {
+        std::this_thread::yield();
+    }
+    {
+        AudioRole role(this);
+        flushNow();
+    }
+    gate_.fetch_and(~kPaused);
 }
 
 void ClapBridge::setParameter(VstInt32 index, float value) {
@@ -731,6 +755,7 @@ void ClapBridge::process(float** inputs, float** outputs, VstInt32 frames) {
         steadyTime_ += part;
         done += static_cast<VstInt32>(part);
     }
+    blocks_.fetch_add(1, std::memory_order_relaxed);
     gate_.fetch_and(~kInside);
 }
 
@@ -863,14 +888,12 @@ void ClapBridge::editorClose() {
 }
 
 void ClapBridge::runTimersAndFds() {
-    const auto now = std::chrono::steady_clock::now();
+    // Each idle is a tick of every timer: the caller idles at the pace a host idles editors,
+    // and what it drew or read there must show at that idle, not at the timer's next period.
     // A timer may unregister itself or others while it runs: walk a copy of the ids.
     std::vector<clap_id> due;
     for (Timer& t : timerList_) {
-        if (t.due <= now) {
-            due.push_back(t.id);
-            t.due = now + t.period;
-        }
+        due.push_back(t.id);
     }
     for (clap_id id : due) {
         if (timers_) {
@@ -901,10 +924,18 @@ void ClapBridge::idle() {
     if (callbackRequested_.exchange(false)) {
         plugin_->on_main_thread(plugin_);
     }
+    const std::uint64_t blocks = blocks_.load();
     if (flushRequested_.exchange(false)) {
-        // While active the next block takes what is pending.
-        flushPending();
+        if (!active_.load()) {
+            flushPending();
+        } else if (blocks == blocksAtLastIdle_) {
+            flushWhileActive();
+        } else {
+            // Blocks run: the next one takes it; asked again in case they stop first.
+            flushRequested_.store(true);
+        }
     }
+    blocksAtLastIdle_ = blocks;
     runTimersAndFds();
 }
 

@@ -128,6 +128,8 @@ private:
     void suspend();
     void restart();
     void flushPending();
+    void flushNow();
+    void flushWhileActive();
     void close();
     bool outputEvent(const clap_event_header_t* event);
     VstIntPtr saveState(void** data);
@@ -193,6 +195,9 @@ private:
     std::atomic<bool> restartRequested_{false};
     std::atomic<bool> callbackRequested_{false};
     std::atomic<bool> flushRequested_{false};
+    // Blocks processed, and their count at the last idle: whether blocks run.
+    std::atomic<std::uint64_t> blocks_{0};
+    std::uint64_t blocksAtLastIdle_ = 0;
 
     struct Timer {
         clap_id id;
@@ -200,7 +205,8 @@ private:
         std::chrono::steady_clock::time_point due;
     };
     std::vector<Timer> timerList_;
-    clap_id nextTimer_ = 1;
+    // From 0, as some hosts number them: a plug-in taking 0 for "no timer" shows here.
+    clap_id nextTimer_ = 0;
     std::vector<int> fdList_;
     std::vector<std::uint32_t> fdFlags_;
 
