@@ -14,6 +14,10 @@ namespace gravelix::host {
 
 namespace {
 
+// The window scale message of VST 2.4 hosts (effVendorSpecific 'PreS' 'AeCs', the factor in opt).
+constexpr VstInt32 kScaleMessage = 0x50726553;
+constexpr VstIntPtr kScaleValue = 0x41654373;
+
 // The bridge whose block this thread is running: thread-check's audio thread.
 thread_local const ClapBridge* audioOf = nullptr;
 
@@ -1060,6 +1064,16 @@ VstIntPtr ClapBridge::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value,
         return kVstVersion;
     case effGetTailSize:
         return tail_ && active_.load() ? static_cast<VstIntPtr>(tail_->get(plugin_)) : 0;
+    case effVendorSpecific:
+        // The window scale our commands tell VST 2.4 editors is CLAP's set_scale.
+        if (index == kScaleMessage && value == kScaleValue && std::isfinite(opt) && opt > 0.0f) {
+            scale_ = opt;
+            if (guiCreated_ && gui_->set_scale) {
+                gui_->set_scale(plugin_, scale_);
+            }
+            return 1;
+        }
+        return 0;
     default:
         return 0;
     }
