@@ -142,7 +142,9 @@ void X11Frame::createWindow(xcb_window_t parentWindow) {
     parent = parentWindow;
     connection->registerWindow(ownWindow, this);
     xcb_map_window(c, ownWindow);
-    xcb_flush(c);
+    // One round trip: the window is mapped on the server before the host, on a connection of
+    // its own, goes on with its parent (some hosts embed or show it at once).
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 X11Frame::~X11Frame() {
