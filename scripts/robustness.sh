@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Host-grade robustness run: the validator at full strictness and under a bare xvfb-run, the
 # effect fuzzer, the threaded checks and two instances' concurrent editors under
-# ThreadSanitizer, the validator suite under valgrind, and two real hosts as clients (Ardour and
-# Audacity). Every step is time-bounded; all steps run, and the exit status is non-zero when any
+# ThreadSanitizer, the validator suite under valgrind, and three real hosts as clients (Ardour
+# and Audacity with the VST 2.4 plug-ins, Qtractor with the CLAP ones). Every step is time-bounded; all steps run, and the exit status is non-zero when any
 # failed. Ends with a timing table and "N passed, N failed" over the steps.
 # Usage: scripts/robustness.sh [BUILD_DIR]   (default build: reuses what scripts/test.sh built)
 # Environment: FUZZ_SECONDS (default 90), VALGRIND_STRICTNESS (default 5: every check, with
@@ -12,7 +12,8 @@ cd "$(dirname "$0")/.."
 dir=${1:-build}
 fuzz_seconds=${FUZZ_SECONDS:-90}
 valgrind_strictness=${VALGRIND_STRICTNESS:-5}
-scripts/setup.sh --extra ardour python3 audacity python3-numpy python3-soundfile iproute2 x11-apps ||
+scripts/setup.sh --extra ardour python3 audacity qtractor jackd2 xdotool python3-numpy \
+  python3-soundfile iproute2 x11-apps ||
   exit 1
 
 names=() results=() times=()
@@ -77,6 +78,8 @@ step "ardour" 600 scripts/ardour-check.sh "$dir"
 step "ardour-hq" 600 scripts/ardour-check.sh "$dir" hq
 step "audacity" 420 scripts/audacity-check.sh "$dir"
 step "audacity-hq" 420 scripts/audacity-check.sh "$dir" hq
+step "qtractor" 300 scripts/qtractor-check.sh "$dir"
+step "qtractor-hq" 300 scripts/qtractor-check.sh "$dir" hq
 
 passed=0 failed=0
 echo "robustness summary:"
