@@ -5,12 +5,17 @@
 # host as begin-edit, automate, end-edit for the control's own parameter.
 # At the end the editor is closed by Ctrl-C (interrupt) or from the keyboard as a user would
 # close the window (alt-f4); either must close the editor and end the host cleanly.
-# Usage: editor_e2e.sh GRAVELIX_HOST_EXE GRAVELIX_DLL [interrupt|alt-f4]
+# The same for the CLAP plug-in (a .clap file), whose Effect is CLAP's bypass: off reads 1.
+# Usage: editor_e2e.sh GRAVELIX_HOST_EXE GRAVELIX_DLL|GRAVELIX_CLAP [interrupt|alt-f4]
 # (under an X display and a Wine prefix).
 set -euo pipefail
 host=$1
 plugin=$2
 close=${3:-interrupt}
+title='Gravelix x64' effect_off=0.000000
+if [[ $plugin == *.clap ]]; then
+  title=Gravelix effect_off=1.000000
+fi
 work=$(mktemp -d)
 out=$work/edit.txt
 pid=
@@ -32,7 +37,7 @@ pid=$!
 
 window=
 for _ in $(seq 300); do
-  window=$(xdotool search --name '^Gravelix x64$' 2>/dev/null | head -1 || true)
+  window=$(xdotool search --name "^$title\$" 2>/dev/null | head -1 || true)
   [ -n "$window" ] && break
   kill -0 "$pid" 2>/dev/null || fail "gravelix-host ended before its window appeared"
   sleep 0.1
@@ -109,7 +114,7 @@ click 234 12 # back to the front
 click 137 335 # the footswitch: its Effect change is a gesture of its own
 await "$mark" 9 2 || fail "footswitch: no end of edit for Effect"
 expect_gestures "$mark" 9 Footswitch
-tr -d '\r' <"$out" | tail -n +$((mark + 1)) | grep -q "^automate  *9 Effect  *0.000000$" ||
+tr -d '\r' <"$out" | tail -n +$((mark + 1)) | grep -q "^automate  *9 Effect  *$effect_off$" ||
   fail "footswitch: Effect not switched off"
 
 if [ "$close" = alt-f4 ]; then
