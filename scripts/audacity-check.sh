@@ -148,26 +148,7 @@ fi
 mkdir "$work/bin"
 cp "$dir/$file" "$dir/gravelix-host" tests/validator/audacity/drive.py "$work/bin/"
 dir=$work/bin
-start=$(date +%s)
-# The namespace's first process dies with unshare (--kill-child), and the kernel then ends
-# everything else in it: Audacity, its scanner, Xvfb. unshare ignores SIGTERM, so it gets
-# SIGKILL: on timeout, and when this script is stopped.
-unshare --mount --propagation private --pid --fork --kill-child --mount-proc --net \
-  "$root/scripts/audacity-check.sh" --inside "$work" "$dir" "$file" &
-inside=$!
-trap 'kill -KILL $inside 2>/dev/null; wait $inside; exit 143' TERM INT
-(
-  trap 'kill $sleeper 2>/dev/null; exit 0' TERM
-  sleep 300 &
-  sleeper=$!
-  wait $sleeper
-  echo "audacity: FAILED: not finished within 300 s" >&2
-  kill -KILL $inside 2>/dev/null
-) &
-watchdog=$!
 status=0
-wait $inside || status=$?
-kill $watchdog 2>/dev/null || true
-echo "audacity: $(($(date +%s) - start)) s"
-[ "$status" -eq 0 ] || echo "audacity: FAILED (status $status)" >&2
+"$root/scripts/in-namespace.sh" audacity 300 "$root/scripts/audacity-check.sh" --inside \
+  "$work" "$dir" "$file" || status=$?
 exit "$status"

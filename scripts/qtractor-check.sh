@@ -155,25 +155,7 @@ mkdir "$work/bin"
 cp "$dir/$clap" "$dir/$vst" "$dir/gravelix-host" tests/validator/qtractor/session.py "$work/bin/"
 cp effect/gravelixprogram.h "$work/bin/"
 cc -O2 -shared -fPIC -o "$work/bin/seqstub.so" tests/validator/qtractor/seqstub.c -ldl
-start=$(date +%s)
-# As in audacity-check.sh: the namespace's first process dies with unshare, and the kernel then
-# ends everything else in it; unshare ignores SIGTERM, so it gets SIGKILL.
-unshare --mount --propagation private --pid --fork --kill-child --mount-proc --net \
-  "$root/scripts/qtractor-check.sh" --inside "$work" "$work/bin/$clap" "$work/bin/$vst" &
-inside=$!
-trap 'kill -KILL $inside 2>/dev/null; wait $inside; exit 143' TERM INT
-(
-  trap 'kill $sleeper 2>/dev/null; exit 0' TERM
-  sleep 240 &
-  sleeper=$!
-  wait $sleeper
-  echo "qtractor: FAILED: not finished within 240 s" >&2
-  kill -KILL $inside 2>/dev/null
-) &
-watchdog=$!
 status=0
-wait $inside || status=$?
-kill $watchdog 2>/dev/null || true
-echo "qtractor: $(($(date +%s) - start)) s"
-[ "$status" -eq 0 ] || echo "qtractor: FAILED (status $status)" >&2
+"$root/scripts/in-namespace.sh" qtractor 240 "$root/scripts/qtractor-check.sh" \
+  --inside "$work" "$work/bin/$clap" "$work/bin/$vst" || status=$?
 exit "$status"

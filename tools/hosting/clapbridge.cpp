@@ -619,15 +619,12 @@ void ClapBridge::flushPending() {
     flushNow();
 }
 
-// The pending values through flush, which also collects what the plug-in has to say (an
-// edit in its editor). The caller makes sure no block runs meanwhile.
-void ClapBridge::flushNow() {
-    if (!params_ || !params_->flush) {
-        return;
-    }
+// The values set since the last block or flush, as the input events of the next one. No
+// allocation: the events live in a list sized for one per parameter.
+void ClapBridge::collectPendingEvents() {
     inCount_ = 0;
     for (std::size_t i = 0; i < infos_.size(); ++i) {
-        if (pending_[i].exchange(false)) {
+        if (pending_[i].load(std::memory_order_relaxed) && pending_[i].exchange(false)) {
             clap_event_param_value_t& e = inEvents_[inCount_++];
             e = {};
             e.header = {sizeof e, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
@@ -640,6 +637,15 @@ void ClapBridge::flushNow() {
             e.value = values_[i].load();
         }
     }
+}
+
+// The pending values through flush, which also collects what the plug-in has to say (an
+// edit in its editor). The caller makes sure no block runs meanwhile.
+void ClapBridge::flushNow() {
+    if (!params_ || !params_->flush) {
+        return;
+    }
+    collectPendingEvents();
     params_->flush(plugin_, &inList_, &outList_);
     inCount_ = 0;
 }
@@ -709,20 +715,7 @@ void ClapBridge::process(float** inputs, float** outputs, VstInt32 frames) {
             return;
         }
     }
-    inCount_ = 0;
-    for (std::size_t i = 0; i < infos_.size(); ++i) {
-        if (pending_[i].load(std::memory_order_relaxed) && pending_[i].exchange(false)) {
-            clap_event_param_value_t& e = inEvents_[inCount_++];
-            e.header = {sizeof e, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
-            e.param_id = infos_[i].id;
-            e.cookie = infos_[i].cookie;
-            e.note_id = -1;
-            e.port_index = -1;
-            e.channel = -1;
-            e.key = -1;
-            e.value = values_[i].load();
-        }
-    }
+    collectPendingEvents();
     // Blocks longer than the activation allowed go through in parts; the events with the first.
     for (VstInt32 done = 0; done < frames;) {
         const auto part = static_cast<std::uint32_t>(

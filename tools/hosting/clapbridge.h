@@ -129,6 +129,7 @@ private:
     void restart();
     void flushPending();
     void flushNow();
+    void collectPendingEvents();
     void flushWhileActive();
     void close();
     bool outputEvent(const clap_event_header_t* event);
