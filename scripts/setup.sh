@@ -15,6 +15,7 @@ demo_packages=(
   fonts-dejavu-core fonts-urw-base35
   file help2man  # the .deb's dependency scan (cpack), the manual page
   dpf-source  # CLAP's headers (used in place from /usr/share/dpf)
+  lv2-dev  # LV2's headers (used in place); also lv2_validate for the tests
 )
 test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
@@ -23,6 +24,7 @@ test_packages=(
   valgrind clang libclang-rt-14-dev
   zip unzip  # the Windows archive
   lintian man-db bash-completion  # the .deb's checks, manual page and completion tests
+  lilv-utils sordi  # the LV2 bundle's checks: lv2info, lv2ls, lv2apply; sordi, sord_validate
 )
 
 packages=("${demo_packages[@]}")
