@@ -27,6 +27,15 @@ foreach(_clap gravelix_clap gravelix_hq_clap)
   endif()
 endforeach()
 
+# LV2 hosts search /usr/lib/lv2 and ~/.lv2 (and LV2_PATH) for bundles: ours is one folder with
+# both pedals' libraries and the data files generated for them.
+if(TARGET gravelix_lv2)
+  install(TARGETS gravelix_lv2_plain gravelix_lv2_hq LIBRARY DESTINATION lib/lv2/gravelix.lv2)
+  foreach(_ttl manifest presets gravelix gravelix-hq)
+    install(FILES ${CMAKE_BINARY_DIR}/gravelix.lv2/${_ttl}.ttl DESTINATION lib/lv2/gravelix.lv2)
+  endforeach()
+endif()
+
 if(TARGET gravelix-host)
   install(TARGETS gravelix-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${_packaging}/gravelix-host.bash-completion

@@ -39,7 +39,11 @@ deb=$tmp/gravelix_${version}_$(dpkg --print-architecture).deb
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sort)
 expected=$(printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/gravelix-host ./usr/lib/ ./usr/lib/clap/ \
-  ./usr/lib/clap/Gravelix.clap ./usr/lib/clap/GravelixHQ.clap ./usr/lib/vst/ \
+  ./usr/lib/clap/Gravelix.clap ./usr/lib/clap/GravelixHQ.clap ./usr/lib/lv2/ \
+  ./usr/lib/lv2/gravelix.lv2/ ./usr/lib/lv2/gravelix.lv2/gravelix.so \
+  ./usr/lib/lv2/gravelix.lv2/gravelix-hq.so ./usr/lib/lv2/gravelix.lv2/manifest.ttl \
+  ./usr/lib/lv2/gravelix.lv2/presets.ttl ./usr/lib/lv2/gravelix.lv2/gravelix.ttl \
+  ./usr/lib/lv2/gravelix.lv2/gravelix-hq.ttl ./usr/lib/vst/ \
   ./usr/lib/vst/gravelix.so ./usr/lib/vst/gravelix-hq.so ./usr/share/ ./usr/share/bash-completion/ \
   ./usr/share/bash-completion/completions/ ./usr/share/bash-completion/completions/gravelix-host \
   ./usr/share/doc/ ./usr/share/doc/gravelix/ ./usr/share/doc/gravelix/changelog.gz \
@@ -66,7 +70,7 @@ if dpkg-query -W -f='${Status}' gravelix 2>/dev/null | grep -qv "not-installed";
   skip "a gravelix package is on this machine already; the test would replace it"
 fi
 for f in /usr/lib/vst/gravelix.so /usr/lib/vst/gravelix-hq.so /usr/lib/clap/Gravelix.clap \
-  /usr/lib/clap/GravelixHQ.clap /usr/bin/gravelix-host; do
+  /usr/lib/clap/GravelixHQ.clap /usr/lib/lv2/gravelix.lv2 /usr/bin/gravelix-host; do
   [ ! -e "$f" ] || skip "$f exists already; the test would replace it"
 done
 had_vst_dir=no
@@ -99,7 +103,8 @@ completed=$(bash -c 'source /usr/share/bash-completion/bash_completion
 
 dpkg_retry -r gravelix >/dev/null || fail "dpkg -r failed"
 for f in /usr/lib/vst/gravelix.so /usr/lib/vst/gravelix-hq.so /usr/lib/clap/Gravelix.clap \
-  /usr/lib/clap/GravelixHQ.clap /usr/bin/gravelix-host /usr/share/man/man1/gravelix-host.1.gz \
+  /usr/lib/clap/GravelixHQ.clap /usr/lib/lv2/gravelix.lv2 /usr/bin/gravelix-host \
+  /usr/share/man/man1/gravelix-host.1.gz \
   /usr/share/bash-completion/completions/gravelix-host /usr/share/doc/gravelix; do
   [ ! -e "$f" ] || fail "$f is still there after dpkg -r"
 done
