@@ -43,4 +43,10 @@ for f in "${rendered[@]}"; do
 done
 echo "Editor, front:  $(realpath "$out/editor-front.png")"
 echo "Editor, back:   $(realpath "$out/editor-back.png")"
+# The same pedal in the other formats, for CLAP and LV2 hosts.
+for f in Gravelix.clap gravelix.lv2; do
+  if [ -e "$build/$f" ]; then
+    echo "Also built:     $(realpath "$build/$f")"
+  fi
+done
 echo "Open the editor yourself with: $host edit $plugin"
