@@ -361,7 +361,9 @@ bool ClapInstance::load(const std::vector<std::uint8_t>& bytes, std::size_t chun
         &s, [](const clap_istream_t* i, void* buffer, std::uint64_t size) {
             auto& s = *static_cast<Stream*>(i->ctx);
             const std::size_t n = std::min<std::uint64_t>({size, s.chunk, s.bytes.size() - s.at});
-            std::memcpy(buffer, s.bytes.data() + s.at, n);
+            if (n > 0) {
+                std::memcpy(buffer, s.bytes.data() + s.at, n);
+            }
             s.at += n;
             return static_cast<std::int64_t>(n);
         }};
