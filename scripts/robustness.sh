@@ -34,11 +34,20 @@ step() {
 
 build_plain() {
   cmake -S . -B "$dir" -G Ninja >/dev/null &&
-    cmake --build "$dir" --target gravelix gravelix-host
+    cmake --build "$dir" --target gravelix gravelix-hq gravelix_clap gravelix_hq_clap gravelix-host
 }
 
 validate() {
   scripts/with-display.sh "$dir/gravelix-host" validate "$dir/gravelix.so" --strictness 10
+}
+
+# Both CLAP pedals, the CLAP rules included, through gravelix-host's CLAP hosting.
+validate_clap() {
+  local failed=0 clap
+  for clap in Gravelix.clap GravelixHQ.clap; do
+    scripts/with-display.sh "$dir/gravelix-host" validate "$dir/$clap" --strictness 10 || failed=1
+  done
+  return $failed
 }
 
 # xvfb-run without -noreset: the server resets whenever its last client leaves, so a validator
@@ -67,9 +76,10 @@ tsan() {
 }
 
 export dir
-export -f build_plain validate validate_bare tsan
+export -f build_plain validate validate_clap validate_bare tsan
 step build 1500 build_plain
 step "validate --strictness 10" 600 validate
+step "validate CLAP --strictness 10" 600 validate_clap
 step "validate under a bare xvfb-run" 600 validate_bare
 step "fuzz ${fuzz_seconds} s" $((fuzz_seconds + 1500)) scripts/fuzz.sh "$fuzz_seconds" build-fuzz
 step "threadsanitizer" 1500 tsan
