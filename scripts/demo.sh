@@ -13,7 +13,8 @@ build=build-release
 out=${1:-out}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DGRAVELIX_BUILD_TESTS=OFF -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target gravelix gravelix-host gravelix-package-files
+# The pedal as VST 2.4 (what the demo drives) and as CLAP, for CLAP hosts.
+cmake --build "$build" --target gravelix gravelix_clap gravelix-host gravelix-package-files
 host="$build/gravelix-host"
 plugin="$build/gravelix.so"
 
