@@ -640,29 +640,35 @@ void ClapBridge::collectPendingEvents() {
 }
 
 // The pending values through flush, which also collects what the plug-in has to say (an
-// edit in its editor). The caller makes sure no block runs meanwhile.
+// edit in its editor). Never on the audio thread: flushes from any other threads take turns,
+// and no block runs meanwhile.
 void ClapBridge::flushNow() {
     if (!params_ || !params_->flush) {
         return;
     }
+    if (flushingThread_.load() == std::this_thread::get_id()) {
+        flushRequested_.store(true);
+        return;
+    }
+    std::lock_guard<std::mutex> turn(flushMutex_);
+    flushingThread_.store(std::this_thread::get_id());
+    gate_.fetch_or(kFlushing);
+    while (gate_.load() & kInside) {
+        std::this_thread::yield();
+    }
     collectPendingEvents();
     params_->flush(plugin_, &inList_, &outList_);
     inCount_ = 0;
+    gate_.fetch_and(~kFlushing);
+    flushingThread_.store(std::thread::id{});
 }
 
 // Active but no block since the last idle (a stopped transport, a host that only idles): the
 // plug-in asked for a flush, which then runs here with this thread standing in for the audio
-// thread, the audio path held off meanwhile. While blocks run they take it instead.
+// thread. While blocks run they take it instead.
 void ClapBridge::flushWhileActive() {
-    gate_.fetch_or(kPaused);
-    while (gate_.load() & kInside) {
-        std::this_thread::yield();
-    }
-    {
-        AudioRole role(this);
-        flushNow();
-    }
-    gate_.fetch_and(~kPaused);
+    AudioRole role(this);
+    flushNow();
 }
 
 void ClapBridge::setParameter(VstInt32 index, float value) {
@@ -701,7 +707,7 @@ void ClapBridge::process(float** inputs, float** outputs, VstInt32 frames) {
             std::fill(outputs[c], outputs[c] + std::max(frames, 0), 0.0f);
         }
     };
-    if ((gate_.fetch_or(kInside) & kPaused) || !active_.load() || frames <= 0) {
+    if ((gate_.fetch_or(kInside) & (kPaused | kFlushing)) || !active_.load() || frames <= 0) {
         gate_.fetch_and(~kInside);
         silence();
         return;

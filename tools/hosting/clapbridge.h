@@ -26,7 +26,9 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace gravelix::host {
@@ -191,7 +193,13 @@ private:
 
     // A restart (deactivate, activate) pauses the audio path: the main thread sets kPaused and
     // waits until the audio thread has left a block (kInside); a paused block is silent.
-    static constexpr int kInside = 1, kPaused = 2;
+    // A flush (kFlushing) holds it off the same way, whichever thread asks for one: the
+    // plug-in's event lists are one set, shared by process and flush.
+    static constexpr int kInside = 1, kPaused = 2, kFlushing = 4;
+    std::mutex flushMutex_;
+    // The thread inside a flush, so that a host's answer to one of its events (setting a
+    // parameter from within automate) waits for the next one instead of re-entering it.
+    std::atomic<std::thread::id> flushingThread_{};
     std::atomic<int> gate_{0};
     std::atomic<bool> restartRequested_{false};
     std::atomic<bool> callbackRequested_{false};
