@@ -61,7 +61,8 @@ ClapPedal::ClapPedal(const clap_host_t* host) : clapHost(host) {
                              std::uint32_t maxFrames) {
         return from(p)->activate(rate, minFrames, maxFrames);
     };
-    clapPlugin.deactivate = [](const clap_plugin_t* p) { from(p)->deactivate(); };
+    // Nothing to let go: the pedal keeps no resources per activation.
+    clapPlugin.deactivate = [](const clap_plugin_t*) {};
     clapPlugin.start_processing = [](const clap_plugin_t*) { return true; };
     clapPlugin.stop_processing = [](const clap_plugin_t*) {};
     clapPlugin.reset = [](const clap_plugin_t* p) { from(p)->reset(); };
@@ -100,7 +101,6 @@ bool ClapPedal::activate(double rate, std::uint32_t, std::uint32_t) {
     }
     pedal.setSampleRate(static_cast<float>(rate));
     pedal.reset();
-    active.store(true);
     // The one moment a latency may change; the host reads it again.
     if (pedal.latencyFrames() != reportedLatency) {
         reportedLatency = pedal.latencyFrames();
@@ -109,10 +109,6 @@ bool ClapPedal::activate(double rate, std::uint32_t, std::uint32_t) {
         }
     }
     return true;
-}
-
-void ClapPedal::deactivate() {
-    active.store(false);
 }
 
 void ClapPedal::reset() {

@@ -13,7 +13,6 @@
 #include <clap/plugin.h>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -71,7 +70,6 @@ public:
 private:
     bool init();
     bool activate(double rate, std::uint32_t minFrames, std::uint32_t maxFrames);
-    void deactivate();
     void reset();
     clap_process_status process(const clap_process_t* process);
     const void* extension(const char* id) const;
@@ -104,7 +102,6 @@ private:
     PedalCore pedal;
     std::unique_ptr<ClapEditor> editor;
     EditorEventQueue editorEvents;
-    std::atomic<bool> active{false};
     // The latency the host last read; a change on activation is announced there.
     std::int32_t reportedLatency = 0;
 };
