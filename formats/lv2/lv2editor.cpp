@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 
+#include "decodeahead.h"
 #include "gravelixeditor.h"
 #include "lv2pedaluri.h"
 #include "toolkit/cframe.h"
@@ -52,6 +53,12 @@ Lv2Editor::Lv2Editor(LV2UI_Write_Function writeFunction, LV2UI_Controller hostCo
     for (const ParameterInfo& row : kParameterTable) {
         values[static_cast<std::size_t>(row.index)] = defaultValue(row);
     }
+    // LV2 hosts end the UI whenever its window closes, and nothing of ours lives in the UI
+    // library in between: without this the images would be decoded anew at every reopen. The
+    // decoding thread (no window, no X connection) and what it prepared stay from the first
+    // UI to the process's end.
+    static const bool keptWarm = (DecodeAhead::attach(), true);
+    (void)keptWarm;
     view = std::make_unique<gravelixeditor>(*this);
 }
 

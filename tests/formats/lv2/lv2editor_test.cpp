@@ -1,6 +1,7 @@
 // Guards the pedal editor as an LV2 UI in a real X server against: a window of the wrong size
-// or without the size hints embedding hosts read (or a host's scale ignored), a UI that needs
-// a feature the host does not offer, a player's drag that never reaches the host as port
+// or without the size hints embedding hosts read (the host's scale, the player's size choice or
+// the desktop's scale ignored, or a size change the host is not asked for), a UI that needs a
+// feature the host does not offer, a player's drag that never reaches the host as port
 // writes inside a touch, port events that never show, and windows, X resources or memory left
 // behind by opening and closing it.
 #include "lv2uihost.h"
@@ -12,12 +13,16 @@
 // After the test framework: the X headers define macros such as None and Bool.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -39,13 +44,28 @@ protected:
     std::unique_ptr<HostWindow> window;
     std::unique_ptr<UiInstance> ui;
 
+    // The player's size choice is kept in the settings: each test starts without one, and
+    // without a desktop scale.
+    std::filesystem::path config;
+
     void SetUp() override {
+        config = std::filesystem::temp_directory_path() /
+                 ("gravelix-lv2ui-" + std::to_string(getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(config);
+        std::filesystem::create_directories(config);
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        unsetenv("GDK_SCALE");
         ASSERT_NE(library.descriptor(), nullptr) << library.error();
         EXPECT_STREQ(library.descriptor()->URI, "https://keldwyn.example/plugins/gravelix#ui");
         window = std::make_unique<HostWindow>(kWidth, kHeight, "lv2 editor test");
         window->moveTo(kWidth + 200, kHeight + 200);
     }
-    void TearDown() override { ui.reset(); }
+    void TearDown() override {
+        ui.reset();
+        unsetenv("GDK_SCALE");
+        std::filesystem::remove_all(config);
+    }
 
     bool instantiate(const Offer& offer = {}) {
         ui.reset();
@@ -89,6 +109,32 @@ protected:
         tick(2);
         window->moveTo(kWidth + 200, kHeight + 200);
         tick(2);
+    }
+    // A right-click at an empty spot of the pedal opens the size menu; row 4 is 200 %.
+    void chooseDoubleSizeFromTheMenu() {
+        Display* x = window->display()->x();
+        window->moveTo(40, 200);
+        tick(2);
+        XTestFakeButtonEvent(x, 3, True, CurrentTime);
+        XSync(x, False);
+        tick(2);
+        XTestFakeButtonEvent(x, 3, False, CurrentTime);
+        XSync(x, False);
+        tick(5);
+        window->moveTo(70, 200 + 1 + 16 * 4 + 8);
+        tick(2);
+        window->button(true);
+        tick(2);
+        window->button(false);
+        tick(5);
+        window->moveTo(kWidth + 200, kHeight + 200);
+    }
+    std::pair<int, int> hostWindowSize() {
+        Display* x = window->display()->x();
+        XSync(x, False);
+        XWindowAttributes a{};
+        XGetWindowAttributes(x, window->id(), &a);
+        return {a.width, a.height};
     }
     // The UI's window as the server has it: its size, and the size hints' min, max and base.
     struct Geometry {
@@ -150,6 +196,44 @@ TEST_F(Lv2EditorTest, OpensAtOneTimesOrTheHostsScaleWithHintsAndAResizeRequest) 
     ASSERT_EQ(ui->resizes.size(), 1u);
     EXPECT_EQ(ui->resizes[0], std::make_pair(2 * kWidth, 2 * kHeight));
     EXPECT_EQ(resize->ui_resize(ui->uiHandle(), 2 * kWidth, 2 * kHeight), 0);
+}
+
+TEST_F(Lv2EditorTest, ThePlayersSizeChoiceAsksTheHostAndOutranksItsScale) {
+    open();
+    ui->resizes.clear();
+    chooseDoubleSizeFromTheMenu();
+    ASSERT_FALSE(ui->resizes.empty()) << "the host was not asked for the new size";
+    EXPECT_EQ(ui->resizes.back(), std::make_pair(2 * kWidth, 2 * kHeight));
+    expectFixedSize(2 * kWidth, 2 * kHeight);
+    EXPECT_EQ(hostWindowSize(), std::make_pair(kWidth, kHeight))
+        << "a host that sizes its windows had its window sized for it";
+
+    // Kept for the next editor, over what the host's options say.
+    Offer oneTimes;
+    oneTimes.scale = 1.0;
+    ASSERT_TRUE(instantiate(oneTimes));
+    expectFixedSize(2 * kWidth, 2 * kHeight);
+}
+
+TEST_F(Lv2EditorTest, WithoutTheHostsResizeTheEditorSizesTheWindowAroundIt) {
+    Offer noResize;
+    noResize.resize = false;
+    ASSERT_TRUE(instantiate(noResize));
+    window->waitMapped();
+    tick(5);
+    chooseDoubleSizeFromTheMenu();
+    expectFixedSize(2 * kWidth, 2 * kHeight);
+    EXPECT_EQ(hostWindowSize(), std::make_pair(2 * kWidth, 2 * kHeight));
+}
+
+TEST_F(Lv2EditorTest, TheDesktopsScaleCountsOnlyWhenTheHostGivesNone) {
+    setenv("GDK_SCALE", "2", 1);
+    ASSERT_TRUE(instantiate());
+    expectFixedSize(2 * kWidth, 2 * kHeight);
+    Offer oneTimes;
+    oneTimes.scale = 1.0;
+    ASSERT_TRUE(instantiate(oneTimes));
+    expectFixedSize(kWidth, kHeight);
 }
 
 TEST_F(Lv2EditorTest, NeedsNothingButAParentWindow) {

@@ -240,7 +240,10 @@ bool X11Frame::setSize(const CRect& newSize) {
         xcb_configure_window(connection->connection(), ownWindow,
                              XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
         writeSizeHints();
-        xcb_flush(connection->connection());
+        // One round trip, as at creation: a host that reads our size on its own connection
+        // right after asking for it (an LV2 host after instantiate) sees the new one.
+        xcb_connection_t* c = connection->connection();
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     }
     invalidateRect(newSize);
     return true;
