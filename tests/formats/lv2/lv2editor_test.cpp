@@ -1,9 +1,9 @@
 // Guards the pedal editor as an LV2 UI in a real X server against: a window of the wrong size
 // or without the size hints embedding hosts read (the host's scale, the player's size choice or
 // the desktop's scale ignored, or a size change the host is not asked for), a UI that needs a
-// feature the host does not offer, a player's drag that never reaches the host as port
-// writes inside a touch, port events that never show, and windows, X resources or memory left
-// behind by opening and closing it.
+// feature the host does not offer or dies with the host's window, a player's drag that never
+// reaches the host as port writes inside a touch, port events that never show, and windows,
+// X resources or memory left behind by opening and closing it.
 #include "lv2uihost.h"
 #include "panelpicture.h"
 #include "tools/hosting/hostwindow.h"
@@ -248,6 +248,29 @@ TEST_F(Lv2EditorTest, NeedsNothingButAParentWindow) {
     noParent.parent = false;
     EXPECT_FALSE(instantiate(noParent)) << "a UI without a window to live in";
     EXPECT_FALSE(window->hasChildren());
+}
+
+TEST_F(Lv2EditorTest, TheHqUiIsItsOwnPedalsAndOpensAlike) {
+    UiLibrary hq(GRAVELIX_HQ_LV2_UI);
+    ASSERT_NE(hq.descriptor(), nullptr) << hq.error();
+    EXPECT_STREQ(hq.descriptor()->URI, "https://keldwyn.example/plugins/gravelix-hq#ui");
+    ui = std::make_unique<UiInstance>(hq, window->id());
+    ASSERT_TRUE(ui->ok());
+    expectFixedSize(kWidth, kHeight);
+}
+
+TEST_F(Lv2EditorTest, AHostWindowGoneBeforeCleanupIsSurvived) {
+    open();
+    window->destroy();
+    // Our window went with its parent: idle and cleanup find nothing to touch, and the next
+    // UI opens as ever.
+    ui->idle();
+    window->pump(10);
+    ui->idle();
+    ui.reset();
+    window = std::make_unique<HostWindow>(kWidth, kHeight, "lv2 editor test");
+    open();
+    EXPECT_TRUE(ui->idle());
 }
 
 TEST_F(Lv2EditorTest, DraggingDistortionWritesItsPortInsideATouch) {
