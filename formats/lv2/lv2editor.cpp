@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <new>
 
 #include "decodeahead.h"
 #include "gravelixeditor.h"
@@ -67,10 +66,7 @@ Lv2Editor* Lv2Editor::instantiate(LV2UI_Write_Function write, LV2UI_Controller c
     if (!write || !widget) {
         return nullptr;
     }
-    std::unique_ptr<Lv2Editor> ui(new (std::nothrow) Lv2Editor(write, controller));
-    if (!ui) {
-        return nullptr;
-    }
+    std::unique_ptr<Lv2Editor> ui(new Lv2Editor(write, controller));
     ui->readFeatures(features);
     if (!ui->parent) {
         return nullptr;

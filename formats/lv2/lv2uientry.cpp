@@ -42,7 +42,12 @@ const LV2UI_Descriptor* editorDescriptor() {
         [](const LV2UI_Descriptor*, const char*, const char*, LV2UI_Write_Function write,
            LV2UI_Controller controller, LV2UI_Widget* widget,
            const LV2_Feature* const* features) -> LV2UI_Handle {
-            return Lv2Editor::instantiate(write, controller, widget, features);
+            // Nothing may unwind into the host's C code: a UI that cannot be made is none.
+            try {
+                return Lv2Editor::instantiate(write, controller, widget, features);
+            } catch (...) {
+                return nullptr;
+            }
         },
         [](LV2UI_Handle h) { delete from(h); },
         [](LV2UI_Handle h, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
