@@ -39,9 +39,10 @@ jack_lsp > /dev/null 2>&1 || fail "no JACK server: $(cat "$work/jackd.log")"
 jalv.gtk3 -U https://keldwyn.example/plugins/gravelix#ui https://keldwyn.example/plugins/gravelix \
   > "$work/jalv.log" 2>&1 < /dev/null &
 jalv_pid=$!
-# The editor's window: the one 270 x 475 window in jalv's tree (its own sits around it).
+# The editor's 270 x 475 window, and jalv's container around it at the same size.
 size=
-for _ in $(seq 1 100); do
+# Generous: GTK's first start on a fresh machine builds its font cache.
+for _ in $(seq 1 300); do
   kill -0 "$jalv_pid" 2>/dev/null || fail "jalv exited while opening"
   top=$(xdotool search --all --pid "$jalv_pid" --name '^Gravelix' 2>/dev/null | head -n 1 || true)
   if [ -n "$top" ]; then
@@ -51,7 +52,8 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 [ -n "$top" ] || fail "jalv showed no window"
-[ "${size:-0}" -ge 2 ] || fail "no 270x475 editor window in a 270x475 host window in jalv's: $(xwininfo -tree -id "$top")"
+[ "${size:-0}" -ge 2 ] ||
+  fail "no 270x475 editor in a 270x475 container: $(xwininfo -tree -id "$top")"
 
 # jalv quits cleanly on SIGINT (it closes the UI, then the plug-in).
 kill -INT "$jalv_pid"
