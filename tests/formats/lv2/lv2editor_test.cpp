@@ -255,8 +255,12 @@ TEST_F(Lv2EditorTest, TheHqUiIsItsOwnPedalsAndOpensAlike) {
     ASSERT_NE(hq.descriptor(), nullptr) << hq.error();
     EXPECT_STREQ(hq.descriptor()->URI, "https://keldwyn.example/plugins/gravelix-hq#ui");
     ui = std::make_unique<UiInstance>(hq, window->id());
-    ASSERT_TRUE(ui->ok());
-    expectFixedSize(kWidth, kHeight);
+    EXPECT_TRUE(ui->ok());
+    if (ui->ok()) {
+        expectFixedSize(kWidth, kHeight);
+    }
+    // Ended while its library is still ours.
+    ui.reset();
 }
 
 TEST_F(Lv2EditorTest, AHostWindowGoneBeforeCleanupIsSurvived) {
