@@ -190,8 +190,8 @@ tresult PLUGIN_API Vst3Controller::setParamNormalized(ParamID id, ParamValue val
 }
 
 void Vst3Controller::programChosen(std::int32_t chosen) {
-    // The processor loads a program only when it changes (a host restoring a project may send
-    // the one it has), so the controller follows the same rule.
+    // The processor applies the current program again from its record, which holds the values
+    // as they are: nothing changes here.
     if (chosen == program) {
         return;
     }

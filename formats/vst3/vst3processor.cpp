@@ -179,10 +179,14 @@ void Vst3Processor::apply(ParamID id, double value) {
         return;
     }
     if (id == vst3ids::kProgramParameter) {
-        // A host lists these as factory content: edits kept in the program's record since it
-        // was last loaded must not come back with it.
+        // Another program comes as the factory made it: a host lists these as factory
+        // content, and edits kept in its record since it was last loaded must not come back.
+        // The current one is applied again from its record, which holds the values as they are
+        // (a host restoring a project may send it), as the VST 2.4 effect does.
         const std::int32_t program = vst3params::programOf(value);
-        pedal.programs[static_cast<std::size_t>(program)] = kFactoryPrograms[program];
+        if (program != pedal.program()) {
+            pedal.programs[static_cast<std::size_t>(program)] = kFactoryPrograms[program];
+        }
         pedal.applyProgram(program);
     } else if (vst3params::isPedalParameter(id)) {
         const auto index = static_cast<std::int32_t>(id);
