@@ -138,10 +138,16 @@ TEST_F(Vst3State, ThePresetFileOfThisVersionLoads) {
     PClassInfo info{};
     ASSERT_EQ(library.factory()->getClassInfo(0, &info), kResultOk);
     ASSERT_STREQ(info.category, kVstAudioEffectClass);
+    // COM's byte order on Windows keeps the first three fields little-endian.
+#if COM_COMPATIBLE
+    constexpr int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+#else
+    constexpr int order[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+#endif
     std::string classId;
-    for (const char byte : info.cid) {
+    for (const int i : order) {
         char hex[3];
-        std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(byte));
+        std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(info.cid[i]));
         classId += hex;
     }
     EXPECT_EQ(classId, preset.classId) << "the class id changed";
