@@ -1,9 +1,10 @@
-// The pedal as a VST 2.4 and as a CLAP plug-in side by side, each loaded as its hosts load it:
-// the cost per stereo frame in 64- and 512-frame blocks (both pedals, Hi-Gain), a later
+// The pedal as a VST 2.4, a CLAP and a VST3 plug-in side by side, each loaded as its hosts load
+// it: the cost per stereo frame in 64- and 512-frame blocks (both pedals, Hi-Gain), a later
 // instance, and a later instance's editor from opening until its first paint is on the screen
-// (CLAP: create, set_scale, get_size, set_parent, then the host's timer). Where the two
-// formats part, the CLAP adapter costs something the VST 2.4 glue does not. Beside them the
-// LV2 UI's warm open, from instantiate until its first paint is on the screen.
+// (CLAP: create, set_scale, get_size, set_parent, then the host's timer; VST3: createView,
+// setContentScaleFactor, getSize, attached, then the host's run loop). Where the formats part,
+// an adapter costs something the VST 2.4 glue does not. Beside them the LV2 UI's warm open,
+// from instantiate until its first paint is on the screen.
 #include <benchmark/benchmark.h>
 
 #include <X11/Xlib.h>
@@ -16,6 +17,14 @@
 #include <clap/plugin-factory.h>
 #include <clap/plugin.h>
 #include <dlfcn.h>
+#include <pluginterfaces/gui/iplugview.h>
+#include <pluginterfaces/gui/iplugviewcontentscalesupport.h>
+#include <pluginterfaces/vst/ivstaudioprocessor.h>
+#include <pluginterfaces/vst/ivstcomponent.h>
+#include <pluginterfaces/vst/ivsteditcontroller.h>
+#include <pluginterfaces/vst/ivsthostapplication.h>
+#include <pluginterfaces/vst/ivstparameterchanges.h>
+#include <pluginterfaces/vst/vstspeaker.h>
 #include <unistd.h>
 #ifdef GRAVELIX_LV2_UI
 #include <lv2/atom/atom.h>
@@ -141,13 +150,144 @@ struct EventList {
     }
 };
 
+// ---- VST3 -------------------------------------------------------------------------------------
+
+namespace vst3 {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+bool same(const TUID a, const TUID b) {
+    return std::memcmp(a, b, sizeof(TUID)) == 0;
+}
+
+// The host's application, frame and run loop in one: timers are fired by the benchmark itself.
+struct Host final : public IHostApplication, public IPlugFrame, public Linux::IRunLoop {
+    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {
+        *obj = nullptr;
+        if (same(iid, FUnknown_iid) || same(iid, IHostApplication_iid)) {
+            *obj = static_cast<IHostApplication*>(this);
+        } else if (same(iid, IPlugFrame_iid)) {
+            *obj = static_cast<IPlugFrame*>(this);
+        } else if (same(iid, Linux::IRunLoop_iid)) {
+            *obj = static_cast<Linux::IRunLoop*>(this);
+        } else {
+            return kNoInterface;
+        }
+        return kResultOk;
+    }
+    uint32 PLUGIN_API addRef() override { return 1; }
+    uint32 PLUGIN_API release() override { return 1; }
+    tresult PLUGIN_API getName(String128 name) override {
+        name[0] = 0;
+        return kResultOk;
+    }
+    tresult PLUGIN_API createInstance(TUID, TUID, void** obj) override {
+        *obj = nullptr;
+        return kResultFalse;
+    }
+    tresult PLUGIN_API resizeView(IPlugView*, ViewRect*) override { return kResultOk; }
+    tresult PLUGIN_API registerEventHandler(Linux::IEventHandler*, Linux::FileDescriptor) override {
+        return kResultOk;
+    }
+    tresult PLUGIN_API unregisterEventHandler(Linux::IEventHandler*) override { return kResultOk; }
+    tresult PLUGIN_API registerTimer(Linux::ITimerHandler* handler, Linux::TimerInterval) override {
+        timer = handler;
+        return kResultOk;
+    }
+    tresult PLUGIN_API unregisterTimer(Linux::ITimerHandler*) override {
+        timer = nullptr;
+        return kResultOk;
+    }
+    Linux::ITimerHandler* timer = nullptr;
+};
+
+IPluginFactory* factory(const char* path) {
+    void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        return nullptr;
+    }
+    using Entry = bool (*)(void*);
+    using GetFactory = IPluginFactory* (*)();
+    auto entry = reinterpret_cast<Entry>(dlsym(library, "ModuleEntry"));
+    auto get = reinterpret_cast<GetFactory>(dlsym(library, "GetPluginFactory"));
+    return entry && get && entry(library) ? get() : nullptr;
+}
+
+// One instance's halves, created and initialised as hosts do (processor, then its controller).
+struct Instance {
+    IComponent* component = nullptr;
+    IAudioProcessor* processor = nullptr;
+    IEditController* controller = nullptr;
+
+    Instance(IPluginFactory* f, Host& host) {
+        PClassInfo info{};
+        void* made = nullptr;
+        if (!f || f->getClassInfo(0, &info) != kResultOk ||
+            f->createInstance(info.cid, IComponent_iid, &made) != kResultOk) {
+            return;
+        }
+        component = static_cast<IComponent*>(made);
+        component->initialize(static_cast<IHostApplication*>(&host));
+        component->queryInterface(IAudioProcessor_iid, &made);
+        processor = static_cast<IAudioProcessor*>(made);
+        TUID controllerId;
+        component->getControllerClassId(controllerId);
+        if (f->createInstance(controllerId, IEditController_iid, &made) == kResultOk) {
+            controller = static_cast<IEditController*>(made);
+            controller->initialize(static_cast<IHostApplication*>(&host));
+        }
+    }
+    ~Instance() {
+        if (controller) {
+            controller->terminate();
+            controller->release();
+        }
+        if (processor) {
+            processor->release();
+        }
+        if (component) {
+            component->terminate();
+            component->release();
+        }
+    }
+    bool ok() const { return component && processor && controller; }
+};
+
+// One queue of one point: a value at the block's start.
+struct Change final : public IParamValueQueue, public IParameterChanges {
+    ParamID id = 0;
+    double value = 0.0;
+    int32 count = 0;
+    tresult PLUGIN_API queryInterface(const TUID, void** obj) override {
+        *obj = nullptr;
+        return kNoInterface;
+    }
+    uint32 PLUGIN_API addRef() override { return 1; }
+    uint32 PLUGIN_API release() override { return 1; }
+    ParamID PLUGIN_API getParameterId() override { return id; }
+    int32 PLUGIN_API getPointCount() override { return 1; }
+    tresult PLUGIN_API getPoint(int32, int32& offset, ParamValue& v) override {
+        offset = 0;
+        v = value;
+        return kResultOk;
+    }
+    tresult PLUGIN_API addPoint(int32, ParamValue, int32&) override { return kResultFalse; }
+    int32 PLUGIN_API getParameterCount() override { return count; }
+    IParamValueQueue* PLUGIN_API getParameterData(int32) override { return this; }
+    IParamValueQueue* PLUGIN_API addParameterData(const ParamID&, int32&) override {
+        return nullptr;
+    }
+};
+
+} // namespace vst3
+
 // ---- Processing -------------------------------------------------------------------------------
 
 constexpr std::size_t kFrames = 1 << 16;
 
-void label(benchmark::State& state, bool hq, bool clap, std::int64_t block) {
-    state.SetLabel(std::string(hq ? "Gravelix HQ" : "Gravelix") + (clap ? " CLAP" : " VST 2.4") +
-                   " stereo Hi-Gain");
+void label(benchmark::State& state, bool hq, const char* format, std::int64_t block) {
+    state.SetLabel(std::string(hq ? "Gravelix HQ " : "Gravelix ") + format + " stereo Hi-Gain");
     state.counters["per_frame"] = benchmark::Counter(static_cast<double>(block),
                                                      benchmark::Counter::kIsIterationInvariantRate |
                                                          benchmark::Counter::kInvert);
@@ -181,7 +321,7 @@ void BM_VstFrame(benchmark::State& state) {
         offset = (offset + static_cast<std::size_t>(block)) % kFrames;
     }
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
-    label(state, hq, false, block);
+    label(state, hq, "VST 2.4", block);
 }
 
 void BM_ClapFrame(benchmark::State& state) {
@@ -230,11 +370,74 @@ void BM_ClapFrame(benchmark::State& state) {
     p->stop_processing(p);
     p->deactivate(p);
     p->destroy(p);
-    label(state, hq, true, block);
+    label(state, hq, "CLAP", block);
+}
+
+void BM_Vst3Frame(benchmark::State& state) {
+    using namespace Steinberg;
+    using namespace Steinberg::Vst;
+    const bool hq = state.range(0) != 0;
+    const auto block = static_cast<int32>(state.range(1));
+    vst3::Host host;
+    vst3::Instance i(vst3::factory(hq ? GRAVELIX_HQ_VST3 : GRAVELIX_VST3), host);
+    if (!i.ok()) {
+        state.SkipWithError("plug-in not loaded");
+        return;
+    }
+    SpeakerArrangement stereo = SpeakerArr::kStereo, stereoOut = SpeakerArr::kStereo;
+    i.processor->setBusArrangements(&stereo, 1, &stereoOut, 1);
+    ProcessSetup setup{kRealtime, kSample32, block, 44100.0};
+    i.processor->setupProcessing(setup);
+    i.component->setActive(true);
+    i.processor->setProcessing(true);
+    std::vector<float> l = noise(kFrames + 512, 1), r = noise(kFrames + 512, 2);
+    std::vector<float> outL(512), outR(512);
+    float* in[2] = {};
+    float* out[2] = {outL.data(), outR.data()};
+    AudioBusBuffers inBus{};
+    inBus.numChannels = 2;
+    inBus.channelBuffers32 = in;
+    AudioBusBuffers outBus{};
+    outBus.numChannels = 2;
+    outBus.channelBuffers32 = out;
+    // Hi-Gain, then Stereo on, each with a block of its own before the timed ones.
+    vst3::Change change;
+    change.count = 1;
+    ProcessData data{};
+    data.processMode = kRealtime;
+    data.symbolicSampleSize = kSample32;
+    data.numSamples = block;
+    data.numInputs = 1;
+    data.numOutputs = 1;
+    data.inputs = &inBus;
+    data.outputs = &outBus;
+    data.inputParameterChanges = &change;
+    in[0] = l.data();
+    in[1] = r.data();
+    change.id = 1000;
+    change.value = 1.0 / 3.0;
+    i.processor->process(data);
+    change.id = 8;
+    change.value = 1.0;
+    i.processor->process(data);
+    change.count = 0;
+    std::size_t offset = 0;
+    for (auto _ : state) {
+        in[0] = l.data() + offset;
+        in[1] = r.data() + offset;
+        i.processor->process(data);
+        benchmark::DoNotOptimize(outL.data());
+        benchmark::ClobberMemory();
+        offset = (offset + static_cast<std::size_t>(block)) % kFrames;
+    }
+    i.processor->setProcessing(false);
+    i.component->setActive(false);
+    label(state, hq, "VST3", block);
 }
 
 BENCHMARK(BM_VstFrame)->ArgNames({"hq", "block"})->ArgsProduct({{0, 1}, {64, 512}});
 BENCHMARK(BM_ClapFrame)->ArgNames({"hq", "block"})->ArgsProduct({{0, 1}, {64, 512}});
+BENCHMARK(BM_Vst3Frame)->ArgNames({"hq", "block"})->ArgsProduct({{0, 1}, {64, 512}});
 
 // ---- Instances --------------------------------------------------------------------------------
 
@@ -274,6 +477,24 @@ void BM_ClapLaterInstance(benchmark::State& state) {
     first->destroy(first);
 }
 BENCHMARK(BM_ClapLaterInstance)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Both halves of a later instance, created and initialised.
+void BM_Vst3LaterInstance(benchmark::State& state) {
+    Steinberg::IPluginFactory* factory = vst3::factory(GRAVELIX_VST3);
+    vst3::Host host;
+    vst3::Instance first(factory, host);
+    if (!first.ok()) {
+        state.SkipWithError("plug-in not loaded");
+        return;
+    }
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        auto* i = new vst3::Instance(factory, host);
+        state.SetIterationTime(secondsSince(start));
+        delete i;
+    }
+}
+BENCHMARK(BM_Vst3LaterInstance)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // ---- Editor -----------------------------------------------------------------------------------
 
@@ -381,6 +602,65 @@ void BM_ClapEditorOpenFirstPaint(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ClapEditorOpenFirstPaint)
+    ->Arg(100)
+    ->Arg(150)
+    ->Arg(200)
+    ->Arg(300)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The same through VST3: from createView until the first paint, the run loop's timer firing as
+// fast as it can.
+void BM_Vst3EditorOpenFirstPaint(benchmark::State& state) {
+    using namespace Steinberg;
+    const auto scale = static_cast<float>(state.range(0)) / 100.0f;
+    Window1 window(static_cast<int>(state.range(0)));
+    IPluginFactory* factory = vst3::factory(GRAVELIX_VST3);
+    vst3::Host host;
+    vst3::Instance first(factory, host);
+    if (!window.ok() || !first.ok()) {
+        state.SkipWithError("no X display or no plug-in");
+        return;
+    }
+    std::vector<double> samples;
+    for (auto _ : state) {
+        vst3::Instance instance(factory, host);
+        const auto start = Clock::now();
+        IPlugView* view = instance.controller->createView(Vst::ViewType::kEditor);
+        void* scaling = nullptr;
+        if (view->queryInterface(IPlugViewContentScaleSupport_iid, &scaling) == kResultOk) {
+            static_cast<IPlugViewContentScaleSupport*>(scaling)->setContentScaleFactor(scale);
+            static_cast<IPlugViewContentScaleSupport*>(scaling)->release();
+        }
+        ViewRect size;
+        view->getSize(&size);
+        view->setFrame(&host);
+        view->attached(reinterpret_cast<void*>(window.id()), kPlatformTypeX11EmbedWindowID);
+        bool painted = false;
+        do {
+            if (host.timer) {
+                host.timer->onTimer();
+            }
+            painted = window.probe() != 0;
+        } while (!painted && secondsSince(start) < 2.0);
+        const double seconds = secondsSince(start);
+        view->removed();
+        view->setFrame(nullptr);
+        view->release();
+        if (!painted) {
+            state.SkipWithError("the editor never painted");
+            break;
+        }
+        samples.push_back(seconds);
+        state.SetIterationTime(seconds);
+        window.waitForBlack();
+    }
+    if (!samples.empty()) {
+        std::sort(samples.begin(), samples.end());
+        state.counters["median"] = samples[samples.size() / 2];
+    }
+}
+BENCHMARK(BM_Vst3EditorOpenFirstPaint)
     ->Arg(100)
     ->Arg(150)
     ->Arg(200)

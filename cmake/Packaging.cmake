@@ -27,6 +27,20 @@ foreach(_clap gravelix_clap gravelix_hq_clap)
   endif()
 endforeach()
 
+# VST3 hosts search /usr/lib/vst3 and ~/.vst3 for bundles, one per pedal: the library in the
+# folder of its architecture and the browser's snapshots beside it.
+foreach(_vst3 gravelix_vst3 gravelix_hq_vst3)
+  if(TARGET ${_vst3})
+    get_target_property(_bundle_lib ${_vst3} LIBRARY_OUTPUT_DIRECTORY)
+    get_filename_component(_bundle_contents ${_bundle_lib} DIRECTORY)
+    get_filename_component(_bundle ${_bundle_contents} DIRECTORY)
+    get_filename_component(_bundle_name ${_bundle} NAME)
+    get_filename_component(_arch_folder ${_bundle_lib} NAME)
+    install(TARGETS ${_vst3} LIBRARY DESTINATION lib/vst3/${_bundle_name}/Contents/${_arch_folder})
+    install(DIRECTORY ${_bundle_contents}/Resources DESTINATION lib/vst3/${_bundle_name}/Contents)
+  endif()
+endforeach()
+
 # LV2 hosts search /usr/lib/lv2 and ~/.lv2 (and LV2_PATH) for bundles: ours is one folder with
 # both pedals' libraries, their editors' UI libraries and the data files generated for them.
 if(TARGET gravelix_lv2)
@@ -95,13 +109,14 @@ set(CPACK_PACKAGE_NAME gravelix)
 set(CPACK_PACKAGE_VENDOR Keldwyn)
 set(CPACK_PACKAGE_CONTACT ${GRAVELIX_CONTACT})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${GRAVELIX_CONTACT})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "guitar distortion pedal as VST 2.4 and CLAP plug-ins")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "guitar distortion pedal as VST 2.4, CLAP and VST3 plug-ins")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Gravelix is a two-knob guitar distortion pedal as a Linux VST 2.4 effect,\n"
     "with its pedal editor, installed where VST 2.4 hosts look for plug-ins\n"
     "(/usr/lib/vst/gravelix.so), and Gravelix HQ, the same pedal oversampled\n"
     "without aliasing (/usr/lib/vst/gravelix-hq.so). Both also come as CLAP\n"
-    "plug-ins (/usr/lib/clap/Gravelix.clap, /usr/lib/clap/GravelixHQ.clap).\n"
+    "plug-ins (/usr/lib/clap/Gravelix.clap, /usr/lib/clap/GravelixHQ.clap)\n"
+    "and VST3 plug-ins (/usr/lib/vst3/Gravelix.vst3, GravelixHQ.vst3).\n"
     "gravelix-host is a command-line host that inspects, renders audio files\n"
     "through, checks and shows any VST 2.4 or CLAP plug-in.")
 list(JOIN CPACK_DEBIAN_PACKAGE_DESCRIPTION "" CPACK_DEBIAN_PACKAGE_DESCRIPTION)

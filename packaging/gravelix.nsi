@@ -1,13 +1,14 @@
-; The Windows installer: two components, the VST 2.4 plug-ins into the VST2 folder (changeable)
-; and the CLAP plug-ins into Common Files\CLAP\Gravelix; gravelix-host.exe with the licence and
+; The Windows installer: three components, the VST 2.4 plug-ins into the VST2 folder (changeable),
+; the CLAP plug-ins into Common Files\CLAP\Gravelix and the VST3 bundles (folders) into
+; Common Files\VST3; gravelix-host.exe with the licence and
 ; release notes into Program Files\Gravelix, a Start-menu entry for the standalone pedal and an
 ; uninstaller Windows lists. Built by scripts/package-windows.sh with
 ;   makensis -DVERSION=1.2.3 -DSTAGE=folder -DOUTFILE=setup.exe gravelix.nsi
 ; where STAGE holds the files and plugins.nsh, which lists each format's plug-ins as
 ;   !insertmacro ${_action} "NAME"   inside   !macro GravelixVst2 _action ... !macroend
-; and likewise GravelixClap.
+; and likewise GravelixClap and GravelixVst3.
 ; Command line: /S silent, /D=FOLDER the program folder (last, unquoted), /VSTDIR=FOLDER the
-; VST 2.4 folder, /NOVST2 and /NOCLAP leave that component out.
+; VST 2.4 folder, /NOVST2, /NOCLAP and /NOVST3 leave that component out.
 
 Unicode true
 Target amd64-unicode
@@ -41,6 +42,7 @@ VIAddVersionKey "LegalCopyright" "GNU General Public License, version 3 or later
 
 Var VstDir
 Var ClapDir
+Var Vst3Dir
 
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE.txt"
@@ -69,6 +71,12 @@ Var ClapDir
 !macro RemoveClap name
   Delete "$ClapDir\${name}"
 !macroend
+!macro InstallBundle name
+  File /r "${STAGE}\${name}"
+!macroend
+!macro RemoveVst3 name
+  RMDir /r "$Vst3Dir\${name}"
+!macroend
 
 Section "-Upgrade"
   SetRegView 64
@@ -94,6 +102,12 @@ Section "CLAP plug-ins" SecClap
   !insertmacro GravelixClap InstallPlugin
 SectionEnd
 
+; VST3 hosts search Common Files\VST3 for bundles, which are folders.
+Section "VST3 plug-ins" SecVst3
+  SetOutPath "$Vst3Dir"
+  !insertmacro GravelixVst3 InstallBundle
+SectionEnd
+
 Section "-Gravelix"
   SetRegView 64
   SetShellVarContext all
@@ -104,16 +118,20 @@ Section "-Gravelix"
   File "${STAGE}\README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
-  ; The standalone pedal plays the VST 2.4 plug-in when there is one, else the CLAP one.
+  ; The standalone pedal plays the VST 2.4 plug-in when there is one, else the CLAP one (which
+  ; gravelix-host plays; VST3 alone leaves the Start-menu entry out).
+  StrCpy $0 ""
   ${If} ${SectionIsSelected} ${SecVst2}
     StrCpy $0 "$VstDir\GRAVELIX.dll"
-  ${Else}
+  ${ElseIf} ${SectionIsSelected} ${SecClap}
     StrCpy $0 "$ClapDir\Gravelix.clap"
   ${EndIf}
-  CreateDirectory "$SMPROGRAMS\Gravelix"
-  CreateShortcut "$SMPROGRAMS\Gravelix\${PEDAL}" "$INSTDIR\gravelix-host.exe" \
-    'play "$0"' "$INSTDIR\gravelix-host.exe" 0 SW_SHOWNORMAL "" \
-    "Gravelix as a standalone pedal"
+  ${If} $0 != ""
+    CreateDirectory "$SMPROGRAMS\Gravelix"
+    CreateShortcut "$SMPROGRAMS\Gravelix\${PEDAL}" "$INSTDIR\gravelix-host.exe" \
+      'play "$0"' "$INSTDIR\gravelix-host.exe" 0 SW_SHOWNORMAL "" \
+      "Gravelix as a standalone pedal"
+  ${EndIf}
 
   WriteRegStr HKLM "${REGKEY}" "InstallDir" "$INSTDIR"
   ; A folder is recorded only when its component went in: the uninstaller empties exactly those.
@@ -122,6 +140,9 @@ Section "-Gravelix"
   ${EndIf}
   ${If} ${SectionIsSelected} ${SecClap}
     WriteRegStr HKLM "${REGKEY}" "ClapDir" "$ClapDir"
+  ${EndIf}
+  ${If} ${SectionIsSelected} ${SecVst3}
+    WriteRegStr HKLM "${REGKEY}" "Vst3Dir" "$Vst3Dir"
   ${EndIf}
   WriteRegStr HKLM "${REGKEY}" "Version" "${VERSION}"
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayName" "${PRODUCT} ${VERSION}"
@@ -143,6 +164,8 @@ SectionEnd
     VST 2.4 plug-ins, into a folder you pick next."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecClap} "Gravelix and Gravelix HQ for hosts that load \
     CLAP plug-ins, into $\"Common Files\CLAP\Gravelix$\", where they look."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecVst3} "Gravelix and Gravelix HQ for hosts that load \
+    VST3 plug-ins, into $\"Common Files\VST3$\", where they look."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function .onInit
@@ -153,6 +176,7 @@ Function .onInit
     StrCpy $VstDir "$COMMONFILES64\VST2\Gravelix"
   ${EndIf}
   StrCpy $ClapDir "$COMMONFILES64\CLAP\Gravelix"
+  StrCpy $Vst3Dir "$COMMONFILES64\VST3"
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/VSTDIR=" $1
@@ -170,10 +194,16 @@ Function .onInit
   ${IfNot} ${Errors}
     !insertmacro UnselectSection ${SecClap}
   ${EndIf}
+  ClearErrors
+  ${GetOptions} $0 "/NOVST3" $1
+  ${IfNot} ${Errors}
+    !insertmacro UnselectSection ${SecVst3}
+  ${EndIf}
   ; Nothing to play and nothing for a host: refuse rather than install the host alone.
   ${If} ${Silent}
   ${AndIfNot} ${SectionIsSelected} ${SecVst2}
   ${AndIfNot} ${SectionIsSelected} ${SecClap}
+  ${AndIfNot} ${SectionIsSelected} ${SecVst3}
     SetErrorLevel 2
     Quit
   ${EndIf}
@@ -182,7 +212,8 @@ FunctionEnd
 Function ComponentsLeave
   ${IfNot} ${SectionIsSelected} ${SecVst2}
   ${AndIfNot} ${SectionIsSelected} ${SecClap}
-    MessageBox MB_ICONEXCLAMATION "Choose at least one of the two plug-in formats."
+  ${AndIfNot} ${SectionIsSelected} ${SecVst3}
+    MessageBox MB_ICONEXCLAMATION "Choose at least one of the plug-in formats."
     Abort
   ${EndIf}
 FunctionEnd
@@ -197,6 +228,7 @@ Function un.onInit
   SetRegView 64
   ReadRegStr $VstDir HKLM "${REGKEY}" "VstDir"
   ReadRegStr $ClapDir HKLM "${REGKEY}" "ClapDir"
+  ReadRegStr $Vst3Dir HKLM "${REGKEY}" "Vst3Dir"
 FunctionEnd
 
 ; Only what the installer put there: %APPDATA%\Gravelix (the player's settings) stays, and a
@@ -211,6 +243,10 @@ Section "Uninstall"
   ${If} $ClapDir != ""
     !insertmacro GravelixClap RemoveClap
     RMDir "$ClapDir"
+  ${EndIf}
+  ; The shared VST3 folder itself stays: other plug-ins live there.
+  ${If} $Vst3Dir != ""
+    !insertmacro GravelixVst3 RemoveVst3
   ${EndIf}
   Delete "$INSTDIR\gravelix-host.exe"
   Delete "$INSTDIR\LICENSE.txt"

@@ -2,8 +2,8 @@
 # Packs the Windows build (scripts/build-windows.sh) into BUILD_DIR/gravelix-VERSION-win64.zip
 # and the installer BUILD_DIR/gravelix-VERSION-win64-setup.exe (packaging/gravelix.nsi): the
 # plug-ins, gravelix-host.exe, a note on where Windows hosts look for plug-ins, the licence and
-# the release notes. Every DLL (VST 2.4) and .clap at the top of the build folder is a plug-in the
-# project built (test fixtures live in subfolders). Prints the two files' paths.
+# the release notes. Every DLL (VST 2.4), .clap and .vst3 bundle (a folder) at the top of the build
+# folder is a plug-in the project built (test fixtures live in subfolders). Prints the two files' paths.
 # Usage: scripts/package-windows.sh [--zip-only] [BUILD_DIR]   (default: build-windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +15,8 @@ fi
 dir=${1:-build-windows}
 
 missing=()
-for f in GRAVELIX.dll GRAVELIXHQ.dll Gravelix.clap GravelixHQ.clap gravelix-host.exe; do
+for f in GRAVELIX.dll GRAVELIXHQ.dll Gravelix.clap GravelixHQ.clap gravelix-host.exe \
+  Gravelix.vst3/Contents/x86_64-win/Gravelix.vst3 GravelixHQ.vst3/Contents/x86_64-win/GravelixHQ.vst3; do
   [ -f "$dir/$f" ] || missing+=("$dir/$f")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -30,7 +31,11 @@ clap=()
 for f in "$dir"/*.clap; do
   clap+=("$(basename "$f")")
 done
-plugins=("${vst2[@]}" "${clap[@]}")
+vst3=()
+for f in "$dir"/*.vst3; do
+  vst3+=("$(basename "$f")")
+done
+plugins=("${vst2[@]}" "${clap[@]}" "${vst3[@]}")
 command -v zip >/dev/null || scripts/setup.sh --extra zip
 [ $installer -eq 0 ] || command -v makensis >/dev/null || scripts/setup.sh --extra nsis
 
@@ -41,7 +46,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt" 2>/
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 for f in "${plugins[@]}" gravelix-host.exe; do
-  cp "$dir/$f" "$stage/"
+  cp -r "$dir/$f" "$stage/"
 done
 # The texts are read on Windows: CRLF line ends.
 sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
@@ -49,27 +54,34 @@ packaging/changelog.sh text CHANGES.md "$version" >"$stage/CHANGES.txt"
 # Debug information stays in the build folder: it multiplies the download for no user.
 strip=$(command -v x86_64-w64-mingw32-strip || true)
 if [ -n "$strip" ]; then
-  for f in "${plugins[@]}" gravelix-host.exe; do
+  for f in "${vst2[@]}" "${clap[@]}" gravelix-host.exe; do
     "$strip" --strip-debug "$stage/$f" 2>/dev/null || true
+  done
+  for b in "${vst3[@]}"; do
+    "$strip" --strip-debug "$stage/$b/Contents/x86_64-win/$b" 2>/dev/null || true
   done
 fi
 sed 's/$/\r/' >"$stage/README.txt" <<TEXT
 Gravelix $version for 64-bit Windows
 ====================================
 
-GRAVELIX.dll and Gravelix.clap are the plug-in, a two-knob guitar distortion pedal, as a
-VST 2.4 and as a CLAP effect, for 64-bit hosts (a 32-bit host cannot load them).
-GRAVELIXHQ.dll and GravelixHQ.clap are Gravelix HQ, the same pedal with its clipping
-oversampled so it does not alias: more CPU and a few samples of latency; install it the
-same way, beside or instead of Gravelix. Your host needs only one of the two formats.
+GRAVELIX.dll, Gravelix.clap and the folder Gravelix.vst3 are the plug-in, a two-knob
+guitar distortion pedal, as a VST 2.4, a CLAP and a VST3 effect, for 64-bit hosts (a
+32-bit host cannot load them). GRAVELIXHQ.dll, GravelixHQ.clap and GravelixHQ.vst3 are
+Gravelix HQ, the same pedal with its clipping oversampled so it does not alias: more CPU
+and a few samples of latency; install it the same way, beside or instead of Gravelix.
+Your host needs only one of the formats. The VST3 plug-ins are under the GNU General
+Public License version 3 only (they are built with Steinberg's VST3 interfaces under
+that licence).
 
 Installing: gravelix-$version-win64-setup.exe installs the VST 2.4 plug-ins into
 C:\\Program Files\\Common Files\\VST2\\Gravelix (or a folder you choose), the CLAP
-plug-ins into C:\\Program Files\\Common Files\\CLAP\\Gravelix, gravelix-host.exe into
+plug-ins into C:\\Program Files\\Common Files\\CLAP\\Gravelix, the VST3 plug-ins into
+C:\\Program Files\\Common Files\\VST3, gravelix-host.exe into
 C:\\Program Files\\Gravelix, a Start-menu entry for the standalone pedal and an
-uninstaller listed under Installed apps; you can leave out either format. "setup.exe /S"
+uninstaller listed under Installed apps; you can leave out any format. "setup.exe /S"
 installs silently (/VSTDIR=FOLDER picks the VST 2.4 folder, /D=FOLDER the program
-folder, /NOVST2 or /NOCLAP leaves that format out).
+folder, /NOVST2, /NOCLAP or /NOVST3 leaves that format out).
 
 By hand, from the ZIP: copy the DLLs (${vst2[*]})
 into a folder your host scans for VST 2.4 plug-ins and let the host rescan; the pedal
@@ -91,6 +103,10 @@ Keldwyn. CLAP hosts look in these folders and every folder inside them:
     needed)
   - the folders listed in the host's own plug-in settings.
 
+For a host that loads VST3, copy the .vst3 folders whole (${vst3[*]})
+into C:\\Program Files\\Common Files\\VST3, where VST3 hosts look; the pedal appears as
+"Gravelix" by Keldwyn, a distortion effect.
+
 Copying into C:\\Program Files needs administrator rights. To remove a plug-in copied
 by hand, delete its file again.
 
@@ -109,7 +125,7 @@ TEXT
 out=$(realpath "$dir")/gravelix-$version-win64
 rm -f "$out.zip"
 # -X: no Unix owners or extra time stamps, which Windows has no use for.
-(cd "$stage" && zip -q -X "$out.zip.tmp" "${plugins[@]}" gravelix-host.exe README.txt LICENSE.txt CHANGES.txt)
+(cd "$stage" && zip -q -X -r "$out.zip.tmp" "${plugins[@]}" gravelix-host.exe README.txt LICENSE.txt CHANGES.txt)
 mv "$out.zip.tmp" "$out.zip"
 echo "$out.zip"
 
@@ -126,6 +142,7 @@ macro() {
 {
   macro GravelixVst2 "${vst2[@]}"
   macro GravelixClap "${clap[@]}"
+  macro GravelixVst3 "${vst3[@]}"
 } >"$stage/plugins.nsh"
 rm -f "$out-setup.exe"
 # makensis reads Unix paths; its own messages only matter when it fails.

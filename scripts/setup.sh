@@ -16,6 +16,7 @@ demo_packages=(
   file help2man  # the .deb's dependency scan (cpack), the manual page
   dpf-source  # CLAP's headers (used in place from /usr/share/dpf)
   lv2-dev  # LV2's headers (used in place); also lv2_validate for the tests
+  juce-modules-source-data  # the VST3 interfaces (used in place: its VST3_SDK folder only)
 )
 test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -38,13 +38,21 @@ deb=$tmp/gravelix_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || fail "cpack made no $(basename "$deb"): $(ls "$tmp")"
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sort)
+# A VST3 bundle's folders and files, by name and processor class id.
+vst3_bundle() {
+  local b=./usr/lib/vst3/$1.vst3/Contents
+  printf '%s ' "$b/" "$b/Resources/" "$b/Resources/Snapshots/" "$b/Resources/Snapshots/$2_snapshot.png" \
+    "$b/Resources/Snapshots/$2_snapshot_2.0x.png" "$b/$(uname -m)-linux/" "$b/$(uname -m)-linux/$1.so" \
+    "./usr/lib/vst3/$1.vst3/"
+}
 expected=$(printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/gravelix-host ./usr/lib/ ./usr/lib/clap/ \
-  ./usr/lib/clap/Gravelix.clap ./usr/lib/clap/GravelixHQ.clap ./usr/lib/lv2/ \
+  ./usr/lib/clap/Gravelix.clap ./usr/lib/clap/GravelixHQ.clap ./usr/lib/lv2/ ./usr/lib/vst3/ \
   ./usr/lib/lv2/gravelix.lv2/ ./usr/lib/lv2/gravelix.lv2/gravelix.so \
   ./usr/lib/lv2/gravelix.lv2/gravelix-hq.so ./usr/lib/lv2/gravelix.lv2/gravelix-ui.so \
   ./usr/lib/lv2/gravelix.lv2/gravelix-hq-ui.so ./usr/lib/lv2/gravelix.lv2/manifest.ttl \
   ./usr/lib/lv2/gravelix.lv2/presets.ttl ./usr/lib/lv2/gravelix.lv2/gravelix.ttl \
-  ./usr/lib/lv2/gravelix.lv2/gravelix-hq.ttl ./usr/lib/vst/ \
+  ./usr/lib/lv2/gravelix.lv2/gravelix-hq.ttl ./usr/lib/vst/ $(vst3_bundle Gravelix \
+  ACF7760F557D46C8B0BE2573D2325F18) $(vst3_bundle GravelixHQ A3C35ACCA1B74F498D83181F362AD770) \
   ./usr/lib/vst/gravelix.so ./usr/lib/vst/gravelix-hq.so ./usr/share/ ./usr/share/bash-completion/ \
   ./usr/share/bash-completion/completions/ ./usr/share/bash-completion/completions/gravelix-host \
   ./usr/share/doc/ ./usr/share/doc/gravelix/ ./usr/share/doc/gravelix/changelog.gz \
@@ -71,13 +79,16 @@ if dpkg-query -W -f='${Status}' gravelix 2>/dev/null | grep -qv "not-installed";
   skip "a gravelix package is on this machine already; the test would replace it"
 fi
 for f in /usr/lib/vst/gravelix.so /usr/lib/vst/gravelix-hq.so /usr/lib/clap/Gravelix.clap \
-  /usr/lib/clap/GravelixHQ.clap /usr/lib/lv2/gravelix.lv2 /usr/bin/gravelix-host; do
+  /usr/lib/clap/GravelixHQ.clap /usr/lib/lv2/gravelix.lv2 /usr/lib/vst3/Gravelix.vst3 \
+  /usr/lib/vst3/GravelixHQ.vst3 /usr/bin/gravelix-host; do
   [ ! -e "$f" ] || skip "$f exists already; the test would replace it"
 done
 had_vst_dir=no
 [ ! -d /usr/lib/vst ] || had_vst_dir=yes
 had_clap_dir=no
 [ ! -d /usr/lib/clap ] || had_clap_dir=yes
+had_vst3_dir=no
+[ ! -d /usr/lib/vst3 ] || had_vst3_dir=yes
 
 installed=yes
 dpkg_retry -i "$deb" >/dev/null || fail "dpkg -i failed"
@@ -104,13 +115,14 @@ completed=$(bash -c 'source /usr/share/bash-completion/bash_completion
 
 dpkg_retry -r gravelix >/dev/null || fail "dpkg -r failed"
 for f in /usr/lib/vst/gravelix.so /usr/lib/vst/gravelix-hq.so /usr/lib/clap/Gravelix.clap \
-  /usr/lib/clap/GravelixHQ.clap /usr/lib/lv2/gravelix.lv2 /usr/bin/gravelix-host \
-  /usr/share/man/man1/gravelix-host.1.gz \
+  /usr/lib/clap/GravelixHQ.clap /usr/lib/lv2/gravelix.lv2 /usr/lib/vst3/Gravelix.vst3 \
+  /usr/lib/vst3/GravelixHQ.vst3 /usr/bin/gravelix-host /usr/share/man/man1/gravelix-host.1.gz \
   /usr/share/bash-completion/completions/gravelix-host /usr/share/doc/gravelix; do
   [ ! -e "$f" ] || fail "$f is still there after dpkg -r"
 done
 [ "$had_vst_dir" = yes ] || [ ! -e /usr/lib/vst ] || fail "dpkg -r left /usr/lib/vst behind"
 [ "$had_clap_dir" = yes ] || [ ! -e /usr/lib/clap ] || fail "dpkg -r left /usr/lib/clap behind"
+[ "$had_vst3_dir" = yes ] || [ ! -e /usr/lib/vst3 ] || fail "dpkg -r left /usr/lib/vst3 behind"
 # With no maintainer scripts and no conffiles, removing leaves nothing to purge.
 if dpkg-query -W -f='${Status}' gravelix 2>/dev/null | grep -qv "not-installed"; then
   fail "dpkg still lists gravelix after dpkg -r: $(dpkg-query -W -f='${Status}' gravelix)"

@@ -29,6 +29,7 @@ mkdir -p "$old" "$tmp/src"
 cp -r "$src/scripts" "$src/packaging" "$src/LICENSE" "$tmp/src/"
 printf '# Changes\n\n## 1.0.0 (2026-12-07 11:23 +0000)\n\n- The first release.\n' >"$tmp/src/CHANGES.md"
 cp "$build"/*.dll "$build"/*.clap "$build/gravelix-host.exe" "$old/"
+cp -r "$build"/*.vst3 "$old/"
 cp "$build/GRAVELIX.dll" "$old/OLDONLY.dll"
 cp "$build/Gravelix.clap" "$old/OLDONLY.clap"
 echo "CMAKE_PROJECT_VERSION:STATIC=1.0.0" >"$old/CMakeCache.txt"
@@ -40,6 +41,7 @@ version=$(basename "$setup" | sed 's/^gravelix-\(.*\)-win64-setup\.exe$/\1/')
 [ -f "$old_setup" ] && [ -f "$setup" ] || fail "no installers: $(cat "$tmp/old.txt" "$tmp/new.txt")"
 plugins=$(cd "$build" && ls -- *.dll)
 claps=$(cd "$build" && ls -- *.clap)
+bundles=$(cd "$build" && ls -d -- *.vst3)
 setup_w=$(w winepath -w "$setup" | tr -d '\r')
 
 w cmd /c exit 0 >/dev/null 2>&1 || true
@@ -49,6 +51,7 @@ vst="$c/Program Files/Common Files/VST2/Gravelix"
 custom="$c/Music/VST"
 clapshared="$c/Program Files/Common Files/CLAP"
 clap=$clapshared/Gravelix
+vst3="$c/Program Files/Common Files/VST3"
 menu="$c/ProgramData/Microsoft/Windows/Start Menu/Programs/Gravelix/Gravelix pedal.lnk"
 appdata=$(w cmd /c echo %APPDATA% | tr -d '\r')
 appdata=$(w winepath -u "$appdata" | tr -d '\r')
@@ -67,10 +70,11 @@ uninstall() {
 }
 
 # The player's settings and someone else's plug-ins must outlive us.
-mkdir -p "$appdata/Gravelix" "$vst" "$clapshared"
+mkdir -p "$appdata/Gravelix" "$vst" "$clapshared" "$vst3/Other.vst3"
 echo "scale 1.5" >"$appdata/Gravelix/settings.txt"
 echo other >"$vst/Other.dll"
 echo other >"$clapshared/Other.clap"
+echo other >"$vst3/Other.vst3/other"
 
 w "$(w winepath -w "$old_setup" | tr -d '\r')" /S || fail "the older version's silent install answered $?"
 [ -f "$vst/OLDONLY.dll" ] && [ -f "$vst/GRAVELIX.dll" ] && [ -f "$clap/OLDONLY.clap" ] ||
@@ -85,6 +89,12 @@ done
 for f in $claps; do
   cmp -s "$clap/$f" <(unzip -p "${setup%-setup.exe}.zip" "$f") || fail "$f not installed as packed"
 done
+for b in $bundles; do
+  cmp -s "$vst3/$b/Contents/x86_64-win/$b" <(unzip -p "${setup%-setup.exe}.zip" "$b/Contents/x86_64-win/$b") ||
+    fail "$b not installed as packed"
+done
+[ "$(ls "$vst3" | tr '\n' ' ')" = "$(echo $bundles Other.vst3 | tr ' ' '\n' | LC_ALL=C sort | tr '\n' ' ')" ] ||
+  fail "the VST3 folder holds: $(ls "$vst3" | tr '\n' ' ')"
 for f in gravelix-host.exe LICENSE.txt CHANGES.txt README.txt uninstall.exe; do
   [ -f "$programs/$f" ] || fail "$f not in Program Files\\Gravelix"
 done
@@ -108,6 +118,7 @@ uninstall
 [ -z "$(regvalue "$uninstkey" DisplayName)" ] || fail "still listed as installed"
 [ "$(cat "$appdata/Gravelix/settings.txt")" = "scale 1.5" ] || fail "the settings are gone"
 [ -f "$vst/Other.dll" ] && [ -f "$clapshared/Other.clap" ] || fail "someone else's plug-in is gone"
+[ "$(ls "$vst3")" = Other.vst3 ] || fail "the VST3 folder holds after uninstalling: $(ls "$vst3" | tr '\n' ' ')"
 
 # One format at a time: CLAP alone, then VST 2.4 alone over it, which takes the CLAP plug-ins
 # away again but not a file of someone else's in their folder.
@@ -124,9 +135,9 @@ for f in $plugins; do
 done
 lnk_plays 'C:\Program Files\Common Files\VST2\Gravelix\GRAVELIX.dll' ||
   fail "without CLAP the Start-menu entry does not play the VST 2.4 plug-in"
-# Leaving out both would install a host with nothing to play.
-if w "$setup_w" /S /NOVST2 /NOCLAP; then
-  fail "installed with both formats left out"
+# Leaving out every format would install a host with nothing to play.
+if w "$setup_w" /S /NOVST2 /NOCLAP /NOVST3; then
+  fail "installed with every format left out"
 fi
 [ "$(regvalue "$uninstkey" DisplayVersion)" = "$version" ] || fail "the refused install changed the installed one"
 uninstall
