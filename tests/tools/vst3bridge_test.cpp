@@ -1,8 +1,10 @@
 // Guards against the VST3 bridge misrepresenting a VST3 plug-in as an effect record: values set
 // while suspended never reaching the processor, changes while processing missing the next
-// block, texts not converted either way, or a chunk that does not bring back the sound and the
-// controller's values.
+// block, texts not converted either way, a chunk that does not bring back the sound and the
+// controller's values, or a view not scaled, sized, idled through the run loop or heard when it
+// edits or asks for another size.
 #include "tools/hosting/pluginhost.h"
+#include "tools/hosting/vst3bridge.h"
 
 #include <gtest/gtest.h>
 
@@ -90,4 +92,46 @@ TEST(Vst3Bridge, TextsGoThroughTheControllerBothWays) {
     EXPECT_EQ(p.dispatch(effString2Parameter, kPolarity, 0, bad), 0);
     EXPECT_EQ(p.getParameter(kPolarity), 1.0f);
     EXPECT_EQ(p.programName(2), "Dark");
+}
+
+TEST(Vst3Bridge, TheViewIsSizedScaledIdledByTheRunLoopAndItsEditsReachHostAndProcessor) {
+    PluginHost plain(kBundle);
+    EXPECT_FALSE(plain.effect()->flags & effFlagsHasEditor);
+
+    PluginHost p(std::string(FIXTURE_DIR) + "/vst3fixture_editor.vst3");
+    ASSERT_TRUE(p.effect()->flags & effFlagsHasEditor);
+    int asked = 0;
+    p.state().setSizeWindowHandler([&asked](int width, int height) {
+        asked = width * 1000 + height;
+        return true;
+    });
+    // The window scale VST 2.4 hosts send ('PreS' 'AeCs') is the view's content scale.
+    EXPECT_EQ(p.dispatch(effVendorSpecific, 0x50726553, 0x41654373, nullptr, 2.0f), 1);
+    ERect* rect = nullptr;
+    ASSERT_EQ(p.dispatch(effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->right - rect->left, 600);
+    EXPECT_EQ(rect->bottom - rect->top, 400);
+    EXPECT_EQ(p.dispatch(effEditOpen, 0, 0, nullptr), 0) << "opened without a parent";
+    EXPECT_EQ(p.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0x1234)), 1);
+    EXPECT_EQ(asked, 400250);
+    ASSERT_EQ(p.dispatch(effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->right - rect->left, 400);
+    EXPECT_EQ(p.vst3Bridge()->runLoopRegistrations(), 2);
+
+    start(p);
+    p.state().clearCalls();
+    p.dispatch(effEditIdle); // the first tick edits Gain
+    std::vector<VstInt32> seen;
+    for (const auto& c : p.state().calls()) {
+        if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate ||
+            c.opcode == audioMasterEndEdit) {
+            seen.push_back(c.opcode);
+            EXPECT_EQ(c.index, kGain);
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<VstInt32>{audioMasterBeginEdit, audioMasterAutomate,
+                                           audioMasterEndEdit}));
+    EXPECT_EQ(play(p, 1)[0], 0.125f);
+    EXPECT_EQ(p.dispatch(effEditClose), 1);
+    EXPECT_EQ(p.vst3Bridge()->runLoopRegistrations(), 0);
 }
