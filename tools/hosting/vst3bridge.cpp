@@ -746,11 +746,20 @@ void Vst3Bridge::setParameter(VstInt32 index, float value) {
         return;
     }
     // NaN and values outside 0..1 are clamped as a VST 2.4 host's would be.
-    const double v = value >= 0.0f ? std::min(value, 1.0f) : 0.0f;
+    double v = value >= 0.0f ? std::min(value, 1.0f) : 0.0f;
     const auto i = static_cast<std::size_t>(index);
+    const bool main = !onAudioThread();
+    if (main && infos_[i].stepCount > 0) {
+        // A stepped value is the step it stands for, by the plug-in's own mapping, so that it
+        // reads back the same before and after a state round trip.
+        const ParamID id = infos_[i].id;
+        const double step =
+            controller_->plainParamToNormalized(id, controller_->normalizedParamToPlain(id, v));
+        v = step >= 0.0 && step <= 1.0 ? step : v;
+    }
     values_[i].store(v);
     pending_[i].store(true);
-    if (!onAudioThread()) {
+    if (main) {
         controller_->setParamNormalized(infos_[i].id, v);
     }
 }
