@@ -108,6 +108,22 @@ VstInt32 versionNumber(const std::string& version) {
     return parts[0] * 100 + parts[1] * 10 + parts[2];
 }
 
+// The SDK's host application under our name.
+class Application final : public HostApplication {
+public:
+    tresult PLUGIN_API getName(String128 name) override {
+        toUtf16("gravelix-host", name);
+        return kResultOk;
+    }
+};
+
+// One for the process, never deleted (its reference count is a stub): a module's factory keeps
+// the context it was given for as long as the module stays loaded, beyond any one instance.
+IHostApplication* hostApplication() {
+    static IHostApplication* const application = new Application();
+    return application;
+}
+
 template <typename T> void releaseInto(T*& p) {
     if (p) {
         p->release();
@@ -221,7 +237,6 @@ Vst3Bridge::Vst3Bridge(const std::string& path, const std::string& pluginId,
     handler_ = std::make_unique<ComponentHandler>(*this);
     frame_ = std::make_unique<PlugFrame>(*this);
     runLoop_ = makeVst3RunLoop();
-    hostApp_ = new HostApplication();
     try {
         create(path);
     } catch (...) {
@@ -260,7 +275,7 @@ void Vst3Bridge::create(const std::string& path) {
     const Vst3ClassInfo& d = descriptor();
     IPluginFactory* factory = file_->factory();
     if (auto* factory3 = queried<IPluginFactory3>(factory)) {
-        factory3->setHostContext(hostApp_);
+        factory3->setHostContext(hostApplication());
         factory3->release();
     }
     char cid[16];
@@ -271,7 +286,7 @@ void Vst3Bridge::create(const std::string& path) {
                         "'" + path + "' did not create its audio class '" + d.name + "'");
     }
     component_ = static_cast<IComponent*>(object);
-    if (component_->initialize(hostApp_) != kResultOk) {
+    if (component_->initialize(hostApplication()) != kResultOk) {
         throw LoadError(LoadError::Kind::NullEffect,
                         "audio class '" + d.name + "' of '" + path + "' failed to initialise");
     }
@@ -291,7 +306,7 @@ void Vst3Bridge::create(const std::string& path) {
             factory->createInstance(controllerCid, IEditController::iid, &object) == kResultOk &&
             object) {
             controller_ = static_cast<IEditController*>(object);
-            if (controller_->initialize(hostApp_) != kResultOk) {
+            if (controller_->initialize(hostApplication()) != kResultOk) {
                 throw LoadError(LoadError::Kind::NullEffect,
                                 "the controller of '" + d.name + "' failed to initialise");
             }
@@ -1022,7 +1037,6 @@ void Vst3Bridge::close() {
         }
         releaseInto(component_);
     }
-    releaseInto(hostApp_);
     if (runLoop_) {
         runLoop_->destroy();
         runLoop_ = nullptr;

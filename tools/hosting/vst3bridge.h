@@ -119,7 +119,6 @@ private:
     audioMasterCallback callback_ = nullptr;
     AEffect effect_{};
 
-    Steinberg::Vst::IHostApplication* hostApp_ = nullptr;
     std::unique_ptr<ComponentHandler> handler_;
     std::unique_ptr<PlugFrame> frame_;
     Vst3RunLoop* runLoop_ = nullptr;
