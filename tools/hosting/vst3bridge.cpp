@@ -776,6 +776,10 @@ void Vst3Bridge::setParameter(VstInt32 index, float value) {
     pending_[i].store(true);
     if (main) {
         controller_->setParamNormalized(infos_[i].id, v);
+    } else {
+        // The controller hears of it at the next idle, off the audio thread.
+        reported_[i].store(true);
+        anyReported_.store(true);
     }
 }
 
