@@ -6,11 +6,15 @@
 #include "isolation.h"
 #include "tools/hosting/pluginhost.h"
 #include "tools/hosting/sharedlibrary.h"
+#ifdef GRAVELIX_HOST_WITH_VST3
+#include "tools/hosting/vst3platform.h"
+#endif
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <sstream>
@@ -57,7 +61,13 @@ Outcome runGuarded(const Check& check, CheckContext& ctx) {
     if (check.pinLibrary && ctx.opts.isolate) {
         // Never unloaded, so a leak or sanitizer report at exit still names the plug-in's code.
         std::string reason;
-        pin = host::openSharedLibrary(ctx.pluginPath, reason, true);
+        std::string library = ctx.pluginPath;
+#ifdef GRAVELIX_HOST_WITH_VST3
+        if (std::filesystem::is_directory(library)) {
+            library = host::vst3BundleBinary(library).string();
+        }
+#endif
+        pin = host::openSharedLibrary(library, reason, true);
     }
     struct Unpin {
         void* handle;
