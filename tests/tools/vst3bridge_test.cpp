@@ -1,8 +1,8 @@
 // Guards against the VST3 bridge misrepresenting a VST3 plug-in as an effect record: values set
 // while suspended never reaching the processor, changes while processing missing the next
 // block, texts not converted either way, a chunk that does not bring back the sound and the
-// controller's values, or a view not scaled, sized, idled through the run loop or heard when it
-// edits or asks for another size.
+// controller's values, a latency change never restarting, or a view not scaled, sized, idled
+// through the run loop or heard when it edits or asks for another size.
 #include "tools/hosting/pluginhost.h"
 #include "tools/hosting/vst3bridge.h"
 
@@ -134,4 +134,22 @@ TEST(Vst3Bridge, TheViewIsSizedScaledIdledByTheRunLoopAndItsEditsReachHostAndPro
     EXPECT_EQ(play(p, 1)[0], 0.125f);
     EXPECT_EQ(p.dispatch(effEditClose), 1);
     EXPECT_EQ(p.vst3Bridge()->runLoopRegistrations(), 0);
+}
+
+TEST(Vst3Bridge, ALatencyChangeRestartsAtTheNextIdle) {
+    PluginHost p(std::string(FIXTURE_DIR) + "/vst3fixture_editor.vst3");
+    start(p);
+    EXPECT_EQ(p.effect()->initialDelay, 0);
+    p.setParameter(kTone, 1.0f); // the controller asks for a restart
+    play(p, 1);
+    EXPECT_EQ(p.effect()->initialDelay, 0) << "restarted before the host's idle";
+    p.state().clearCalls();
+    p.dispatch(effIdle);
+    EXPECT_EQ(p.effect()->initialDelay, 16);
+    int changes = 0;
+    for (const auto& c : p.state().calls()) {
+        changes += c.opcode == audioMasterIOChanged;
+    }
+    EXPECT_EQ(changes, 1);
+    EXPECT_NEAR(play(p, 4).back(), 0.25f, 1e-3f) << "no sound after the restart";
 }
