@@ -409,19 +409,35 @@ void Vst3Bridge::readParameters() {
         // The count may only change across a restart of the instance; the old table stays.
         return;
     }
+    if (values_) {
+        // New titles while blocks may run: the audio thread reads the ids, so it waits.
+        pauseAudio();
+        infos_ = std::move(infos);
+        resumeAudio();
+        return;
+    }
     infos_ = std::move(infos);
-    if (!values_) {
-        values_ = std::make_unique<std::atomic<double>[]>(infos_.size());
-        pending_ = std::make_unique<std::atomic<bool>[]>(infos_.size());
-        reported_ = std::make_unique<std::atomic<bool>[]>(infos_.size());
-        for (std::size_t i = 0; i < infos_.size(); ++i) {
-            values_[i].store(controller_->getParamNormalized(infos_[i].id));
-            pending_[i].store(false);
-            reported_[i].store(false);
-        }
+    values_ = std::make_unique<std::atomic<double>[]>(infos_.size());
+    pending_ = std::make_unique<std::atomic<bool>[]>(infos_.size());
+    reported_ = std::make_unique<std::atomic<bool>[]>(infos_.size());
+    for (std::size_t i = 0; i < infos_.size(); ++i) {
+        values_[i].store(controller_->getParamNormalized(infos_[i].id));
+        pending_[i].store(false);
+        reported_[i].store(false);
     }
     inChanges_.reserve(infos_.size() + 1);
     outChanges_.reserve(infos_.size() + 1);
+}
+
+void Vst3Bridge::pauseAudio() {
+    gate_.fetch_or(kPaused);
+    while (gate_.load() & kInside) {
+        std::this_thread::yield();
+    }
+}
+
+void Vst3Bridge::resumeAudio() {
+    gate_.fetch_and(~kPaused);
 }
 
 // A program list on the root unit names the programs; without one, the program-change
@@ -574,14 +590,11 @@ void Vst3Bridge::restart() {
     if (!active_.load()) {
         return;
     }
-    gate_.fetch_or(kPaused);
-    while (gate_.load() & kInside) {
-        std::this_thread::yield();
-    }
+    pauseAudio();
     const VstInt32 delay = effect_.initialDelay;
     deactivate();
     activate();
-    gate_.fetch_and(~kPaused);
+    resumeAudio();
     if (effect_.initialDelay != delay) {
         callback_(&effect_, audioMasterIOChanged, 0, 0, nullptr, 0.0f);
     }
@@ -615,10 +628,7 @@ void Vst3Bridge::flushPending() {
     }
     const bool wasActive = active_.load();
     if (wasActive) {
-        gate_.fetch_or(kPaused);
-        while (gate_.load() & kInside) {
-            std::this_thread::yield();
-        }
+        pauseAudio();
     } else if (!activate()) {
         return;
     }
@@ -629,7 +639,7 @@ void Vst3Bridge::flushPending() {
         inChanges_.clear();
     }
     if (wasActive) {
-        gate_.fetch_and(~kPaused);
+        resumeAudio();
     } else {
         deactivate();
     }

@@ -95,6 +95,9 @@ private:
     bool activate();
     void deactivate();
     void restart();
+    // Holds the audio path off (its blocks silent) until resumed; main thread.
+    void pauseAudio();
+    void resumeAudio();
     void collectPending();
     void flushPending();
     void runBlock(std::int32_t frames, std::int32_t offset, float** inputs, float** outputs,
