@@ -1,6 +1,7 @@
 #include "commands.h"
 #include "settingsoptions.h"
 #include "tools/hosting/pluginbench.h"
+#include "tools/hosting/pluginhost.h"
 #include "transportoptions.h"
 
 #include <algorithm>
@@ -34,11 +35,14 @@ void printResult(const std::string& path, const BenchOptions& o, const BenchResu
     std::printf("real-time factor   %.0fx at %.1f kHz\n", r.realTimeFactor,
                 static_cast<double>(o.sampleRate) / 1000.0);
     std::printf("library load       %.3f ms (dlopen)\n", 1e3 * r.libraryWallSeconds);
-    // A CLAP instance is made by its factory and initialised, a VST 2.4 one by its entry point.
-    const bool clap = path.size() >= 5 && path.compare(path.size() - 5, 5, ".clap") == 0;
+    // A CLAP instance is made by its factory and initialised, a VST3 one by its factory with
+    // its controller, a VST 2.4 one by its entry point.
+    const bool clap = PluginHost::isClapPath(path), vst3 = PluginHost::isVst3Path(path);
     std::printf("first instance     %.4f ms (thread CPU %.4f ms), %s\n", 1e3 * r.first.wallSeconds,
                 1e3 * r.first.cpuSeconds,
-                clap ? "create and init, bridged to the record" : "VSTPluginMain to the record");
+                clap   ? "create and init, bridged to the record"
+                : vst3 ? "component and controller, bridged to the record"
+                       : "VSTPluginMain to the record");
     std::vector<double> wall, cpu;
     for (const InstanceCost& c : r.later) {
         wall.push_back(c.wallSeconds);
@@ -61,7 +65,7 @@ void addBenchCommand(CLI::App& app, int& status) {
         BenchOptions options;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .clap)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .clap, .vst3)")->required();
     addPluginIdOption(*cmd, args->options.pluginId);
     addSettingsOptions(*cmd, args->options.settings);
     addTransportOptions(*cmd, args->options.transport);

@@ -35,11 +35,31 @@ void printClap(const PluginHost& plugin) {
     std::printf("Built for CLAP: %s\n\n", d.clapVersion.c_str());
 }
 
+// What a VST3 module holds and how the chosen audio class describes itself.
+void printVst3(const PluginHost& plugin) {
+    const auto& plugins = plugin.vst3Plugins();
+    std::printf("VST3 audio classes (%zu):\n", plugins.size());
+    for (std::size_t i = 0; i < plugins.size(); ++i) {
+        std::printf("  %s %s  %s\n", static_cast<int>(i) == plugin.vst3Chosen() ? "*" : " ",
+                    plugins[i].cid.c_str(), plugins[i].name.c_str());
+    }
+    const Vst3ClassInfo& d = plugins[static_cast<std::size_t>(plugin.vst3Chosen())];
+    std::printf("VST3 class:     %s\n", d.cid.c_str());
+    std::printf("VST3 name:      %s\n", d.name.c_str());
+    std::printf("VST3 vendor:    %s\n", d.vendor.c_str());
+    std::printf("VST3 version:   %s\n", d.version.c_str());
+    std::printf("VST3 category:  %s\n", d.subCategories.c_str());
+    std::printf("Built with:     %s\n\n", d.sdkVersion.c_str());
+}
+
 void printInfo(const PluginHost& plugin) {
     const AEffect* e = plugin.effect();
     std::printf("Plug-in:        %s\n", plugin.path().c_str());
     if (plugin.clapChosen() >= 0) {
         printClap(plugin);
+    }
+    if (plugin.vst3Chosen() >= 0) {
+        printVst3(plugin);
     }
     std::printf("Name:           %s\n", plugin.effectName().c_str());
     std::printf("Vendor:         %s\n", plugin.vendorString().c_str());
@@ -77,7 +97,7 @@ void addInfoCommand(CLI::App& app, int& status) {
     setExample(*cmd, "gravelix-host info /usr/lib/vst/gravelix.so");
     auto path = std::make_shared<std::string>();
     auto pluginId = std::make_shared<std::string>();
-    cmd->add_option("PLUGIN", *path, "Plug-in (.so, .dll, .clap)")->required();
+    cmd->add_option("PLUGIN", *path, "Plug-in (.so, .dll, .clap, .vst3)")->required();
     addPluginIdOption(*cmd, *pluginId);
     cmd->callback([path, pluginId, &status] {
         PluginHost plugin(*path, *pluginId);

@@ -2,6 +2,14 @@
 #include "threadclock.h"
 
 #include "sharedlibrary.h"
+#ifdef GRAVELIX_HOST_WITH_VST3
+#include "vst3bridge.h"
+#else
+// Never made in such a build; complete only so that the host's pointer to one can be destroyed.
+namespace gravelix::host {
+class Vst3Bridge {};
+} // namespace gravelix::host
+#endif
 #ifdef GRAVELIX_HOST_WITH_CLAP
 #include "clapbridge.h"
 #endif
@@ -251,6 +259,10 @@ PluginHost::PluginHost(const std::string& path, const std::string& pluginId)
     if (!std::filesystem::exists(status)) {
         throw LoadError(LoadError::Kind::MissingFile, "cannot load '" + path + "': no such file");
     }
+    if (isVst3Path(path)) {
+        loadVst3(pluginId);
+        return;
+    }
     if (std::filesystem::is_directory(status)) {
         throw LoadError(LoadError::Kind::NotSharedLibrary,
                         "cannot load '" + path + "': it is a directory, not a shared library");
@@ -262,7 +274,7 @@ PluginHost::PluginHost(const std::string& path, const std::string& pluginId)
     if (!pluginId.empty()) {
         throw LoadError(LoadError::Kind::UnknownPlugin,
                         "'" + path + "' is a VST 2.4 library holding one plug-in: --plugin " +
-                            pluginId + " applies to CLAP files");
+                            pluginId + " applies to CLAP and VST3 modules");
     }
     loadVst();
 }
@@ -308,6 +320,62 @@ void PluginHost::loadClap([[maybe_unused]] const std::string& pluginId) {
 #else
     throw LoadError(LoadError::Kind::NotSharedLibrary,
                     "cannot load '" + path_ + "': this gravelix-host was built without CLAP");
+#endif
+}
+
+bool PluginHost::isVst3Path(const std::string& path) {
+    for (std::filesystem::path p = std::filesystem::path(path).lexically_normal();
+         p.has_relative_path(); p = p.parent_path()) {
+        std::string ext = p.extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (ext == ".vst3") {
+            return true;
+        }
+        if (!p.has_filename()) {
+            continue;
+        }
+        if (p == p.parent_path()) {
+            break;
+        }
+    }
+    return false;
+}
+
+bool PluginHost::vst3Supported() {
+#ifdef GRAVELIX_HOST_WITH_VST3
+    return true;
+#else
+    return false;
+#endif
+}
+
+void PluginHost::loadVst3([[maybe_unused]] const std::string& pluginId) {
+#ifdef GRAVELIX_HOST_WITH_VST3
+    // The plug-in may call back while it initialises, before its record is known.
+    loadingState = state_.get();
+    const double cpuStart = threadCpuSeconds();
+    try {
+        vst3_ = std::make_unique<Vst3Bridge>(path_, pluginId, hostCallback);
+    } catch (...) {
+        loadingState = nullptr;
+        throw;
+    }
+    loadingState = nullptr;
+    timing_.libraryWallSeconds = vst3_->librarySeconds();
+    timing_.entryWallSeconds = vst3_->entrySeconds();
+    timing_.entryCpuSeconds = threadCpuSeconds() - cpuStart;
+    vst3Plugins_ = vst3_->plugins();
+    vst3Chosen_ = static_cast<int>(vst3_->chosen());
+    try {
+        adopt(vst3_->effect());
+    } catch (...) {
+        vst3_.reset();
+        throw;
+    }
+#else
+    throw LoadError(LoadError::Kind::NotSharedLibrary,
+                    "cannot load '" + path_ + "': this gravelix-host was built without VST3");
 #endif
 }
 
@@ -402,7 +470,9 @@ PluginHost::PluginHost(PluginHost&& other) noexcept
       effect_(std::exchange(other.effect_, nullptr)), state_(std::move(other.state_)),
       resumed_(std::exchange(other.resumed_, false)), timing_(other.timing_),
       clap_(std::move(other.clap_)), clapPlugins_(std::move(other.clapPlugins_)),
-      clapChosen_(std::exchange(other.clapChosen_, -1)) {}
+      clapChosen_(std::exchange(other.clapChosen_, -1)), vst3_(std::move(other.vst3_)),
+      vst3Plugins_(std::move(other.vst3Plugins_)),
+      vst3Chosen_(std::exchange(other.vst3Chosen_, -1)) {}
 
 PluginHost& PluginHost::operator=(PluginHost&& other) noexcept {
     if (this != &other) {
@@ -416,6 +486,9 @@ PluginHost& PluginHost::operator=(PluginHost&& other) noexcept {
         clap_ = std::move(other.clap_);
         clapPlugins_ = std::move(other.clapPlugins_);
         clapChosen_ = std::exchange(other.clapChosen_, -1);
+        vst3_ = std::move(other.vst3_);
+        vst3Plugins_ = std::move(other.vst3Plugins_);
+        vst3Chosen_ = std::exchange(other.vst3Chosen_, -1);
     }
     return *this;
 }
@@ -439,8 +512,9 @@ void PluginHost::release() noexcept {
         closeSharedLibrary(library_);
         library_ = nullptr;
     }
-    // The bridge owns the CLAP library; its record is closed above.
+    // The bridges own the CLAP and VST3 libraries; their records are closed above.
     clap_.reset();
+    vst3_.reset();
 }
 
 VstIntPtr PluginHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,

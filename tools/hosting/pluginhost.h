@@ -5,6 +5,7 @@
 #include "clapdescriptor.h"
 #include "plugin/aeffect.h"
 #include "transport.h"
+#include "vst3classinfo.h"
 #include "vsttimeinfo.h"
 
 #include <atomic>
@@ -29,7 +30,8 @@ public:
         NullEffect,
         BadMagic,
         TooManyInstances,
-        UnknownPlugin // a CLAP file without the plug-in id asked for, or an id for a VST file
+        UnknownPlugin // a CLAP or VST3 module without the plug-in asked for, or one for a VST 2.4
+                      // library
     };
     LoadError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
     Kind kind() const { return kind_; }
@@ -124,6 +126,7 @@ struct LoadTiming {
 };
 
 class ClapBridge;
+class Vst3Bridge;
 
 // A loaded plug-in with its effect opened. Closing (effClose, then unloading the library)
 // happens in the destructor. Calls into the effect are not serialised here: the caller
@@ -131,8 +134,9 @@ class ClapBridge;
 class PluginHost {
 public:
     // A `.clap` file is hosted through a ClapBridge presenting plug-in `pluginId` (its first
-    // when empty) as an effect record; everything else as a VST 2.4 library, which takes no id.
-    // Throws LoadError.
+    // when empty) as an effect record, a VST3 module (see isVst3Path) through a Vst3Bridge
+    // presenting the audio class `pluginId` names (its class id or name); everything else as a
+    // VST 2.4 library, which takes no id. Throws LoadError.
     explicit PluginHost(const std::string& path, const std::string& pluginId = {});
     ~PluginHost();
     PluginHost(PluginHost&& other) noexcept;
@@ -156,6 +160,16 @@ public:
     const std::vector<ClapDescriptor>& clapPlugins() const { return clapPlugins_; }
     int clapChosen() const { return clapChosen_; }
     ClapBridge* clapBridge() const { return clap_.get(); }
+
+    // Whether `path` names a VST3 module: a `.vst3` bundle folder or file, or a file inside a
+    // bundle; and whether this build hosts them.
+    static bool isVst3Path(const std::string& path);
+    static bool vst3Supported();
+    // For a VST3 module: its audio classes, the one hosted, and the bridge; empty, -1 and null
+    // otherwise.
+    const std::vector<Vst3ClassInfo>& vst3Plugins() const { return vst3Plugins_; }
+    int vst3Chosen() const { return vst3Chosen_; }
+    Vst3Bridge* vst3Bridge() const { return vst3_.get(); }
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0.0f) const;
@@ -212,6 +226,7 @@ private:
     std::string readText(VstInt32 opcode, VstInt32 index) const;
     void loadVst();
     void loadClap(const std::string& pluginId);
+    void loadVst3(const std::string& pluginId);
     void adopt(AEffect* effect);
     void release() noexcept;
 
@@ -224,6 +239,9 @@ private:
     std::unique_ptr<ClapBridge> clap_;
     std::vector<ClapDescriptor> clapPlugins_;
     int clapChosen_ = -1;
+    std::unique_ptr<Vst3Bridge> vst3_;
+    std::vector<Vst3ClassInfo> vst3Plugins_;
+    int vst3Chosen_ = -1;
 };
 
 // The callback handed to every plug-in; routes to the HostState of the calling effect

@@ -62,5 +62,7 @@ void addEditorChecks(std::vector<Check>& checks);
 void addQuirkChecks(std::vector<Check>& checks);
 // Built with CLAP hosting only; run for CLAP plug-ins only.
 void addClapChecks(std::vector<Check>& checks);
+// Built with VST3 hosting only; run for VST3 plug-ins only.
+void addVst3Checks(std::vector<Check>& checks);
 
 } // namespace gravelix::validator

@@ -6,11 +6,15 @@
 #include "isolation.h"
 #include "tools/hosting/pluginhost.h"
 #include "tools/hosting/sharedlibrary.h"
+#ifdef GRAVELIX_HOST_WITH_VST3
+#include "tools/hosting/vst3platform.h"
+#endif
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <sstream>
@@ -30,6 +34,9 @@ std::vector<Check> allChecks() {
     addQuirkChecks(checks);
 #ifdef GRAVELIX_HOST_WITH_CLAP
     addClapChecks(checks);
+#endif
+#ifdef GRAVELIX_HOST_WITH_VST3
+    addVst3Checks(checks);
 #endif
     return checks;
 }
@@ -54,7 +61,13 @@ Outcome runGuarded(const Check& check, CheckContext& ctx) {
     if (check.pinLibrary && ctx.opts.isolate) {
         // Never unloaded, so a leak or sanitizer report at exit still names the plug-in's code.
         std::string reason;
-        pin = host::openSharedLibrary(ctx.pluginPath, reason, true);
+        std::string library = ctx.pluginPath;
+#ifdef GRAVELIX_HOST_WITH_VST3
+        if (std::filesystem::is_directory(library)) {
+            library = host::vst3BundleBinary(library).string();
+        }
+#endif
+        pin = host::openSharedLibrary(library, reason, true);
     }
     struct Unpin {
         void* handle;
@@ -114,9 +127,11 @@ std::vector<CheckOutcome> validate(const std::string& pluginPath, const Validati
     int passed = 0, failed = 0, skipped = 0;
     bool loadable = true;
     const bool clap = host::PluginHost::isClapPath(pluginPath);
+    const bool vst3 = host::PluginHost::isVst3Path(pluginPath);
     for (const auto& check : allChecks()) {
         const std::string name = fullName(check);
-        if ((std::strcmp(check.group, "clap") == 0 && !clap) || check.level > ctx.opts.strictness ||
+        if ((std::strcmp(check.group, "clap") == 0 && !clap) ||
+            (std::strcmp(check.group, "vst3") == 0 && !vst3) || check.level > ctx.opts.strictness ||
             (!opts.only.empty() && name.find(opts.only) == std::string::npos)) {
             continue;
         }
