@@ -16,6 +16,7 @@ demo_packages=(
   file help2man  # the .deb's dependency scan (cpack), the manual page
   dpf-source  # CLAP's headers (used in place from /usr/share/dpf)
   lv2-dev  # LV2's headers (used in place); also lv2_validate for the tests
+  liblilv-dev  # gravelix-host finds and loads LV2 plug-ins through lilv
 )
 test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -61,7 +61,7 @@ void addBenchCommand(CLI::App& app, int& status) {
         BenchOptions options;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .clap)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .clap, LV2 bundle or URI)")->required();
     addPluginIdOption(*cmd, args->options.pluginId);
     addSettingsOptions(*cmd, args->options.settings);
     addTransportOptions(*cmd, args->options.transport);

@@ -6,8 +6,9 @@
 #include <exception>
 
 int main(int argc, char** argv) {
-    CLI::App app{"gravelix-host: loads a VST 2.4 or CLAP plug-in and inspects, renders through, "
-                 "checks or shows it"};
+    CLI::App app{
+        "gravelix-host: loads a VST 2.4, CLAP or LV2 plug-in and inspects, renders through, "
+        "checks or shows it"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "gravelix-host " GRAVELIX_VERSION);
     // Paths may start with '/' (Unix, or Wine's view of it): never read them as options.
