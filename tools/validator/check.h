@@ -62,5 +62,7 @@ void addEditorChecks(std::vector<Check>& checks);
 void addQuirkChecks(std::vector<Check>& checks);
 // Built with CLAP hosting only; run for CLAP plug-ins only.
 void addClapChecks(std::vector<Check>& checks);
+// Built with LV2 hosting only; run for LV2 plug-ins only.
+void addLv2Checks(std::vector<Check>& checks);
 
 } // namespace gravelix::validator

@@ -31,6 +31,9 @@ std::vector<Check> allChecks() {
 #ifdef GRAVELIX_HOST_WITH_CLAP
     addClapChecks(checks);
 #endif
+#ifdef GRAVELIX_HOST_WITH_LV2
+    addLv2Checks(checks);
+#endif
     return checks;
 }
 
@@ -114,9 +117,11 @@ std::vector<CheckOutcome> validate(const std::string& pluginPath, const Validati
     int passed = 0, failed = 0, skipped = 0;
     bool loadable = true;
     const bool clap = host::PluginHost::isClapPath(pluginPath);
+    const bool lv2 = host::PluginHost::isLv2Path(pluginPath);
     for (const auto& check : allChecks()) {
         const std::string name = fullName(check);
-        if ((std::strcmp(check.group, "clap") == 0 && !clap) || check.level > ctx.opts.strictness ||
+        if ((std::strcmp(check.group, "clap") == 0 && !clap) ||
+            (std::strcmp(check.group, "lv2") == 0 && !lv2) || check.level > ctx.opts.strictness ||
             (!opts.only.empty() && name.find(opts.only) == std::string::npos)) {
             continue;
         }
