@@ -2,6 +2,7 @@
 
 #include "lv2urimap.h"
 #include "pluginhost.h"
+#include "threadclock.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
@@ -83,6 +84,9 @@ bool Lv2Bridge::offers(const std::string& featureUri) {
 Lv2Bridge::Lv2Bridge(const std::string& where, const std::string& pluginUri,
                      audioMasterCallback callback)
     : plugin_(std::make_unique<Lv2Plugin>(where, pluginUri)), callback_(callback) {
+    // An instance's cost: reading its ports and presets from the world and instantiating.
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = threadCpuSeconds();
     const Lv2Descriptor& d = plugin_->descriptor();
     std::string missing;
     for (const std::string& f : d.requiredFeatures) {
@@ -99,9 +103,9 @@ Lv2Bridge::Lv2Bridge(const std::string& where, const std::string& pluginUri,
     readPorts();
     readPresets();
     makeFeatures();
-    const auto start = std::chrono::steady_clock::now();
     instantiate();
     entrySeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    entryCpuSeconds_ = threadCpuSeconds() - cpuStart;
 
     effect_.magic = kEffectMagic;
     effect_.dispatcher = dispatcherProc;
@@ -529,14 +533,17 @@ VstIntPtr Lv2Bridge::loadPreset(VstIntPtr index) {
         (index == program_ && programChosen_)) {
         return 0;
     }
-    programChosen_ = true;
     // A VST 2.4 program keeps its edits until the host switches back to it; a preset is read
-    // afresh each time, so the values left in a program are kept and restored on return.
-    std::vector<float> current(ports_.size());
-    for (std::size_t i = 0; i < ports_.size(); ++i) {
-        current[i] = target_[i].load();
+    // afresh each time, so the values left in a program are kept and restored on return. Before
+    // the first choice the values are no program's.
+    if (programChosen_) {
+        std::vector<float> current(ports_.size());
+        for (std::size_t i = 0; i < ports_.size(); ++i) {
+            current[i] = target_[i].load();
+        }
+        programValues_[static_cast<std::size_t>(program_)] = std::move(current);
     }
-    programValues_[static_cast<std::size_t>(program_)] = std::move(current);
+    programChosen_ = true;
     program_ = static_cast<VstInt32>(index);
     const auto& kept = programValues_[static_cast<std::size_t>(index)];
     if (!kept.empty()) {
