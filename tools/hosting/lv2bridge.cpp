@@ -9,6 +9,7 @@
 #include <lv2/parameters/parameters.h>
 #include <lv2/port-props/port-props.h>
 #include <lv2/presets/presets.h>
+#include <lv2/ui/ui.h>
 #include <lv2/units/units.h>
 #include <lv2/urid/urid.h>
 
@@ -19,11 +20,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <thread>
 
 namespace gravelix::host {
 
 namespace {
+
+// The window scale message of VST 2.4 hosts (effVendorSpecific 'PreS' 'AeCs', the factor in opt).
+constexpr VstInt32 kScaleMessage = 0x50726553;
+constexpr VstIntPtr kScaleValue = 0x41654373;
 
 constexpr std::size_t kParamNameLimit = 31;
 constexpr std::size_t kParamTextLimit = kVstMaxParamStrLen;
@@ -71,6 +78,10 @@ std::string firstText(LilvNodes* nodes) {
     return s;
 }
 
+// The size each UI last asked for, by its URI, for editors asked their size before they open.
+std::mutex uiSizesMutex;
+std::map<std::string, ERect> uiSizes;
+
 // Words per atom buffer: an 8 KB sequence, aligned as atoms must be.
 constexpr std::size_t kAtomWords = 1024;
 
@@ -102,6 +113,7 @@ Lv2Bridge::Lv2Bridge(const std::string& where, const std::string& pluginUri,
     }
     readPorts();
     readPresets();
+    findUi();
     makeFeatures();
     instantiate();
     entrySeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -117,7 +129,7 @@ Lv2Bridge::Lv2Bridge(const std::string& where, const std::string& pluginUri,
     effect_.numParams = static_cast<VstInt32>(parameters_.size());
     effect_.numInputs = static_cast<VstInt32>(audioIns_.size());
     effect_.numOutputs = static_cast<VstInt32>(audioOuts_.size());
-    effect_.flags = effFlagsCanReplacing;
+    effect_.flags = effFlagsCanReplacing | (ui() ? effFlagsHasEditor : 0);
     effect_.ioRatio = 1.0f;
     effect_.object = this;
     effect_.uniqueID = idHash(d.uri);
@@ -272,6 +284,128 @@ void Lv2Bridge::readPresets() {
     std::stable_sort(presets_.begin(), presets_.end(),
                      [](const Preset& a, const Preset& b) { return a.label < b.label; });
     programValues_.resize(presets_.size());
+}
+
+void Lv2Bridge::findUi() {
+    std::lock_guard lock(plugin_->worldMutex());
+    const Uri x11(plugin_->world(), LV2_UI__X11UI);
+    LilvUIs* uis = lilv_plugin_get_uis(plugin_->plugin());
+    LILV_FOREACH(uis, i, uis) {
+        const LilvUI* ui = lilv_uis_get(uis, i);
+        if (!lilv_ui_is_a(ui, x11) || !lilv_ui_get_binary_uri(ui)) {
+            continue;
+        }
+        char* binary = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
+        char* bundle = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_bundle_uri(ui)), nullptr);
+        if (binary && bundle) {
+            uiInfo_ = {lilv_node_as_uri(lilv_ui_get_uri(ui)), bundle, binary};
+            if (uiInfo_.bundle.empty() || uiInfo_.bundle.back() != '/') {
+                uiInfo_.bundle += '/';
+            }
+        }
+        lilv_free(binary);
+        lilv_free(bundle);
+        if (!uiInfo_.uri.empty()) {
+            break;
+        }
+    }
+    lilv_uis_free(uis);
+}
+
+VstInt32 Lv2Bridge::parameterOf(std::uint32_t port) const {
+    const auto it = std::find(parameters_.begin(), parameters_.end(), port);
+    return it == parameters_.end() ? -1 : static_cast<VstInt32>(it - parameters_.begin());
+}
+
+// An X11 UI says its size when it opens (ui:resize). Before that, the size the same UI last
+// asked for in this process, or a window hosts commonly start from, which the UI resizes.
+VstIntPtr Lv2Bridge::editorRect(void* ptr) {
+    if (!ptr || !ui()) {
+        return 0;
+    }
+    if (rect_.right <= 0 || rect_.bottom <= 0) {
+        std::lock_guard lock(uiSizesMutex);
+        const auto it = uiSizes.find(uiInfo_.uri);
+        rect_ = it != uiSizes.end() ? it->second : ERect{0, 0, 300, 400};
+    }
+    *static_cast<ERect**>(ptr) = &rect_;
+    return 1;
+}
+
+VstIntPtr Lv2Bridge::editorOpen(void* parent) {
+    if (ui_ || !ui() || !parent) {
+        return 0;
+    }
+    Lv2Ui::Callbacks callbacks;
+    callbacks.write = [this](std::uint32_t port, float value) {
+        const VstInt32 index = parameterOf(port);
+        if (index < 0) {
+            return;
+        }
+        setPortValue(port, value);
+        uiValues_[port] = value;
+        callback_(&effect_, audioMasterAutomate, index, 0, nullptr, normalisedValue(index, value));
+    };
+    callbacks.touch = [this](std::uint32_t port, bool grabbed) {
+        const VstInt32 index = parameterOf(port);
+        if (index >= 0) {
+            callback_(&effect_, grabbed ? audioMasterBeginEdit : audioMasterEndEdit, index, 0,
+                      nullptr, 0.0f);
+        }
+    };
+    callbacks.resize = [this](int width, int height) {
+        rect_ = {0, 0, static_cast<std::int16_t>(height), static_cast<std::int16_t>(width)};
+        {
+            std::lock_guard lock(uiSizesMutex);
+            uiSizes[uiInfo_.uri] = rect_;
+        }
+        callback_(&effect_, audioMasterSizeWindow, width, height, nullptr, 0.0f);
+        return true;
+    };
+    callbacks.portIndex = [this](const char* symbol) {
+        for (const Port& port : ports_) {
+            if (port.symbol == symbol) {
+                return port.index;
+            }
+        }
+        return static_cast<std::uint32_t>(LV2UI_INVALID_PORT_INDEX);
+    };
+    // The UI hears the values before it is made, as writes may come from its instantiate.
+    uiValues_.assign(ports_.size(), 0.0f);
+    try {
+        ui_ = std::make_unique<Lv2Ui>(
+            uiInfo_, plugin_->descriptor().uri,
+            static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(parent)), scale_,
+            std::move(callbacks));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "gravelix-host: %s\n", e.what());
+        return 0;
+    }
+    // The UI starts from every control's value, outputs (the latency) included.
+    for (const Port& port : ports_) {
+        if (port.kind == PortKind::Control) {
+            uiValues_[port.index] = portValue(port.index);
+            ui_->portEvent(port.index, uiValues_[port.index]);
+        }
+    }
+    return 1;
+}
+
+// Values changed by the host or the plug-in since the UI last heard reach it before its idle.
+void Lv2Bridge::editorIdle() {
+    if (!ui_) {
+        return;
+    }
+    for (const Port& port : ports_) {
+        if (port.kind == PortKind::Control) {
+            const float v = portValue(port.index);
+            if (v != uiValues_[port.index]) {
+                uiValues_[port.index] = v;
+                ui_->portEvent(port.index, v);
+            }
+        }
+    }
+    ui_->idle();
 }
 
 void Lv2Bridge::makeFeatures() {
@@ -657,6 +791,7 @@ void Lv2Bridge::close() {
     if (!instance_) {
         return;
     }
+    ui_.reset();
     suspend();
     lilv_instance_free(instance_);
     instance_ = nullptr;
@@ -731,9 +866,27 @@ VstIntPtr Lv2Bridge::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, 
     case effMainsChanged:
         value ? resume() : suspend();
         return 0;
+    case effEditGetRect:
+        return editorRect(ptr);
+    case effEditOpen:
+        return editorOpen(ptr);
+    case effEditClose:
+        ui_.reset();
+        return 1;
     case effEditIdle:
+        idle();
+        editorIdle();
+        return 0;
     case effIdle:
         idle();
+        return 0;
+    case effVendorSpecific:
+        // The window scale our commands tell VST 2.4 editors is the UI's ui:scaleFactor, for
+        // the next time it opens.
+        if (index == kScaleMessage && value == kScaleValue && std::isfinite(opt) && opt > 0.0f) {
+            scale_ = opt;
+            return 1;
+        }
         return 0;
     case effSetBypass:
         if (enabledPort_ < 0) {

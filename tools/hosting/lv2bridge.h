@@ -2,13 +2,15 @@
 // command and check drives it as it drives a VST 2.4 plug-in: audio ports as the record's
 // inputs and outputs, input control ports as normalised parameters over their ranges, presets
 // as programs, the latency port as the initial delay, lv2:enabled as the bypass. The host's
-// features (URID map, options, bounded block length, log) are offered here.
+// features (URID map, options, bounded block length, log) are offered here, and the plug-in's
+// X11 UI is its editor (see Lv2Ui).
 //
 // LV2 fixes the sample rate and the longest block at instantiation: a change to either takes
 // effect at the next resume, with a new instance holding the same control values.
 #pragma once
 
 #include "lv2plugin.h"
+#include "lv2ui.h"
 #include "plugin/aeffect.h"
 
 #include <lv2/core/lv2.h>
@@ -53,6 +55,7 @@ public:
     Lv2Plugin& plugin() { return *plugin_; }
     double librarySeconds() const { return plugin_->worldSeconds(); }
     double entrySeconds() const { return entrySeconds_; }
+    double entryCpuSeconds() const { return entryCpuSeconds_; }
 
     const std::vector<Port>& ports() const { return ports_; }
     const std::vector<Preset>& presets() const { return presets_; }
@@ -79,6 +82,8 @@ public:
 
     // Main thread: reports a changed latency.
     void idle();
+    // The X11 UI the editor opens, if the plug-in has one.
+    const Lv2UiInfo* ui() const { return uiInfo_.uri.empty() ? nullptr : &uiInfo_; }
 
 private:
     static VstIntPtr dispatcherProc(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
@@ -94,6 +99,11 @@ private:
     void process(float** inputs, float** outputs, VstInt32 frames);
     void readPorts();
     void readPresets();
+    void findUi();
+    VstIntPtr editorRect(void* ptr);
+    VstIntPtr editorOpen(void* parent);
+    void editorIdle();
+    VstInt32 parameterOf(std::uint32_t port) const;
     void makeFeatures();
     void instantiate();
     void connectControls();
@@ -108,6 +118,7 @@ private:
     audioMasterCallback callback_ = nullptr;
     AEffect effect_{};
     double entrySeconds_ = 0.0;
+    double entryCpuSeconds_ = 0.0;
 
     std::vector<Port> ports_;
     std::vector<std::uint32_t> parameters_, audioIns_, audioOuts_;
@@ -144,6 +155,14 @@ private:
     // Whether processing may run; a block in progress is waited out by suspend.
     std::atomic<bool> active_{false};
     std::atomic<bool> inside_{false};
+
+    // The editor: the UI, the size it last asked for, the scale the host told, and the value
+    // of each port as the UI last heard it.
+    Lv2UiInfo uiInfo_;
+    std::unique_ptr<Lv2Ui> ui_;
+    ERect rect_{};
+    float scale_ = 0.0f;
+    std::vector<float> uiValues_;
 
     std::vector<std::vector<float>> programValues_; // per program, once left
     VstInt32 program_ = 0;
