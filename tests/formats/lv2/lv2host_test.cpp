@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "gravelixprogram.h"
 #include "tests/effect/soundfingerprint.h"
 
@@ -62,7 +64,8 @@ std::vector<float> readFloats(const fs::path& path) {
 class Lv2Host : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir = fs::path(GRAVELIX_TEST_OUTPUT_DIR) / "lv2host";
+        // One folder per process: ctest runs the cases side by side.
+        dir = fs::path(GRAVELIX_TEST_OUTPUT_DIR) / ("lv2host-" + std::to_string(getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         SF_INFO info{};
@@ -80,6 +83,7 @@ protected:
         sf_writef_float(f, in.data(), static_cast<sf_count_t>(l.size()));
         sf_close(f);
     }
+    static void TearDownTestSuite() { fs::remove_all(dir); }
     static fs::path dir;
 };
 fs::path Lv2Host::dir;
