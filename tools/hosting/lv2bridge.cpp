@@ -242,6 +242,9 @@ void Lv2Bridge::readPorts() {
             if (!port.input && port.designation == Designation::Latency && latencyPort_ < 0) {
                 latencyPort_ = static_cast<std::int32_t>(i);
             }
+            if (!port.input) {
+                controlOuts_.push_back(i);
+            }
             if (port.input && port.designation != Designation::SampleRate &&
                 port.designation != Designation::FreeWheeling) {
                 parameters_.push_back(i);
@@ -250,6 +253,7 @@ void Lv2Bridge::readPorts() {
         ports_.push_back(std::move(port));
     }
     target_ = std::make_unique<std::atomic<float>[]>(count);
+    outputValue_ = std::make_unique<std::atomic<float>[]>(count);
     portMemory_.assign(count, 0.0f);
     for (const Port& port : ports_) {
         float v = port.def;
@@ -257,6 +261,7 @@ void Lv2Bridge::readPorts() {
             v = 0.0f;
         }
         target_[port.index].store(v);
+        outputValue_[port.index].store(v);
         portMemory_[port.index] = v;
     }
     atomBuffers_.resize(count);
@@ -550,10 +555,7 @@ float Lv2Bridge::portValue(std::uint32_t port) const {
     if (port >= ports_.size()) {
         return 0.0f;
     }
-    if (static_cast<std::int32_t>(port) == latencyPort_) {
-        return latencyValue_.load();
-    }
-    return ports_[port].input ? target_[port].load() : portMemory_[port];
+    return ports_[port].input ? target_[port].load() : outputValue_[port].load();
 }
 
 void Lv2Bridge::setPortValue(std::uint32_t port, float value) {
@@ -592,8 +594,10 @@ void Lv2Bridge::resume() {
         // The latency port holds its value once a run has set it: a run of no frames does.
         connectControls();
         lilv_instance_run(instance_, 0);
-        latencyValue_.store(portMemory_[static_cast<std::size_t>(latencyPort_)]);
-        effect_.initialDelay = static_cast<VstInt32>(std::lround(latencyValue_.load()));
+        outputValue_[static_cast<std::size_t>(latencyPort_)].store(
+            portMemory_[static_cast<std::size_t>(latencyPort_)]);
+        effect_.initialDelay =
+            static_cast<VstInt32>(std::lround(portMemory_[static_cast<std::size_t>(latencyPort_)]));
     }
     active_.store(true);
 }
@@ -654,8 +658,8 @@ void Lv2Bridge::process(float** inputs, float** outputs, VstInt32 frames) {
         d->run(h, part);
         done += static_cast<VstInt32>(part);
     } while (done < frames);
-    if (latencyPort_ >= 0) {
-        latencyValue_.store(portMemory_[static_cast<std::size_t>(latencyPort_)]);
+    for (std::uint32_t p : controlOuts_) {
+        outputValue_[p].store(portMemory_[p], std::memory_order_relaxed);
     }
     inside_.store(false);
 }
@@ -779,7 +783,8 @@ bool Lv2Bridge::parse(VstInt32 index, const char* text) {
 
 void Lv2Bridge::idle() {
     if (latencyPort_ >= 0 && active_.load()) {
-        const auto delay = static_cast<VstInt32>(std::lround(latencyValue_.load()));
+        const auto delay = static_cast<VstInt32>(
+            std::lround(outputValue_[static_cast<std::size_t>(latencyPort_)].load()));
         if (delay != effect_.initialDelay) {
             effect_.initialDelay = delay;
             callback_(&effect_, audioMasterIOChanged, 0, 0, nullptr, 0.0f);

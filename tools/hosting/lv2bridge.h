@@ -146,7 +146,9 @@ private:
     std::unique_ptr<std::atomic<float>[]> target_;
     std::vector<float> portMemory_;
     std::atomic<bool> controlsChanged_{true};
-    std::atomic<float> latencyValue_{0.0f};
+    // Output controls as the last block left them, for other threads to read.
+    std::vector<std::uint32_t> controlOuts_;
+    std::unique_ptr<std::atomic<float>[]> outputValue_;
     // Buffers for ports the record has no buffer for: CV (silence), atoms (an empty sequence
     // in, room out), and copies of the inputs for plug-ins that cannot run in place.
     std::vector<float> silence_, scratch_, inputCopies_;
