@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Measures Gravelix's four programs, Gravelix HQ's (where built) and other VST 2.4 effects with
-# `gravelix-host analyze` in one run and prints THD at -6 dBFS and the worst alias of each as a
-# Markdown table. With --docs, also copies the pedal's overlay plots (a Distortion sweep per
+# Measures Gravelix's four programs, Gravelix HQ's (where built), Debian's LV2 guitar pedals
+# from guitarix-lv2 (installed when missing) and other effects with `gravelix-host analyze` in
+# one run and prints THD at -6 dBFS and the worst alias of each as a Markdown table. With --docs, also copies the pedal's overlay plots (a Distortion sweep per
 # program) and Hi-Gain's aliasing in Gravelix and Gravelix HQ to docs/analysis/.
-# Usage: scripts/analyze-compare.sh [--docs] [BUILD_DIR] [OTHER_PLUGIN.so ...]
+# Usage: scripts/analyze-compare.sh [--docs] [BUILD_DIR] [OTHER_PLUGIN ...] (a .so, .clap, LV2
+# bundle or URI)
 # Without other plug-ins it takes Soul Force (dpf-plugins-vst) and ZamTube (zam-plugins) when
 # installed: scripts/setup.sh --extra dpf-plugins-vst zam-plugins
 set -euo pipefail
@@ -23,6 +24,11 @@ if [ ${#others[@]} -eq 0 ]; then
     [ -f "$p" ] && others+=("$p")
   done
 fi
+# Guitarix's distortion and overdrive pedals: a tube screamer, a DS-1, an MXR Distortion+.
+scripts/setup.sh --demo --extra guitarix-lv2 >&2
+others+=("http://guitarix.sourceforge.net/plugins/gxts9#ts9sim"
+  "http://guitarix.sourceforge.net/plugins/gx_bossds1_#_bossds1_"
+  "http://guitarix.sourceforge.net/plugins/gx_mxrdist_#_mxrdist_")
 out=out/analyze-compare
 rm -rf "$out"
 mkdir -p "$out"
@@ -50,7 +56,7 @@ if [ -f "$dir/gravelix-hq.so" ]; then
   done
 fi
 for plugin in "${others[@]}"; do
-  base=$(basename "$plugin" .so)
+  base=$(basename "$plugin" .so | tr -c 'A-Za-z0-9_.\n-' '_')
   "$host" analyze "$plugin" --out "$out/$base" --only harmonics,aliasing >/dev/null
   rows+=("$(value "$out/$base/summary.json" plugin | tr -d '"') (default settings)|$out/$base/summary.json")
 done

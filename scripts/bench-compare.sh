@@ -1,18 +1,28 @@
 #!/usr/bin/env bash
-# Puts Gravelix (mono and stereo) next to other VST 2.4 plug-ins with `gravelix-host bench`,
-# rounds interleaved so a busy machine slows every plug-in alike, and prints the median of
-# each figure as a Markdown table.
-# Usage: scripts/bench-compare.sh [BUILD_DIR] [ROUNDS] [OTHER_PLUGIN.so ...]
+# Puts Gravelix (mono and stereo, and its LV2 build) next to Debian's LV2 guitar pedals from
+# guitarix-lv2 (installed when missing) and any other plug-ins given, with `gravelix-host
+# bench`, rounds interleaved so a busy machine slows every plug-in alike, and prints the median
+# of each figure as a Markdown table.
+# Usage: scripts/bench-compare.sh [BUILD_DIR] [ROUNDS] [OTHER_PLUGIN ...] (a .so, .clap, LV2
+# bundle or URI)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
 rounds=${2:-3}
 shift 2 || shift $#
 host="$dir/gravelix-host"
+# Guitarix's distortion and overdrive pedals: a tube screamer, a DS-1, an MXR Distortion+.
+guitarix_pedals=("http://guitarix.sourceforge.net/plugins/gxts9#ts9sim"
+  "http://guitarix.sourceforge.net/plugins/gx_bossds1_#_bossds1_"
+  "http://guitarix.sourceforge.net/plugins/gx_mxrdist_#_mxrdist_")
 [ -x "$host" ] && [ -f "$dir/gravelix.so" ] || { echo "bench-compare.sh: build $dir first" >&2; exit 1; }
 
 configs=("Gravelix|stereo|$dir/gravelix.so --set stereo=1" "Gravelix|mono|$dir/gravelix.so")
-for plugin in "$@"; do
+if [ -d "$dir/gravelix.lv2" ]; then
+  configs+=("Gravelix, LV2|stereo|$dir/gravelix.lv2 --set stereo=1")
+fi
+scripts/setup.sh --demo --extra guitarix-lv2 >&2
+for plugin in "${guitarix_pedals[@]}" "$@"; do
   configs+=("|own|$plugin")
 done
 out=$(mktemp)

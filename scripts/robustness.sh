@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Host-grade robustness run: the validator at full strictness and under a bare xvfb-run, the
+# Host-grade robustness run: the validator at full strictness and under a bare xvfb-run (and the
+# LV2 pedals through gravelix-host's LV2 hosting), the
 # effect fuzzer, the threaded checks and two instances' concurrent editors under
 # ThreadSanitizer, the validator suite under valgrind, and three real hosts as clients (Ardour
 # and Audacity with the VST 2.4 plug-ins, Qtractor with the CLAP ones). Every step is time-bounded; all steps run, and the exit status is non-zero when any
@@ -34,7 +35,8 @@ step() {
 
 build_plain() {
   cmake -S . -B "$dir" -G Ninja >/dev/null &&
-    cmake --build "$dir" --target gravelix gravelix-hq gravelix_clap gravelix_hq_clap gravelix-host
+    cmake --build "$dir" --target gravelix gravelix-hq gravelix_clap gravelix_hq_clap gravelix_lv2 \
+      gravelix-host
 }
 
 validate() {
@@ -52,6 +54,18 @@ validate_clap() {
 
 # xvfb-run without -noreset: the server resets whenever its last client leaves, so a validator
 # that let go of its display between checks would find none for the next.
+# Both LV2 pedals, the LV2 rules included, through gravelix-host's LV2 hosting; at the default
+# strictness, as the VST 2.4 and CLAP runs above already repeat the shared core's checks, and
+# the editor (one UI for both) through the plain pedal only.
+validate_lv2() {
+  local failed=0 ns=https://keldwyn.example/plugins
+  scripts/with-display.sh "$dir/gravelix-host" validate "$dir/gravelix.lv2" --plugin $ns/gravelix ||
+    failed=1
+  scripts/with-display.sh "$dir/gravelix-host" validate "$dir/gravelix.lv2" --plugin $ns/gravelix-hq \
+    --no-editor || failed=1
+  return $failed
+}
+
 validate_bare() {
   xvfb-run -a "$dir/gravelix-host" validate "$dir/gravelix.so"
 }
@@ -76,10 +90,11 @@ tsan() {
 }
 
 export dir
-export -f build_plain validate validate_clap validate_bare tsan
+export -f build_plain validate validate_clap validate_lv2 validate_bare tsan
 step build 1500 build_plain
 step "validate --strictness 10" 600 validate
 step "validate CLAP --strictness 10" 600 validate_clap
+step "validate LV2" 600 validate_lv2
 step "validate under a bare xvfb-run" 600 validate_bare
 step "fuzz ${fuzz_seconds} s" $((fuzz_seconds + 1500)) scripts/fuzz.sh "$fuzz_seconds" build-fuzz
 step "threadsanitizer" 1500 tsan

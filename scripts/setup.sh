@@ -17,6 +17,7 @@ demo_packages=(
   dpf-source  # CLAP's headers (used in place from /usr/share/dpf)
   lv2-dev  # LV2's headers (used in place); also lv2_validate for the tests
   juce-modules-source-data  # the VST3 interfaces (used in place: its VST3_SDK folder only)
+  liblilv-dev  # gravelix-host finds and loads LV2 plug-ins through lilv
 )
 test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev

@@ -34,13 +34,17 @@ void printResult(const std::string& path, const BenchOptions& o, const BenchResu
                 r.bestNsPerFrame);
     std::printf("real-time factor   %.0fx at %.1f kHz\n", r.realTimeFactor,
                 static_cast<double>(o.sampleRate) / 1000.0);
-    std::printf("library load       %.3f ms (dlopen)\n", 1e3 * r.libraryWallSeconds);
-    // A CLAP instance is made by its factory and initialised, a VST3 one by its factory with
-    // its controller, a VST 2.4 one by its entry point.
+    // An LV2 plug-in's data is read where a library is opened (lilv opens the library with
+    // the instance); a CLAP instance is made by its factory and initialised, a VST3 one by its
+    // factory with its controller, a VST 2.4 one by its entry point.
+    const bool lv2 = PluginHost::isLv2Path(path);
+    std::printf("library load       %.3f ms (%s)\n", 1e3 * r.libraryWallSeconds,
+                lv2 ? "lilv reading the data" : "dlopen");
     const bool clap = PluginHost::isClapPath(path), vst3 = PluginHost::isVst3Path(path);
     std::printf("first instance     %.4f ms (thread CPU %.4f ms), %s\n", 1e3 * r.first.wallSeconds,
                 1e3 * r.first.cpuSeconds,
-                clap   ? "create and init, bridged to the record"
+                lv2    ? "ports, presets and instantiate, bridged to the record"
+                : clap ? "create and init, bridged to the record"
                 : vst3 ? "component and controller, bridged to the record"
                        : "VSTPluginMain to the record");
     std::vector<double> wall, cpu;
@@ -65,7 +69,8 @@ void addBenchCommand(CLI::App& app, int& status) {
         BenchOptions options;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .clap, .vst3)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .clap, .vst3, LV2 bundle or URI)")
+        ->required();
     addPluginIdOption(*cmd, args->options.pluginId);
     addSettingsOptions(*cmd, args->options.settings);
     addTransportOptions(*cmd, args->options.transport);

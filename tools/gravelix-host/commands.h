@@ -14,12 +14,12 @@ inline void setExample(CLI::App& cmd, const std::string& commandLine) {
     cmd.footer("Example:\n  " + commandLine);
 }
 
-// --plugin ID: which plug-in of a CLAP file or VST3 module (several may share one); its first
-// by default.
+// --plugin ID: which plug-in of a CLAP file, VST3 module or LV2 bundle (several may share one);
+// its first by default.
 inline void addPluginIdOption(CLI::App& cmd, std::string& pluginId) {
     cmd.add_option("--plugin", pluginId,
-                   "CLAP plug-in id, or VST3 class id or name, for a .clap file or .vst3 module "
-                   "holding several (default: its first)");
+                   "CLAP plug-in id, VST3 class id or name, or LV2 plug-in URI, for a .clap file, "
+                   ".vst3 module or LV2 bundle holding several (default: its first)");
 }
 
 void addInfoCommand(CLI::App& app, int& status);

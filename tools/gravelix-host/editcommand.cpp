@@ -46,7 +46,8 @@ void addEditCommand(CLI::App& app, int& status) {
         double scale = 0.0;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap, .vst3)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap, .vst3, LV2 bundle or URI)")
+        ->required();
     cmd->add_flag("-v,--verbose", args->verbose, "Print automation and edit gestures");
     addScaleOption(*cmd, args->scale);
     addPluginIdOption(*cmd, args->pluginId);

@@ -52,6 +52,30 @@ void printVst3(const PluginHost& plugin) {
     std::printf("Built with:     %s\n\n", d.sdkVersion.c_str());
 }
 
+// The LV2 plug-ins found (a bundle's, or the one URI) and how the chosen one's data describes it.
+void printLv2(const PluginHost& plugin) {
+    const auto& plugins = plugin.lv2Plugins();
+    std::printf("LV2 plug-ins (%zu):\n", plugins.size());
+    for (std::size_t i = 0; i < plugins.size(); ++i) {
+        std::printf("  %s %s\n", static_cast<int>(i) == plugin.lv2Chosen() ? "*" : " ",
+                    plugins[i].uri.c_str());
+    }
+    const Lv2Descriptor& d = plugins[static_cast<std::size_t>(plugin.lv2Chosen())];
+    std::printf("LV2 URI:        %s\n", d.uri.c_str());
+    std::printf("LV2 class:      %s\n", d.className.c_str());
+    std::printf("LV2 version:    %s\n", d.version.empty() ? "(none given)" : d.version.c_str());
+    std::printf("Bundle:         %s\n", d.bundle.c_str());
+    std::printf("Binary:         %s\n", d.binary.c_str());
+    std::printf("Needs:          %s\n",
+                d.requiredFeatures.empty() ? "(nothing)" : joined(d.requiredFeatures).c_str());
+    std::printf("Can use:        %s\n",
+                d.optionalFeatures.empty() ? "(nothing)" : joined(d.optionalFeatures).c_str());
+    for (const std::string& ui : d.uis) {
+        std::printf("UI:             %s\n", ui.c_str());
+    }
+    std::printf("\n");
+}
+
 void printInfo(const PluginHost& plugin) {
     const AEffect* e = plugin.effect();
     std::printf("Plug-in:        %s\n", plugin.path().c_str());
@@ -60,6 +84,9 @@ void printInfo(const PluginHost& plugin) {
     }
     if (plugin.vst3Chosen() >= 0) {
         printVst3(plugin);
+    }
+    if (plugin.lv2Chosen() >= 0) {
+        printLv2(plugin);
     }
     std::printf("Name:           %s\n", plugin.effectName().c_str());
     std::printf("Vendor:         %s\n", plugin.vendorString().c_str());
@@ -97,7 +124,8 @@ void addInfoCommand(CLI::App& app, int& status) {
     setExample(*cmd, "gravelix-host info /usr/lib/vst/gravelix.so");
     auto path = std::make_shared<std::string>();
     auto pluginId = std::make_shared<std::string>();
-    cmd->add_option("PLUGIN", *path, "Plug-in (.so, .dll, .clap, .vst3)")->required();
+    cmd->add_option("PLUGIN", *path, "Plug-in (.so, .dll, .clap, .vst3, LV2 bundle or URI)")
+        ->required();
     addPluginIdOption(*cmd, *pluginId);
     cmd->callback([path, pluginId, &status] {
         PluginHost plugin(*path, *pluginId);

@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
     CLI::App app{
-        "gravelix-host: loads a VST 2.4, CLAP or VST3 plug-in and inspects, renders through, "
+        "gravelix-host: loads a VST 2.4, CLAP, VST3 or LV2 plug-in and inspects, renders through, "
         "checks or shows it"};
     app.require_subcommand(1);
     app.set_version_flag("--version", "gravelix-host " GRAVELIX_VERSION);

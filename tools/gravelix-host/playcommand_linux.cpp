@@ -49,7 +49,7 @@ void addPlayCommand(CLI::App& app, int& status) {
         std::string server, connect = "auto";
     };
     auto args = std::make_shared<Args>();
-    addPlayArgs(*cmd, args->play, "Plug-in (.so, .clap, .vst3)");
+    addPlayArgs(*cmd, args->play, "Plug-in (.so, .clap, .vst3, LV2 bundle or URI)");
     cmd->add_option("--server", args->server, "JACK server name (default: the default server)");
     cmd->add_option("--connect", args->connect,
                     "auto: first physical capture port to both inputs, outputs to the first two "

@@ -18,7 +18,8 @@ void addRenderCommand(CLI::App& app, int& status) {
         RenderOptions options;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap, .vst3)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap, .vst3, LV2 bundle or URI)")
+        ->required();
     cmd->add_option("IN", args->in, "Input audio file (WAV, FLAC, AIFF, ...)")->required();
     cmd->add_option("OUT", args->out,
                     "Output file; its extension picks the file type (WAV: 32-bit float)")

@@ -50,7 +50,8 @@ void addSnapshotCommand(CLI::App& app, int& status) {
         Settings settings;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap, .vst3)")->required();
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap, .vst3, LV2 bundle or URI)")
+        ->required();
     cmd->add_option("OUT", args->out, "Output PNG file")->required();
     cmd->add_flag("--back", args->back, "Click the panel switch first to show the back panel");
     addScaleOption(*cmd, args->scale);

@@ -15,7 +15,7 @@ void addValidateCommand(CLI::App& app, int& status) {
         bool list = false, noEditor = false, inProcess = false;
     };
     auto args = std::make_shared<Args>();
-    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap, .vst3)");
+    cmd->add_option("PLUGIN", args->plugin, "Plug-in (.so, .dll, .clap, .vst3, LV2 bundle or URI)");
     addPluginIdOption(*cmd, args->options.pluginId);
     cmd->add_option("--strictness", args->options.strictness,
                     "1 to 10: higher runs more and longer checks")

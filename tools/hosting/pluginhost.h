@@ -3,6 +3,7 @@
 
 #include "callrecorder.h"
 #include "clapdescriptor.h"
+#include "lv2descriptor.h"
 #include "plugin/aeffect.h"
 #include "transport.h"
 #include "vst3classinfo.h"
@@ -30,8 +31,8 @@ public:
         NullEffect,
         BadMagic,
         TooManyInstances,
-        UnknownPlugin // a CLAP or VST3 module without the plug-in asked for, or one for a VST 2.4
-                      // library
+        UnknownPlugin // a CLAP or VST3 module or LV2 bundle without the plug-in asked for, or an
+                      // id for a VST 2.4 library
     };
     LoadError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
     Kind kind() const { return kind_; }
@@ -127,6 +128,7 @@ struct LoadTiming {
 
 class ClapBridge;
 class Vst3Bridge;
+class Lv2Bridge;
 
 // A loaded plug-in with its effect opened. Closing (effClose, then unloading the library)
 // happens in the destructor. Calls into the effect are not serialised here: the caller
@@ -134,9 +136,11 @@ class Vst3Bridge;
 class PluginHost {
 public:
     // A `.clap` file is hosted through a ClapBridge presenting plug-in `pluginId` (its first
+    // A `.clap` file is hosted through a ClapBridge presenting plug-in `pluginId` (its first
     // when empty) as an effect record, a VST3 module (see isVst3Path) through a Vst3Bridge
-    // presenting the audio class `pluginId` names (its class id or name); everything else as a
-    // VST 2.4 library, which takes no id. Throws LoadError.
+    // presenting the audio class `pluginId` names (its class id or name), an LV2 bundle folder
+    // or plug-in URI through an Lv2Bridge (`pluginId` a plug-in URI of the bundle); everything
+    // else as a VST 2.4 library, which takes no id. Throws LoadError.
     explicit PluginHost(const std::string& path, const std::string& pluginId = {});
     ~PluginHost();
     PluginHost(PluginHost&& other) noexcept;
@@ -170,6 +174,16 @@ public:
     const std::vector<Vst3ClassInfo>& vst3Plugins() const { return vst3Plugins_; }
     int vst3Chosen() const { return vst3Chosen_; }
     Vst3Bridge* vst3Bridge() const { return vst3_.get(); }
+
+    // Whether `path` names an LV2 plug-in (a bundle folder or a URI) and whether this build
+    // hosts them.
+    static bool isLv2Path(const std::string& path);
+    static bool lv2Supported();
+    // For an LV2 plug-in: every plug-in found (a bundle's, or the one URI), the one hosted, and
+    // the bridge; empty, -1 and null otherwise.
+    const std::vector<Lv2Descriptor>& lv2Plugins() const { return lv2Plugins_; }
+    int lv2Chosen() const { return lv2Chosen_; }
+    Lv2Bridge* lv2Bridge() const { return lv2_.get(); }
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0.0f) const;
@@ -227,6 +241,7 @@ private:
     void loadVst();
     void loadClap(const std::string& pluginId);
     void loadVst3(const std::string& pluginId);
+    void loadLv2(const std::string& pluginUri);
     void adopt(AEffect* effect);
     void release() noexcept;
 
@@ -242,6 +257,9 @@ private:
     std::unique_ptr<Vst3Bridge> vst3_;
     std::vector<Vst3ClassInfo> vst3Plugins_;
     int vst3Chosen_ = -1;
+    std::unique_ptr<Lv2Bridge> lv2_;
+    std::vector<Lv2Descriptor> lv2Plugins_;
+    int lv2Chosen_ = -1;
 };
 
 // The callback handed to every plug-in; routes to the HostState of the calling effect

@@ -64,5 +64,7 @@ void addQuirkChecks(std::vector<Check>& checks);
 void addClapChecks(std::vector<Check>& checks);
 // Built with VST3 hosting only; run for VST3 plug-ins only.
 void addVst3Checks(std::vector<Check>& checks);
+// Built with LV2 hosting only; run for LV2 plug-ins only.
+void addLv2Checks(std::vector<Check>& checks);
 
 } // namespace gravelix::validator

@@ -38,6 +38,9 @@ std::vector<Check> allChecks() {
 #ifdef GRAVELIX_HOST_WITH_VST3
     addVst3Checks(checks);
 #endif
+#ifdef GRAVELIX_HOST_WITH_LV2
+    addLv2Checks(checks);
+#endif
     return checks;
 }
 
@@ -128,10 +131,12 @@ std::vector<CheckOutcome> validate(const std::string& pluginPath, const Validati
     bool loadable = true;
     const bool clap = host::PluginHost::isClapPath(pluginPath);
     const bool vst3 = host::PluginHost::isVst3Path(pluginPath);
+    const bool lv2 = host::PluginHost::isLv2Path(pluginPath);
     for (const auto& check : allChecks()) {
         const std::string name = fullName(check);
         if ((std::strcmp(check.group, "clap") == 0 && !clap) ||
-            (std::strcmp(check.group, "vst3") == 0 && !vst3) || check.level > ctx.opts.strictness ||
+            (std::strcmp(check.group, "vst3") == 0 && !vst3) ||
+            (std::strcmp(check.group, "lv2") == 0 && !lv2) || check.level > ctx.opts.strictness ||
             (!opts.only.empty() && name.find(opts.only) == std::string::npos)) {
             continue;
         }
