@@ -2,7 +2,7 @@
 # Host-grade robustness run: the validator at full strictness and under a bare xvfb-run, the
 # effect fuzzer, the threaded checks and two instances' concurrent editors under
 # ThreadSanitizer, the validator suite under valgrind, and three real hosts as clients (Ardour
-# and Audacity with the VST 2.4 plug-ins, Qtractor with the CLAP ones). Every step is time-bounded; all steps run, and the exit status is non-zero when any
+# and Audacity with the VST 2.4 plug-ins, Qtractor with the CLAP ones; all three with the LV2 bundle). Every step is time-bounded; all steps run, and the exit status is non-zero when any
 # failed. Ends with a timing table and "N passed, N failed" over the steps.
 # Usage: scripts/robustness.sh [BUILD_DIR]   (default build: reuses what scripts/test.sh built)
 # Environment: FUZZ_SECONDS (default 90), VALGRIND_STRICTNESS (default 5: every check, with
@@ -34,7 +34,8 @@ step() {
 
 build_plain() {
   cmake -S . -B "$dir" -G Ninja >/dev/null &&
-    cmake --build "$dir" --target gravelix gravelix-hq gravelix_clap gravelix_hq_clap gravelix-host
+    cmake --build "$dir" --target gravelix gravelix-hq gravelix_clap gravelix_hq_clap gravelix_lv2 \
+      gravelix-host
 }
 
 validate() {
@@ -86,6 +87,7 @@ step "threadsanitizer" 1500 tsan
 step "valgrind" 1200 scripts/valgrind.sh "$valgrind_strictness" "$dir"
 step "ardour" 600 scripts/ardour-check.sh "$dir"
 step "ardour-hq" 600 scripts/ardour-check.sh "$dir" hq
+step "ardour LV2" 600 scripts/ardour-check.sh "$dir" lv2
 step "audacity" 420 scripts/audacity-check.sh "$dir"
 step "audacity-hq" 420 scripts/audacity-check.sh "$dir" hq
 step "qtractor" 300 scripts/qtractor-check.sh "$dir"
