@@ -90,6 +90,7 @@ step "ardour-hq" 600 scripts/ardour-check.sh "$dir" hq
 step "ardour LV2" 600 scripts/ardour-check.sh "$dir" lv2
 step "audacity" 420 scripts/audacity-check.sh "$dir"
 step "audacity-hq" 420 scripts/audacity-check.sh "$dir" hq
+step "audacity LV2" 420 scripts/audacity-check.sh "$dir" lv2
 step "qtractor" 300 scripts/qtractor-check.sh "$dir"
 step "qtractor-hq" 300 scripts/qtractor-check.sh "$dir" hq
 
