@@ -11,22 +11,38 @@
 # Audacity runs with a private HOME, under a private Xvfb, in its own mount, PID and network
 # namespaces (root only): its script pipe lives at a fixed path in /tmp, which a private /tmp
 # keeps apart from anyone else's, and everything in the namespace dies with it.
-# Usage: scripts/audacity-check.sh [BUILD_DIR [hq]]    (default build-validator; hq: Gravelix HQ,
-# whose output Audacity shifts by its reported latency)
+# lv2: both pedals from the build's LV2 bundle instead, in one Audacity: registered and enabled,
+# and each factory program, picked from the plug-in's factory presets, equals the VST 2.4
+# plug-in's render (Audacity leaves Gravelix HQ's latency in, as the render does).
+# Usage: scripts/audacity-check.sh [BUILD_DIR [hq|lv2]]    (default build-validator; hq: Gravelix
+# HQ, whose output Audacity shifts by its reported latency)
 # Environment: GRAVELIX_KEEP_WORK=1 keeps the work folder (logs, exports, a screenshot).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 if [ "${1:-}" = "--inside" ]; then
-  # Inside the namespaces: $2 work folder, $3 build folder, $4 the plug-in's file name.
+  # Inside the namespaces: $2 work folder, $3 build folder, $4 the plug-in's file name or lv2.
   work=$2
   dir=$3
   file=$4
-  identity=(--effect GravelixX64 --title "Gravelix x64")
+  latency() {
+    "$dir/gravelix-host" info "$dir/$1" | sed -n 's/^Initial delay: *\([0-9]*\).*/\1/p'
+  }
+  export HOME="$work/home" VST_PATH="$work/vst" LV2_PATH="$work/lv2"
+  identity=(--plugin "$VST_PATH/$file" --effect GravelixX64 --title "Gravelix x64")
   if [ "$file" = gravelix-hq.so ]; then
-    latency=$("$dir/gravelix-host" info "$dir/$file" | sed -n 's/^Initial delay: *\([0-9]*\).*/\1/p')
-    identity=(--effect GravelixHQX64 --title "Gravelix HQ x64" --latency "${latency:-0}")
+    identity=(--plugin "$VST_PATH/$file" --effect GravelixHQX64 --title "Gravelix HQ x64"
+      --latency "$(latency "$file")")
+  fi
+  # The registry's entries (LV2 ones by URI) and what their checks render with.
+  entries=("$VST_PATH/$file")
+  if [ "$file" = lv2 ]; then
+    entries=(https://keldwyn.example/plugins/gravelix https://keldwyn.example/plugins/gravelix-hq)
+    # Audacity 3.2 leaves an LV2 plug-in's reported latency in what Apply writes, as the
+    # render does: Gravelix HQ is compared at lag 0 there.
+    identity=(--pedal Gravelix Gravelix 0 "$dir/gravelix.so"
+      --pedal GravelixHQ "Gravelix HQ" 0 "$dir/gravelix-hq.so")
   fi
   fail() {
     echo "audacity: FAILED: $*" >&2
@@ -43,10 +59,13 @@ if [ "${1:-}" = "--inside" ]; then
   done
   xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
 
-  export HOME="$work/home" VST_PATH="$work/vst"
   config="$HOME/.config/audacity"
-  mkdir -p "$config" "$VST_PATH" "$work/audacity-temp"
-  cp "$dir/$file" "$VST_PATH/"
+  mkdir -p "$config" "$VST_PATH" "$LV2_PATH" "$work/audacity-temp"
+  if [ "$file" = lv2 ]; then
+    cp -r "$dir/gravelix.lv2" "$LV2_PATH/"
+  else
+    cp "$dir/$file" "$VST_PATH/"
+  fi
   module=$(dpkg -L audacity | grep '/mod-script-pipe\.so$' | head -n 1)
   [ -n "$module" ] || fail "the audacity package has no mod-script-pipe module"
   drive() { /usr/bin/python3 "$dir/drive.py" "$@"; }
@@ -92,17 +111,31 @@ ALSA
   # module and leaves the main process's pipe dead: register, stop, start again.
   start_audacity
   registry="$config/pluginregistry.cfg"
+  # An entry's lines, from its Path (a VST 2.4 library's with ";" and the effect's index) to
+  # the next group.
+  entry_lines() {
+    awk -v path="Path=$1" '$0 == path || index($0, path ";") == 1 { on = 1; print; next }
+      /^\[/ { on = 0 } on' "$registry" 2>/dev/null
+  }
+  registered() {
+    local entry
+    for entry in "${entries[@]}"; do
+      [ -n "$(entry_lines "$entry")" ] || return 1
+    done
+  }
   for _ in $(seq 1 120); do
-    grep -q "^Path=$VST_PATH/$file" "$registry" 2>/dev/null && break
+    registered && break
     kill -0 "$audacity_pid" 2>/dev/null || fail "Audacity exited during its first start"
     sleep 0.5
   done
-  grep -q "^Path=$VST_PATH/$file" "$registry" 2>/dev/null ||
-    fail "Audacity did not register $file within 60 s: $(tail -n 5 "$work/audacity.log")"
-  sed -n "/^Path=${VST_PATH//\//\\/}\/$file/,/^\[/p" "$registry" | grep -q '^Enabled=1' ||
-    fail "Audacity registered $file but did not enable it"
+  registered ||
+    fail "Audacity did not register ${entries[*]} within 60 s: $(tail -n 5 "$work/audacity.log")"
+  for entry in "${entries[@]}"; do
+    entry_lines "$entry" | grep -q '^Enabled=1' ||
+      fail "Audacity registered $entry but did not enable it"
+  done
   echo "audacity: Audacity $(dpkg-query -W -f='${Version}' audacity) registered and enabled" \
-    "${identity[3]}"
+    "${entries[*]##*/}"
   sleep 2
   stop_audacity
   # The first start rewrites the file and forgets some of these; the project it leaves in
@@ -114,7 +147,7 @@ ALSA
   start_audacity
   status=0
   timeout --kill-after=5 240 /usr/bin/python3 "$dir/drive.py" run \
-    --host "$dir/gravelix-host" --plugin "$VST_PATH/$file" --work "$work" "${identity[@]}" \
+    --host "$dir/gravelix-host" --work "$work" "${identity[@]}" \
     --played "$work/played.wav" --pid "$audacity_pid" || status=$?
   if [ "$status" -ne 0 ]; then
     import -window root "$work/screen.png" 2>/dev/null || xwd -root -out "$work/screen.xwd" 2>/dev/null ||
@@ -125,16 +158,17 @@ ALSA
 fi
 
 dir=${1:-build-validator}
-file=gravelix.so target=gravelix
-if [ "${2:-}" = hq ]; then
-  file=gravelix-hq.so target=gravelix-hq
-fi
+file=gravelix.so targets=(gravelix) files=(gravelix.so)
+case "${2:-}" in
+hq) file=gravelix-hq.so targets=(gravelix-hq) files=(gravelix-hq.so) ;;
+lv2) file=lv2 targets=(gravelix gravelix-hq gravelix_lv2) files=(gravelix.so gravelix-hq.so gravelix.lv2) ;;
+esac
 [ "$(id -u)" -eq 0 ] ||
   { echo "audacity: needs root (private /tmp and network namespace for Audacity's pipe)" >&2; exit 1; }
 scripts/setup.sh --extra audacity python3-numpy python3-soundfile iproute2 x11-apps
 # An existing build folder keeps its own settings.
 [ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -G Ninja -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
-cmake --build "$dir" --target "$target" gravelix-host >/dev/null
+cmake --build "$dir" --target "${targets[@]}" gravelix-host >/dev/null
 dir=$(cd "$dir" && pwd)
 
 # Outside /tmp, which is replaced inside the namespaces.
@@ -146,7 +180,8 @@ else
 fi
 # The build folder and the checkout may themselves lie under /tmp (a clone there), out of sight inside.
 mkdir "$work/bin"
-cp "$dir/$file" "$dir/gravelix-host" tests/validator/audacity/drive.py "$work/bin/"
+for f in "${files[@]}"; do cp -r "$dir/$f" "$work/bin/"; done
+cp "$dir/gravelix-host" tests/validator/audacity/drive.py "$work/bin/"
 dir=$work/bin
 status=0
 "$root/scripts/in-namespace.sh" audacity 300 "$root/scripts/audacity-check.sh" --inside \

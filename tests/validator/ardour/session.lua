@@ -2,17 +2,25 @@
 -- parameter values, records a few seconds from the dummy backend's generator, moves the take
 -- one second in (so the start of playback happens on silence) and saves.
 -- Arguments come as globals set by the caller: session_dir, session_name, rate, program,
--- params (table index -> value), seconds, plugin_name.
+-- params (table index -> value), seconds, plugin_type, plugin_name. Fails unless the plug-in's
+-- preset list holds every factory program, and prints their labels and URIs as found there.
 AudioEngine:set_backend("None (Dummy)", "", "")
 AudioEngine:set_device_name("Pink Noise")
 AudioEngine:set_sample_rate(rate)
 assert(create_session(session_dir, session_name, rate), "cannot create the session")
 local t = Session:new_audio_track(2, 2, nil, 1, "guitar", ARDOUR.PresentationInfo.max_order,
                                   ARDOUR.TrackMode.Normal, true, false):front()
-local proc = ARDOUR.LuaAPI.new_plugin(Session, plugin_name, ARDOUR.PluginType.LXVST, "")
+local proc = ARDOUR.LuaAPI.new_plugin(Session, plugin_name, plugin_type, "")
 assert(not proc:isnil(), "Ardour does not know the plug-in")
 assert(t:add_processor_by_index(proc, 0, nil, true) == 0, "cannot insert the plug-in")
 local plug = proc:to_insert():plugin(0)
+local found = {}
+for _, label in ipairs({ "Vorn", "Hi-Gain", "TS", "Gritty" }) do
+  local record = plug:preset_by_label(label)
+  assert(record, "no preset named " .. label)
+  found[#found + 1] = label .. " <" .. record.uri .. ">"
+end
+print("presets: " .. table.concat(found, ", "))
 local preset = plug:preset_by_label(program)
 assert(preset, "no program named " .. program)
 assert(plug:load_preset(preset), "cannot load program " .. program)

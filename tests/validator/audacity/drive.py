@@ -7,7 +7,13 @@ Apply, a switch clicked in the editor inside the effect dialog, Preview followed
 compared bit for bit with a render. Every wait is bounded. scripts/audacity-check.sh sets the
 stage (private HOME, Xvfb and /tmp) and runs this.
 
+With --pedal (once per pedal: its script name, dialog title, latency and the VST 2.4 plug-in
+its renders use) the pedals are other-format plug-ins of the same sound, such as the LV2 ones:
+each factory program, picked from the plug-in's factory presets, is checked for each pedal.
+
 Usage: drive.py run --host GRAVELIX_HOST --plugin PLUGIN.so --work DIR --played FILE [--pid PID]
+       drive.py run --host GRAVELIX_HOST --pedal EFFECT TITLE LATENCY PLUGIN.so [--pedal ...]
+                    --work DIR --played FILE [--pid PID]
        drive.py cfg FILE GROUP [KEY VALUE]   (set one key of audacity.cfg, or drop a group)
 """
 import argparse
@@ -178,12 +184,20 @@ class Session:
             time.sleep(0.2)
         time.sleep(1)
         self.pipe = Pipe("/tmp", args.pid, 60)
+        self.plugin = args.plugin
         self.menu_id = None
         self.dialog = None
 
+    def use_pedal(self, effect, title, latency, plugin):
+        """Makes the following checks drive another pedal, rendered through PLUGIN."""
+        global EFFECT, DIALOG_TITLE, LATENCY
+        EFFECT, DIALOG_TITLE, LATENCY = effect, title, int(latency)
+        self.plugin = plugin
+        self.menu_id = None
+
     def render(self, source, name, program, *sets):
         out = os.path.join(self.work, name)
-        command = [self.args.host, "render", self.args.plugin, source, out, "--program", program]
+        command = [self.args.host, "render", self.plugin, source, out, "--program", program]
         for s in sets:
             command += ["--set", s]
         subprocess.run(command, check=True, stdout=subprocess.DEVNULL, timeout=60)
@@ -211,7 +225,7 @@ class Session:
     def check_program(self, source, program):
         self.fresh(source)
         self.apply_program(program)
-        tag = "%s-%s" % (program, os.path.basename(source)[:-4])
+        tag = "%s-%s-%s" % (EFFECT, program, os.path.basename(source)[:-4])
         got = self.export_track(0, "program-%s.wav" % tag)
         return compare(self.render(source, "render-%s.wav" % tag, program), got,
                        "program %s" % program)
@@ -430,13 +444,27 @@ def run(args):
     except PipeStuck as e:
         print("audacity: FAIL connecting: %s" % e)
         return 1
-    checks = [("program " + p, session.check_program, (first, p)) for p in PROGRAMS]
-    checks.append(("program TS at 48 kHz", session.check_program, (other_rate, "TS")))
-    checks += [
-        ("two tracks in one Apply", session.check_two_tracks, (first, second)),
-        ("Channels switched in the editor", session.check_editor_switch, (first,)),
-        ("Preview, then Apply", session.check_preview_then_apply, (first,)),
-    ]
+    if args.pedal:
+        checks = []
+        for pedal in args.pedal:
+
+            def on_pedal(check, pedal=pedal):
+                def run_check(*check_args):
+                    session.use_pedal(*pedal)
+                    return check(*check_args)
+
+                return run_check
+
+            checks += [("%s program %s" % (pedal[1], p), on_pedal(session.check_program),
+                        (first, p)) for p in PROGRAMS]
+    else:
+        checks = [("program " + p, session.check_program, (first, p)) for p in PROGRAMS]
+        checks.append(("program TS at 48 kHz", session.check_program, (other_rate, "TS")))
+        checks += [
+            ("two tracks in one Apply", session.check_two_tracks, (first, second)),
+            ("Channels switched in the editor", session.check_editor_switch, (first,)),
+            ("Preview, then Apply", session.check_preview_then_apply, (first,)),
+        ]
     passed = failed = 0
     stuck = None
     for name, check, check_args in checks:
@@ -496,7 +524,9 @@ def main():
     sub = parser.add_subparsers(dest="command", required=True)
     r = sub.add_parser("run")
     r.add_argument("--host", required=True)
-    r.add_argument("--plugin", required=True)
+    r.add_argument("--plugin")
+    r.add_argument("--pedal", nargs=4, action="append",
+                   metavar=("EFFECT", "TITLE", "LATENCY", "PLUGIN"))
     r.add_argument("--work", required=True)
     r.add_argument("--played", required=True)
     r.add_argument("--pid", type=int, default=0)

@@ -2,6 +2,7 @@
 compares Qtractor's export with a render.
 
   session.py write WORK PLUGIN PROGRAM    signal.wav, session/gravelix.qtr, HOME's Qtractor.conf
+                                         (PLUGIN: a .clap file, or an LV2 plug-in's URI)
   session.py compare RENDER EXPORT LAG    exit 1 unless EXPORT is RENDER delayed by LAG frames
   session.py panel PICTURE.xwd            exit 1 unless the picture shows the front panel
 """
@@ -58,13 +59,11 @@ def write(work, plugin, program):
     sound[LEAD : LEAD + SOUND] = numpy.stack([left, right], axis=1)
     soundfile.write(work + "/signal.wav", sound, RATE, subtype="FLOAT")
     with open(work + "/session/gravelix.qtr", "w", encoding="utf-8") as f:
-        f.write(SESSION.format(work=work, plugin=plugin, frames=len(sound), state=state(program)))
+        f.write(SESSION.format(work=work, frames=len(sound), plugin=plugin_element(plugin, program)))
     with open(work + "/home/.config/rncbc.org/Qtractor.conf", "w", encoding="utf-8") as f:
         f.write(SETTINGS.format(work=work))
 
 
-# The parameter values a session holds (<params>) never reach a CLAP plug-in in Qtractor 0.9.31:
-# its first process() clears the queued events before flushing. The state does (<configs>).
 SESSION = """<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE qtractorSession>
 <session version="qtractor 0.9.31" name="gravelix">
@@ -96,21 +95,47 @@ SESSION = """<?xml version="1.0" encoding="UTF-8"?>
     </clip>
    </clips>
    <plugins>
-    <plugin type="CLAP">
-     <filename>{plugin}</filename>
-     <index>0</index>
-     <activated>1</activated>
-     <configs>
-      <config key="state">{state}</config>
-     </configs>
-    </plugin>
+{plugin}
    </plugins>
   </track>
  </tracks>
 </session>
 """
 
-# Export as 32-bit float WAV; no autosave; CLAP plug-ins from our folder alone.
+def plugin_element(plugin, program):
+    """The track's plug-in with PROGRAM's values: a CLAP plug-in's as its saved state, an LV2
+    one's (by URI) as its control ports' values."""
+    if plugin.endswith(".clap"):
+        # The parameter values a session holds (<params>) never reach a CLAP plug-in in
+        # Qtractor 0.9.31: its first process() clears the queued events before flushing. The
+        # state does (<configs>).
+        return CLAP_PLUGIN.format(plugin=plugin, state=state(program))
+    # LV2 parameters go by port index: the controls follow the four audio ports.
+    _, values = programs()[program]
+    params = "\n".join('      <param index="%d" name="%s">%r</param>' % (4 + i, FIELDS[i], v)
+                       for i, v in enumerate(values))
+    return LV2_PLUGIN.format(plugin=plugin, params=params)
+
+
+CLAP_PLUGIN = """    <plugin type="CLAP">
+     <filename>{plugin}</filename>
+     <index>0</index>
+     <activated>1</activated>
+     <configs>
+      <config key="state">{state}</config>
+     </configs>
+    </plugin>"""
+
+LV2_PLUGIN = """    <plugin type="LV2">
+     <filename>{plugin}</filename>
+     <index>0</index>
+     <activated>1</activated>
+     <params>
+{params}
+     </params>
+    </plugin>"""
+
+# Export as 32-bit float WAV; no autosave; CLAP and LV2 plug-ins from our folders alone.
 SETTINGS = """[Options]
 Audio\\ExportExt=wav
 Audio\\ExportType=0
@@ -121,6 +146,7 @@ Enabled=false
 
 [Plugins]
 ClapPaths={work}/clap
+Lv2Paths={work}/lv2
 """
 
 
