@@ -66,11 +66,11 @@ void BM_StereoChain(benchmark::State& state) {
     const std::vector<float> l = bench::noise(kNoiseFrames, 1), r = bench::noise(kNoiseFrames, 2);
     std::vector<float> outL(kNoiseFrames), outR(kNoiseFrames);
     SignalChain::ChannelState left{}, right{};
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
     SignalChain::Lanes both = SignalChain::toLanes(left, right);
 #else
     if (lanes) {
-        state.SkipWithError("no SSE2 on this CPU");
+        state.SkipWithError("no two-lane chain on this CPU");
         return;
     }
 #endif
@@ -79,7 +79,7 @@ void BM_StereoChain(benchmark::State& state) {
     std::size_t offset = 0;
     for (auto _ : state) {
         for (std::size_t i = offset; i < offset + kBlock; ++i) {
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
             if (lanes) {
                 chain.stereo(l[i], r[i], both, outL[i], outR[i]);
                 continue;

@@ -66,7 +66,7 @@ if(TARGET gravelix-host)
     add_custom_command(
       OUTPUT gravelix-host.1 gravelix-host.1.gz
       COMMAND ${_packaging}/manpage.sh $<TARGET_FILE:gravelix-host> ${_packaging}/gravelix-host.h2m
-              gravelix-host.1
+              gravelix-host.1 ${CMAKE_CROSSCOMPILING_EMULATOR}
       COMMAND gzip -9nf -k gravelix-host.1
       DEPENDS gravelix-host ${_packaging}/manpage.sh ${_packaging}/gravelix-host.h2m
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}

@@ -56,7 +56,7 @@ double HqClippers::groupDelay(double hz, double processRate) const {
     return -turn / (2.0 * std::numbers::pi * 2.0 * step) * base;
 }
 
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
 namespace {
 
 // Both forms of the section are their T values in one run, then the knee.
@@ -70,9 +70,9 @@ HqClippers::Lanes HqClippers::toLanes(const State& l, const State& r) {
     double right[kValues];
     std::memcpy(left, &l, sizeof left);
     std::memcpy(right, &r, sizeof right);
-    __m128d both[kValues];
+    lanes::Doubles both[kValues];
     for (std::size_t i = 0; i < kValues; ++i) {
-        both[i] = _mm_set_pd(right[i], left[i]);
+        both[i] = lanes::pair(left[i], right[i]);
     }
     Lanes s;
     std::memcpy(static_cast<void*>(&s), both, sizeof both);
@@ -82,13 +82,12 @@ HqClippers::Lanes HqClippers::toLanes(const State& l, const State& r) {
 }
 
 void HqClippers::fromLanes(const Lanes& s, State& l, State& r) {
-    __m128d both[kValues];
+    lanes::Doubles both[kValues];
     std::memcpy(both, &s, sizeof both);
     double left[kValues];
     double right[kValues];
     for (std::size_t i = 0; i < kValues; ++i) {
-        _mm_storel_pd(&left[i], both[i]);
-        _mm_storeh_pd(&right[i], both[i]);
+        lanes::split(both[i], left[i], right[i]);
     }
     std::memcpy(static_cast<void*>(&l), left, sizeof left);
     std::memcpy(static_cast<void*>(&r), right, sizeof right);

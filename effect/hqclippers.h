@@ -98,12 +98,12 @@ struct HqClippers {
     [[gnu::always_inline]] float run(float x, State& s) const {
         return static_cast<float>(section(static_cast<double>(x), s));
     }
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
     using Lanes = Section<hqmath::Pair>;
     static Lanes toLanes(const State& l, const State& r);
     static void fromLanes(const Lanes& s, State& l, State& r);
-    [[gnu::always_inline]] __m128 run(__m128 x, Lanes& s) const {
-        return _mm_cvtpd_ps(section(hqmath::Pair(_mm_cvtps_pd(x)), s));
+    [[gnu::always_inline]] lanes::Floats run(lanes::Floats x, Lanes& s) const {
+        return lanes::narrow(section(hqmath::Pair(lanes::widen(x)), s));
     }
 #endif
 

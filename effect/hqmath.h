@@ -1,7 +1,7 @@
 #pragma once
 
 // The arithmetic of the oversampled clipping section, written once for one channel (double) and
-// for both channels in the two lanes of one SSE2 register (__m128d, through the compiler's
+// for both channels in the two lanes of one register (SSE2 or NEON, through the compiler's
 // vector operators). Every function does the same IEEE operations in the same order on either
 // type, so the two forms agree bit for bit, and the logarithm and arctangent are our own so
 // every platform rounds alike. Called on the audio thread: no allocation, no C library.
@@ -36,8 +36,8 @@ inline double splat(double v, double) {
     return v;
 }
 
-#if GRAVELIX_STEREO_SSE2
-// __m128d without its aliasing attribute, which a template argument would drop.
+#if GRAVELIX_STEREO_LANES
+// lanes::Doubles without its aliasing attribute, which a template argument would drop.
 using Pair = double __attribute__((vector_size(16)));
 using Mask = decltype(Pair{} < Pair{});
 using Bits = long long __attribute__((vector_size(16)));
@@ -45,6 +45,7 @@ using Bits = long long __attribute__((vector_size(16)));
 inline Pair select(Mask m, Pair a, Pair b) {
     return m ? a : b;
 }
+#if defined(__SSE2__) || defined(_M_X64)
 inline Pair minOf(Pair a, Pair b) {
     return _mm_min_pd(a, b);
 }
@@ -60,8 +61,25 @@ inline Pair rootOf(Pair x) {
 inline bool anyOf(Mask m) {
     return _mm_movemask_pd(reinterpret_cast<Pair>(m)) != 0;
 }
+#else
+inline Pair minOf(Pair a, Pair b) {
+    return lanes::flushed(vbslq_f64(vcltq_f64(a, b), a, b));
+}
+inline Pair maxOf(Pair a, Pair b) {
+    return lanes::flushed(vbslq_f64(vcgtq_f64(a, b), a, b));
+}
+inline Pair absOf(Pair x) {
+    return reinterpret_cast<Pair>(reinterpret_cast<Bits>(x) & 0x7FFFFFFFFFFFFFFFll);
+}
+inline Pair rootOf(Pair x) {
+    return vsqrtq_f64(x);
+}
+inline bool anyOf(Mask m) {
+    return (m[0] | m[1]) != 0;
+}
+#endif
 inline Pair splat(double v, Pair) {
-    return _mm_set1_pd(v);
+    return lanes::splat(v);
 }
 #endif
 
@@ -75,7 +93,7 @@ inline double splitExponent(double x, double& e) {
     e = std::bit_cast<double>((bits >> 52) | kTwo52Bits) - kTwo52PlusBias;
     return std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
 }
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
 inline Pair splitExponent(Pair x, Pair& e) {
     const Bits bits = reinterpret_cast<Bits>(x);
     const Bits biased = ((bits >> 52) & 0x7FF) | static_cast<long long>(kTwo52Bits);

@@ -8,7 +8,7 @@
 //   stage up 1 / down: transition 0.0465 of the output rate, stop band below -130 dB;
 //   stages 2..4: the band a quarter of the base rate wide kept, every image below -124 dB;
 //   last stage down: pass band to 0.41 of the base rate within 0.005 dB, -110 dB from half of it.
-// Written for double (one channel) and __m128d (two lanes) alike; called on the audio thread.
+// Written for double (one channel) and hqmath::Pair (two lanes) alike; called on the audio thread.
 
 #include <array>
 #include <cstddef>

@@ -317,8 +317,8 @@ std::int32_t PedalCore::monoRun(const Buffers& io, std::int32_t i, std::int32_t 
 
 std::int32_t PedalCore::stereoRun(const Buffers& io, std::int32_t i, std::int32_t end,
                                   PedalChain::ChannelState& left, PedalChain::ChannelState& right) {
-    // Chosen at compile time: the two-lane chain wherever SSE2 exists, else the scalar one.
-#if GRAVELIX_STEREO_SSE2
+    // Chosen at compile time: the two-lane chain wherever SSE2 or NEON exists, else the scalar one.
+#if GRAVELIX_STEREO_LANES
     PedalChain::Lanes s = PedalChain::toLanes(left, right);
 #else
     PedalChain::ChannelState l = left;
@@ -329,7 +329,7 @@ std::int32_t PedalCore::stereoRun(const Buffers& io, std::int32_t i, std::int32_
         const float inR = io.inRight[i];
         float yL = 0.0f;
         float yR = 0.0f;
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
         chain.stereo(inL, inR, s, yL, yR);
 #else
         chain.stereo(inL, inR, l, r, yL, yR);
@@ -338,7 +338,7 @@ std::int32_t PedalCore::stereoRun(const Buffers& io, std::int32_t i, std::int32_
         io.outRight[i] = yR;
         ++i;
     } while (i < end && effectOn && stereoOn);
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
     PedalChain::fromLanes(s, left, right);
 #else
     left = l;

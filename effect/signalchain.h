@@ -2,8 +2,8 @@
 
 // The pedal's signal chain: its stages in signal order, one channel's states of all of them,
 // and a frame through the chain in mono, in stereo one channel after the other, and in stereo
-// with both channels in two lanes where SSE2 exists. The two stereo forms agree bit for bit.
-// Called on the audio thread: no allocation, locks, host calls or transcendental functions.
+// with both channels in two lanes where SSE2 or NEON exists. The two stereo forms agree bit for
+// bit. Called on the audio thread: no allocation, locks, host calls or transcendental functions.
 
 #include "signalstages.h"
 
@@ -72,7 +72,7 @@ template <class ClipStage> struct BasicSignalChain {
         outR = channel(xR, right);
     }
 
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
     // Both channels' states of every stage, left in lane 0 and right in lane 1.
     struct Lanes {
         InputHighPass::Lanes lowCut;
@@ -98,13 +98,13 @@ template <class ClipStage> struct BasicSignalChain {
     // stereo() with both channels in one register; the stages run as in channel().
     [[gnu::always_inline]] void stereo(float inL, float inR, Lanes& s, float& outL,
                                        float& outR) const {
-        __m128 x = input.stereo(lanes::pair(inL, inR));
+        lanes::Floats x = input.stereo(lanes::pair(inL, inR));
         lowCut.run(x, s.lowCut);
         pickup.run(x, s.pickup);
         opamp.run(x, s.opamp);
-        __m128 out = clippers.run(x, s.clippers);
+        lanes::Floats out = clippers.run(x, s.clippers);
         highCut.run(out, s.highCut);
-        const __m128 y = output.run(out);
+        const lanes::Floats y = output.run(out);
         outL = lanes::left(y);
         outR = lanes::right(y);
     }

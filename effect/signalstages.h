@@ -2,9 +2,9 @@
 
 // The stages of the pedal's signal chain. Each owns its coefficients (one source for both forms)
 // and the state it carries per channel, clears that state with reset(), and runs either one
-// channel (State) or, where SSE2 exists, both channels in two lanes (Lanes). The run functions
-// take the states by reference because the processing loop works on block-local copies (see
-// SignalChain). Called on the audio thread: no allocation, locks, host calls or transcendental
+// channel (State) or, where SSE2 or NEON exists, both channels in two lanes (Lanes). The run
+// functions take the states by reference because the processing loop works on block-local copies
+// (see SignalChain). Called on the audio thread: no allocation, locks, host calls or transcendental
 // functions.
 
 #include <array>
@@ -30,11 +30,11 @@ struct InputLevel {
     [[gnu::always_inline]] float stereo(float in) const {
         return static_cast<float>(static_cast<double>(gain.value() * boundedInput(in)) * 0.6);
     }
-#if GRAVELIX_STEREO_SSE2
-    [[gnu::always_inline]] __m128 stereo(__m128 in) const {
-        const __m128 x = lanes::boundedInput(in);
-        return lanes::narrow(
-            _mm_mul_pd(lanes::widen(_mm_mul_ps(gain.both(), x)), _mm_set1_pd(0.6)));
+#if GRAVELIX_STEREO_LANES
+    [[gnu::always_inline]] lanes::Floats stereo(lanes::Floats in) const {
+        using namespace lanes;
+        const Floats x = boundedInput(in);
+        return narrow(mul(widen(mul(gain.both(), x)), splat(0.6)));
     }
 #endif
 };
@@ -51,9 +51,9 @@ struct InputHighPass {
     [[gnu::always_inline]] void run(float& x, State& s) const {
         highPassStep(x, pair.a.value(), pair.b.value(), s.lowCut);
     }
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
     struct Lanes {
-        __m128 lowCut;
+        lanes::Floats lowCut;
     };
     static Lanes toLanes(const State& l, const State& r) {
         return {lanes::pair(l.lowCut, r.lowCut)};
@@ -61,7 +61,7 @@ struct InputHighPass {
     static void fromLanes(const Lanes& s, State& l, State& r) {
         lanes::split(s.lowCut, l.lowCut, r.lowCut);
     }
-    [[gnu::always_inline]] void run(__m128& x, Lanes& s) const {
+    [[gnu::always_inline]] void run(lanes::Floats& x, Lanes& s) const {
         lanes::highPassStep(x, pair.a.both(), pair.b.both(), s.lowCut);
     }
 #endif
@@ -84,9 +84,9 @@ struct PickupFilter {
             svfLowPassStep(x, coeff.value(), 1.0f, s.low, s.band);
         }
     }
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
     struct Lanes {
-        __m128 low, band;
+        lanes::Floats low, band;
     };
     static Lanes toLanes(const State& l, const State& r) {
         return {lanes::pair(l.low, r.low), lanes::pair(l.band, r.band)};
@@ -95,9 +95,9 @@ struct PickupFilter {
         lanes::split(s.low, l.low, r.low);
         lanes::split(s.band, l.band, r.band);
     }
-    [[gnu::always_inline]] void run(__m128& x, Lanes& s) const {
+    [[gnu::always_inline]] void run(lanes::Floats& x, Lanes& s) const {
         if (on) {
-            lanes::svfLowPassStep(x, coeff.both(), _mm_set1_ps(1.0f), s.low, s.band);
+            lanes::svfLowPassStep(x, coeff.both(), lanes::splat(1.0f), s.low, s.band);
         }
     }
 #endif
@@ -130,9 +130,9 @@ struct OpampStage {
         highPassStep(x, gainHp.a.value(), gainHp.b.value(), s.gainHp);
         lowPassStep(x, bandLp.a.value(), bandLp.b.value(), s.bandLp);
     }
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
     struct Lanes {
-        __m128 gainHp, bandLp;
+        lanes::Floats gainHp, bandLp;
     };
     static Lanes toLanes(const State& l, const State& r) {
         return {lanes::pair(l.gainHp, r.gainHp), lanes::pair(l.bandLp, r.bandLp)};
@@ -141,8 +141,8 @@ struct OpampStage {
         lanes::split(s.gainHp, l.gainHp, r.gainHp);
         lanes::split(s.bandLp, l.bandLp, r.bandLp);
     }
-    [[gnu::always_inline]] void run(__m128& x, Lanes& s) const {
-        x = _mm_mul_ps(gain.both(), x);
+    [[gnu::always_inline]] void run(lanes::Floats& x, Lanes& s) const {
+        x = lanes::mul(gain.both(), x);
         lanes::highPassStep(x, gainHp.a.both(), gainHp.b.both(), s.gainHp);
         lanes::lowPassStep(x, bandLp.a.both(), bandLp.b.both(), s.bandLp);
     }
@@ -191,49 +191,48 @@ struct Clippers {
         decimateStep(mid, x, out, s.decimMid, s.decimPrev);
         return out;
     }
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
     // The mid-point and the decimator keep their float states scaled and widened, as 0.5·prev
     // and 0.25·decimMid in double: that is all they ever read of them, it is exact, and the
     // value is computed once per frame instead of twice.
     struct Lanes {
-        __m128d halfPrev;
-        __m128 coupling, smooth;
-        __m128d quarterDecimMid;
-        __m128 decimPrev;
+        lanes::Doubles halfPrev;
+        lanes::Floats coupling, smooth;
+        lanes::Doubles quarterDecimMid;
+        lanes::Floats decimPrev;
     };
     static Lanes toLanes(const State& l, const State& r) {
-        using lanes::pair, lanes::widen;
-        return {_mm_mul_pd(_mm_set1_pd(0.5), widen(pair(l.prev, r.prev))),
-                pair(l.coupling, r.coupling), pair(l.smooth, r.smooth),
-                _mm_mul_pd(_mm_set1_pd(0.25), widen(pair(l.decimMid, r.decimMid))),
+        using lanes::pair, lanes::widen, lanes::mul, lanes::splat;
+        return {mul(splat(0.5), widen(pair(l.prev, r.prev))), pair(l.coupling, r.coupling),
+                pair(l.smooth, r.smooth), mul(splat(0.25), widen(pair(l.decimMid, r.decimMid))),
                 pair(l.decimPrev, r.decimPrev)};
     }
     static void fromLanes(const Lanes& s, State& l, State& r) {
-        using lanes::split, lanes::narrow;
+        using lanes::split, lanes::narrow, lanes::mul, lanes::splat;
         // Scaling by a power of two and back is exact for every float.
-        split(narrow(_mm_mul_pd(_mm_set1_pd(2.0), s.halfPrev)), l.prev, r.prev);
+        split(narrow(mul(splat(2.0), s.halfPrev)), l.prev, r.prev);
         split(s.coupling, l.coupling, r.coupling);
         split(s.smooth, l.smooth, r.smooth);
-        split(narrow(_mm_mul_pd(_mm_set1_pd(4.0), s.quarterDecimMid)), l.decimMid, r.decimMid);
+        split(narrow(mul(splat(4.0), s.quarterDecimMid)), l.decimMid, r.decimMid);
         split(s.decimPrev, l.decimPrev, r.decimPrev);
     }
-    [[gnu::always_inline]] __m128 run(__m128 x, Lanes& s) const {
+    [[gnu::always_inline]] lanes::Floats run(lanes::Floats x, Lanes& s) const {
         using namespace lanes;
-        __m128 mid;
+        lanes::Floats mid;
         midpointStep(mid, x, s.halfPrev);
-        const __m128 hi = clipHigh.both();
-        const __m128 lo = clipLow.both();
+        const lanes::Floats hi = clipHigh.both();
+        const lanes::Floats lo = clipLow.both();
         clampStep(mid, hi, lo);
         clampStep(x, hi, lo);
         highPassStep(mid, coupling.a.both(), coupling.b.both(), s.coupling);
         highPassStep(x, coupling.a.both(), coupling.b.both(), s.coupling);
         lowPassStep(mid, smooth.a.both(), smooth.b.both(), s.smooth);
         lowPassStep(x, smooth.a.both(), smooth.b.both(), s.smooth);
-        const __m128 knee = diodeKnee.both();
-        const __m128d kneePlus14 = _mm_add_pd(widen(knee), _mm_set1_pd(1.4));
+        const lanes::Floats knee = diodeKnee.both();
+        const Doubles kneePlus14 = add(widen(knee), splat(1.4));
         diodeCurve(mid, knee, kneePlus14);
         diodeCurve(x, knee, kneePlus14);
-        __m128 out;
+        lanes::Floats out;
         decimateStep(mid, x, out, s.quarterDecimMid, s.decimPrev);
         return out;
     }
@@ -252,9 +251,9 @@ struct ToneLowPass {
     [[gnu::always_inline]] void run(float& x, State& s) const {
         lowPassStep(x, pair.a.value(), pair.b.value(), s.highCut);
     }
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
     struct Lanes {
-        __m128 highCut;
+        lanes::Floats highCut;
     };
     static Lanes toLanes(const State& l, const State& r) {
         return {lanes::pair(l.highCut, r.highCut)};
@@ -262,7 +261,7 @@ struct ToneLowPass {
     static void fromLanes(const Lanes& s, State& l, State& r) {
         lanes::split(s.highCut, l.highCut, r.highCut);
     }
-    [[gnu::always_inline]] void run(__m128& x, Lanes& s) const {
+    [[gnu::always_inline]] void run(lanes::Floats& x, Lanes& s) const {
         lanes::lowPassStep(x, pair.a.both(), pair.b.both(), s.highCut);
     }
 #endif
@@ -273,7 +272,9 @@ struct OutputLevel {
     ChainCoefficient gain;
 
     [[gnu::always_inline]] float run(float x) const { return x * gain.value(); }
-#if GRAVELIX_STEREO_SSE2
-    [[gnu::always_inline]] __m128 run(__m128 x) const { return _mm_mul_ps(x, gain.both()); }
+#if GRAVELIX_STEREO_LANES
+    [[gnu::always_inline]] lanes::Floats run(lanes::Floats x) const {
+        return lanes::mul(x, gain.both());
+    }
 #endif
 };

@@ -2,10 +2,13 @@
 # Writes gravelix-host's manual page from the program's own help: help2man turns the top-level
 # --help into the page, each command's --help (with its example) becomes a subsection of
 # COMMANDS, and INCLUDE adds what no help text says (exit status, environment, files).
-# Usage: packaging/manpage.sh PROGRAM INCLUDE.h2m OUT.1
+# Usage: packaging/manpage.sh PROGRAM INCLUDE.h2m OUT.1 [EMULATOR...]
+# (EMULATOR: what runs a cross build's program here, e.g. qemu-aarch64 -L /usr/aarch64-linux-gnu)
 set -euo pipefail
 export LC_ALL=C
 program=${1:-} include=${2:-} out=${3:-}
+shift 3 || true
+emulator=("$@")
 die() {
   echo "manpage.sh: $*" >&2
   exit 1
@@ -17,9 +20,17 @@ command -v help2man >/dev/null || die "help2man is missing (scripts/setup.sh ins
 # Run by name, so every help text says "gravelix-host" and not the build folder's path.
 dir=$(cd "$(dirname "$program")" && pwd)
 name=$(basename "$program")
-export PATH="$dir:$PATH"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
+if [ ${#emulator[@]} -gt 0 ]; then
+  # A stand-in of the same name runs it from its own folder, so it still sees itself by name.
+  mkdir "$tmp/bin"
+  printf '#!/bin/sh\ncd %q && exec %s %q "$@"\n' "$dir" "$(printf '%q ' "${emulator[@]}")" \
+    "$name" >"$tmp/bin/$name"
+  chmod +x "$tmp/bin/$name"
+  dir=$tmp/bin
+fi
+export PATH="$dir:$PATH"
 
 # "NAME[, ALIAS]  Summary" lines under "Subcommands:".
 "$name" --help >"$tmp/help" || die "$name --help failed"

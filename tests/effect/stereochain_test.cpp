@@ -13,7 +13,7 @@
 
 namespace {
 
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
 
 using Limits = std::numeric_limits<float>;
 
@@ -170,7 +170,7 @@ TEST(StereoLanes, FlushToZeroReachesBothLanes) {
 #else
 
 TEST(StereoLanes, AgreeWithTheScalarChainBitForBit) {
-    GTEST_SKIP() << "this CPU has no SSE2: the stereo chain is the scalar one";
+    GTEST_SKIP() << "no two-lane chain on this CPU: the stereo chain is the scalar one";
 }
 
 #endif

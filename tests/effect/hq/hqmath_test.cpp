@@ -44,7 +44,7 @@ TEST(HqMath, ArctangentRatioMatchesTheLibraryForBothSigns) {
     }
 }
 
-#if GRAVELIX_STEREO_SSE2
+#if GRAVELIX_STEREO_LANES
 TEST(HqMath, LanesRoundAsTheOneChannelForm) {
     for (double y = 1e-9; y < 1e9; y *= 1.9) {
         const hqmath::Pair both = hqmath::logOnePlus(hqmath::Pair{y, 2.0 * y});

@@ -28,8 +28,8 @@ function(gravelix_add_platform_resource_table target list depends)
   set(output "${CMAKE_CURRENT_BINARY_DIR}/${target}_table.cpp")
   add_custom_command(
     OUTPUT "${output}"
-    COMMAND gravelix_embed_resources "${list}" "${output}"
-    DEPENDS gravelix_embed_resources "${list}" ${files} ${depends}
+    COMMAND ${GRAVELIX_EMBED_RESOURCES_COMMAND} "${list}" "${output}"
+    DEPENDS ${GRAVELIX_EMBED_RESOURCES_DEPENDS} "${list}" ${files} ${depends}
     COMMENT "Embedding resources from ${list}"
     VERBATIM)
   add_library(${target} STATIC "${output}")
