@@ -12,7 +12,8 @@ void addAnalyzeCommand(CLI::App& app, int& status) {
         "analyze", "Measure what a plug-in does to sound: frequency response, harmonics, "
                    "levels, aliasing and latency, as CSV tables, PNG plots and a JSON summary");
     auto options = std::make_shared<analysis::AnalyzeOptions>();
-    cmd->add_option("PLUGIN", options->plugin, "Plug-in (.so, .dll, .clap, .vst3, LV2 bundle or URI)")
+    cmd->add_option("PLUGIN", options->plugin,
+                    "Plug-in (.so, .dll, .clap, .vst3, LV2 bundle or URI)")
         ->required();
     addPluginIdOption(*cmd, options->pluginId);
     cmd->add_option("--out", options->outDir, "Folder for the results (made if missing)")
