@@ -62,7 +62,7 @@ expected=$(printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/gravelix-host ./usr/lib/ ./
 control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -vx './' | sort | tr '\n' ' ')
 [ "$control" = "./control ./md5sums " ] || fail "control files beyond control and md5sums: $control"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libcairo2 libxcb1 libsndfile1 libfftw3-double3; do
+for lib in libc6 libcairo2 libxcb1 libsndfile1 libfftw3-double3 liblilv-0-0; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 zcat <(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/gravelix/changelog.gz) |

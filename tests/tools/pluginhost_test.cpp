@@ -42,7 +42,7 @@ TEST(PluginLoading, EachFailureHasItsKindAndAOneLineMessageNamingTheFile) {
         const char* words;
     } cases[] = {
         {dir / "absent.so", LoadError::Kind::MissingFile, "no such file"},
-        {dir / "", LoadError::Kind::NotSharedLibrary, "directory"},
+        {dir / "", LoadError::Kind::NotSharedLibrary, "neither a shared library nor an LV2 bundle"},
         {text, LoadError::Kind::NotSharedLibrary, "shared library"},
         {fixture("no_entry"), LoadError::Kind::NoEntryPoint, "VSTPluginMain"},
         {fixture("null"), LoadError::Kind::NullEffect, "returned no effect"},
