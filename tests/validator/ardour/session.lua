@@ -2,14 +2,14 @@
 -- parameter values, records a few seconds from the dummy backend's generator, moves the take
 -- one second in (so the start of playback happens on silence) and saves.
 -- Arguments come as globals set by the caller: session_dir, session_name, rate, program,
--- params (table index -> value), seconds, plugin_name.
+-- params (table index -> value), seconds, plugin_name and, if not VST 2.4, plugin_type.
 AudioEngine:set_backend("None (Dummy)", "", "")
 AudioEngine:set_device_name("Pink Noise")
 AudioEngine:set_sample_rate(rate)
 assert(create_session(session_dir, session_name, rate), "cannot create the session")
 local t = Session:new_audio_track(2, 2, nil, 1, "guitar", ARDOUR.PresentationInfo.max_order,
                                   ARDOUR.TrackMode.Normal, true, false):front()
-local proc = ARDOUR.LuaAPI.new_plugin(Session, plugin_name, ARDOUR.PluginType.LXVST, "")
+local proc = ARDOUR.LuaAPI.new_plugin(Session, plugin_name, plugin_type or ARDOUR.PluginType.LXVST, "")
 assert(not proc:isnil(), "Ardour does not know the plug-in")
 assert(t:add_processor_by_index(proc, 0, nil, true) == 0, "cannot insert the plug-in")
 local plug = proc:to_insert():plugin(0)
