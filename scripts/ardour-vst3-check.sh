@@ -82,6 +82,20 @@ lru=\"$(date +%s)\"/></EngineStates></AudioMIDISetup></Extra>|" "$HOME/.config/a
   kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour exited with the editor open"
   echo "ardour VST3: $name's editor opens in Ardour's plug-in window (${width}x475), shows the" \
     "front panel, and the back panel after a click on the tweak plate"
+  # Closed as a user closes it: Ardour hides its window and keeps the view attached (no
+  # removed()), so the editor must stop being shown and go on idling unseen.
+  /usr/bin/python3 "$root/tests/validator/ardour/closewindow.py" "$frame"
+  shown() { xwininfo -id "$editor" 2>/dev/null | grep -q "Map State: IsViewable"; }
+  for _ in $(seq 1 25); do
+    sleep 0.2
+    shown || break
+  done
+  ! shown || fail "the editor is still shown after Ardour's plug-in window was closed"
+  sleep 1
+  kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour exited when its plug-in window closed"
+  state=$(xwininfo -id "$editor" 2>/dev/null | sed -n 's/.*Map State: //p')
+  echo "ardour VST3: closing Ardour's plug-in window leaves the editor's window" \
+    "${state:-destroyed} and Ardour running"
   exit 0
 fi
 
