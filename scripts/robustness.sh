@@ -3,7 +3,8 @@
 # LV2 pedals through gravelix-host's LV2 hosting), the
 # effect fuzzer, the threaded checks and two instances' concurrent editors under
 # ThreadSanitizer, the validator suite under valgrind, and three real hosts as clients (Ardour
-# and Audacity with the VST 2.4 plug-ins, Qtractor with the CLAP ones; all three with the LV2 bundle). Every step is time-bounded; all steps run, and the exit status is non-zero when any
+# and Audacity with the VST 2.4 plug-ins, Ardour with the VST3 ones too, Qtractor with the CLAP
+# ones; all three with the LV2 bundle). Every step is time-bounded; all steps run, and the exit status is non-zero when any
 # failed. Ends with a timing table and "N passed, N failed" over the steps.
 # Usage: scripts/robustness.sh [BUILD_DIR]   (default build: reuses what scripts/test.sh built)
 # Environment: FUZZ_SECONDS (default 90), VALGRIND_STRICTNESS (default 5: every check, with
@@ -102,6 +103,8 @@ step "valgrind" 1200 scripts/valgrind.sh "$valgrind_strictness" "$dir"
 step "ardour" 600 scripts/ardour-check.sh "$dir"
 step "ardour-hq" 600 scripts/ardour-check.sh "$dir" hq
 step "ardour LV2" 600 scripts/ardour-check.sh "$dir" lv2
+step "ardour VST3" 300 scripts/ardour-vst3-check.sh "$dir"
+step "ardour VST3 HQ" 300 scripts/ardour-vst3-check.sh "$dir" hq
 step "audacity" 420 scripts/audacity-check.sh "$dir"
 step "audacity-hq" 420 scripts/audacity-check.sh "$dir" hq
 step "audacity LV2" 420 scripts/audacity-check.sh "$dir" lv2
