@@ -195,6 +195,9 @@ void Vst3Controller::programChosen(std::int32_t chosen) {
     if (chosen == program) {
         return;
     }
+    // Told later, from the view's idle: a host may hold a lock of its own around this call that
+    // its restartComponent waits for (Ardour 7.3 hangs). The processor hears the program
+    // change itself, so only the host's display of the values waits.
     program = chosen;
     const GravelixProgram& factory = kFactoryPrograms[chosen];
     for (const ::ParameterInfo& row : kParameterTable) {
@@ -204,7 +207,18 @@ void Vst3Controller::programChosen(std::int32_t chosen) {
             editor->setParameter(row.index, v);
         }
     }
-    restart(kParamValuesChanged);
+    pendingRestart |= kParamValuesChanged;
+}
+
+void Vst3Controller::idle() {
+    if (pendingRestart != 0) {
+        const int32 flags = pendingRestart;
+        pendingRestart = 0;
+        restart(flags);
+    }
+    if (editor && editor->isOpen()) {
+        editor->idle();
+    }
 }
 
 void Vst3Controller::restart(int32 flags) {

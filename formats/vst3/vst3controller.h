@@ -104,6 +104,8 @@ public:
     // For the view: null after terminate, or when the editor could not be made.
     gravelixeditor* editorOf() const { return editor.get(); }
     void viewGone(Vst3View* gone);
+    // The open view's idle, on the host's UI thread: restarts held back, then the editor.
+    void idle();
 
 private:
     ~Vst3Controller() override;
@@ -114,6 +116,8 @@ private:
     // Normalised as VST3 shows them, by table index.
     std::array<double, kParameterCount> values{};
     std::int32_t program = 0;
+    // restartComponent flags waiting for the view's idle.
+    Steinberg::int32 pendingRestart = 0;
     Steinberg::FUnknown* hostContext = nullptr;
     Steinberg::Vst::IComponentHandler* handler = nullptr;
     Steinberg::Vst::IConnectionPoint* peer = nullptr;

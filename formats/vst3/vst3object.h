@@ -25,7 +25,7 @@ template <class I> I* queryAs(Steinberg::FUnknown* object, const Steinberg::TUID
 class RefCount {
 public:
     Steinberg::uint32 add() { return count.fetch_add(1, std::memory_order_relaxed) + 1; }
-    // True when the last reference went.
+    // The references left; at 0 the object goes.
     Steinberg::uint32 drop() { return count.fetch_sub(1, std::memory_order_acq_rel) - 1; }
 
 private:
@@ -34,7 +34,7 @@ private:
 
 } // namespace vst3
 
-// In a class derived from the interfaces it lists: addRef and release over `refs`.
+// Inside a class deriving from VST3 interfaces: addRef and release over its own count, `refs`.
 #define GRAVELIX_VST3_REFCOUNT                                                                     \
     Steinberg::uint32 PLUGIN_API addRef() override { return refs.add(); }                          \
     Steinberg::uint32 PLUGIN_API release() override {                                              \

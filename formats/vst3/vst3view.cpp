@@ -48,11 +48,8 @@ tresult PLUGIN_API Vst3View::attached(void* parent, FIDString type) {
         return kResultFalse;
     }
     open = true;
-    if (!driver.start(frame, [editor] {
-            if (editor->isOpen()) {
-                editor->idle();
-            }
-        })) {
+    Vst3Controller* owner = controller;
+    if (!driver.start(frame, [owner] { owner->idle(); })) {
         close();
         return kResultFalse;
     }

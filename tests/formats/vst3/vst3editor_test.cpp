@@ -185,6 +185,19 @@ TEST_F(Vst3EditorTest, AHostChangeRepaintsTheKnobAtTheNextTimer) {
     EXPECT_EQ(countDifferent(window->capture(), before, kDistortionKnob, 2), 0);
 }
 
+// A program chosen by the host while the view is open: the host hears that the values changed at
+// the run loop's next call, not inside its own call, and the knobs follow.
+TEST_F(Vst3EditorTest, AProgramChangeIsToldAtTheNextIdle) {
+    open();
+    vst3->clearCalls();
+    ASSERT_EQ(vst3->controller()->setParamNormalized(1000, 1.0 / 3.0), kResultOk);
+    EXPECT_TRUE(vst3->calls().restarts.empty());
+    tick();
+    EXPECT_EQ(vst3->calls().restarts, std::vector<int32>{Vst::kParamValuesChanged});
+    tick();
+    EXPECT_EQ(vst3->calls().restarts.size(), 1u) << "told twice";
+}
+
 // A new size while open (the host's scale here; the size menu takes the same way) is asked of
 // the host's frame; one the host refused is asked again next time.
 TEST_F(Vst3EditorTest, SizeChangesGoThroughTheHostsFrame) {

@@ -128,8 +128,9 @@ TEST_F(Vst3Params, TheRootUnitListsTheFactoryProgramsAndTheyLoadAsTheVstOnes) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Vorn", "Hi-Gain", "TS", "Gritty"}));
 
-    // Chosen through the controller as a host's list does: every value follows, and the host is
-    // told to read them again; the processor, sent the same change, holds the same values.
+    // Chosen through the controller as a host's list does: every value follows (the host is told
+    // to read them again later, never inside its own call: Ardour 7.3 hangs on that); the
+    // processor, sent the same change, holds the same values.
     Plugin vst(vstLibrary, 44100.0f);
     ASSERT_TRUE(vst.ok() && vst3.activate(44100.0));
     for (int program : {2, 1, 3, 0}) {
@@ -138,7 +139,7 @@ TEST_F(Vst3Params, TheRootUnitListsTheFactoryProgramsAndTheyLoadAsTheVstOnes) {
         vst3.clearCalls();
         ASSERT_EQ(vst3.controller()->setParamNormalized(kProgramId, programValue(program)),
                   kResultOk);
-        EXPECT_EQ(vst3.calls().restarts, std::vector<int32>{kParamValuesChanged});
+        EXPECT_TRUE(vst3.calls().restarts.empty()) << "restarted inside the host's call";
         vst3.process(nullptr, nullptr, nullptr, nullptr, 0,
                      {{0, kProgramId, programValue(program)}});
         TestStream state;
