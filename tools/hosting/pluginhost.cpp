@@ -284,7 +284,7 @@ PluginHost::PluginHost(const std::string& path, const std::string& pluginId)
     if (!pluginId.empty()) {
         throw LoadError(LoadError::Kind::UnknownPlugin,
                         "'" + path + "' is a VST 2.4 library holding one plug-in: --plugin " +
-                            pluginId + " applies to CLAP and VST3 modules and LV2 bundles");
+                            pluginId + " applies to CLAP files, VST3 modules and LV2 bundles");
     }
     loadVst();
 }

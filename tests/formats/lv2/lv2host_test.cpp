@@ -161,7 +161,8 @@ TEST_F(Lv2Host, BadBundlesUrisAndChoicesSayWhatIsWrong) {
         {"urn:gravelix:nowhere", "no LV2 plug-in 'urn:gravelix:nowhere' is installed"},
         {quoted(GRAVELIX_LV2_BUNDLE) + " --plugin urn:gravelix:nowhere",
          "holds no LV2 plug-in 'urn:gravelix:nowhere' (it holds " + kPlain + ", " + kHq + ")"},
-        {quoted(GRAVELIX_PLUGIN) + " --plugin " + kPlain, "applies to CLAP files and LV2 bundles"},
+        {quoted(GRAVELIX_PLUGIN) + " --plugin " + kPlain,
+         "applies to CLAP files, VST3 modules and LV2 bundles"},
     };
     for (const Case& c : cases) {
         const Result r = host("info " + c.arguments);
