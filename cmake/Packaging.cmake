@@ -122,8 +122,14 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 list(JOIN CPACK_DEBIAN_PACKAGE_DESCRIPTION "" CPACK_DEBIAN_PACKAGE_DESCRIPTION)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# gravelix_<version>_<arch>.deb.
+# gravelix_<version>_<arch>.deb. A cross build packs for its target: Debian's name for the
+# toolchain's triplet (arm64 for aarch64-linux-gnu), not the build machine's architecture.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+if(CMAKE_CROSSCOMPILING AND CMAKE_LIBRARY_ARCHITECTURE)
+  execute_process(COMMAND dpkg-architecture -t ${CMAKE_LIBRARY_ARCHITECTURE} -qDEB_HOST_ARCH
+                  OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
 set(CPACK_STRIP_FILES ON)
 # Dependencies come from the binaries' own libraries, found by dpkg-shlibdeps in
 # CPackDebianDepends.cmake: CPack's own scan would also add ldconfig calls for the plug-in,

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the Linux suite, then the Windows one (cross-built into
-# build-windows, run under Wine; scripts/test-windows.sh). --linux-only skips the Windows half.
+# build-windows, run under Wine; scripts/test-windows.sh) and the 64-bit ARM one (cross-built
+# into build-arm64, run under qemu; scripts/test-arm64.sh). --linux-only skips both.
 # Usage: scripts/test.sh [--linux-only] [BUILD_DIR [cmake options...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,5 +28,6 @@ scripts/with-display.sh ctest --test-dir "$dir" --output-on-failure -j "$(nproc)
 scripts/with-display.sh ctest --test-dir "$dir" --output-on-failure --timeout 300 -L x11 || status=1
 if [ $windows -eq 1 ]; then
   timeout 2400 scripts/test-windows.sh build-windows || status=1
+  timeout 1200 scripts/test-arm64.sh build-arm64 || status=1
 fi
 exit $status
