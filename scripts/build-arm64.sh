@@ -19,7 +19,7 @@ fi
 # dpkg-dev: the package's dependencies (dpkg-shlibdeps reads the arm64 libraries' symbols).
 arm64=(libcairo2-dev libpng-dev libxcb1-dev libxcb-shm0-dev libx11-dev libxtst-dev libsndfile1-dev
   libgtest-dev)
-[ $tests -eq 1 ] || arm64+=(libxres-dev libfftw3-dev libjack-jackd2-dev)
+[ $tests -eq 1 ] || arm64+=(libxres-dev libfftw3-dev libjack-jackd2-dev liblilv-dev)
 scripts/setup.sh --demo --extra crossbuild-essential-arm64 qemu-user dpkg-dev \
   "${arm64[@]/%/:arm64}"
 dir=${1:-build-arm64}

@@ -16,6 +16,10 @@ class Vst3Bridge {};
 #ifdef GRAVELIX_HOST_WITH_LV2
 #include "lv2bridge.h"
 #include "lv2plugin.h"
+#else
+namespace gravelix::host {
+class Lv2Bridge {};
+} // namespace gravelix::host
 #endif
 
 #include <algorithm>
