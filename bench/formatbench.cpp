@@ -2,7 +2,8 @@
 // the cost per stereo frame in 64- and 512-frame blocks (both pedals, Hi-Gain), a later
 // instance, and a later instance's editor from opening until its first paint is on the screen
 // (CLAP: create, set_scale, get_size, set_parent, then the host's timer). Where the two
-// formats part, the CLAP adapter costs something the VST 2.4 glue does not.
+// formats part, the CLAP adapter costs something the VST 2.4 glue does not. Beside them the
+// LV2 UI's warm open, from instantiate until its first paint is on the screen.
 #include <benchmark/benchmark.h>
 
 #include <X11/Xlib.h>
@@ -16,6 +17,12 @@
 #include <clap/plugin.h>
 #include <dlfcn.h>
 #include <unistd.h>
+#ifdef GRAVELIX_LV2_UI
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
+#include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +30,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "clapextensions.h"
@@ -379,6 +387,107 @@ BENCHMARK(BM_ClapEditorOpenFirstPaint)
     ->Arg(300)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+#ifdef GRAVELIX_LV2_UI
+// ---- LV2 UI -----------------------------------------------------------------------------------
+
+// The host's side of an LV2 UI: a URID map and the scale in its options, as Ardour passes them.
+struct Lv2UiHost {
+    std::vector<std::string> uris;
+    LV2_URID_Map map{this, [](LV2_URID_Map_Handle h, const char* uri) {
+                         auto& known = static_cast<Lv2UiHost*>(h)->uris;
+                         for (std::size_t i = 0; i < known.size(); ++i) {
+                             if (known[i] == uri) {
+                                 return static_cast<LV2_URID>(i + 1);
+                             }
+                         }
+                         known.emplace_back(uri);
+                         return static_cast<LV2_URID>(known.size());
+                     }};
+    float scale;
+    LV2_Options_Option options[2];
+
+    explicit Lv2UiHost(float hostScale) : scale(hostScale) {
+        options[0] = {LV2_OPTIONS_INSTANCE,
+                      0,
+                      map.map(this, LV2_UI__scaleFactor),
+                      sizeof(float),
+                      map.map(this, LV2_ATOM__Float),
+                      &scale};
+        options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
+    }
+    LV2UI_Handle open(const LV2UI_Descriptor* d, ::Window parent) {
+        const LV2_Feature parentFeature{
+            LV2_UI__parent, reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent))};
+        const LV2_Feature idleFeature{LV2_UI__idleInterface, nullptr};
+        const LV2_Feature mapFeature{LV2_URID__map, &map};
+        const LV2_Feature optionsFeature{LV2_OPTIONS__options, options};
+        const LV2_Feature* features[] = {&parentFeature, &idleFeature, &mapFeature, &optionsFeature,
+                                         nullptr};
+        LV2UI_Widget widget = nullptr;
+        return d->instantiate(
+            d, "", "", [](LV2UI_Controller, uint32_t, uint32_t, uint32_t, const void*) {}, this,
+            &widget, features);
+    }
+};
+
+const LV2UI_Descriptor* lv2UiDescriptor(const char* path) {
+    void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    using Entry = const LV2UI_Descriptor* (*)(uint32_t);
+    auto entry = library ? reinterpret_cast<Entry>(dlsym(library, "lv2ui_descriptor")) : nullptr;
+    return entry ? entry(0) : nullptr;
+}
+
+// The UI opened again after it was open before, at a scale in percent: from instantiate until
+// its first paint is on the screen, the host's idle called as fast as it can.
+void BM_Lv2UiWarmOpenFirstPaint(benchmark::State& state) {
+    const auto scale = static_cast<float>(state.range(0)) / 100.0f;
+    Window1 window(static_cast<int>(state.range(0)));
+    const LV2UI_Descriptor* d = lv2UiDescriptor(GRAVELIX_LV2_UI);
+    if (!window.ok() || !d) {
+        state.SkipWithError("no X display or no UI library");
+        return;
+    }
+    auto* idle = static_cast<const LV2UI_Idle_Interface*>(d->extension_data(LV2_UI__idleInterface));
+    // One open and paint before the timing starts.
+    bool warm = false;
+    std::vector<double> samples;
+    for (auto _ : state) {
+        do {
+            Lv2UiHost host(scale);
+            const auto start = Clock::now();
+            LV2UI_Handle ui = host.open(d, window.id());
+            bool painted = false;
+            while (ui && !painted && secondsSince(start) < 2.0) {
+                idle->idle(ui);
+                painted = window.probe() != 0;
+            }
+            const double seconds = secondsSince(start);
+            if (ui) {
+                d->cleanup(ui);
+            }
+            if (!painted) {
+                state.SkipWithError("the UI never painted");
+                return;
+            }
+            window.waitForBlack();
+            if (warm) {
+                samples.push_back(seconds);
+                state.SetIterationTime(seconds);
+            }
+        } while (!std::exchange(warm, true));
+    }
+    std::sort(samples.begin(), samples.end());
+    state.counters["median"] = samples[samples.size() / 2];
+}
+BENCHMARK(BM_Lv2UiWarmOpenFirstPaint)
+    ->Arg(100)
+    ->Arg(150)
+    ->Arg(200)
+    ->Arg(300)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+#endif
 
 } // namespace
 

@@ -28,9 +28,13 @@ foreach(_clap gravelix_clap gravelix_hq_clap)
 endforeach()
 
 # LV2 hosts search /usr/lib/lv2 and ~/.lv2 (and LV2_PATH) for bundles: ours is one folder with
-# both pedals' libraries and the data files generated for them.
+# both pedals' libraries, their editors' UI libraries and the data files generated for them.
 if(TARGET gravelix_lv2)
   install(TARGETS gravelix_lv2_plain gravelix_lv2_hq LIBRARY DESTINATION lib/lv2/gravelix.lv2)
+  if(TARGET gravelix_lv2_ui_plain)
+    install(TARGETS gravelix_lv2_ui_plain gravelix_lv2_ui_hq
+            LIBRARY DESTINATION lib/lv2/gravelix.lv2)
+  endif()
   foreach(_ttl manifest presets gravelix gravelix-hq)
     install(FILES ${CMAKE_BINARY_DIR}/gravelix.lv2/${_ttl}.ttl DESTINATION lib/lv2/gravelix.lv2)
   endforeach()

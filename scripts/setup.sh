@@ -25,6 +25,7 @@ test_packages=(
   zip unzip  # the Windows archive
   lintian man-db bash-completion  # the .deb's checks, manual page and completion tests
   lilv-utils sordi  # the LV2 bundle's checks: lv2info, lv2ls, lv2apply; sordi, sord_validate
+  jalv  # the LV2 UI in a real host (jalv.gtk3)
 )
 
 packages=("${demo_packages[@]}")

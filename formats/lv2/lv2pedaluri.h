@@ -20,6 +20,11 @@ inline std::string lv2PluginUri(const char* pedalId) {
     return kLv2Namespace + lv2PedalStem(pedalId);
 }
 
+// The pedal's editor, in a library of its own beside the pedal's (stem + "-ui").
+inline std::string lv2UiUri(const char* pedalId) {
+    return lv2PluginUri(pedalId) + "#ui";
+}
+
 // Ports: stereo audio in and out, then one control input per parameter in index order, then
 // the latency output.
 inline constexpr unsigned kLv2InLeft = 0;

@@ -41,7 +41,8 @@ files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sort)
 expected=$(printf '%s\n' ./usr/ ./usr/bin/ ./usr/bin/gravelix-host ./usr/lib/ ./usr/lib/clap/ \
   ./usr/lib/clap/Gravelix.clap ./usr/lib/clap/GravelixHQ.clap ./usr/lib/lv2/ \
   ./usr/lib/lv2/gravelix.lv2/ ./usr/lib/lv2/gravelix.lv2/gravelix.so \
-  ./usr/lib/lv2/gravelix.lv2/gravelix-hq.so ./usr/lib/lv2/gravelix.lv2/manifest.ttl \
+  ./usr/lib/lv2/gravelix.lv2/gravelix-hq.so ./usr/lib/lv2/gravelix.lv2/gravelix-ui.so \
+  ./usr/lib/lv2/gravelix.lv2/gravelix-hq-ui.so ./usr/lib/lv2/gravelix.lv2/manifest.ttl \
   ./usr/lib/lv2/gravelix.lv2/presets.ttl ./usr/lib/lv2/gravelix.lv2/gravelix.ttl \
   ./usr/lib/lv2/gravelix.lv2/gravelix-hq.ttl ./usr/lib/vst/ \
   ./usr/lib/vst/gravelix.so ./usr/lib/vst/gravelix-hq.so ./usr/share/ ./usr/share/bash-completion/ \

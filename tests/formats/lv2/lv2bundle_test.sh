@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Guards the bundle's data files as LV2's own tools read them: Turtle that does not parse, terms
 # used against LV2's schemas, and a bundle whose pedals a host would list with other ports than
-# the libraries have (ten controls each, and the latency output).
+# the libraries have (ten controls each, and the latency output) or without their editor's UI
+# library, or whose UI requires a feature (some hosts refuse such a UI).
 # Usage: lv2bundle_test.sh BUNDLE WORKDIR
 set -euo pipefail
 bundle=$1
@@ -47,5 +48,14 @@ for name in gravelix gravelix-hq; do
   done
   grep -q 'Designation: *http://lv2plug.in/ns/lv2core#enabled' <<< "$info" ||
     fail "$uri: no footswitch as lv2:enabled"
+  ui=$(awk '/^\tUIs:/ { on = 1; next } on && /^\t[A-Z]/ { on = 0 } on' <<< "$info")
+  grep -qx "[[:space:]]*$uri#ui" <<< "$ui" || fail "$uri: no UI $uri#ui: $ui"
+  grep -q 'Class: *http://lv2plug.in/ns/extensions/ui#X11UI' <<< "$ui" || fail "$uri: UI class"
+  grep -q "Binary: *file://$work/gravelix.lv2/$name-ui.so" <<< "$ui" || fail "$uri: UI binary"
+done
+! grep -q 'requiredFeature' "$bundle"/*.ttl || fail "a data file requires a feature"
+for name in gravelix gravelix-hq; do
+  notified=$(grep -c 'ui:protocol ui:floatProtocol' "$bundle/$name.ttl" || true)
+  [ "$notified" = 10 ] || fail "$name.ttl: $notified port notifications, not 10"
 done
 echo "lv2 bundle: OK"

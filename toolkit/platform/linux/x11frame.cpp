@@ -141,10 +141,26 @@ void X11Frame::createWindow(xcb_window_t parentWindow) {
     ownWindow = created;
     parent = parentWindow;
     connection->registerWindow(ownWindow, this);
+    writeSizeHints();
     xcb_map_window(c, ownWindow);
     // One round trip: the window is mapped on the server before the host, on a connection of
     // its own, goes on with its parent (some hosts embed or show it at once).
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+void X11Frame::writeSizeHints() {
+    // ICCCM's 18-word WM_SIZE_HINTS: flags, the old position and size, min, max, increments,
+    // aspects, base, gravity. The flags: program-specified size, min, max and base size.
+    constexpr std::uint32_t kProgramSize = 1u << 3, kMinSize = 1u << 4, kMaxSize = 1u << 5,
+                            kBaseSize = 1u << 8;
+    const auto w = static_cast<std::uint32_t>(width);
+    const auto h = static_cast<std::uint32_t>(height);
+    std::uint32_t hints[18] = {};
+    hints[0] = kProgramSize | kMinSize | kMaxSize | kBaseSize;
+    hints[3] = hints[5] = hints[7] = hints[15] = w;
+    hints[4] = hints[6] = hints[8] = hints[16] = h;
+    xcb_change_property(connection->connection(), XCB_PROP_MODE_REPLACE, ownWindow,
+                        XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
 }
 
 X11Frame::~X11Frame() {
@@ -223,7 +239,11 @@ bool X11Frame::setSize(const CRect& newSize) {
                                         static_cast<std::uint32_t>(height)};
         xcb_configure_window(connection->connection(), ownWindow,
                              XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
-        xcb_flush(connection->connection());
+        writeSizeHints();
+        // One round trip, as at creation: a host that reads our size on its own connection
+        // right after asking for it (an LV2 host after instantiate) sees the new one.
+        xcb_connection_t* c = connection->connection();
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     }
     invalidateRect(newSize);
     return true;

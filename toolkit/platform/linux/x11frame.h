@@ -62,6 +62,9 @@ private:
     };
 
     void createWindow(xcb_window_t parentWindow);
+    // WM_NORMAL_HINTS with the window's one size as minimum, maximum and base: embedding hosts
+    // (LV2's X11 UI hosts above all) size their container from them.
+    void writeSizeHints();
     void onButtonPress(const xcb_button_press_event_t& event);
     void onButtonRelease(const xcb_button_release_event_t& event);
     void onKey(const xcb_key_press_event_t& event, bool down);
