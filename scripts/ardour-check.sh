@@ -75,7 +75,7 @@ LUA
   for attempt in 1 2 3; do
     rm -f "$work/export.wav"
     status=0
-    timeout 60 ardour7-export "$work/session" gravelix -b float -o "$work/export.wav" \
+    timeout 40 ardour7-export "$work/session" gravelix -b float -o "$work/export.wav" \
       >"$work/export.log" 2>&1 || status=$?
     if [ "$status" -eq 0 ] || { [ "$status" -eq 134 ] && grep -q "Done" "$work/export.log" &&
       [ -s "$work/export.wav" ]; }; then

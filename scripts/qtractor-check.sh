@@ -12,7 +12,8 @@
 # sequencer; where the kernel has none, tests/validator/qtractor/seqstub.c stands in for it.
 # lv2: both pedals from the build's LV2 bundle instead, alone on LV2_PATH, one session each:
 # the export of its saved values (<params>) equals the render, and so does a second export after
-# the factory preset TS is picked by name in the plug-in's form.
+# the factory preset TS is picked by name in the plug-in's form; then its X11 UI is checked as
+# the editor is.
 # Usage: scripts/qtractor-check.sh [BUILD_DIR [hq|lv2]]    (default build-validator; hq: Gravelix
 # HQ, whose latency Qtractor leaves in the export, as the render does: both are compared at lag 0).
 # A folder without CMakeCache.txt but with the plug-ins is taken as built files and not built.
@@ -136,8 +137,8 @@ if [ "${1:-}" = "--inside" ]; then
     xdotool windowclose "$form" 2>/dev/null || true
   }
 
-  # One pedal: a session through it, its export against the render; the CLAP one's editor; an
-  # LV2 one's factory preset, loaded from Qtractor's list, and a second export.
+  # One pedal: a session through it, its export against the render; an LV2 one's factory
+  # preset, loaded from Qtractor's list, and a second export; its editor.
   check_pedal() {
     local plugin=$1 vst=$2
     rm -rf "$work/session"
@@ -162,20 +163,22 @@ if [ "${1:-}" = "--inside" ]; then
     # 1. The session's own values.
     compare_export 1 "$program" "$vst"
     case "$name" in
-    *.clap) check_clap_editor ;;
+    *.clap) ;;
     *)
       # 2. A preset from the plug-in's list.
       load_preset TS
       compare_export 2 TS "$vst"
       ;;
     esac
+    check_editor
     kill -KILL -- "-$qtractor_pid" 2>/dev/null || true
     wait "$qtractor_pid" 2>/dev/null || true
     qtractor_pid=
   }
 
-  # 2. The editor, from a double click on the plug-in in the track's list.
-  check_clap_editor() {
+  # The editor, from a double click on the plug-in in the track's list: the CLAP one's, or the
+  # LV2 one's X11 UI (which Qtractor puts in a 640x480 window whatever its size).
+  check_editor() {
     local frame editor changed
     eval "$(xdotool getwindowgeometry --shell "$main")"
     xdotool mousemove $((X + 180)) $((Y + 180)) click --repeat 2 --delay 80 1

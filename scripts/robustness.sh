@@ -110,7 +110,7 @@ step "audacity-hq" 420 scripts/audacity-check.sh "$dir" hq
 step "audacity LV2" 420 scripts/audacity-check.sh "$dir" lv2
 step "qtractor" 300 scripts/qtractor-check.sh "$dir"
 step "qtractor-hq" 300 scripts/qtractor-check.sh "$dir" hq
-step "qtractor LV2" 360 scripts/qtractor-check.sh "$dir" lv2
+step "qtractor LV2" 540 scripts/qtractor-check.sh "$dir" lv2
 
 passed=0 failed=0
 echo "robustness summary:"
