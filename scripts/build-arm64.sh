@@ -37,7 +37,8 @@ cmake --no-warn-unused-cli -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/
   -DGRAVELIX_BUILD_BENCH=OFF "${launcher[@]}" "$@" >/dev/null
 if [ $tests -eq 1 ]; then
   cmake --build "$dir" -j "$(nproc)" --target gravelix gravelix-hq gravelix_lv2 gravelix-host \
-    gravelix_lanes_tests gravelix_sound_identity_tests gravelix_hq_sound_identity_tests gravelix_lv2_tests
+    gravelix_lanes_tests gravelix_sound_identity_tests gravelix_hq_sound_identity_tests gravelix_lv2_tests \
+    gravelix_vst3_tests
 else
   cmake --build "$dir" -j "$(nproc)"
 fi
