@@ -30,6 +30,10 @@
 
 namespace gravelix::host {
 
+// The context every instance is initialised with: the host's name, its messages and the list of
+// plug-in interfaces it uses.
+Steinberg::Vst::IHostApplication* vst3HostApplication();
+
 // UTF-16 as the SDK's strings hold it, to UTF-8.
 std::string vst3Utf8(const Steinberg::Vst::TChar* text, std::size_t limit);
 
