@@ -578,6 +578,7 @@ bool Vst3Bridge::activate() {
     for (std::size_t b = 0; b < inBusChannels_.size(); ++b) {
         auxChannels += inBusMain_[b] ? 0 : static_cast<std::size_t>(inBusChannels_[b]);
     }
+    auxInputSamples_ = auxChannels * static_cast<std::size_t>(maxFrames_);
     for (std::size_t b = 0; b < outBusChannels_.size(); ++b) {
         auxChannels += outBusMain_[b] ? 0 : static_cast<std::size_t>(outBusChannels_[b]);
     }
@@ -726,6 +727,9 @@ void Vst3Bridge::runBlock(std::int32_t frames, std::int32_t offset, float** inpu
                 }
             }
         };
+        // Silence on the aux inputs each block, whatever a plug-in wrote there last time.
+        std::fill(scratch_.begin(),
+                  scratch_.begin() + static_cast<std::ptrdiff_t>(auxInputSamples_), 0.0f);
         place(inBuses_, inBusChannels_, inBusMain_, inputs);
         main = 0;
         place(outBuses_, outBusChannels_, outBusMain_, outputs);

@@ -169,7 +169,8 @@ private:
     std::vector<bool> inBusMain_, outBusMain_;
     std::vector<Steinberg::Vst::AudioBusBuffers> inBuses_, outBuses_;
     std::vector<float*> channelPointers_;
-    std::vector<float> scratch_; // what aux buses read and write, maxFrames_ long each
+    std::vector<float> scratch_;      // what aux buses read and write, maxFrames_ long each
+    std::size_t auxInputSamples_ = 0; // the aux inputs' part of it, first
     Vst3ParameterChanges inChanges_, outChanges_;
     Steinberg::Vst::ProcessContext context_{};
     // Whether the processor asks for the transport, which only the host callback knows.
