@@ -1,10 +1,15 @@
 // Guards against the VST3 bridge misrepresenting a VST3 plug-in as an effect record: values set
 // while suspended never reaching the processor, changes while processing missing the next
 // block, texts not converted either way, a chunk that does not bring back the sound and the
-// controller's values, a latency change never restarting, or a view not scaled, sized, idled
-// through the run loop or heard when it edits or asks for another size.
+// controller's values, a latency change never restarting, a view not scaled, sized, idled
+// through the run loop or heard when it edits or asks for another size, or a host context that
+// misnames the host or hides its list of the interfaces it uses.
 #include "tools/hosting/pluginhost.h"
 #include "tools/hosting/vst3bridge.h"
+
+#include <pluginterfaces/vst/ivstmidicontrollers.h>
+#include <pluginterfaces/vst/ivstpluginterfacesupport.h>
+#include <pluginterfaces/vst/ivstunits.h>
 
 #include <gtest/gtest.h>
 
@@ -152,4 +157,20 @@ TEST(Vst3Bridge, ALatencyChangeRestartsAtTheNextIdle) {
     }
     EXPECT_EQ(changes, 1);
     EXPECT_NEAR(play(p, 4).back(), 0.25f, 1e-3f) << "no sound after the restart";
+}
+
+TEST(Vst3Bridge, TheHostApplicationNamesUsAndListsOnlyTheInterfacesWeUse) {
+    using namespace Steinberg;
+    Vst::IHostApplication* host = gravelix::host::vst3HostApplication();
+    Vst::String128 name{};
+    ASSERT_EQ(host->getName(name), kResultOk);
+    EXPECT_EQ(gravelix::host::vst3Utf8(name, 128), "gravelix-host");
+    void* object = nullptr;
+    ASSERT_EQ(host->queryInterface(Vst::IPlugInterfaceSupport::iid, &object), kResultOk);
+    auto* support = static_cast<Vst::IPlugInterfaceSupport*>(object);
+    EXPECT_EQ(support->isPlugInterfaceSupported(Vst::IUnitInfo::iid), kResultTrue);
+    EXPECT_EQ(support->isPlugInterfaceSupported(Vst::IProcessContextRequirements::iid),
+              kResultTrue);
+    EXPECT_NE(support->isPlugInterfaceSupported(Vst::IMidiMapping::iid), kResultTrue);
+    support->release();
 }

@@ -4,6 +4,8 @@
 #include "vsttimeinfo.h"
 
 #include <pluginterfaces/gui/iplugviewcontentscalesupport.h>
+#include <pluginterfaces/vst/ivstmidicontrollers.h>
+#include <pluginterfaces/vst/ivstpluginterfacesupport.h>
 #include <pluginterfaces/vst/ivstunits.h>
 #include <public.sdk/source/common/memorystream.h>
 #include <public.sdk/source/vst/hosting/hostclasses.h>
@@ -108,21 +110,28 @@ VstInt32 versionNumber(const std::string& version) {
     return parts[0] * 100 + parts[1] * 10 + parts[2];
 }
 
-// The SDK's host application under our name.
+// The SDK's host application under our name, claiming only the plug-in interfaces this host
+// uses, and handing out that list (the SDK's own asks it with the wrong id).
 class Application final : public HostApplication {
 public:
+    Application() {
+        for (const FUID& unused :
+             {IUnitData::iid, IProgramListData::iid, IMidiMapping::iid, IEditController2::iid}) {
+            getPlugInterfaceSupport()->removePlugInterfaceSupported(unused);
+        }
+        getPlugInterfaceSupport()->addPlugInterfaceSupported(IProcessContextRequirements::iid);
+    }
     tresult PLUGIN_API getName(String128 name) override {
         toUtf16("gravelix-host", name);
         return kResultOk;
     }
+    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {
+        if (FUnknownPrivate::iidEqual(iid, IPlugInterfaceSupport::iid)) {
+            return getPlugInterfaceSupport()->queryInterface(iid, obj);
+        }
+        return HostApplication::queryInterface(iid, obj);
+    }
 };
-
-// One for the process, never deleted (its reference count is a stub): a module's factory keeps
-// the context it was given for as long as the module stays loaded, beyond any one instance.
-IHostApplication* hostApplication() {
-    static IHostApplication* const application = new Application();
-    return application;
-}
 
 template <typename T> void releaseInto(T*& p) {
     if (p) {
@@ -140,6 +149,13 @@ template <typename T> T* queried(FUnknown* object) {
 }
 
 } // namespace
+
+// One for the process, never deleted (its reference count is a stub): a module's factory keeps
+// the context it was given for as long as the module stays loaded, beyond any one instance.
+IHostApplication* vst3HostApplication() {
+    static IHostApplication* const application = new Application();
+    return application;
+}
 
 std::string vst3Utf8(const TChar* text, std::size_t limit) {
     std::string out;
@@ -275,7 +291,7 @@ void Vst3Bridge::create(const std::string& path) {
     const Vst3ClassInfo& d = descriptor();
     IPluginFactory* factory = file_->factory();
     if (auto* factory3 = queried<IPluginFactory3>(factory)) {
-        factory3->setHostContext(hostApplication());
+        factory3->setHostContext(vst3HostApplication());
         factory3->release();
     }
     char cid[16];
@@ -286,7 +302,7 @@ void Vst3Bridge::create(const std::string& path) {
                         "'" + path + "' did not create its audio class '" + d.name + "'");
     }
     component_ = static_cast<IComponent*>(object);
-    if (component_->initialize(hostApplication()) != kResultOk) {
+    if (component_->initialize(vst3HostApplication()) != kResultOk) {
         throw LoadError(LoadError::Kind::NullEffect,
                         "audio class '" + d.name + "' of '" + path + "' failed to initialise");
     }
@@ -306,7 +322,7 @@ void Vst3Bridge::create(const std::string& path) {
             factory->createInstance(controllerCid, IEditController::iid, &object) == kResultOk &&
             object) {
             controller_ = static_cast<IEditController*>(object);
-            if (controller_->initialize(hostApplication()) != kResultOk) {
+            if (controller_->initialize(vst3HostApplication()) != kResultOk) {
                 throw LoadError(LoadError::Kind::NullEffect,
                                 "the controller of '" + d.name + "' failed to initialise");
             }
@@ -562,6 +578,7 @@ bool Vst3Bridge::activate() {
     for (std::size_t b = 0; b < inBusChannels_.size(); ++b) {
         auxChannels += inBusMain_[b] ? 0 : static_cast<std::size_t>(inBusChannels_[b]);
     }
+    auxInputSamples_ = auxChannels * static_cast<std::size_t>(maxFrames_);
     for (std::size_t b = 0; b < outBusChannels_.size(); ++b) {
         auxChannels += outBusMain_[b] ? 0 : static_cast<std::size_t>(outBusChannels_[b]);
     }
@@ -710,6 +727,9 @@ void Vst3Bridge::runBlock(std::int32_t frames, std::int32_t offset, float** inpu
                 }
             }
         };
+        // Silence on the aux inputs each block, whatever a plug-in wrote there last time.
+        std::fill(scratch_.begin(),
+                  scratch_.begin() + static_cast<std::ptrdiff_t>(auxInputSamples_), 0.0f);
         place(inBuses_, inBusChannels_, inBusMain_, inputs);
         main = 0;
         place(outBuses_, outBusChannels_, outBusMain_, outputs);

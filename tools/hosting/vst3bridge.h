@@ -30,6 +30,10 @@
 
 namespace gravelix::host {
 
+// The context every instance is initialised with: the host's name, its messages and the list of
+// plug-in interfaces it uses.
+Steinberg::Vst::IHostApplication* vst3HostApplication();
+
 // UTF-16 as the SDK's strings hold it, to UTF-8.
 std::string vst3Utf8(const Steinberg::Vst::TChar* text, std::size_t limit);
 
@@ -165,7 +169,8 @@ private:
     std::vector<bool> inBusMain_, outBusMain_;
     std::vector<Steinberg::Vst::AudioBusBuffers> inBuses_, outBuses_;
     std::vector<float*> channelPointers_;
-    std::vector<float> scratch_; // what aux buses read and write, maxFrames_ long each
+    std::vector<float> scratch_;      // what aux buses read and write, maxFrames_ long each
+    std::size_t auxInputSamples_ = 0; // the aux inputs' part of it, first
     Vst3ParameterChanges inChanges_, outChanges_;
     Steinberg::Vst::ProcessContext context_{};
     // Whether the processor asks for the transport, which only the host callback knows.
