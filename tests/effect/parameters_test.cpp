@@ -38,7 +38,7 @@ TEST(GravelixIdentity, RecordAndNamesAfterConstruction) {
     EXPECT_STREQ(text, "Keldwyn");
     e->dispatcher(e, effGetProductString, 0, 0, text, 0.0f);
     EXPECT_STREQ(text, "Gravelix x64");
-    EXPECT_EQ(e->dispatcher(e, effGetVendorVersion, 0, 0, nullptr, 0.0f), 130);
+    EXPECT_EQ(e->dispatcher(e, effGetVendorVersion, 0, 0, nullptr, 0.0f), 140);
     EXPECT_EQ(e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f), 1); // deletes the effect
 }
 

@@ -54,7 +54,7 @@ TEST(InfoCommand, ShowsTheRealPluginsIdentityTenParametersAndFourPrograms) {
     const auto r = runHost(std::string("info ") + GRAVELIX_PLUGIN);
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* expected :
-         {"Name:           Gravelix x64\n", "Vendor:         Keldwyn\n", "Vendor version: 130\n",
+         {"Name:           Gravelix x64\n", "Vendor:         Keldwyn\n", "Vendor version: 140\n",
           "1198683768 (0x47727678, 'Grvx')", "Inputs:         2\n", "Outputs:        2\n",
           "Parameters (10):", "Opamp Clipping", "Diode Clipping", "Stereo                    Mono",
           "Programs (4):", "0  Vorn  (current)\n", "1  Hi-Gain\n", "2  TS\n", "3  Gritty\n"}) {

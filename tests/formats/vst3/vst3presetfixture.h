@@ -1,4 +1,4 @@
-// A preset file as a VST3 host writes it for Gravelix 1.3.0: the header with the processor's
+// A preset file as a VST3 host writes it for Gravelix 1.4.0: the header with the processor's
 // class id, the processor's state (the version-1 blob of pedalstatefixture.h: program 2, "TS",
 // Distortion at 0.3) and the controller's, which is empty. Every later version must load it.
 #pragma once
