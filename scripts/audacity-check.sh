@@ -13,7 +13,10 @@
 # keeps apart from anyone else's, and everything in the namespace dies with it.
 # lv2: both pedals from the build's LV2 bundle instead, in one Audacity: registered and enabled,
 # and each factory program, picked from the plug-in's factory presets, equals the VST 2.4
-# plug-in's render (Audacity leaves Gravelix HQ's latency in, as the render does).
+# plug-in's render (Audacity leaves Gravelix HQ's latency in, as the render does); and a click on
+# the Channels switch in each pedal's editor, inside the effect dialog, with Audacity kept from
+# emptying SUIL_MODULE_DIR (tests/validator/audacity/keepsuildir.c): as Debian ships it, it never
+# shows an X11 UI.
 # Usage: scripts/audacity-check.sh [BUILD_DIR [hq|lv2]]    (default build-validator; hq: Gravelix
 # HQ, whose output Audacity shifts by its reported latency)
 # Environment: GRAVELIX_KEEP_WORK=1 keeps the work folder (logs, exports, a screenshot).
@@ -37,12 +40,14 @@ if [ "${1:-}" = "--inside" ]; then
   fi
   # The registry's entries (LV2 ones by URI) and what their checks render with.
   entries=("$VST_PATH/$file")
+  preload=
   if [ "$file" = lv2 ]; then
     entries=(https://keldwyn.example/plugins/gravelix https://keldwyn.example/plugins/gravelix-hq)
     # Audacity 3.2 leaves an LV2 plug-in's reported latency in what Apply writes, as the
     # render does: Gravelix HQ is compared at lag 0 there.
     identity=(--pedal Gravelix Gravelix 0 "$dir/gravelix.so"
-      --pedal GravelixHQ "Gravelix HQ" 0 "$dir/gravelix-hq.so")
+      --pedal GravelixHQ "Gravelix HQ" 0 "$dir/gravelix-hq.so" --lv2-editor)
+    preload=$dir/keepsuildir.so
   fi
   fail() {
     echo "audacity: FAILED: $*" >&2
@@ -91,7 +96,7 @@ ALSA
   audacity_pid=
   start_audacity() {
     rm -f /tmp/audacity_script_pipe.*
-    setsid audacity >>"$work/audacity.log" 2>&1 &
+    LD_PRELOAD=$preload setsid audacity >>"$work/audacity.log" 2>&1 &
     audacity_pid=$!
   }
   stop_audacity() {
@@ -182,6 +187,9 @@ fi
 mkdir "$work/bin"
 for f in "${files[@]}"; do cp -r "$dir/$f" "$work/bin/"; done
 cp "$dir/gravelix-host" tests/validator/audacity/drive.py "$work/bin/"
+if [ "$file" = lv2 ]; then
+  cc -shared -fPIC -O2 -o "$work/bin/keepsuildir.so" tests/validator/audacity/keepsuildir.c -ldl
+fi
 dir=$work/bin
 status=0
 "$root/scripts/in-namespace.sh" audacity 300 "$root/scripts/audacity-check.sh" --inside \

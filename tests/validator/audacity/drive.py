@@ -9,7 +9,8 @@ stage (private HOME, Xvfb and /tmp) and runs this.
 
 With --pedal (once per pedal: its script name, dialog title, latency and the VST 2.4 plug-in
 its renders use) the pedals are other-format plug-ins of the same sound, such as the LV2 ones:
-each factory program, picked from the plug-in's factory presets, is checked for each pedal.
+each factory program, picked from the plug-in's factory presets, is checked for each pedal;
+with --lv2-editor also a click on the Channels switch in each pedal's editor.
 
 Usage: drive.py run --host GRAVELIX_HOST --plugin PLUGIN.so --work DIR --played FILE [--pid PID]
        drive.py run --host GRAVELIX_HOST --pedal EFFECT TITLE LATENCY PLUGIN.so [--pedal ...]
@@ -178,14 +179,19 @@ class Session:
         self.work = args.work
         # Commands sent before the main window is up can be lost without an answer.
         deadline = time.monotonic() + 60
-        while not xdotool("search", "--onlyvisible", "--name", "^Audacity$").strip():
+        # The main window, whose title then turns into the project's name.
+        self.main = None
+        while not self.main:
+            self.main = xdotool("search", "--onlyvisible", "--name", "^Audacity$").strip()
             if time.monotonic() > deadline:
                 raise PipeStuck("Audacity's main window did not appear within 60 s")
             time.sleep(0.2)
+        self.main = self.main.split()[0]
         time.sleep(1)
         self.pipe = Pipe("/tmp", args.pid, 60)
         self.plugin = args.plugin
         self.menu_id = None
+        self.menu_keys = []
         self.dialog = None
 
     def use_pedal(self, effect, title, latency, plugin):
@@ -245,14 +251,20 @@ class Session:
         """Opens the effect's dialog as the Effect menu does; returns (dialog, editor) geometry."""
         if self.menu_id is None:
             menus = self.pipe.do("GetInfo: Type=Menus Format=Brief")
-            for line in menus.splitlines():
-                fields = re.findall(r'"([^"]*)"', line)
-                if fields and fields[0] == DIALOG_TITLE + "...":
-                    self.menu_id = fields[-1]
+            self.menu_id, self.menu_keys = menu_item(menus, DIALOG_TITLE + "...")
             if not self.menu_id:
                 raise CheckFailed("the Effect menu has no %s... item" % DIALOG_TITLE)
-        # Modal: the answer comes only when the dialog closes.
-        self.pipe.send(self.menu_id + ":")
+        if ":" in self.menu_id:
+            # The script pipe cuts a command at its first colon, and an LV2 plug-in's id holds a
+            # URI: the item is picked from the menus with the keyboard instead, and the pipe
+            # stays free while the dialog is open.
+            subprocess.run(["xdotool", "windowfocus", "--sync", self.main], timeout=10)
+            for key in self.menu_keys:
+                subprocess.run(["xdotool", "key", key], check=True, timeout=10)
+                time.sleep(0.15)
+        else:
+            # Modal: the answer comes only when the dialog closes.
+            self.pipe.send(self.menu_id + ":")
         deadline = time.monotonic() + 30
         seen, steady = None, 0
         while time.monotonic() < deadline:
@@ -266,11 +278,14 @@ class Session:
                 return found
             seen = found
             time.sleep(0.2)
-        raise CheckFailed("no effect dialog with a %dx%d editor inside appeared within 30 s" %
-                          EDITOR_SIZE)
+        raise CheckFailed("no effect dialog with a %dx%d editor inside appeared within 30 s; "
+                          "windows shown: %s" % (EDITOR_SIZE + (shown_windows(),)))
 
     def close_dialog_with_apply(self, dialog):
         click(dialog[0] + dialog[2] - APPLY_FROM_RIGHT[0], dialog[1] + APPLY_FROM_RIGHT[1])
+        if self.pipe.pending is None:
+            wait_closed(60)
+            return
         ok, text = self.pipe.receive(60)
         if not ok:
             raise CheckFailed("Apply in the dialog failed: %s" % text[-300:])
@@ -278,12 +293,18 @@ class Session:
     def cancel_dialog(self):
         """After a failed dialog check: Apply closes the dialog (the next check starts from
         fresh tracks), and the pipe is free again. Escape does not reach the dialog here."""
-        if self.pipe.pending is None:
+        opened_by_keys = self.pipe.pending is None
+        shown = dialog_windows() if opened_by_keys else []
+        if opened_by_keys and not shown:
             return
-        if self.dialog:
-            dialog = self.dialog
+        # A dialog without our editor (Audacity's own sliders) still has its Apply button.
+        dialog = self.dialog or (window_geometry(shown[0]) if shown else None)
+        if dialog:
             click(dialog[0] + dialog[2] - APPLY_FROM_RIGHT[0], dialog[1] + APPLY_FROM_RIGHT[1])
-        self.pipe.receive(15)
+        if opened_by_keys:
+            wait_closed(15)
+        else:
+            self.pipe.receive(15)
 
     def check_editor_switch(self, source):
         program = "TS"
@@ -342,6 +363,78 @@ class Session:
             want, got, "Apply after Preview (%s)" % program))
 
 
+def menu_item(menus, label):
+    """The id of the Effect menu's item LABEL, and the keys that pick it, from GetInfo's brief
+    list of menus (depth, 1 for a submenu, label, shortcut, id per line)."""
+    items = []  # (depth, name, id) under the Effect menu, separators left out
+    top = None
+    for line in menus.splitlines():
+        fields = re.findall(r'"([^"]*)"', line)
+        m = re.match(r"\s*(\d+)\s", line)
+        if not m or not fields:
+            continue
+        depth = int(m.group(1))
+        if depth == 0:
+            top = fields[0]
+        elif top == "Effect" and fields[0] != "----":
+            items.append((depth, fields[0], fields[-1]))
+    for i, (depth, name, item_id) in enumerate(items):
+        if name != label:
+            continue
+        # The item, then each submenu holding it: how many siblings follow it. Counted from
+        # a menu's end, as disabled items near the top (Repeat Last Effect) take no key press.
+        counts = []
+        j, level = i, depth
+        while True:
+            following = 0
+            for d, _, _ in items[j + 1 :]:
+                if d < level:
+                    break
+                following += d == level
+            counts.insert(0, following)
+            if level == 1:
+                break
+            j = max(k for k in range(j) if items[k][0] == level - 1)
+            level -= 1
+        # Alt+C opens the Effect menu (Audacity 3.2's "Effe&ct"); End picks a menu's last item,
+        # Right opens a submenu, Return picks the item.
+        keys = ["alt+c"]
+        for following in counts:
+            keys += ["End"] + ["Up"] * following + ["Right"]
+        keys[-1] = "Return"
+        return item_id, keys
+    return None, []
+
+
+def shown_windows():
+    """The viewable top-level windows as "name WxH", for a failure's message."""
+    tree = subprocess.run(["xwininfo", "-root", "-children"], capture_output=True, text=True,
+                          timeout=10).stdout
+    shown = []
+    for window in re.findall(r"^\s*(0x[0-9a-f]+)", tree, re.M):
+        info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True,
+                              timeout=10).stdout
+        if "IsViewable" in info:
+            name = re.search(r'Window id: \S+ (.*)', info)
+            size = re.findall(r"^\s*(?:Width|Height):\s*(\d+)", info, re.M)
+            shown.append("%s %s" % (name.group(1) if name else "?", "x".join(size)))
+    return ", ".join(shown)
+
+
+def dialog_windows():
+    return xdotool("search", "--onlyvisible", "--name", "^%s$" % re.escape(DIALOG_TITLE)).split()
+
+
+def wait_closed(timeout):
+    deadline = time.monotonic() + timeout
+    while dialog_windows():
+        if time.monotonic() > deadline:
+            raise CheckFailed("the effect dialog did not close within %d s" % timeout)
+        time.sleep(0.2)
+    # Apply runs after the dialog has gone.
+    time.sleep(1)
+
+
 def compare_quietly(reference, other):
     a, _ = read_float(reference)
     b, _ = read_float(other)
@@ -366,8 +459,11 @@ def played_sound(path):
 def screenshot(work, name):
     """Keeps a picture of the screen for a kept work folder, where ImageMagick is at hand."""
     if os.environ.get("GRAVELIX_KEEP_WORK"):
-        subprocess.run(["import", "-window", "root", os.path.join(work, name + ".png")],
-                       capture_output=True, timeout=20)
+        try:
+            subprocess.run(["import", "-window", "root", os.path.join(work, name + ".png")],
+                           capture_output=True, timeout=20)
+        except FileNotFoundError:
+            pass
 
 
 def xdotool(*args):
@@ -376,8 +472,12 @@ def xdotool(*args):
 
 
 def click(x, y):
-    subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"],
-                   check=True, timeout=10)
+    # mousemove --sync waits for a move, forever when the pointer is already there (Apply of
+    # two dialogs opened at one place).
+    at = re.match(r"x:(-?\d+) y:(-?\d+)", xdotool("getmouselocation"))
+    move = [] if at and (int(at.group(1)), int(at.group(2))) == (x, y) else [
+        "mousemove", "--sync", str(x), str(y)]
+    subprocess.run(["xdotool", *move, "click", "1"], check=True, timeout=10)
 
 
 def viewable(window):
@@ -409,13 +509,22 @@ def click_and_watch(editor, at, what):
     raise CheckFailed("the editor did not change within 5 s of a click on %s" % what)
 
 
-def editor_in(window):
-    """((x, y, width, height) of the dialog, (x, y, id) of the editor window) or None."""
+def window_geometry(window):
+    """(x, y, width, height) of a window on the screen, or None."""
     info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True,
                           timeout=10).stdout
     values = dict(re.findall(r"^\s*(Absolute upper-left [XY]|Width|Height):\s*(-?\d+)", info,
                              re.M))
     if len(values) < 4:
+        return None
+    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+            int(values["Width"]), int(values["Height"]))
+
+
+def editor_in(window):
+    """((x, y, width, height) of the dialog, (x, y, id) of the editor window) or None."""
+    dialog = window_geometry(window)
+    if dialog is None:
         return None
     tree = subprocess.run(["xwininfo", "-tree", "-id", window], capture_output=True,
                           text=True, timeout=10).stdout
@@ -428,8 +537,6 @@ def editor_in(window):
             editor = (int(m.group(4)), int(m.group(5)), m.group(1))
     if editor is None:
         return None
-    dialog = (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
-              int(values["Width"]), int(values["Height"]))
     return dialog, editor
 
 
@@ -457,6 +564,9 @@ def run(args):
 
             checks += [("%s program %s" % (pedal[1], p), on_pedal(session.check_program),
                         (first, p)) for p in PROGRAMS]
+            if args.lv2_editor:
+                checks.append(("%s: Channels switched in the editor" % pedal[1],
+                               on_pedal(session.check_editor_switch), (first,)))
     else:
         checks = [("program " + p, session.check_program, (first, p)) for p in PROGRAMS]
         checks.append(("program TS at 48 kHz", session.check_program, (other_rate, "TS")))
@@ -483,7 +593,7 @@ def run(args):
             failed += 1
             try:
                 session.cancel_dialog()
-            except PipeStuck as e:
+            except (PipeStuck, CheckFailed, subprocess.SubprocessError, OSError) as e:
                 stuck = str(e)
         except PipeStuck as e:
             print("audacity: FAIL %s: %s" % (name, e), flush=True)
@@ -533,6 +643,8 @@ def main():
     r.add_argument("--effect", default=EFFECT)
     r.add_argument("--title", default=DIALOG_TITLE)
     r.add_argument("--latency", type=int, default=0)
+    r.add_argument("--lv2-editor", action="store_true",
+                   help="with --pedal: also click the Channels switch in each pedal's editor")
     c = sub.add_parser("cfg")
     c.add_argument("file")
     c.add_argument("group")
