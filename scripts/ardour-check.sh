@@ -113,9 +113,10 @@ if [ "$mode" = lv2 ]; then
   cp -r "$dir/gravelix.lv2" "$LV2_PATH/"
   # Ardour takes an LV2 plug-in's URI as its name; the export is float, as is the render.
   check_session LV2 https://keldwyn.example/plugins/gravelix "$dir/gravelix.so" 0
-  scripts/ardour-gui-check.sh "ardour LV2" "$work" Gravelix
+  # Ardour tells the UI a scale of 1 and leaves its size alone: the pedal at 1x.
+  scripts/ardour-gui-check.sh "ardour LV2" "$work" Gravelix 270
   check_session LV2 https://keldwyn.example/plugins/gravelix-hq "$dir/gravelix-hq.so" 0
-  scripts/ardour-gui-check.sh "ardour LV2" "$work" "Gravelix HQ"
+  scripts/ardour-gui-check.sh "ardour LV2" "$work" "Gravelix HQ" 270
   exit 0
 fi
 

@@ -6,21 +6,25 @@
 # Ardour running. The session's HOME must hold the Ardour config it was made with.
 # Ardour runs under a private Xvfb in its own mount, PID and network namespaces (root only), so
 # that everything it starts dies with the check.
-# Usage: scripts/ardour-gui-check.sh LABEL WORK NAME
+# Usage: scripts/ardour-gui-check.sh LABEL WORK NAME [WIDTH]
 #   LABEL starts every line said ("ardour VST3"); WORK holds home/ and session/gravelix.ardour,
 #   outside /tmp (replaced inside the namespaces); NAME is the plug-in's name in Ardour's
-#   window title. Environment the host needs (LV2_PATH) passes through.
+#   window title; WIDTH, the editor's exact width where Ardour leaves it alone (else at least
+#   the pedal's). Environment the host needs (LV2_PATH) passes through.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 if [ "${1:-}" != "--inside" ]; then
-  [ "$#" -eq 3 ] || { echo "usage: $0 LABEL WORK NAME" >&2; exit 2; }
+  [ "$#" -eq 3 ] || [ "$#" -eq 4 ] || {
+    echo "usage: $0 LABEL WORK NAME [WIDTH]" >&2
+    exit 2
+  }
   exec "$root/scripts/in-namespace.sh" "$1 editor" 120 "$root/scripts/ardour-gui-check.sh" \
     --inside "$@"
 fi
 
-label=$2 work=$3 name=$4
+label=$2 work=$3 name=$4 want=${5:-}
 fail() {
   echo "$label: FAILED: $*" >&2
   exit 1
@@ -66,6 +70,8 @@ editor=$(sed -n 's/^ *\(0x[0-9a-f]*\) .* \([0-9]*\)x475+.*/\1 \2/p' <<<"$tree" |
 [ -n "$editor" ] || fail "no window 475 high in Ardour's plug-in window: $tree"
 width=${editor#* } editor=${editor% *}
 [ "$width" -ge 270 ] || fail "the editor's window is ${width}x475, narrower than the pedal"
+[ -z "$want" ] || [ "$width" -eq "$want" ] ||
+  fail "the editor's window is ${width}x475, not ${want}x475"
 # Debian's python, which has numpy.
 panel() { /usr/bin/python3 "$root/tests/validator/qtractor/session.py" panel "$1"; }
 xwd -silent -id "$editor" >"$work/editor-front.xwd"
