@@ -4,7 +4,8 @@
 #  2. a headless session records a take, plays it through Gravelix with a chosen program and
 #     parameter values, exports it, and the export equals `gravelix-host render` of the take.
 # lv2: both pedals from the build's LV2 bundle instead, alone on LV2_PATH: each lists the four
-# factory programs as presets, and its session's export equals the VST 2.4 render bit for bit.
+# factory programs as presets, its session's export equals the VST 2.4 render bit for bit, and
+# Ardour's GUI then shows its X11 UI as scripts/ardour-gui-check.sh checks it (root only).
 # Ardour runs with a private HOME, so the user's settings and caches are left alone.
 # Usage: scripts/ardour-check.sh [BUILD_DIR [hq|lv2]]    (default build-validator; hq: Gravelix
 # HQ, whose latency Ardour compensates, so the export is compared at the lag that aligns it)
@@ -18,12 +19,21 @@ case "$mode" in
 hq) file=gravelix-hq.so name="Gravelix HQ x64" id=1198683720 targets=(gravelix-hq) ;;
 lv2) targets=(gravelix gravelix-hq gravelix_lv2) ;;
 esac
-scripts/setup.sh --extra ardour python3
+extra=(ardour python3)
+if [ "$mode" = lv2 ]; then
+  [ "$(id -u)" -eq 0 ] || {
+    echo "ardour: FAILED: lv2 needs root (private namespaces for Ardour's GUI)" >&2
+    exit 1
+  }
+  extra+=(xdotool python3-numpy x11-apps)
+fi
+scripts/setup.sh --extra "${extra[@]}"
 # An existing build folder keeps its own settings.
 [ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -G Ninja -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$dir" --target "${targets[@]}" gravelix-host >/dev/null
 
-work=$(mktemp -d /tmp/gravelix-ardour.XXXXXX)
+# Outside /tmp, which the GUI check replaces inside its namespaces.
+work=$(mktemp -d /var/tmp/gravelix-ardour.XXXXXX)
 [ -n "${GRAVELIX_KEEP_WORK:-}" ] || trap 'rm -rf "$work"' EXIT
 export HOME="$work/home"
 mkdir -p "$HOME/.config/ardour7" "$work/vst"
@@ -103,7 +113,10 @@ if [ "$mode" = lv2 ]; then
   cp -r "$dir/gravelix.lv2" "$LV2_PATH/"
   # Ardour takes an LV2 plug-in's URI as its name; the export is float, as is the render.
   check_session LV2 https://keldwyn.example/plugins/gravelix "$dir/gravelix.so" 0
+  # Ardour tells the UI a scale of 1 and leaves its size alone: the pedal at 1x.
+  scripts/ardour-gui-check.sh "ardour LV2" "$work" Gravelix 270
   check_session LV2 https://keldwyn.example/plugins/gravelix-hq "$dir/gravelix-hq.so" 0
+  scripts/ardour-gui-check.sh "ardour LV2" "$work" "Gravelix HQ" 270
   exit 0
 fi
 

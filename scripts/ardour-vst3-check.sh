@@ -10,8 +10,7 @@
 #     its tweak plate (Ardour's run loop drives it).
 # The program is the current one, Vorn: Ardour 7.3 deadlocks when a VST3 plug-in answers the
 # program change it is applying with restartComponent, as the pedal does for another program.
-# Ardour runs with a private HOME; its GUI under a private Xvfb in its own mount, PID and
-# network namespaces (root only), so that everything it starts dies with the check.
+# Ardour runs with a private HOME; its GUI as scripts/ardour-gui-check.sh runs it (root only).
 # Usage: scripts/ardour-vst3-check.sh [BUILD_DIR [hq]]    (default build-validator; hq: Gravelix
 # HQ, whose latency Ardour compensates, so the export is compared at the lag that aligns it)
 # Environment: GRAVELIX_KEEP_WORK=1 keeps the work folder (logs, export, screenshots).
@@ -23,81 +22,6 @@ fail() {
   echo "ardour VST3: FAILED: $*" >&2
   exit 1
 }
-
-if [ "${1:-}" = "--inside" ]; then
-  # Inside the namespaces: $2 work folder, $3 the plug-in's name in Ardour.
-  work=$2 name=$3
-  # Xvfb's socket and lock: a display of our own, out of anyone's way.
-  mount -t tmpfs tmpfs /tmp
-  Xvfb :1 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-  export DISPLAY=:1 HOME="$work/home"
-  for _ in $(seq 1 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
-  # No first-run wizard (.a7), and the dummy engine the session was made with, started at once.
-  touch "$HOME/.config/ardour7/.a7"
-  sed -i "s|</Config>|  <Option name=\"try-autostart-engine\" value=\"1\"/>\n  </Config>\n\
-  <Extra><AudioMIDISetup><EngineStates><State backend=\"None (Dummy)\" driver=\"\" \
-device=\"Pink Noise\" input-device=\"\" output-device=\"\" sample-rate=\"48000\" \
-buffer-size=\"1024\" n-periods=\"0\" input-latency=\"0\" output-latency=\"0\" \
-input-channels=\"0\" output-channels=\"0\" active=\"1\" use-buffered-io=\"0\" midi-option=\"\" \
-lru=\"$(date +%s)\"/></EngineStates></AudioMIDISetup></Extra>|" "$HOME/.config/ardour7/config"
-  python3 "$root/tests/validator/ardour/openeditor.py" "$work/session/gravelix.ardour" guitar \
-    >/dev/null
-  ardour -n -a "$work/session/gravelix.ardour" >"$work/ardour.log" 2>&1 &
-  ardour_pid=$!
-  frame=
-  for _ in $(seq 1 150); do
-    frame=$(xdotool search --onlyvisible --name "^guitar: $name \(by Keldwyn\)" 2>/dev/null |
-      head -n 1) || true
-    [ -n "$frame" ] && break
-    kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour exited: $(tail -n 5 "$work/ardour.log")"
-    sleep 0.2
-  done
-  [ -n "$frame" ] || fail "the editor's window did not open within 30 s: $(tail -n 5 "$work/ardour.log")"
-  sleep 1
-  xdotool windowraise "$frame"
-  # The editor's own window is the innermost of the plug-in window's descendants: Ardour
-  # widens it to its toolbar's width, so only its height is the editor's.
-  tree=$(xwininfo -tree -id "$frame")
-  editor=$(sed -n 's/^ *\(0x[0-9a-f]*\) .* \([0-9]*\)x475+.*/\1 \2/p' <<<"$tree" | tail -n 1)
-  [ -n "$editor" ] || fail "no window 475 high in Ardour's plug-in window: $tree"
-  width=${editor#* } editor=${editor% *}
-  [ "$width" -ge 270 ] || fail "the editor's window is ${width}x475, narrower than the pedal"
-  # Debian's python, which has numpy.
-  panel() { /usr/bin/python3 "$root/tests/validator/qtractor/session.py" panel "$1"; }
-  xwd -silent -id "$editor" >"$work/editor-front.xwd"
-  panel "$work/editor-front.xwd" >/dev/null || fail "the editor does not show the front panel"
-  eval "$(xdotool getwindowgeometry --shell "$editor")"
-  xdotool mousemove $((X + 240)) $((Y + 12)) click 1
-  for _ in $(seq 1 25); do
-    sleep 0.2
-    xwd -silent -id "$editor" >"$work/editor-back.xwd"
-    panel "$work/editor-back.xwd" >/dev/null || break
-  done
-  ! panel "$work/editor-back.xwd" >/dev/null ||
-    fail "the editor did not repaint within 5 s of a click on its tweak plate"
-  kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour exited with the editor open"
-  echo "ardour VST3: $name's editor opens in Ardour's plug-in window (${width}x475), shows the" \
-    "front panel, and the back panel after a click on the tweak plate"
-  # Closed as a user closes it: Ardour hides its window and keeps the view attached (no
-  # removed()), so the editor must stop being shown and go on idling unseen.
-  /usr/bin/python3 "$root/tests/validator/ardour/closewindow.py" "$frame"
-  shown() { xwininfo -id "$editor" 2>/dev/null | grep -q "Map State: IsViewable"; }
-  for _ in $(seq 1 25); do
-    sleep 0.2
-    shown || break
-  done
-  ! shown || fail "the editor is still shown after Ardour's plug-in window was closed"
-  sleep 1
-  kill -0 "$ardour_pid" 2>/dev/null || fail "Ardour exited when its plug-in window closed"
-  state=$(xwininfo -id "$editor" 2>/dev/null | sed -n 's/.*Map State: //p')
-  echo "ardour VST3: closing Ardour's plug-in window leaves the editor's window" \
-    "${state:-destroyed} and Ardour running"
-  exit 0
-fi
 
 dir=${1:-build-validator}
 bundle=Gravelix.vst3 name=Gravelix uid=ACF7760F557D46C8B0BE2573D2325F18 vst=gravelix.so
@@ -196,5 +120,4 @@ echo "ardour VST3: session export through $name ($program, Distortion 0.7, Stere
   "Output 0.4) matches gravelix-host render of $vst: $result"
 
 # 3. The editor, in Ardour's GUI.
-"$root/scripts/in-namespace.sh" "ardour VST3 editor" 120 "$root/scripts/ardour-vst3-check.sh" \
-  --inside "$work" "$name"
+"$root/scripts/ardour-gui-check.sh" "ardour VST3" "$work" "$name"
