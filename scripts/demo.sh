@@ -13,8 +13,9 @@ build=build-release
 out=${1:-out}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DGRAVELIX_BUILD_TESTS=OFF -DGRAVELIX_BUILD_BENCH=OFF >/dev/null
-# The pedal as VST 2.4 (what the demo drives) and as CLAP, for CLAP hosts.
-cmake --build "$build" --target gravelix gravelix_clap gravelix-host gravelix-package-files
+# The pedal as VST 2.4 (what the demo drives), and as CLAP and VST3 for those formats' hosts.
+cmake --build "$build" --target gravelix gravelix_clap gravelix_vst3 gravelix-host \
+  gravelix-package-files
 host="$build/gravelix-host"
 plugin="$build/gravelix.so"
 
@@ -44,8 +45,8 @@ for f in "${rendered[@]}"; do
 done
 echo "Editor, front:  $(realpath "$out/editor-front.png")"
 echo "Editor, back:   $(realpath "$out/editor-back.png")"
-# The same pedal in the other formats, for CLAP and LV2 hosts.
-for f in Gravelix.clap gravelix.lv2; do
+# The same pedal in the other formats, for CLAP, VST3 and LV2 hosts.
+for f in Gravelix.clap Gravelix.vst3 gravelix.lv2; do
   if [ -e "$build/$f" ]; then
     echo "Also built:     $(realpath "$build/$f")"
   fi
