@@ -29,8 +29,13 @@ fail() {
   echo "$label: FAILED: $*" >&2
   exit 1
 }
+# The checkout itself may lie in /tmp: it stays reachable through WORK.
+mkdir -p "$work/checkout"
+mount --bind "$root" "$work/checkout"
+root="$work/checkout"
 # Xvfb's socket and lock: a display of our own, out of anyone's way.
 mount -t tmpfs tmpfs /tmp
+cd "$root"
 Xvfb :1 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 export DISPLAY=:1 HOME="$work/home"
 for _ in $(seq 1 100); do
