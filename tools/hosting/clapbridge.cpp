@@ -256,11 +256,7 @@ ClapBridge::ClapBridge(const std::string& path, const std::string& pluginId,
     programStates_.resize(presets_.size());
 
     effect_.magic = kEffectMagic;
-    effect_.dispatcher = dispatcherProc;
-    effect_.process = processProc;
-    effect_.setParameter = setParameterProc;
-    effect_.getParameter = getParameterProc;
-    effect_.processReplacing = processReplacingProc;
+    BridgeRecord<ClapBridge>::install(effect_);
     effect_.numPrograms = static_cast<VstInt32>(presets_.size());
     effect_.numParams = count;
     effect_.flags = effFlagsCanReplacing | (state_ ? effFlagsProgramChunks : 0);
@@ -1076,28 +1072,6 @@ VstIntPtr ClapBridge::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value,
     default:
         return 0;
     }
-}
-
-VstIntPtr ClapBridge::dispatcherProc(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                     void* ptr, float opt) {
-    return static_cast<ClapBridge*>(e->object)->dispatch(opcode, index, value, ptr, opt);
-}
-
-void ClapBridge::processReplacingProc(AEffect* e, float** inputs, float** outputs,
-                                      VstInt32 frames) {
-    static_cast<ClapBridge*>(e->object)->process(inputs, outputs, frames);
-}
-
-// Accumulating processing is gone from VST 2.4 hosts; every caller here takes the replacing
-// one the flags announce, so this adds nothing.
-void ClapBridge::processProc(AEffect*, float**, float**, VstInt32) {}
-
-void ClapBridge::setParameterProc(AEffect* e, VstInt32 index, float value) {
-    static_cast<ClapBridge*>(e->object)->setParameter(index, value);
-}
-
-float ClapBridge::getParameterProc(AEffect* e, VstInt32 index) {
-    return static_cast<ClapBridge*>(e->object)->getParameter(index);
 }
 
 } // namespace gravelix::host

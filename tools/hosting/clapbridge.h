@@ -8,6 +8,7 @@
 // thread counts as the main thread. The audio path takes no lock and allocates nothing.
 #pragma once
 
+#include "bridgerecord.h"
 #include "clapdescriptor.h"
 #include "clapplugin.h"
 #include "clappresets.h"
@@ -104,12 +105,7 @@ public:
     float normalisedValue(VstInt32 index, double plain) const;
 
 private:
-    static VstIntPtr dispatcherProc(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                    void* ptr, float opt);
-    static void processReplacingProc(AEffect* e, float** inputs, float** outputs, VstInt32 frames);
-    static void processProc(AEffect* e, float** inputs, float** outputs, VstInt32 frames);
-    static void setParameterProc(AEffect* e, VstInt32 index, float value);
-    static float getParameterProc(AEffect* e, VstInt32 index);
+    friend struct BridgeRecord<ClapBridge>;
 
     static const void* hostExtension(const clap_host_t* host, const char* id);
     static ClapBridge& of(const clap_host_t* host);

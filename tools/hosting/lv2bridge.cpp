@@ -120,11 +120,7 @@ Lv2Bridge::Lv2Bridge(const std::string& where, const std::string& pluginUri,
     entryCpuSeconds_ = threadCpuSeconds() - cpuStart;
 
     effect_.magic = kEffectMagic;
-    effect_.dispatcher = dispatcherProc;
-    effect_.process = processProc;
-    effect_.setParameter = setParameterProc;
-    effect_.getParameter = getParameterProc;
-    effect_.processReplacing = processReplacingProc;
+    BridgeRecord<Lv2Bridge>::install(effect_);
     effect_.numPrograms = static_cast<VstInt32>(presets_.size());
     effect_.numParams = static_cast<VstInt32>(parameters_.size());
     effect_.numInputs = static_cast<VstInt32>(audioIns_.size());
@@ -565,21 +561,18 @@ void Lv2Bridge::setPortValue(std::uint32_t port, float value) {
     }
 }
 
-void Lv2Bridge::setParameterProc(AEffect* e, VstInt32 index, float value) {
-    auto* self = static_cast<Lv2Bridge*>(e->object);
-    if (index >= 0 && static_cast<std::size_t>(index) < self->parameters_.size()) {
-        self->setPortValue(self->parameters_[static_cast<std::size_t>(index)],
-                           static_cast<float>(self->plainValue(index, value)));
+void Lv2Bridge::setParameter(VstInt32 index, float value) {
+    if (index >= 0 && static_cast<std::size_t>(index) < parameters_.size()) {
+        setPortValue(parameters_[static_cast<std::size_t>(index)],
+                     static_cast<float>(plainValue(index, value)));
     }
 }
 
-float Lv2Bridge::getParameterProc(AEffect* e, VstInt32 index) {
-    auto* self = static_cast<Lv2Bridge*>(e->object);
-    if (index < 0 || static_cast<std::size_t>(index) >= self->parameters_.size()) {
+float Lv2Bridge::getParameter(VstInt32 index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= parameters_.size()) {
         return 0.0f;
     }
-    return self->normalisedValue(
-        index, self->target_[self->parameters_[static_cast<std::size_t>(index)]].load());
+    return normalisedValue(index, target_[parameters_[static_cast<std::size_t>(index)]].load());
 }
 
 void Lv2Bridge::resume() {
@@ -920,17 +913,5 @@ VstIntPtr Lv2Bridge::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, 
         return 0;
     }
 }
-
-VstIntPtr Lv2Bridge::dispatcherProc(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                    void* ptr, float opt) {
-    return static_cast<Lv2Bridge*>(e->object)->dispatch(opcode, index, value, ptr, opt);
-}
-
-void Lv2Bridge::processReplacingProc(AEffect* e, float** inputs, float** outputs, VstInt32 frames) {
-    static_cast<Lv2Bridge*>(e->object)->process(inputs, outputs, frames);
-}
-
-// Every caller here takes the replacing process the flags announce.
-void Lv2Bridge::processProc(AEffect*, float**, float**, VstInt32) {}
 
 } // namespace gravelix::host

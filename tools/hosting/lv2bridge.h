@@ -9,6 +9,7 @@
 // effect at the next resume, with a new instance holding the same control values.
 #pragma once
 
+#include "bridgerecord.h"
 #include "lv2plugin.h"
 #include "lv2ui.h"
 #include "plugin/aeffect.h"
@@ -86,17 +87,14 @@ public:
     const Lv2UiInfo* ui() const { return uiInfo_.uri.empty() ? nullptr : &uiInfo_; }
 
 private:
-    static VstIntPtr dispatcherProc(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                    void* ptr, float opt);
-    static void processReplacingProc(AEffect* e, float** inputs, float** outputs, VstInt32 frames);
-    static void processProc(AEffect* e, float** inputs, float** outputs, VstInt32 frames);
-    static void setParameterProc(AEffect* e, VstInt32 index, float value);
-    static float getParameterProc(AEffect* e, VstInt32 index);
+    friend struct BridgeRecord<Lv2Bridge>;
     static int logPrintf(LV2_Log_Handle, LV2_URID type, const char* format, ...);
     static int logVprintf(LV2_Log_Handle, LV2_URID type, const char* format, va_list ap);
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
     void process(float** inputs, float** outputs, VstInt32 frames);
+    void setParameter(VstInt32 index, float value);
+    float getParameter(VstInt32 index);
     void readPorts();
     void readPresets();
     void findUi();

@@ -261,11 +261,7 @@ Vst3Bridge::Vst3Bridge(const std::string& path, const std::string& pluginId,
     }
     const Vst3ClassInfo& d = descriptor();
     effect_.magic = kEffectMagic;
-    effect_.dispatcher = dispatcherProc;
-    effect_.process = processProc;
-    effect_.setParameter = setParameterProc;
-    effect_.getParameter = getParameterProc;
-    effect_.processReplacing = processReplacingProc;
+    BridgeRecord<Vst3Bridge>::install(effect_);
     effect_.numPrograms = static_cast<VstInt32>(programNames_.size());
     effect_.numParams = static_cast<VstInt32>(infos_.size());
     effect_.flags = effFlagsCanReplacing | effFlagsProgramChunks;
@@ -1200,28 +1196,6 @@ VstIntPtr Vst3Bridge::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value,
     default:
         return 0;
     }
-}
-
-VstIntPtr Vst3Bridge::dispatcherProc(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                     void* ptr, float opt) {
-    return static_cast<Vst3Bridge*>(e->object)->dispatch(opcode, index, value, ptr, opt);
-}
-
-void Vst3Bridge::processReplacingProc(AEffect* e, float** inputs, float** outputs,
-                                      VstInt32 frames) {
-    static_cast<Vst3Bridge*>(e->object)->process(inputs, outputs, frames);
-}
-
-// Accumulating processing is gone from VST 2.4 hosts; every caller here takes the replacing
-// one the flags announce, so this adds nothing.
-void Vst3Bridge::processProc(AEffect*, float**, float**, VstInt32) {}
-
-void Vst3Bridge::setParameterProc(AEffect* e, VstInt32 index, float value) {
-    static_cast<Vst3Bridge*>(e->object)->setParameter(index, value);
-}
-
-float Vst3Bridge::getParameterProc(AEffect* e, VstInt32 index) {
-    return static_cast<Vst3Bridge*>(e->object)->getParameter(index);
 }
 
 } // namespace gravelix::host

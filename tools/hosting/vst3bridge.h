@@ -8,6 +8,7 @@
 // the main thread. The audio path takes no lock and allocates nothing.
 #pragma once
 
+#include "bridgerecord.h"
 #include "plugin/aeffect.h"
 #include "vst3classinfo.h"
 #include "vst3parameterchanges.h"
@@ -77,12 +78,7 @@ private:
     class ComponentHandler;
     class PlugFrame;
 
-    static VstIntPtr dispatcherProc(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                    void* ptr, float opt);
-    static void processReplacingProc(AEffect* e, float** inputs, float** outputs, VstInt32 frames);
-    static void processProc(AEffect* e, float** inputs, float** outputs, VstInt32 frames);
-    static void setParameterProc(AEffect* e, VstInt32 index, float value);
-    static float getParameterProc(AEffect* e, VstInt32 index);
+    friend struct BridgeRecord<Vst3Bridge>;
 
     bool onAudioThread() const;
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
